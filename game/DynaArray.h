@@ -1,0 +1,73 @@
+// TDynaArray: a growable run of fixed-size records in one zeroed block, with a walking
+// cursor and a current record mirrored into the owner's pointer variable.
+#pragma once
+#include <cstdint>
+#include <cstdlib>
+#include <functional>
+#include <string>
+
+namespace blubbi {
+
+class TDynaArrayBase {
+public:
+    using TAllocator = void* (*)(size_t bytes);  // zero-filled block, nullptr on failure
+    using TErrorSink = std::function<void(const std::string&)>;
+
+    TDynaArrayBase(int32_t elementSize, void** currentVar, TErrorSink onError);
+    ~TDynaArrayBase();
+    TDynaArrayBase(const TDynaArrayBase&) = delete;
+    TDynaArrayBase& operator=(const TDynaArrayBase&) = delete;
+
+    void* AppendRaw();  // nullptr only when no memory could be had
+    void* SelectRaw(int32_t index);
+    void Rewind();
+    bool Next();
+    void Delete(int32_t index);
+    void Clear();
+
+    int32_t Count = 0;
+    int32_t Cursor = -1;
+    int32_t AllocatedBytes = 0;
+    int32_t ChunkRecords = 100;
+    int32_t ElementSize;
+    void* CurrentRaw() const { return Current; }
+    uint8_t* Storage = nullptr;
+
+    // Tests replace the allocator to see the failure path.
+    static TAllocator Allocator;
+
+protected:
+    void** CurrentVar;
+    void* Current = nullptr;
+    TErrorSink OnError;
+
+private:
+    int32_t WantedBytes() const;
+    void SetCurrent(void* record);
+    uint8_t* Obtain(int32_t bytes, const char* leadIn);
+};
+
+// The typed face of the list: T is one of the actor records.
+template <class T>
+class TDynaArray : public TDynaArrayBase {
+public:
+    TDynaArray(T** currentVar, TErrorSink onError)
+        : TDynaArrayBase(sizeof(T), reinterpret_cast<void**>(&Slot), std::move(onError)), Owner(currentVar) {}
+
+    T* Append() { auto* r = static_cast<T*>(AppendRaw()); Mirror(); return r; }
+    T* Select(int32_t index) { auto* r = static_cast<T*>(SelectRaw(index)); Mirror(); return r; }
+    void Rewind() { TDynaArrayBase::Rewind(); Mirror(); }
+    bool Next() { bool ok = TDynaArrayBase::Next(); Mirror(); return ok; }
+    void Delete(int32_t index) { TDynaArrayBase::Delete(index); Mirror(); }
+    void Clear() { TDynaArrayBase::Clear(); Mirror(); }
+    T* Current() const { return static_cast<T*>(CurrentRaw()); }
+    T& operator[](int32_t index) { return reinterpret_cast<T*>(Storage)[index]; }
+    const T& operator[](int32_t index) const { return reinterpret_cast<const T*>(Storage)[index]; }
+
+private:
+    void Mirror() { if (Owner) *Owner = static_cast<T*>(Slot); }
+    void* Slot = nullptr;  // the base writes the current record here
+    T** Owner;
+};
+
+}  // namespace blubbi

@@ -1,0 +1,175 @@
+// TMainForm: the whole game state of the main window and every handler that works on it.
+// Each group of methods lives in the file named beside it.
+#pragma once
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "game/Dib.h"
+#include "game/DynaArray.h"
+#include "game/Platform.h"
+#include "game/Random.h"
+#include "game/Records.h"
+
+namespace blubbi {
+
+// Play field: 25 x 20 cells of 19 pixels.
+constexpr int32_t kCols = 25, kRows = 20, kCell = 19;
+constexpr int32_t kFieldWidth = kCols * kCell, kFieldHeight = kRows * kCell;
+
+// Key codes of the arrow keys and space.
+constexpr int32_t VK_SPACE = 32, VK_LEFT = 37, VK_UP = 38, VK_RIGHT = 39;
+
+enum class TMouseButton { mbLeft, mbRight, mbMiddle };
+
+// Sheet slots.
+enum : int { kSlotItem = 0, kSlotLeben, kSlotFeind4, kSlotFeind3, kSlotFeind2, kSlotFeind1,
+             kSlotLaufe2, kSlotFigur1, kSlotFigur2, kSlotStein1, kSheetCount };
+
+class TMainForm {
+public:
+    explicit TMainForm(TPlatform& platform);
+    ~TMainForm();
+    TMainForm(const TMainForm&) = delete;
+    TMainForm& operator=(const TMainForm&) = delete;
+
+    // --- start-up, shutdown, frame (Frame.cpp) ---
+    void FormCreate();
+    void FormDestroy();
+    void Timer1Timer();
+    void PaintBox1Paint();
+
+    // --- player (Player.cpp) ---
+    void FormKeyDown(int32_t key);
+    void FormKeyUp(int32_t key);
+    void InputPhase();
+    void VerticalMovement();
+    void DrawPlayer();
+    // --- hits and lives (Hits.cpp); false when the frame must end (game over ran) ---
+    bool PlayerPhase();
+    bool Protected();
+    // --- actors (Items.cpp, Enemies.cpp, Bubbles.cpp) ---
+    void ItemPhase();
+    void EnemyPhase();
+    void BubblePhase();
+
+    // --- composition and presentation (Compose.cpp) ---
+    void NewBackBuffer();
+    void DrawGrid();
+    void DrawStatus();
+    void PresentPicture();
+
+    // --- sound (Sounds.cpp) ---
+    void OpenSounds();
+    void PlayCue(const char* alias);
+    void MusicKeepAlive();
+    void CloseSounds();
+    void Hintergrundmusik1Click();
+    void Soundeffekte1Click();
+
+    // --- level files (level/LevelFile.cpp) ---
+    void OpenLevel(const std::string& fileName);
+    // Writes the level safely; false (after telling the user) when it could not be saved.
+    bool SaveLevel(const std::string& fileName);
+
+    // --- editor (level/Editor.cpp) ---
+    void PaintBox1MouseDown(TMouseButton button, int32_t x, int32_t y);
+    void PaintBox1MouseMove(int32_t x, int32_t y);
+    void PaintBox1MouseUp(TMouseButton button, int32_t x, int32_t y);
+    void Editormodus1Click();
+    void NewBtnClick();
+    void NeuesLevel1Click() { NewBtnClick(); }
+    void OpenBtnClick();
+    void SaveBtnClick();
+    void Levelffnen1Click() { OpenBtnClick(); }
+    void Levelspeichern1Click() { SaveBtnClick(); }
+    void SetInsertKind(int32_t kind);
+    void Blockeinfgen1Click() { SetInsertKind(0); }
+    void FeindFedereinfgen1Click() { SetInsertKind(1); }
+    void FeindGeisteinfgen1Click() { SetInsertKind(2); }
+    void FeindBlauesMnneleinfgen1Click() { SetInsertKind(3); }
+    void FeindRotesMonstereinfgen1Click() { SetInsertKind(4); }
+
+    // --- progression (level/Progression.cpp) ---
+    static std::string leadzero(const std::string& s, size_t width);
+    std::string LevelFileName(int32_t levelNo) const;
+    void checkendeNow();
+    void Timer2Timer();
+    void Timer3Timer();
+    void GameOverNow();
+    void NeuesSpiel1Click();
+    void FormKeyPress(char key);
+    void SetTimer2(bool enabled);
+    void SetTimer3(bool enabled);
+
+    // --- helpers shared by the phases ---
+    uint32_t Now() { return Platform.GetTickCount(); }
+    int32_t Random(int32_t n) { return Rng.Random(n); }
+    // A cell blocks when it lies in the grid and its byte is not 0.
+    bool Solid(int32_t col, int32_t row) const {
+        return col >= 0 && col < kCols && row >= 0 && row < kRows && Grid[col * kRows + row] != 0;
+    }
+    // The cell of a play-field pixel, with division truncating toward zero.
+    bool SolidAt(int64_t x, int64_t y) const {
+        const int64_t col = x / kCell, row = y / kCell;
+        return col >= 0 && col < kCols && row >= 0 && row < kRows && Grid[col * kRows + row] != 0;
+    }
+
+    TPlatform& Platform;
+    TRandom Rng;
+
+    // --- the game state record ---
+    std::string AppDir;  // ends in '/'
+    std::array<TDib, kSheetCount> Sheets;
+    std::array<uint8_t, kCols * kRows> Grid{};
+    uint8_t GameActive = 0;
+    uint8_t FacingLeft = 0;
+    uint8_t Walking = 0;
+    uint8_t CellDragActive = 0;
+    int32_t InsertKind = 0;
+    int32_t BlinkCounter = 0;
+    uint32_t LastHitTick = 0;
+    uint32_t MusicStartTick = 0;
+    int32_t TransitionCounter = 0;
+    int32_t Score = 0;
+    int32_t Lives = 0;
+    int32_t LevelNo = 0;
+    int32_t StartX = 0, StartY = 0;
+    int32_t VelY = 0;
+    int32_t WalkFrame = 0;
+    int32_t PlayerX = 0, PlayerY = 0;
+    int32_t CellDragValue = 0;
+    uint8_t InEndCheck = 0;
+    uint8_t BurstByTouch = 0;
+    uint8_t InPaint = 0;
+    uint8_t MusicJustStarted = 0;
+    uint8_t EndCheckPending = 0;
+    uint8_t InDialog = 0;
+    uint8_t KeyJump = 0, KeyFire = 0, KeyLeft = 0, KeyRight = 0;
+    uint8_t OnGround = 0;
+    std::unique_ptr<TDynaArray<TBubble>> Bubbles;
+    TBubble* CurrentBubble = nullptr;
+    std::unique_ptr<TDynaArray<TEnemy>> Enemies;
+    TEnemy* CurrentEnemy = nullptr;
+    std::unique_ptr<TDynaArray<TItem>> Items;
+    TItem* CurrentItem = nullptr;
+    int32_t HitTimer = 0;
+    uint32_t LastFireTick = 0;
+    std::string MusicModeSaved, MusicModeNow;
+    std::unique_ptr<TPicture> BackBuffer;
+    std::unique_ptr<TPicture> PrevPicture;
+    std::string CheatBuffer;
+
+    // Switches outside the record (menu check marks).
+    uint8_t MusicEnabled = 1;
+    uint8_t SoundEnabled = 1;
+    uint8_t EditorMode = 0;
+    uint8_t Timer2Enabled = 0;
+    uint8_t Timer3Enabled = 0;
+
+    // Values of the running frame.
+    int32_t PlayFieldX = 0, PlayFieldY = 0;
+};
+
+}  // namespace blubbi

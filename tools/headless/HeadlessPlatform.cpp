@@ -1,0 +1,87 @@
+// The headless platform: virtual clock and scripted answers.
+#include "tools/headless/HeadlessPlatform.h"
+
+#include <cstring>
+#include <filesystem>
+
+namespace blubbi {
+
+THeadlessPlatform::THeadlessPlatform() {
+    Loader = [](const std::string&) { return MakeDib(19, 19); };
+}
+
+TDib THeadlessPlatform::MakeDib(int width, int height, uint8_t index) {
+    TDib dib;
+    dib.Width = width;
+    dib.Height = height;
+    dib.BitCount = 8;
+    dib.Stride = (width + 3) & ~3;
+    dib.Storage = std::make_unique<uint8_t[]>(static_cast<size_t>(dib.Stride) * height + 1);
+    std::memset(dib.Storage.get(), index, static_cast<size_t>(dib.Stride) * height);
+    dib.Bits = dib.Storage.get();
+    for (int i = 0; i < 256; ++i) dib.Colours[i] = {uint8_t(i), uint8_t(i), uint8_t(i), 0};
+    return dib;
+}
+
+std::unique_ptr<TPicture> THeadlessPlatform::NewPicture(int width, int height) {
+    return std::make_unique<TNullPicture>(width, height);
+}
+
+void THeadlessPlatform::Present(const TPicture&, int x, int y) {
+    ++Presented;
+    LastPresentX = x;
+    LastPresentY = y;
+}
+
+std::string THeadlessPlatform::SendMediaCommand(const std::string& command) {
+    Sent.push_back(command);
+    return MediaAnswer ? MediaAnswer(command) : std::string();
+}
+
+void THeadlessPlatform::SetTimerEnabled(int timer, bool enabled) {
+    if (timer < 2 || timer > 3) return;
+    TimerOn[timer] = enabled;
+    if (enabled) TimerSince[timer] = Clock;
+}
+
+TModalResult THeadlessPlatform::ShowGameOverDialog(const std::string& points) {
+    Dialogs.push_back("GameOver");
+    GameOverPoints.push_back(points);
+    if (DuringGameOver) DuringGameOver();
+    return GameOverAnswer;
+}
+
+void THeadlessPlatform::ShowWinDialog() {
+    Dialogs.push_back("Win");
+    if (DuringWin) DuringWin();
+}
+
+bool THeadlessPlatform::OpenLevelDialog(std::string& fileName) {
+    if (NextOpenFile.empty()) return false;
+    fileName = NextOpenFile;
+    return true;
+}
+
+bool THeadlessPlatform::SaveLevelDialog(std::string& fileName) {
+    if (NextSaveFile.empty()) return false;
+    fileName = NextSaveFile;
+    return true;
+}
+
+bool THeadlessPlatform::FileExists(const std::string& fileName) {
+    std::error_code ec;
+    return std::filesystem::is_regular_file(fileName, ec);
+}
+
+void THeadlessPlatform::Tick(TMainForm& game) {
+    Clock += 25;
+    for (int timer = 2; timer <= 3; ++timer) {
+        if (TimerOn[timer] && Clock - TimerSince[timer] >= 3000) {
+            if (timer == 2) game.Timer2Timer();
+            else game.Timer3Timer();
+        }
+    }
+    game.Timer1Timer();
+}
+
+}  // namespace blubbi
