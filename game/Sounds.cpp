@@ -1,13 +1,89 @@
-// Sound cues and music through media command strings.
+// Sound cues and music through media command strings: the cue table, the switches, the keep-alive.
+#include <array>
+#include <string>
+
 #include "game/MainForm.h"
 
 namespace blubbi {
 
-void TMainForm::OpenSounds() {}
-void TMainForm::PlayCue(const char*) {}
-void TMainForm::MusicKeepAlive() {}
-void TMainForm::CloseSounds() {}
-void TMainForm::Hintergrundmusik1Click() {}
-void TMainForm::Soundeffekte1Click() {}
+namespace {
+
+struct TCue {
+    const char* Alias;
+    const char* File;  // relative to AppDir
+};
+
+// Opening and closing both run in this order.
+constexpr std::array<TCue, 7> kCues{{
+    {"blasen", "sound/blasen.wav"},
+    {"platzen", "sound/platzen.wav"},
+    {"springen", "sound/springen.wav"},
+    {"feder", "sound/feder.wav"},
+    {"sammeln", "sound/sammeln.wav"},
+    {"getroffen", "sound/getroffen.wav"},
+    {"musik", "sound/getspeed6.mid"},
+}};
+
+// The mode answered this long after a (re)start is the "still playing" reference.
+constexpr uint32_t kSettleMs = 1000;
+
+// The answer buffer of the status command holds 255 characters and its terminator.
+constexpr size_t kModeBufferChars = 255;
+
+void StartMusic(TMainForm& f) {
+    f.Platform.SendMediaCommand("play musik from 0");
+    f.MusicJustStarted = 1;
+    f.MusicStartTick = f.Now();
+}
+
+std::string AskMusicMode(TMainForm& f) {
+    std::string mode = f.Platform.SendMediaCommand("status musik mode");
+    if (mode.size() > kModeBufferChars) mode.resize(kModeBufferChars);
+    return mode;
+}
+
+}  // namespace
+
+void TMainForm::OpenSounds() {
+    for (const TCue& cue : kCues)
+        Platform.SendMediaCommand("open \"" + AppDir + cue.File + "\" alias " + cue.Alias);
+    // The music starts whatever the switch says; a switched-off game simply never keeps it alive.
+    StartMusic(*this);
+}
+
+void TMainForm::PlayCue(const char* alias) {
+    if (!SoundEnabled || alias == nullptr) return;
+    Platform.SendMediaCommand(std::string("play ") + alias + " from 0");
+}
+
+void TMainForm::MusicKeepAlive() {
+    if (MusicJustStarted) {
+        // Elapsed time rather than start + 1000, so the settle time survives the tick counter's wrap.
+        if (Now() - MusicStartTick < kSettleMs) return;
+        MusicModeNow = AskMusicMode(*this);
+        MusicModeSaved = MusicModeNow;
+        MusicJustStarted = 0;
+        return;
+    }
+    MusicModeNow = AskMusicMode(*this);
+    // Any change from the reference counts as "ended"; a device that answers the same after the
+    // end never gets the music restarted, and that is accepted.
+    if (MusicModeNow != MusicModeSaved) StartMusic(*this);
+}
+
+void TMainForm::CloseSounds() {
+    for (const TCue& cue : kCues) Platform.SendMediaCommand(std::string("close ") + cue.Alias);
+}
+
+void TMainForm::Hintergrundmusik1Click() {
+    MusicEnabled = MusicEnabled ? 0 : 1;
+    if (MusicEnabled)
+        StartMusic(*this);
+    else
+        Platform.SendMediaCommand("stop musik");
+}
+
+// An effect that is sounding plays to its end; nothing is sent.
+void TMainForm::Soundeffekte1Click() { SoundEnabled = SoundEnabled ? 0 : 1; }
 
 }  // namespace blubbi
