@@ -1,15 +1,103 @@
-// The level editor: mouse painting of cells, placing and removing enemies, file commands.
+// The level editor: painting cells with the mouse, placing and removing enemies, file commands.
 #include "game/MainForm.h"
 
 namespace blubbi {
 
-void TMainForm::PaintBox1MouseDown(TMouseButton, int32_t, int32_t) {}
-void TMainForm::PaintBox1MouseMove(int32_t, int32_t) {}
-void TMainForm::PaintBox1MouseUp(TMouseButton, int32_t, int32_t) {}
-void TMainForm::Editormodus1Click() {}
-void TMainForm::NewBtnClick() {}
-void TMainForm::OpenBtnClick() {}
-void TMainForm::SaveBtnClick() {}
-void TMainForm::SetInsertKind(int32_t) {}
+namespace {
+
+struct TKindSize {
+    int32_t Width, Height;
+};
+// Box sizes of new enemies by insert kind 1..4 ("Feder", "Geist", "Blaues Männel", "Rotes Monster").
+constexpr TKindSize kNewEnemySize[] = {{46, 60}, {50, 40}, {30, 40}, {44, 50}};
+
+}  // namespace
+
+// The cell under a paint-box point, or false when the point lies outside the field.
+static bool CellAt(const TMainForm& f, int32_t x, int32_t y, int32_t& col, int32_t& row) {
+    const int64_t dx = int64_t(x) - f.PlayFieldX, dy = int64_t(y) - f.PlayFieldY;
+    if (dx < 0 || dy < 0 || dx >= kFieldWidth || dy >= kFieldHeight) return false;
+    col = static_cast<int32_t>(dx / kCell);
+    row = static_cast<int32_t>(dy / kCell);
+    return true;
+}
+
+static void ComputePlayField(TMainForm& f) {
+    f.PlayFieldX = (f.Platform.PaintBoxWidth() - kFieldWidth) / 2;
+    f.PlayFieldY = (f.Platform.PaintBoxHeight() - kFieldHeight) / 2;
+}
+
+void TMainForm::PaintBox1MouseDown(TMouseButton button, int32_t x, int32_t y) {
+    if (!EditorMode) return;
+    ComputePlayField(*this);
+    if (InsertKind <= 0) {
+        int32_t col, row;
+        if (CellAt(*this, x, y, col, row)) {
+            Grid[col * kRows + row] = button == TMouseButton::mbLeft ? 1 : 0;
+            CellDragValue = Grid[col * kRows + row];
+            PaintBox1Paint();
+        }
+        // A press beside the field still starts a drag.
+        CellDragActive = 1;
+        return;
+    }
+    if (!Enemies) return;
+    if (button != TMouseButton::mbLeft) {
+        Enemies->Rewind();
+        while (Enemies->Next()) {
+            const TEnemy& e = *Enemies->Current();
+            const int64_t left = int64_t(e.X) + PlayFieldX, top = int64_t(e.Y) + PlayFieldY;
+            if (left <= x && x <= left + e.Width && top <= y && y <= top + e.Height) {
+                Enemies->Delete(Enemies->Cursor - 1);
+                break;
+            }
+        }
+        return;
+    }
+    if (InsertKind > 4) return;
+    TEnemy* e = Enemies->Append();
+    if (!e) return;
+    e->Trapped = 0;
+    e->Removed = 0;
+    e->Kind = InsertKind - 1;
+    e->X = static_cast<int32_t>(int64_t(x) - PlayFieldX);
+    e->Y = static_cast<int32_t>(int64_t(y) - PlayFieldY);
+    e->AnimCounter = 0;
+    e->Width = kNewEnemySize[InsertKind - 1].Width;
+    e->Height = kNewEnemySize[InsertKind - 1].Height;
+}
+
+void TMainForm::PaintBox1MouseMove(int32_t x, int32_t y) {
+    if (!CellDragActive) return;
+    ComputePlayField(*this);
+    int32_t col, row;
+    if (!CellAt(*this, x, y, col, row)) return;
+    Grid[col * kRows + row] = static_cast<uint8_t>(CellDragValue);
+    PaintBox1Paint();
+}
+
+void TMainForm::PaintBox1MouseUp(TMouseButton, int32_t, int32_t) { CellDragActive = 0; }
+
+void TMainForm::Editormodus1Click() { EditorMode = !EditorMode; }
+
+void TMainForm::SetInsertKind(int32_t kind) { InsertKind = kind; }
+
+void TMainForm::NewBtnClick() {
+    for (int32_t col = 0; col < kCols; ++col)
+        for (int32_t row = 0; row < kRows; ++row)
+            Grid[col * kRows + row] = (col == 0 || col == kCols - 1 || row == 0 || row == kRows - 1) ? 1 : 0;
+    if (Enemies) Enemies->Clear();
+    PaintBox1Paint();
+}
+
+void TMainForm::OpenBtnClick() {
+    std::string fileName;
+    if (Platform.OpenLevelDialog(fileName)) OpenLevel(fileName);
+}
+
+void TMainForm::SaveBtnClick() {
+    std::string fileName;
+    if (Platform.SaveLevelDialog(fileName)) SaveLevel(fileName);
+}
 
 }  // namespace blubbi

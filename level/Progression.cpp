@@ -3,15 +3,117 @@
 
 namespace blubbi {
 
-std::string TMainForm::leadzero(const std::string& s, size_t) { return s; }
-std::string TMainForm::LevelFileName(int32_t) const { return {}; }
-void TMainForm::checkendeNow() {}
-void TMainForm::Timer2Timer() {}
-void TMainForm::Timer3Timer() {}
-void TMainForm::GameOverNow() {}
-void TMainForm::NeuesSpiel1Click() {}
-void TMainForm::FormKeyPress(char) {}
-void TMainForm::SetTimer2(bool) {}
-void TMainForm::SetTimer3(bool) {}
+namespace {
+constexpr char kCheatCode[] = "SKIPAHEAD";
+constexpr size_t kCheatLength = sizeof(kCheatCode) - 1;
+
+// Only ASCII letters change case: typed umlauts stay as they are.
+char AsciiUpper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+}  // namespace
+
+std::string TMainForm::leadzero(const std::string& s, size_t width) {
+    return s.size() >= width ? s : std::string(width - s.size(), '0') + s;
+}
+
+std::string TMainForm::LevelFileName(int32_t levelNo) const {
+    return AppDir + "levels/level" + leadzero(std::to_string(levelNo), 3) + ".lev";
+}
+
+// Delphi timers keep running when enabled again, so only a change reaches the platform.
+void TMainForm::SetTimer2(bool enabled) {
+    if (Timer2Enabled == enabled) return;
+    Timer2Enabled = enabled;
+    Platform.SetTimerEnabled(2, enabled);
+}
+
+void TMainForm::SetTimer3(bool enabled) {
+    if (Timer3Enabled == enabled) return;
+    Timer3Enabled = enabled;
+    Platform.SetTimerEnabled(3, enabled);
+}
+
+void TMainForm::checkendeNow() {
+    InEndCheck = 1;
+    int32_t trapped = 0, free = 0;
+    Enemies->Rewind();
+    while (Enemies->Next()) {
+        const TEnemy& e = *Enemies->Current();
+        if (e.Removed) continue;
+        if (e.Trapped) ++trapped;
+        else ++free;
+    }
+    if (free == 0 && trapped > 0 && Bubbles->Count > 0) {
+        // Enemies still sit in bubbles: the check stays pending and runs before every frame.
+        InEndCheck = 0;
+        return;
+    }
+    if (free == 0) {
+        if (Platform.FileExists(LevelFileName(LevelNo + 1))) SetTimer2(true);
+        else SetTimer3(true);
+    }
+    EndCheckPending = 0;
+    InEndCheck = 0;
+}
+
+void TMainForm::Timer2Timer() {
+    SetTimer2(false);
+    ++LevelNo;
+    OpenLevel(LevelFileName(LevelNo));
+    TransitionCounter = 100;
+}
+
+void TMainForm::Timer3Timer() {
+    SetTimer3(false);
+    ++LevelNo;
+    InDialog = 1;
+    TransitionCounter = 100;
+    Platform.ShowWinDialog();
+    InDialog = 0;
+    LevelNo = 1;
+    OpenLevel(LevelFileName(LevelNo));
+    if (Lives < 3) Lives = 3;
+    KeyJump = KeyFire = KeyLeft = KeyRight = 0;
+    TransitionCounter = 100;
+}
+
+void TMainForm::GameOverNow() {
+    TransitionCounter = 100;
+    InDialog = 1;
+    const TModalResult result = Platform.ShowGameOverDialog(std::to_string(Score));
+    KeyJump = KeyFire = KeyLeft = KeyRight = 0;
+    if (result == TModalResult::Ok) {
+        Lives = 3;
+        Score = 0;
+        OpenLevel(LevelFileName(LevelNo));
+        TransitionCounter = 100;
+    } else {
+        NeuesSpiel1Click();
+    }
+    InDialog = 0;
+}
+
+void TMainForm::NeuesSpiel1Click() {
+    Lives = 3;
+    LevelNo = 1;
+    Score = 0;
+    OpenLevel(LevelFileName(LevelNo));
+    TransitionCounter = 100;
+    // After the load: a new game always starts here, whatever level 1's file holds.
+    StartX = PlayerX = 38;
+    StartY = PlayerY = 315;
+}
+
+void TMainForm::FormKeyPress(char key) {
+    CheatBuffer += key;
+    while (CheatBuffer.size() > kCheatLength) CheatBuffer.erase(0, 1);
+    if (CheatBuffer.size() != kCheatLength) return;
+    for (size_t i = 0; i < kCheatLength; ++i)
+        if (AsciiUpper(CheatBuffer[i]) != kCheatCode[i]) return;
+    const std::string next = LevelFileName(LevelNo + 1);
+    if (!Platform.FileExists(next)) return;
+    ++LevelNo;
+    OpenLevel(next);
+    TransitionCounter = 100;
+}
 
 }  // namespace blubbi

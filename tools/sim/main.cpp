@@ -1,0 +1,152 @@
+// blubbi-sim: runs the real game without a window, driven by a script, on a virtual clock.
+#include <CLI/CLI.hpp>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+
+#include "tools/sim/Dump.h"
+#include "tools/sim/Script.h"
+#include "tools/sim/SimPlatform.h"
+
+using namespace blubbi;
+
+namespace {
+
+std::string ExecutableDir() {
+    std::error_code ec;
+    const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+    return ec ? std::string(".") : exe.parent_path().string();
+}
+
+// Script text is UTF-8; the game's typed characters are its 8-bit character set.
+std::string ToLatin1(const std::string& utf8) {
+    std::string out;
+    for (size_t i = 0; i < utf8.size();) {
+        const auto c = static_cast<unsigned char>(utf8[i]);
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+            ++i;
+        } else if ((c & 0xE0) == 0xC0 && i + 1 < utf8.size()) {
+            const uint32_t cp = ((c & 0x1Fu) << 6) | (static_cast<unsigned char>(utf8[i + 1]) & 0x3Fu);
+            out += cp <= 0xFF ? static_cast<char>(cp) : '?';
+            i += 2;
+        } else {
+            out += '?';
+            ++i;
+            while (i < utf8.size() && (static_cast<unsigned char>(utf8[i]) & 0xC0) == 0x80) ++i;
+        }
+    }
+    return out;
+}
+
+bool ParseSize(const std::string& text, int& w, int& h) {
+    const size_t x = text.find('x');
+    if (x == std::string::npos) return false;
+    try {
+        size_t used = 0;
+        w = std::stoi(text.substr(0, x), &used);
+        if (used != x) return false;
+        h = std::stoi(text.substr(x + 1), &used);
+        if (used != text.size() - x - 1) return false;
+    } catch (...) {
+        return false;
+    }
+    return w > 0 && h > 0 && w <= 8192 && h <= 8192;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    CLI::App cli{"Runs Blubbi Blubbo without a window, driven by a script."};
+    std::string dataDir = ExecutableDir();
+    uint64_t seed = 1;
+    uint32_t clock = 100000;
+    std::string size = "681x425";
+    std::string scriptPath = "-";
+    cli.add_option("--data", dataDir, "program folder whose grafiken/, sound/ and levels/ are used");
+    cli.add_option("--seed", seed, "seed of the game's random generator");
+    cli.add_option("--clock", clock, "system tick count at start-up, in ms");
+    cli.add_option("--size", size, "size of the paint box, WxH");
+    cli.add_option("SCRIPT", scriptPath, "script file; none or - reads standard input");
+    CLI11_PARSE(cli, argc, argv);
+    int width = 0, height = 0;
+    if (!ParseSize(size, width, height)) {
+        std::cerr << "blubbi-sim: --size wants WxH, for example 681x425\n";
+        return 2;
+    }
+
+    std::optional<sim::TParseError> error;
+    std::vector<sim::TCommand> script;
+    if (scriptPath == "-") {
+        script = sim::ParseScript(std::cin, error);
+    } else {
+        std::ifstream file(scriptPath);
+        if (!file) {
+            std::cerr << "blubbi-sim: cannot read " << scriptPath << "\n";
+            return 2;
+        }
+        script = sim::ParseScript(file, error);
+    }
+    if (error) {
+        std::cerr << "blubbi-sim: line " << error->Line << ": " << error->Message << "\n";
+        return 2;
+    }
+
+    EnsureOffscreenGuiApplication();
+    TSimPlatform platform(width, height);
+    platform.Dir = dataDir.empty() || dataDir.back() == '/' ? dataDir : dataDir + "/";
+    platform.Seed = seed;
+    platform.Clock = clock;
+    TMainForm game(platform);
+    game.FormCreate();
+
+    size_t sentFrom = 0, dialogsFrom = 0;
+    int status = 0;
+    for (const auto& c : script) {
+        switch (c.Op) {
+            case sim::TOp::Tick:
+                for (int32_t i = 0; i < c.A; ++i) platform.Tick(game);
+                break;
+            case sim::TOp::KeyDown: game.FormKeyDown(c.A); break;
+            case sim::TOp::KeyUp: game.FormKeyUp(c.A); break;
+            case sim::TOp::Type:
+                for (char ch : ToLatin1(c.Text)) game.FormKeyPress(ch);
+                break;
+            case sim::TOp::Menu: sim::RunMenu(game, c.Text); break;
+            case sim::TOp::Open:
+                platform.NextOpenFile = c.Text;
+                game.OpenBtnClick();
+                platform.NextOpenFile.clear();
+                break;
+            case sim::TOp::Save:
+                platform.NextSaveFile = c.Text;
+                game.SaveBtnClick();
+                platform.NextSaveFile.clear();
+                break;
+            case sim::TOp::MouseDown: game.PaintBox1MouseDown(c.Button, c.A, c.B); break;
+            case sim::TOp::MouseMove: game.PaintBox1MouseMove(c.A, c.B); break;
+            case sim::TOp::MouseUp: game.PaintBox1MouseUp(c.Button, c.A, c.B); break;
+            case sim::TOp::Answer:
+                platform.GameOverAnswer = c.A ? TModalResult::Ok : TModalResult::Cancel;
+                break;
+            case sim::TOp::Resize: platform.Resize(c.A, c.B); break;
+            case sim::TOp::Dump: {
+                std::vector<std::string> sent(platform.Sent.begin() + sentFrom, platform.Sent.end());
+                std::vector<std::string> dialogs(platform.Dialogs.begin() + dialogsFrom, platform.Dialogs.end());
+                sentFrom = platform.Sent.size();
+                dialogsFrom = platform.Dialogs.size();
+                std::cout << sim::DumpState(game, platform.Clock, sent, dialogs) << "\n";
+                break;
+            }
+            case sim::TOp::Png:
+                if (!platform.SavePng(c.Text)) {
+                    std::cerr << "blubbi-sim: line " << c.Line << ": cannot write " << c.Text << "\n";
+                    status = 1;
+                }
+                break;
+        }
+    }
+    std::cout.flush();
+    game.FormDestroy();
+    return status;
+}
