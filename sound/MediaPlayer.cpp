@@ -1,0 +1,231 @@
+// The media command strings of the game, interpreted on SDL2_mixer.
+#include "sound/MediaPlayer.h"
+
+#include <SDL.h>
+#include <SDL_mixer.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
+#include <vector>
+
+namespace blubbi {
+
+namespace {
+
+// 44100 Hz stereo with 1024-sample buffers: about 23 ms from a key press to the ear.
+constexpr int kRate = 44100;
+constexpr int kBufferSamples = 1024;
+
+const char* const kDebianSoundFonts[] = {
+    "/usr/share/sounds/sf2/default-GM.sf2",
+    "/usr/share/sounds/sf2/FluidR3_GM.sf2",
+    "/usr/share/sounds/sf2/TimGM6mb.sf2",
+};
+
+bool IsFile(const std::string& path) {
+    std::error_code ec;
+    return !path.empty() && std::filesystem::is_regular_file(path, ec);
+}
+
+std::string Lower(std::string s) {
+    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+bool IsMusicFile(const std::string& path) {
+    const std::string ext = Lower(std::filesystem::path(path).extension().string());
+    return ext == ".mid" || ext == ".midi" || ext == ".rmi";
+}
+
+// Words separated by blanks; a word may be a double-quoted run that holds blanks.
+// An unclosed quote makes the whole command malformed.
+std::optional<std::vector<std::string>> Split(const std::string& command) {
+    std::vector<std::string> words;
+    size_t i = 0;
+    const size_t n = command.size();
+    auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+    while (i < n) {
+        if (blank(command[i])) {
+            ++i;
+            continue;
+        }
+        if (command[i] == '"') {
+            const size_t close = command.find('"', i + 1);
+            if (close == std::string::npos) return std::nullopt;
+            if (close + 1 < n && !blank(command[close + 1])) return std::nullopt;
+            words.push_back(command.substr(i + 1, close - i - 1));
+            i = close + 1;
+            continue;
+        }
+        const size_t start = i;
+        while (i < n && !blank(command[i])) ++i;
+        words.push_back(command.substr(start, i - start));
+    }
+    return words;
+}
+
+// Said once per run, not once per player.
+void SayNoSoundFont() {
+    static bool said = false;
+    if (said) return;
+    said = true;
+    std::fprintf(stderr,
+                 "Blubbi Blubbo: no General MIDI soundfont found, so the game plays without music. "
+                 "The Debian package timgm6mb-soundfont brings one.\n");
+}
+
+}  // namespace
+
+std::string FindSoundFont() {
+    if (const char* env = std::getenv("SDL_SOUNDFONTS")) {
+        const std::string list = env;
+        size_t start = 0;
+        while (start <= list.size()) {
+            size_t end = list.find(':', start);
+            if (end == std::string::npos) end = list.size();
+            const std::string entry = list.substr(start, end - start);
+            if (IsFile(entry)) return entry;
+            start = end + 1;
+        }
+    }
+    for (const char* path : kDebianSoundFonts)
+        if (IsFile(path)) return path;
+    return {};
+}
+
+TMediaPlayer::TMediaPlayer() {
+    Font = FindSoundFont();
+    if (Font.empty())
+        SayNoSoundFont();
+    else
+        Mix_SetSoundFonts(Font.c_str());  // just this one: each extra font costs load time and memory
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return;
+    SdlAudio = true;
+    Mix_Init(MIX_INIT_MID);
+    if (Mix_OpenAudio(kRate, AUDIO_S16SYS, 2, kBufferSamples) != 0) return;
+    ChannelsAllocated = Mix_AllocateChannels(0);
+    AudioReady = true;
+}
+
+TMediaPlayer::~TMediaPlayer() {
+    if (AudioReady) {
+        Mix_HaltMusic();
+        Mix_HaltChannel(-1);
+        while (!Sounds.empty()) Close(Sounds.begin()->first);
+        Mix_CloseAudio();
+    }
+    if (SdlAudio) {
+        Mix_Quit();
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    }
+}
+
+std::string TMediaPlayer::Send(const std::string& command) {
+    const auto parsed = Split(command);
+    if (!parsed || parsed->empty() || !AudioReady) return {};
+    const std::vector<std::string>& w = *parsed;
+    const std::string verb = Lower(w[0]);
+
+    if (verb == "open") {
+        if (w.size() != 4 || Lower(w[2]) != "alias") return {};
+        return Load(w[1], Lower(w[3]));
+    }
+    if (verb == "close" && w.size() == 2 && Lower(w[1]) == "all") {
+        while (!Sounds.empty()) Close(Sounds.begin()->first);
+        return {};
+    }
+    if (w.size() < 2) return {};
+    const auto found = Sounds.find(Lower(w[1]));
+    if (found == Sounds.end()) return {};
+    TSound& sound = found->second;
+
+    if (verb == "play") {
+        // Only the start is a place to play from: the game never asks for another.
+        const bool fromStart = w.size() == 2 || (w.size() == 4 && Lower(w[2]) == "from" && w[3] == "0");
+        return fromStart ? Play(sound) : std::string();
+    }
+    if (verb == "stop" && w.size() == 2) return Stop(sound);
+    if (verb == "status" && w.size() == 3 && Lower(w[2]) == "mode") return Status(sound);
+    if (verb == "close" && w.size() == 2) Close(found->first);
+    return {};
+}
+
+std::string TMediaPlayer::Load(const std::string& path, const std::string& alias) {
+    if (Sounds.count(alias) || !IsFile(path)) return {};
+    TSound sound;
+    if (IsMusicFile(path)) {
+        // Loaded once and kept: every load builds a new synthesizer with its soundfont.
+        sound.Music = Mix_LoadMUS(path.c_str());
+        if (!sound.Music) return {};
+    } else {
+        sound.Chunk = Mix_LoadWAV(path.c_str());
+        if (!sound.Chunk) return {};
+        // Each effect owns a channel, so playing it again cuts it off and starts it anew.
+        int channel = 0;
+        auto taken = [this](int c) {
+            return std::any_of(Sounds.begin(), Sounds.end(), [c](const auto& s) { return s.second.Channel == c; });
+        };
+        while (taken(channel)) ++channel;
+        if (channel >= ChannelsAllocated) ChannelsAllocated = Mix_AllocateChannels(channel + 1);
+        if (channel >= ChannelsAllocated) {
+            Mix_FreeChunk(sound.Chunk);
+            return {};
+        }
+        sound.Channel = channel;
+    }
+    Sounds.emplace(alias, sound);
+    return {};
+}
+
+std::string TMediaPlayer::Play(TSound& sound) {
+    if (sound.Chunk) {
+        Mix_PlayChannel(sound.Channel, sound.Chunk, 0);
+    } else if (sound.Music) {
+        // Once only: the game's keep-alive restarts the piece when it has ended.
+        if (Mix_PlayMusic(sound.Music, 0) == 0) Playing = sound.Music;
+    }
+    return {};
+}
+
+std::string TMediaPlayer::Stop(TSound& sound) {
+    if (sound.Chunk) {
+        Mix_HaltChannel(sound.Channel);
+    } else if (sound.Music && Playing == sound.Music) {
+        Mix_HaltMusic();
+        Playing = nullptr;
+    }
+    return {};
+}
+
+std::string TMediaPlayer::Status(const TSound& sound) const {
+    bool playing = false;
+    if (sound.Chunk)
+        playing = Mix_Playing(sound.Channel) != 0;
+    else
+        playing = sound.Music && Playing == sound.Music && Mix_PlayingMusic() != 0;
+    return playing ? "playing" : "stopped";
+}
+
+void TMediaPlayer::Close(const std::string& alias) {
+    const auto found = Sounds.find(alias);
+    if (found == Sounds.end()) return;
+    TSound& sound = found->second;
+    if (sound.Chunk) {
+        Mix_HaltChannel(sound.Channel);
+        Mix_FreeChunk(sound.Chunk);
+    }
+    if (sound.Music) {
+        if (Playing == sound.Music) {
+            Mix_HaltMusic();
+            Playing = nullptr;
+        }
+        Mix_FreeMusic(sound.Music);
+    }
+    Sounds.erase(found);
+}
+
+}  // namespace blubbi

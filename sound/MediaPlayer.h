@@ -1,0 +1,59 @@
+// TMediaPlayer: the game's media command strings played through SDL2_mixer.
+#pragma once
+#include <map>
+#include <string>
+
+struct Mix_Chunk;
+struct _Mix_Music;
+
+namespace blubbi {
+
+// Understands the commands the game sends, case-insensitively:
+//   open "<path>" alias <name>   .mid/.midi/.rmi load as music, anything else as an effect
+//   play <name> [from 0]          an effect restarts on its own channel; music plays once
+//   stop <name>
+//   status <name> mode            "playing" or "stopped"
+//   close <name> | close all
+// Every answer but the status is empty. Anything that fails (no audio device, a missing file,
+// no soundfont, an unknown alias, a malformed command) answers empty and does nothing else.
+// One player per process: SDL_mixer is process-wide.
+class TMediaPlayer {
+public:
+    TMediaPlayer();
+    ~TMediaPlayer();
+    TMediaPlayer(const TMediaPlayer&) = delete;
+    TMediaPlayer& operator=(const TMediaPlayer&) = delete;
+
+    std::string Send(const std::string& command);
+
+    // True once the audio device is open.
+    bool AudioOpen() const { return AudioReady; }
+    // The soundfont handed to the MIDI synthesizer; empty when none was found.
+    const std::string& SoundFont() const { return Font; }
+
+private:
+    struct TSound {
+        Mix_Chunk* Chunk = nullptr;   // an effect, or
+        _Mix_Music* Music = nullptr;  // a piece of music
+        int Channel = -1;             // the effect's own mixing channel
+    };
+
+    std::string Load(const std::string& path, const std::string& alias);
+    std::string Play(TSound& sound);
+    std::string Stop(TSound& sound);
+    std::string Status(const TSound& sound) const;
+    void Close(const std::string& alias);
+
+    bool AudioReady = false;
+    bool SdlAudio = false;
+    std::string Font;
+    std::map<std::string, TSound> Sounds;  // by lower-case alias
+    int ChannelsAllocated = 0;
+    const _Mix_Music* Playing = nullptr;  // the music last started
+};
+
+// The soundfont to use: the first existing file of $SDL_SOUNDFONTS (':'-separated) and the
+// usual Debian places; empty when there is none.
+std::string FindSoundFont();
+
+}  // namespace blubbi
