@@ -1,0 +1,77 @@
+// The pictures of the paint box on QImage: the BackBuffer the frame draws into, and the
+// shown picture that presenting copies it onto.
+#pragma once
+#include <QFont>
+#include <QImage>
+#include <memory>
+#include <string>
+
+#include "game/Platform.h"
+#include "gfx/Sprites.h"
+
+class QPainter;
+
+namespace blubbi {
+
+// An off-screen picture (Format_RGB32). Sprites write its pixels directly; rectangles are
+// plain fills; ellipses, arcs and text go through QPainter without anti-aliasing, each figure
+// covering x1..x2-1, y1..y2-1 as the platform's drawing calls do. Text needs a
+// QGuiApplication (the offscreen platform will do).
+class TImagePicture : public TPicture {
+public:
+    TImagePicture(int width, int height);
+    ~TImagePicture() override;
+    TImagePicture(const TImagePicture&) = delete;
+    TImagePicture& operator=(const TImagePicture&) = delete;
+
+    int Width() const override { return Img.width(); }
+    int Height() const override { return Img.height(); }
+
+    void Rectangle(int x1, int y1, int x2, int y2, TColor pen, TColor brush) override;
+    void Ellipse(int x1, int y1, int x2, int y2, TColor pen, TColor brush, bool hollow) override;
+    void Arc(int x1, int y1, int x2, int y2, int x3, int y3, int x4, int y4, TColor pen) override;
+    void TextOut(int x, int y, const std::string& text, TColor color) override;
+
+    void DrawSprite(const TDib& sheet, int x, int y, bool mirrored, int frame, int frameCount,
+                    bool inBubble) override;
+    void DrawSpriteRow(const TDib& sheet, int x, int y, int frameCount, int frame) override;
+    void StretchDrawDib(int x, int y, int destWidth, int destHeight, const TDib& image, int srcX, int srcY,
+                        int srcWidth, int srcHeight) override;
+
+    // The pixels as composed so far.
+    const QImage& Image() const { return Img; }
+    // Direct access for drawing; valid until the picture is destroyed.
+    TPixels Pixels();
+
+private:
+    QPainter& Painter();
+
+    QImage Img;
+    std::unique_ptr<QPainter> Paint;  // begun on the first figure or text, ended with the picture
+    QFont StatusFont;
+};
+
+// The paint box: what the player sees. Presenting copies a picture onto it; what the picture
+// does not cover stays as it was.
+class TScreen {
+public:
+    TScreen(int width, int height);
+
+    // A new size; the part that stays keeps its pixels, new parts are black.
+    void Resize(int width, int height);
+    std::unique_ptr<TPicture> NewPicture(int width, int height);
+    // Copies `picture` with its top-left corner at (x, y), clipped to the paint box.
+    void Present(const TPicture& picture, int x, int y);
+    // A rectangle filled and outlined in `color`, covering x1..x2-1, y1..y2-1.
+    void Rectangle(int x1, int y1, int x2, int y2, TColor color);
+
+    const QImage& Image() const { return Img; }
+    bool SavePng(const std::string& path) const;
+
+private:
+    TPixels Pixels();
+
+    QImage Img;
+};
+
+}  // namespace blubbi
