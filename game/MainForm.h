@@ -14,6 +14,8 @@
 
 namespace blubbi {
 
+struct TLevelData;
+
 // Play field: 25 x 20 cells of 19 pixels.
 constexpr int32_t kCols = 25, kRows = 20, kCell = 19;
 constexpr int32_t kFieldWidth = kCols * kCell, kFieldHeight = kRows * kCell;
@@ -70,6 +72,8 @@ public:
 
     // --- level files (level/LevelFile.cpp) ---
     void OpenLevel(const std::string& fileName);
+    // Puts a decoded level into the game and runs a frame, as a load does.
+    void ApplyLevel(const TLevelData& level);
     // Writes the level safely; false (after telling the user) when it could not be saved.
     bool SaveLevel(const std::string& fileName);
 
