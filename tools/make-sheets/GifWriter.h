@@ -1,0 +1,14 @@
+// Writes palette pictures as 8-bit GIF files with giflib.
+#pragma once
+
+#include "Xpm.h"
+
+#include <string>
+
+namespace sheets {
+
+// The palette is padded to 256 entries so every file is an 8-bit GIF. A transparent palette entry,
+// if the picture has one, is also named in the file as the GIF's transparent colour.
+void writeGif(const IndexedPicture& picture, const std::string& path);
+
+} // namespace sheets
