@@ -29,12 +29,13 @@ TPixels PixelsOf(QImage& image) {
                    static_cast<int>(image.bytesPerLine() / 4)};
 }
 
-// The rectangle Qt strokes so that a one-pixel outline covers x1..x2-1, y1..y2-1; corners
-// given the wrong way round are put right first, as the platform does.
+// The rectangle Qt strokes so that a one-pixel outline covers x1..x2-1, y1..y2-1 (Qt's
+// aliased outline reaches x + width); corners given the wrong way round are put right
+// first, as the platform does.
 QRect FigureRect(int x1, int y1, int x2, int y2) {
     if (x2 < x1) std::swap(x1, x2);
     if (y2 < y1) std::swap(y1, y2);
-    return QRect(QPoint(x1, y1), QPoint(x2 - 1, y2 - 1));
+    return QRect(x1, y1, x2 - x1 - 1, y2 - y1 - 1);
 }
 
 // Angle of the radial from the centre through (x, y), counter-clockwise from three o'clock,
