@@ -27,7 +27,7 @@ struct FileCloser {
 
 } // namespace
 
-void writeGif(const IndexedPicture& picture, const std::string& path) {
+void writeGif(const IndexedPicture& picture, const std::string& path, bool keyed) {
     if (picture.palette.size() > 256) throw std::runtime_error(path + ": more than 256 colours");
     int error = 0;
     std::unique_ptr<GifFileType, FileCloser> file(EGifOpenFileName(path.c_str(), false, &error));
@@ -43,7 +43,7 @@ void writeGif(const IndexedPicture& picture, const std::string& path) {
         map->Colors[i] = e.transparent ? kKeyColour : GifColorType{e.r, e.g, e.b};
     }
 
-    const int key = picture.transparentIndex();
+    const int key = keyed ? picture.transparentIndex() : -1;
     if (EGifPutScreenDesc(file.get(), picture.width, picture.height, 8, key < 0 ? 0 : key, map.get()) == GIF_ERROR)
         fail(path, file->Error);
     if (key >= 0) {

@@ -80,7 +80,7 @@ void build(const fs::path& src, const fs::path& out) {
     for (const SheetRow& row : kSheets) {
         const IndexedPicture pic = readXpm((src / row.source).string());
         checkSheet(row, pic);
-        writeGif(pic, (out / row.output).string());
+        writeGif(pic, (out / row.output).string(), row.keyed);
     }
 
     for (int i = 0; i < kMenuImages; ++i) {
