@@ -118,6 +118,7 @@ void FillRect(TPixels& target, int64_t x1, int64_t y1, int64_t x2, int64_t y2, u
     y1 = std::max<int64_t>(y1, 0);
     x2 = std::min<int64_t>(x2, target.Width);
     y2 = std::min<int64_t>(y2, target.Height);
+    if (x1 >= x2) return;
     for (int64_t y = y1; y < y2; ++y) {
         uint32_t* row = TargetRow(target, y);
         std::fill(row + x1, row + x2, pixel);
