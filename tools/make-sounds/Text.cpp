@@ -16,7 +16,13 @@ std::vector<TLine> ReadLines(const std::string& fileName) {
     std::vector<TLine> lines;
     std::string text;
     for (int number = 1; std::getline(in, text); ++number) {
-        if (const size_t hash = text.find('#'); hash != std::string::npos) text.resize(hash);
+        // A comment starts with a '#' that begins a word, so sharps like "f#5" stay notes.
+        for (size_t i = 0; i < text.size(); ++i) {
+            if (text[i] == '#' && (i == 0 || text[i - 1] == ' ' || text[i - 1] == '\t')) {
+                text.resize(i);
+                break;
+            }
+        }
         std::istringstream words(text);
         TLine line{number, {}};
         for (std::string w; words >> w;) line.Words.push_back(w);

@@ -5,7 +5,7 @@
 
 namespace makesounds {
 
-// One non-empty line, split into words at blanks, with '#' starting a comment.
+// One non-empty line, split into words at blanks; a word beginning with '#' starts a comment.
 struct TLine {
     int Number = 0;
     std::vector<std::string> Words;

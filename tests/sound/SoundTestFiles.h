@@ -1,0 +1,58 @@
+// Scratch folders and small sound files made on the spot for the sound tests.
+#pragma once
+#include <sndfile.h>
+#include <smf.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace blubbi::soundtest {
+
+// A fresh folder under the system's temporary folder, removed with the object.
+struct TScratch {
+    std::filesystem::path Dir;
+    TScratch() {
+        static int counter = 0;
+        Dir = std::filesystem::temp_directory_path() /
+              ("blubbi-sound-" + std::to_string(::getpid()) + "-" + std::to_string(++counter));
+        std::filesystem::create_directories(Dir);
+    }
+    ~TScratch() {
+        std::error_code ec;
+        std::filesystem::remove_all(Dir, ec);
+    }
+    std::string operator/(const std::string& name) const { return (Dir / name).string(); }
+};
+
+// A 440 Hz tone at half scale, 16-bit mono.
+inline bool WriteTone(const std::string& path, double seconds) {
+    SF_INFO info{};
+    info.samplerate = 22050;
+    info.channels = 1;
+    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+    SNDFILE* f = sf_open(path.c_str(), SFM_WRITE, &info);
+    if (!f) return false;
+    std::vector<float> s(static_cast<size_t>(seconds * info.samplerate));
+    for (size_t i = 0; i < s.size(); ++i) s[i] = 0.5f * static_cast<float>(std::sin(2 * M_PI * 440 * i / info.samplerate));
+    sf_write_float(f, s.data(), static_cast<sf_count_t>(s.size()));
+    return sf_close(f) == 0;
+}
+
+// One piano note of `seconds` at 120 beats a minute, the track ending with it.
+inline bool WriteShortMidi(const std::string& path, double seconds) {
+    smf_t* smf = smf_new();
+    if (!smf) return false;
+    smf_track_t* track = smf_track_new();
+    smf_add_track(smf, track);
+    smf_track_add_event_seconds(track, smf_event_new_from_bytes(0xC0, 0, -1), 0);
+    smf_track_add_event_seconds(track, smf_event_new_from_bytes(0x90, 72, 100), 0);
+    smf_track_add_event_seconds(track, smf_event_new_from_bytes(0x80, 72, 0), seconds);
+    const bool ok = smf_track_add_eot_seconds(track, seconds) == 0 && smf_save(smf, path.c_str()) == 0;
+    smf_delete(smf);
+    return ok;
+}
+
+}  // namespace blubbi::soundtest

@@ -1,0 +1,287 @@
+// The media command interpreter against the real SDL2_mixer, its output caught by SDL's disk
+// audio driver: effects sound, music ends and says so, and nothing malformed does harm.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdint>
+#include <cstdlib>
+#include <fstream>
+#include <optional>
+#include <random>
+#include <thread>
+#include <vector>
+
+#include "SoundTestFiles.h"
+#include "sound/MediaPlayer.h"
+
+namespace blubbi {
+namespace {
+
+using namespace std::chrono_literals;
+using soundtest::TScratch;
+
+constexpr const char* kSmallFont = "/usr/share/sounds/sf2/TimGM6mb.sf2";
+
+struct PlayerFixture : ::testing::Test {
+    TScratch Scratch;
+    std::string Output = Scratch / "out.raw";
+    std::optional<TMediaPlayer> Player;
+
+    void SetUp() override {
+        setenv("SDL_AUDIODRIVER", "disk", 1);
+        setenv("SDL_DISKAUDIOFILE", Output.c_str(), 1);
+        // The small soundfont loads in a blink; the tests only need some font.
+        if (std::filesystem::exists(kSmallFont)) setenv("SDL_SOUNDFONTS", kSmallFont, 1);
+        Player.emplace();
+        ASSERT_TRUE(Player->AudioOpen());
+    }
+    std::string Send(const std::string& c) { return Player->Send(c); }
+    std::string Open(const std::string& path, const std::string& alias) {
+        return Send("open \"" + path + "\" alias " + alias);
+    }
+    // Closes the device and gives the loudest sample it was sent.
+    int Loudest() {
+        Player.reset();
+        std::ifstream in(Output, std::ios::binary);
+        int loudest = 0;
+        int16_t s = 0;
+        while (in.read(reinterpret_cast<char*>(&s), sizeof s)) loudest = std::max(loudest, std::abs(int{s}));
+        return loudest;
+    }
+    // Waits up to `limit` for the answer to become `want`; returns how long that took.
+    std::optional<std::chrono::milliseconds> WaitFor(const std::string& command, const std::string& want,
+                                                     std::chrono::milliseconds limit) {
+        const auto start = std::chrono::steady_clock::now();
+        while (std::chrono::steady_clock::now() - start < limit) {
+            if (Send(command) == want)
+                return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+            std::this_thread::sleep_for(10ms);
+        }
+        return std::nullopt;
+    }
+};
+
+// --- effects ---
+
+TEST_F(PlayerFixture, DeviceStaysSilentWhenNothingPlays) {
+    ASSERT_TRUE(soundtest::WriteTone(Scratch / "tone.wav", 0.3));
+    Open(Scratch / "tone.wav", "ton");
+    std::this_thread::sleep_for(300ms);
+    EXPECT_EQ(Loudest(), 0);
+}
+
+TEST_F(PlayerFixture, PlayingACueWritesSoundToTheDevice) {
+    ASSERT_TRUE(soundtest::WriteTone(Scratch / "tone.wav", 0.3));
+    EXPECT_EQ(Open(Scratch / "tone.wav", "ton"), "");
+    EXPECT_EQ(Send("status ton mode"), "stopped");
+    EXPECT_EQ(Send("play ton from 0"), "");
+    EXPECT_EQ(Send("status ton mode"), "playing");
+    std::this_thread::sleep_for(400ms);
+    EXPECT_EQ(Send("status ton mode"), "stopped");
+    EXPECT_GT(Loudest(), 4000);
+}
+
+TEST_F(PlayerFixture, PlayingACueAgainStartsItFromTheBeginning) {
+    ASSERT_TRUE(soundtest::WriteTone(Scratch / "tone.wav", 0.4));
+    Open(Scratch / "tone.wav", "ton");
+    Send("play ton from 0");
+    std::this_thread::sleep_for(250ms);
+    Send("play ton from 0");
+    std::this_thread::sleep_for(250ms);  // 500 ms after the first start, 250 ms into the second
+    EXPECT_EQ(Send("status ton mode"), "playing");
+    EXPECT_TRUE(WaitFor("status ton mode", "stopped", 2000ms));
+}
+
+TEST_F(PlayerFixture, EachCueSoundsOnItsOwnChannel) {
+    ASSERT_TRUE(soundtest::WriteTone(Scratch / "a.wav", 0.4));
+    ASSERT_TRUE(soundtest::WriteTone(Scratch / "b.wav", 0.4));
+    Open(Scratch / "a.wav", "blasen");
+    Open(Scratch / "b.wav", "platzen");
+    Send("play blasen from 0");
+    Send("play platzen from 0");
+    EXPECT_EQ(Send("status blasen mode"), "playing");
+    EXPECT_EQ(Send("status platzen mode"), "playing");
+    Send("stop blasen");
+    EXPECT_EQ(Send("status blasen mode"), "stopped");
+    EXPECT_EQ(Send("status platzen mode"), "playing");
+}
+
+TEST_F(PlayerFixture, QuotedPathsWithBlanksOpen) {
+    std::filesystem::create_directories(Scratch.Dir / "Blubbi Blubbo" / "sound");
+    const std::string path = Scratch / "Blubbi Blubbo/sound/blasen.wav";
+    ASSERT_TRUE(soundtest::WriteTone(path, 0.2));
+    Open(path, "blasen");
+    EXPECT_EQ(Send("status blasen mode"), "stopped");
+    Send("play blasen from 0");
+    std::this_thread::sleep_for(250ms);
+    EXPECT_GT(Loudest(), 4000);
+}
+
+TEST_F(PlayerFixture, KeywordsAndAliasesIgnoreCase) {
+    ASSERT_TRUE(soundtest::WriteTone(Scratch / "tone.wav", 0.3));
+    Send("OPEN \"" + Scratch / "tone.wav" + "\" ALIAS Ton");
+    Send("Play TON From 0");
+    EXPECT_EQ(Send("status ton mode"), "playing");
+}
+
+// --- music ---
+
+TEST_F(PlayerFixture, MusicPlaysOnceAndThenReportsStopped) {
+    ASSERT_FALSE(Player->SoundFont().empty()) << "no soundfont: install timgm6mb-soundfont";
+    ASSERT_TRUE(soundtest::WriteShortMidi(Scratch / "kurz.mid", 0.4));
+    Open(Scratch / "kurz.mid", "musik");
+    EXPECT_EQ(Send("status musik mode"), "stopped");
+    Send("play musik from 0");
+    EXPECT_EQ(Send("status musik mode"), "playing");
+    const auto ended = WaitFor("status musik mode", "stopped", 5000ms);
+    ASSERT_TRUE(ended) << "the piece never ended";
+    EXPECT_GE(ended->count(), 250);
+    // What the game's keep-alive does next: the same piece starts over.
+    Send("play musik from 0");
+    EXPECT_EQ(Send("status musik mode"), "playing");
+    EXPECT_TRUE(WaitFor("status musik mode", "stopped", 5000ms));
+    EXPECT_GT(Loudest(), 500);
+}
+
+TEST_F(PlayerFixture, StoppedMusicSaysStoppedAndCanStartAgain) {
+    ASSERT_TRUE(soundtest::WriteShortMidi(Scratch / "lang.mid", 3.0));
+    Open(Scratch / "lang.mid", "musik");
+    Send("play musik from 0");
+    EXPECT_EQ(Send("status musik mode"), "playing");
+    EXPECT_EQ(Send("stop musik"), "");
+    EXPECT_EQ(Send("status musik mode"), "stopped");
+    Send("play musik from 0");
+    EXPECT_EQ(Send("status musik mode"), "playing");
+}
+
+// --- what must do no harm ---
+
+TEST_F(PlayerFixture, UnknownAliasesAnswerNothing) {
+    EXPECT_EQ(Send("play niemand from 0"), "");
+    EXPECT_EQ(Send("stop niemand"), "");
+    EXPECT_EQ(Send("status niemand mode"), "");
+    EXPECT_EQ(Send("close niemand"), "");
+}
+
+TEST_F(PlayerFixture, ClosedAliasIsGoneAndCanBeOpenedAgain) {
+    ASSERT_TRUE(soundtest::WriteTone(Scratch / "tone.wav", 0.3));
+    Open(Scratch / "tone.wav", "ton");
+    Send("play ton from 0");
+    EXPECT_EQ(Send("close ton"), "");
+    EXPECT_EQ(Send("status ton mode"), "");
+    EXPECT_EQ(Send("play ton from 0"), "");
+    EXPECT_EQ(Send("close ton"), "");
+    Open(Scratch / "tone.wav", "ton");
+    EXPECT_EQ(Send("status ton mode"), "stopped");
+}
+
+TEST_F(PlayerFixture, CloseAllClosesEverything) {
+    ASSERT_TRUE(soundtest::WriteTone(Scratch / "tone.wav", 0.3));
+    ASSERT_TRUE(soundtest::WriteShortMidi(Scratch / "kurz.mid", 0.4));
+    Open(Scratch / "tone.wav", "ton");
+    Open(Scratch / "kurz.mid", "musik");
+    Send("play musik from 0");
+    Send("close all");
+    EXPECT_EQ(Send("status ton mode"), "");
+    EXPECT_EQ(Send("status musik mode"), "");
+}
+
+TEST_F(PlayerFixture, MissingFilesOpenNothing) {
+    Open(Scratch / "fehlt.wav", "blasen");
+    Open(Scratch / "fehlt.mid", "musik");
+    EXPECT_EQ(Send("status blasen mode"), "");
+    EXPECT_EQ(Send("status musik mode"), "");
+    EXPECT_EQ(Send("play musik from 0"), "");
+}
+
+TEST_F(PlayerFixture, UnreadableFilesOpenNothing) {
+    std::ofstream(Scratch / "kaputt.wav") << "RIFF not really";
+    std::ofstream(Scratch / "kaputt.mid") << "MThd not really";
+    Open(Scratch / "kaputt.wav", "blasen");
+    Open(Scratch / "kaputt.mid", "musik");
+    EXPECT_EQ(Send("status blasen mode"), "");
+    // The synthesizer only reads a MIDI file when it plays it: a broken one may open, but it
+    // never sounds and never claims to play.
+    Send("play musik from 0");
+    std::this_thread::sleep_for(100ms);
+    const std::string mode = Send("status musik mode");
+    EXPECT_TRUE(mode == "" || mode == "stopped") << mode;
+    EXPECT_LT(Loudest(), 50) << "at most the synthesizer's dither";
+}
+
+TEST_F(PlayerFixture, AnAliasInUseKeepsItsFirstFile) {
+    ASSERT_TRUE(soundtest::WriteTone(Scratch / "tone.wav", 0.3));
+    Open(Scratch / "tone.wav", "ton");
+    ASSERT_TRUE(soundtest::WriteShortMidi(Scratch / "kurz.mid", 0.4));
+    Open(Scratch / "kurz.mid", "ton");
+    Send("play ton from 0");
+    EXPECT_EQ(Send("status ton mode"), "playing");
+    EXPECT_EQ(Send("status musik mode"), "");
+}
+
+TEST_F(PlayerFixture, MalformedCommandsAnswerNothing) {
+    ASSERT_TRUE(soundtest::WriteTone(Scratch / "tone.wav", 0.3));
+    Open(Scratch / "tone.wav", "ton");
+    for (const std::string& c : std::vector<std::string>{"", "   ", "open", "open \"" + Scratch / "tone.wav" + "\" alias", "open \"unclosed alias x",
+          "open \"" + Scratch / "tone.wav" + "\"alias y", "play", "play ton from", "play ton from 5",
+          "play ton to 0", "status ton", "status ton position", "status ton mode extra", "stop", "close",
+          "fly ton", "\"\"", "open \"\" alias leer"}) {
+        EXPECT_EQ(Send(c), "") << c;
+    }
+    EXPECT_EQ(Send("status ton mode"), "stopped") << "no malformed command played the cue";
+    EXPECT_EQ(Send("status y mode"), "");
+    EXPECT_EQ(Send("status leer mode"), "");
+}
+
+TEST_F(PlayerFixture, RandomBytesDoNoHarm) {
+    ASSERT_TRUE(soundtest::WriteTone(Scratch / "tone.wav", 0.1));
+    Open(Scratch / "tone.wav", "ton");
+    std::mt19937 rng(7);
+    const std::string alphabet = "openplaystatusclose alias from mode \"\t0ton/.wav";
+    for (int i = 0; i < 2000; ++i) {
+        std::string c;
+        const int n = static_cast<int>(rng() % 40);
+        for (int k = 0; k < n; ++k)
+            c += rng() % 4 ? alphabet[rng() % alphabet.size()] : static_cast<char>(rng() % 256);
+        Send(c);
+    }
+    Open(Scratch / "tone.wav", "danach");
+    EXPECT_EQ(Send("status danach mode"), "stopped") << "the player still works";
+}
+
+// --- without a device or a soundfont ---
+
+TEST(PlayerWithoutDevice, EveryCommandFailsSilentlyAndAtOnce) {
+    TScratch scratch;
+    ASSERT_TRUE(soundtest::WriteTone(scratch / "tone.wav", 0.3));
+    setenv("SDL_AUDIODRIVER", "keines", 1);
+    TMediaPlayer player;
+    EXPECT_FALSE(player.AudioOpen());
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(player.Send("open \"" + scratch / "tone.wav" + "\" alias ton"), "");
+    EXPECT_EQ(player.Send("play ton from 0"), "");
+    EXPECT_EQ(player.Send("status ton mode"), "");
+    EXPECT_EQ(player.Send("close ton"), "");
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 100ms);
+}
+
+TEST(SoundFontSearch, TakesTheFirstExistingFileOfTheVariable) {
+    TScratch scratch;
+    std::ofstream(scratch / "eins.sf2") << "x";
+    std::ofstream(scratch / "zwei.sf2") << "x";
+    setenv("SDL_SOUNDFONTS", (scratch / "fehlt.sf2" + ":" + scratch / "eins.sf2" + ":" + scratch / "zwei.sf2").c_str(), 1);
+    EXPECT_EQ(FindSoundFont(), scratch / "eins.sf2");
+}
+
+TEST(SoundFontSearch, FallsBackToTheDebianPlaces) {
+    setenv("SDL_SOUNDFONTS", "/nirgends/fehlt.sf2", 1);
+    std::string expected;
+    for (const char* p : {"/usr/share/sounds/sf2/default-GM.sf2", "/usr/share/sounds/sf2/FluidR3_GM.sf2", kSmallFont})
+        if (expected.empty() && std::filesystem::is_regular_file(p)) expected = p;
+    EXPECT_EQ(FindSoundFont(), expected);
+    unsetenv("SDL_SOUNDFONTS");
+    EXPECT_EQ(FindSoundFont(), expected);
+}
+
+}  // namespace
+}  // namespace blubbi
