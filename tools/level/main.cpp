@@ -11,6 +11,11 @@
 
 #include "tools/level/LevelCheck.h"
 #include "tools/level/LevelText.h"
+#ifdef BLUBBI_LEVEL_PNG
+#include <filesystem>
+
+#include "tools/level/LevelPicture.h"
+#endif
 
 namespace {
 
@@ -104,6 +109,26 @@ int Check(const std::vector<std::string>& paths) {
     return status;
 }
 
+#ifdef BLUBBI_LEVEL_PNG
+// The sprite sheets lie in grafiken beside the program, as the game finds them.
+std::string GraphicsBesideProgram() {
+    std::error_code ec;
+    const std::filesystem::path self = std::filesystem::canonical("/proc/self/exe", ec);
+    return ec ? std::string("grafiken") : (self.parent_path() / "grafiken").string();
+}
+
+int Png(const std::string& in, const std::string& out, const std::string& graphicsDir) {
+    const std::optional<TLevelFile> file = LoadLev(in);
+    if (!file) return 1;
+    std::string error;
+    if (!WriteLevelPicture(file->Level, graphicsDir.empty() ? GraphicsBesideProgram() : graphicsDir, out, error)) {
+        std::cerr << error << "\n";
+        return 1;
+    }
+    return 0;
+}
+#endif
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -124,10 +149,21 @@ int main(int argc, char** argv) {
     CLI::App* check = app.add_subcommand("check", "Check .lev files; exit status 1 when something is wrong");
     check->add_option("files", checkPaths, "The .lev files")->required();
 
+#ifdef BLUBBI_LEVEL_PNG
+    std::string pngIn, pngOut, graphicsDir;
+    CLI::App* png = app.add_subcommand("png", "Draw a .lev file into a PNG picture with the game's sprites");
+    png->add_option("file", pngIn, "The .lev file")->required();
+    png->add_option("-o,--output", pngOut, "The PNG file to write")->required();
+    png->add_option("--graphics", graphicsDir, "Folder of the sprite sheets (grafiken beside the program)");
+#endif
+
     CLI11_PARSE(app, argc, argv);
 
     if (*toText) return ToText(toTextIn, toTextOut);
     if (*fromText) return FromText(fromTextIn, fromTextOut);
     if (*check) return Check(checkPaths);
+#ifdef BLUBBI_LEVEL_PNG
+    if (*png) return Png(pngIn, pngOut, graphicsDir);
+#endif
     return 1;
 }
