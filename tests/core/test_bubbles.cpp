@@ -1,4 +1,6 @@
 // Bubbles: flight and rise, trapping, the three ways to burst, pop and release, the shared flag, drawing.
+#include <climits>
+
 #include "tests/core/PlayFixture.h"
 
 namespace blubbi {
@@ -265,6 +267,22 @@ TEST_F(Bubbles, TrappedEnemyOfAnUnknownKindIsDrawnAsNothing) {
     EXPECT_TRUE(Platform.Log.Sprites.empty());
     ASSERT_EQ(Platform.Log.Ellipses.size(), 1u);
     EXPECT_TRUE(Platform.Log.Ellipses[0].Hollow);
+}
+
+TEST_F(Bubbles, PopAndReleaseAtTheEndsOfTheIntegerRangeStayInRange) {
+    TBubble& popped = AddFullBubble(INT32_MAX - 1, INT32_MAX - 1, 25);
+    popped.BurstStep = 1;
+    Game.BurstByTouch = 1;
+    Ticks(5);
+    ASSERT_EQ(Game.Items->Count, 1);
+    EXPECT_EQ((*Game.Items)[0].X, INT32_MAX);
+    TBubble& released = AddFullBubble(INT32_MIN, INT32_MIN, -25);
+    E(1).Width = INT32_MAX;
+    E(1).Height = INT32_MAX;
+    released.SpawnTick = Platform.Clock - 10000;
+    Ticks(6);
+    EXPECT_EQ(E(1).Trapped, 0);
+    EXPECT_EQ(E(1).X, INT32_MIN);
 }
 
 }  // namespace

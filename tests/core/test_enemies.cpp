@@ -202,9 +202,10 @@ TEST_F(Enemies, RecordsWithExtremeValuesMoveWithoutOverflowAndDrawOnlyRealFrames
     const int32_t values[] = {INT32_MIN, INT32_MIN + 1, -1000000, -19, 0, 19, 1000000, INT32_MAX - 1, INT32_MAX};
     for (int kind = 0; kind < 4; ++kind)
         for (int32_t v : values) {
-            TEnemy& e = AddEnemy(kind, v, -v);
+            const auto opposite = static_cast<int32_t>(std::clamp<int64_t>(-int64_t{v}, INT32_MIN, INT32_MAX));
+            TEnemy& e = AddEnemy(kind, v, opposite);
             e.Width = v;
-            e.Height = -v / 2;
+            e.Height = opposite / 2;
             e.SpeedY = v;
             e.AnimCounter = v;
             e.Timer = v;

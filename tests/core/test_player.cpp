@@ -1,4 +1,6 @@
 // The player: jump heights and rhythm, walking and turning, walls, ledges, falling out, spitting.
+#include <climits>
+
 #include "tests/core/PlayFixture.h"
 
 namespace blubbi {
@@ -183,6 +185,22 @@ TEST_F(Player, DrawnMirroredWhenFacingLeft) {
     EXPECT_TRUE(c.Mirrored);
     EXPECT_EQ(c.X, Game.PlayFieldX + Game.PlayerX);
     EXPECT_EQ(c.FrameCount, 4);
+}
+
+TEST_F(Player, PositionsAtTheEndsOfTheIntegerRangeMoveWithoutOverflow) {
+    const int32_t corners[][2] = {{INT32_MAX, INT32_MIN}, {INT32_MIN, INT32_MAX}, {INT32_MAX, INT32_MAX - 50}};
+    for (const auto& [x, y] : corners) {
+        Game.PlayerX = Game.StartX = x;
+        Game.PlayerY = Game.StartY = y;
+        Game.KeyFire = Game.KeyJump = 1;
+        Game.KeyRight = x > 0;
+        Game.KeyLeft = x < 0;
+        for (int i = 0; i < 100; ++i) {
+            Tick();
+            Game.LastFireTick = 0;
+        }
+        EXPECT_TRUE(Game.PlayerY >= -45 || Game.PlayerY < -1000000);
+    }
 }
 
 }  // namespace
