@@ -2,7 +2,11 @@
 #include "tools/sim/SimPlatform.h"
 
 #include <QGuiApplication>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdlib>
+#include <string>
 
 #include "gfx/BildIO.h"
 
@@ -36,6 +40,12 @@ void TSimPlatform::Resize(int width, int height) {
 void EnsureOffscreenGuiApplication() {
     if (QGuiApplication::instance()) return;
     if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    // Qt wants a private runtime folder even offscreen; a missing one only costs a warning.
+    if (!std::getenv("XDG_RUNTIME_DIR")) {
+        const std::string dir = "/tmp/blubbi-runtime-" + std::to_string(::getuid());
+        ::mkdir(dir.c_str(), 0700);
+        setenv("XDG_RUNTIME_DIR", dir.c_str(), 1);
+    }
     static int argc = 1;
     static char name[] = "blubbi";
     static char* argv[] = {name, nullptr};
