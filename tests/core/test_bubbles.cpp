@@ -56,12 +56,6 @@ TEST_F(Bubbles, FlySlowerEachFrameThenRiseFourPixelsAFrame) {
     for (int i = 5; i < 8; ++i) EXPECT_LE(std::abs(dx[i]), 1);  // at most a drift
 }
 
-TEST_F(Bubbles, RiseStopsUnderABlock) {
-    AddBubble(100, 40, 0);
-    Ticks(10);
-    EXPECT_EQ(B(0).Y, 19);
-}
-
 TEST_F(Bubbles, BlockedSidewaysStillSlowsDownAndRisesAfterFiveFrames) {
     AddBubble(400, 200, 25);
     std::vector<int> speeds;

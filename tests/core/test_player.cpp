@@ -15,12 +15,6 @@ struct Player : PlayFixture {
     }
 };
 
-TEST_F(Player, StandsOnTheFloorAtTheStartPosition) {
-    EXPECT_EQ(Game.PlayerY, 315);
-    EXPECT_EQ(Game.OnGround, 1);
-    EXPECT_EQ(Game.VelY, 0);
-}
-
 TEST_F(Player, JumpFromTheFloorRisesExactlyHundredPixelsAndComesBack) {
     Game.KeyJump = 1;
     std::vector<int> moves;
@@ -167,14 +161,6 @@ TEST_F(Player, BubbleStartsBesideTheBoxOnTheFacingSide) {
     Game.InputPhase();
     EXPECT_EQ(Game.CurrentBubble->X, 161);
     EXPECT_EQ(Game.CurrentBubble->SpeedX, -25);
-}
-
-TEST_F(Player, KeysSetAndClearTheirFlagsOnly) {
-    for (int key : {VK_SPACE, VK_UP, VK_LEFT, VK_RIGHT, 65}) Game.FormKeyDown(key);
-    EXPECT_EQ(Game.KeyFire + Game.KeyJump + Game.KeyLeft + Game.KeyRight, 4);
-    Game.FormKeyUp(VK_LEFT);
-    EXPECT_EQ(Game.KeyLeft, 0);
-    EXPECT_EQ(Game.KeyRight, 1);
 }
 
 TEST_F(Player, DrawnMirroredWhenFacingLeft) {
