@@ -3,6 +3,7 @@
 
 #include <SDL.h>
 #include <SDL_mixer.h>
+#include <smf.h>
 
 #include <algorithm>
 #include <cctype>
@@ -19,6 +20,7 @@ namespace {
 // 44100 Hz stereo with 1024-sample buffers: about 23 ms from a key press to the ear.
 constexpr int kRate = 44100;
 constexpr int kBufferSamples = 1024;
+constexpr double kBufferSeconds = static_cast<double>(kBufferSamples) / kRate;
 
 const char* const kDebianSoundFonts[] = {
     "/usr/share/sounds/sf2/default-GM.sf2",
@@ -34,6 +36,15 @@ bool IsFile(const std::string& path) {
 std::string Lower(std::string s) {
     for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return s;
+}
+
+// The length of a MIDI piece up to its last end-of-track, or -1 when the file does not read.
+double MidiSeconds(const std::string& path) {
+    smf_t* smf = smf_load(path.c_str());
+    if (!smf) return -1;
+    const double seconds = smf_get_length_seconds(smf);
+    smf_delete(smf);
+    return seconds > 0 ? seconds : -1;
 }
 
 bool IsMusicFile(const std::string& path) {
@@ -161,6 +172,7 @@ std::string TMediaPlayer::Load(const std::string& path, const std::string& alias
         // Loaded once and kept: every load builds a new synthesizer with its soundfont.
         sound.Music = Mix_LoadMUS(path.c_str());
         if (!sound.Music) return {};
+        sound.Seconds = MidiSeconds(path);
     } else {
         sound.Chunk = Mix_LoadWAV(path.c_str());
         if (!sound.Chunk) return {};
@@ -186,7 +198,10 @@ std::string TMediaPlayer::Play(TSound& sound) {
         Mix_PlayChannel(sound.Channel, sound.Chunk, 0);
     } else if (sound.Music) {
         // Once only: the game's keep-alive restarts the piece when it has ended.
-        if (Mix_PlayMusic(sound.Music, 0) == 0) Playing = sound.Music;
+        if (Mix_PlayMusic(sound.Music, 0) == 0) {
+            Playing = sound.Music;
+            PlayingSince = std::chrono::steady_clock::now();
+        }
     }
     return {};
 }
@@ -201,13 +216,18 @@ std::string TMediaPlayer::Stop(TSound& sound) {
     return {};
 }
 
-std::string TMediaPlayer::Status(const TSound& sound) const {
-    bool playing = false;
-    if (sound.Chunk)
-        playing = Mix_Playing(sound.Channel) != 0;
-    else
-        playing = sound.Music && Playing == sound.Music && Mix_PlayingMusic() != 0;
-    return playing ? "playing" : "stopped";
+std::string TMediaPlayer::Status(TSound& sound) {
+    if (sound.Chunk) return Mix_Playing(sound.Channel) ? "playing" : "stopped";
+    if (!sound.Music || Playing != sound.Music || !Mix_PlayingMusic()) return "stopped";
+    // The synthesizer goes on for about two silent seconds after the last event before it
+    // calls the piece done; the game restarts the music on "stopped", so that would be a gap
+    // in every loop. The piece's own length, plus one buffer on its way out, is the end.
+    const std::chrono::duration<double> played = std::chrono::steady_clock::now() - PlayingSince;
+    if (sound.Seconds > 0 && played.count() >= sound.Seconds + kBufferSeconds) {
+        Stop(sound);
+        return "stopped";
+    }
+    return "playing";
 }
 
 void TMediaPlayer::Close(const std::string& alias) {

@@ -1,5 +1,6 @@
 // TMediaPlayer: the game's media command strings played through SDL2_mixer.
 #pragma once
+#include <chrono>
 #include <map>
 #include <string>
 
@@ -12,7 +13,8 @@ namespace blubbi {
 //   open "<path>" alias <name>   .mid/.midi/.rmi load as music, anything else as an effect
 //   play <name> [from 0]          an effect restarts on its own channel; music plays once
 //   stop <name>
-//   status <name> mode            "playing" or "stopped"
+//   status <name> mode            "playing" or "stopped"; music says "stopped" once its length
+//                                 has passed, though the synthesizer lingers some seconds more
 //   close <name> | close all
 // Every answer but the status is empty. Anything that fails (no audio device, a missing file,
 // no soundfont, an unknown alias, a malformed command) answers empty and does nothing else.
@@ -36,12 +38,13 @@ private:
         Mix_Chunk* Chunk = nullptr;   // an effect, or
         _Mix_Music* Music = nullptr;  // a piece of music
         int Channel = -1;             // the effect's own mixing channel
+        double Seconds = -1;          // the music's length; below 0 when unknown
     };
 
     std::string Load(const std::string& path, const std::string& alias);
     std::string Play(TSound& sound);
     std::string Stop(TSound& sound);
-    std::string Status(const TSound& sound) const;
+    std::string Status(TSound& sound);
     void Close(const std::string& alias);
 
     bool AudioReady = false;
@@ -50,6 +53,7 @@ private:
     std::map<std::string, TSound> Sounds;  // by lower-case alias
     int ChannelsAllocated = 0;
     const _Mix_Music* Playing = nullptr;  // the music last started
+    std::chrono::steady_clock::time_point PlayingSince;
 };
 
 // The soundfont to use: the first existing file of $SDL_SOUNDFONTS (':'-separated) and the

@@ -178,13 +178,16 @@ TEST_F(Builder, WrittenMidiKeepsTempoLengthAndEndsEveryTrackTogether) {
     EXPECT_NEAR(smf_get_length_seconds(smf), 8.0, 1e-6);
     for (int t = 1; t <= smf->number_of_tracks; ++t)
         EXPECT_EQ(smf_track_get_last_event(smf_get_track_by_number(smf, t))->time_pulses, 4 * 4 * 96);
-    int ons = 0, offs = 0;
+    int ons = 0, offs = 0, silencedAtEnd = 0;
     for (smf_event_t* e; (e = smf_get_next_event(smf)) != nullptr;) {
         if ((e->midi_buffer[0] & 0xF0) == 0x90) ++ons;
         if ((e->midi_buffer[0] & 0xF0) == 0x80) ++offs;
+        if ((e->midi_buffer[0] & 0xF0) == 0xB0 && e->midi_buffer[1] == 120)
+            silencedAtEnd += e->time_pulses == 4 * 4 * 96;
     }
     EXPECT_EQ(ons, 32);
     EXPECT_EQ(offs, 32);
+    EXPECT_EQ(silencedAtEnd, 2) << "every instrument falls silent on the last bar line";
     smf_delete(smf);
 }
 

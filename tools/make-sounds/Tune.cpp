@@ -255,7 +255,7 @@ struct TSmfDeleter {
 
 struct TEvent {
     int Tick;
-    int Order;  // at one tick: settings, then note-offs, then note-ons
+    int Order;  // at one tick: settings, then note-offs, then note-ons, then the final silence
     std::vector<unsigned char> Bytes;
 };
 
@@ -267,8 +267,12 @@ void Add(smf_track_t* track, int tick, const std::vector<unsigned char>& bytes) 
 }
 
 std::vector<unsigned char> Meta(unsigned char type, const std::vector<unsigned char>& data) {
-    std::vector<unsigned char> bytes{0xFF, type, static_cast<unsigned char>(data.size())};
-    bytes.insert(bytes.end(), data.begin(), data.end());
+    std::vector<unsigned char> bytes;
+    bytes.reserve(3 + data.size());
+    bytes.push_back(0xFF);
+    bytes.push_back(type);
+    bytes.push_back(static_cast<unsigned char>(data.size()));
+    for (unsigned char b : data) bytes.push_back(b);  // an insert() here trips a false -Warray-bounds
     return bytes;
 }
 
@@ -323,6 +327,10 @@ void WriteMidi(const TTune& tune, const std::string& fileName) {
             events.push_back({on, 2, {static_cast<unsigned char>(0x90 | ch), key, static_cast<unsigned char>(n.Velocity)}});
             events.push_back({off, 1, {static_cast<unsigned char>(0x80 | ch), key, 0}});
         }
+        // The synthesizer reports the piece as ended only once no voice sounds any more, and a
+        // release tail can hang on near-silent for seconds. Silencing every voice on the last bar
+        // line makes the end the end, so the game starts the piece over on the beat.
+        events.push_back({end, 3, {static_cast<unsigned char>(0xB0 | ch), 120, 0}});
         std::stable_sort(events.begin(), events.end(), [](const TEvent& a, const TEvent& b) {
             return a.Tick != b.Tick ? a.Tick < b.Tick : a.Order < b.Order;
         });
