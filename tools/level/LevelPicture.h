@@ -1,4 +1,4 @@
-// A picture of a level as the game draws it at the start: blocks, enemies and the player.
+// A picture of a level as the game draws its first frame.
 #pragma once
 #include <string>
 
@@ -6,7 +6,8 @@
 
 namespace blubbi::leveltool {
 
-// Reads the sprite sheets from `graphicsDir` and writes a 475 x 380 PNG; false with `error` set
+// Loads the level into a headless game whose sheets come from `graphicsDir` and writes its first
+// frame as a 475 x 380 PNG; false with `error` set
 // when the sheets or the picture file cannot be had.
 bool WriteLevelPicture(const TLevelData& level, const std::string& graphicsDir, const std::string& pngPath,
                        std::string& error);
