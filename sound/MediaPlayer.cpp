@@ -108,6 +108,11 @@ std::string FindSoundFont() {
     return {};
 }
 
+void TMediaPlayer::CountMixed(void* self, uint8_t*, int bytes) {
+    auto* player = static_cast<TMediaPlayer*>(self);
+    if (bytes > 0) player->MixedFrames += static_cast<uint64_t>(bytes / player->FrameBytes);
+}
+
 TMediaPlayer::TMediaPlayer() {
     Font = FindSoundFont();
     if (Font.empty())
@@ -119,11 +124,19 @@ TMediaPlayer::TMediaPlayer() {
     Mix_Init(MIX_INIT_MID);
     if (Mix_OpenAudio(kRate, AUDIO_S16SYS, 2, kBufferSamples) != 0) return;
     ChannelsAllocated = Mix_AllocateChannels(0);
+    int rate = 0, channels = 0;
+    Uint16 format = 0;
+    if (Mix_QuerySpec(&rate, &format, &channels) && rate > 0 && channels > 0) {
+        DeviceRate = rate;
+        FrameBytes = channels * static_cast<int>(SDL_AUDIO_BITSIZE(format) / 8);
+    }
+    Mix_SetPostMix(&TMediaPlayer::CountMixed, this);
     AudioReady = true;
 }
 
 TMediaPlayer::~TMediaPlayer() {
     if (AudioReady) {
+        Mix_SetPostMix(nullptr, nullptr);
         Mix_HaltMusic();
         Mix_HaltChannel(-1);
         while (!Sounds.empty()) Close(Sounds.begin()->first);
@@ -200,7 +213,7 @@ std::string TMediaPlayer::Play(TSound& sound) {
         // Once only: the game's keep-alive restarts the piece when it has ended.
         if (Mix_PlayMusic(sound.Music, 0) == 0) {
             Playing = sound.Music;
-            PlayingSince = std::chrono::steady_clock::now();
+            PlayingFromFrame = MixedFrames.load();
         }
     }
     return {};
@@ -222,8 +235,8 @@ std::string TMediaPlayer::Status(TSound& sound) {
     // The synthesizer goes on for about two silent seconds after the last event before it
     // calls the piece done; the game restarts the music on "stopped", so that would be a gap
     // in every loop. The piece's own length, plus one buffer on its way out, is the end.
-    const std::chrono::duration<double> played = std::chrono::steady_clock::now() - PlayingSince;
-    if (sound.Seconds > 0 && played.count() >= sound.Seconds + kBufferSeconds) {
+    const double played = static_cast<double>(MixedFrames.load() - PlayingFromFrame) / DeviceRate;
+    if (sound.Seconds > 0 && played >= sound.Seconds + kBufferSeconds) {
         Stop(sound);
         return "stopped";
     }

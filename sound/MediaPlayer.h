@@ -1,6 +1,7 @@
 // TMediaPlayer: the game's media command strings played through SDL2_mixer.
 #pragma once
-#include <chrono>
+#include <atomic>
+#include <cstdint>
 #include <map>
 #include <string>
 
@@ -53,7 +54,13 @@ private:
     std::map<std::string, TSound> Sounds;  // by lower-case alias
     int ChannelsAllocated = 0;
     const _Mix_Music* Playing = nullptr;  // the music last started
-    std::chrono::steady_clock::time_point PlayingSince;
+    // The audio clock: frames the mixer has put out, counted on the audio thread. Wall time
+    // would drift from it whenever the device runs late.
+    static void CountMixed(void* self, uint8_t* stream, int bytes);
+    std::atomic<uint64_t> MixedFrames{0};
+    uint64_t PlayingFromFrame = 0;
+    int DeviceRate = 44100;
+    int FrameBytes = 4;
 };
 
 // The soundfont to use: the first existing file of $SDL_SOUNDFONTS (':'-separated) and the
