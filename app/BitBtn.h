@@ -1,0 +1,22 @@
+// Dialog buttons with a kind (OK, Cancel, All) that fixes their modal result and key role.
+#pragma once
+#include <QDialog>
+#include <QPushButton>
+#include <QString>
+
+namespace blubbi {
+
+// Modal results of the dialogs. Esc and the close box reject, so Cancel has to be Rejected.
+enum TModal : int { mrCancel = QDialog::Rejected, mrOk = QDialog::Accepted, mrAll = 8 };
+
+enum class TBitBtnKind { Custom, Ok, Cancel, All };
+
+// A push button at a fixed place in `dialog`'s client area (or in `parent`, when given).
+// OK is the default button (Enter); OK, Cancel and All close the dialog with their result.
+QPushButton* MakeBitBtn(QDialog* dialog, TBitBtnKind kind, const QString& caption, int x, int y, int w,
+                        int h, QWidget* parent = nullptr);
+
+// Dialogs open centred on the screen they belong to.
+void CentreOnScreen(QWidget* window);
+
+}  // namespace blubbi

@@ -1,0 +1,128 @@
+// The game-over dialog: points, player's name, hiscore list and upload, continue or new game.
+#include "app/GameOverForm.h"
+
+#include <pwd.h>
+#include <unistd.h>
+
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStyle>
+
+#include "app/Addresses.h"
+#include "app/BitBtn.h"
+#include "app/HiscoreClient.h"
+
+namespace blubbi {
+
+namespace {
+void Colour(QWidget* w, QPalette::ColorRole role, const QColor& c) {
+    QPalette p = w->palette();
+    p.setColor(role, c);
+    w->setPalette(p);
+}
+}  // namespace
+
+TGameOverForm::TGameOverForm(std::function<void(const QString&)> shellOpen, QWidget* parent)
+    : QDialog(parent), ShellOpen(std::move(shellOpen)) {
+    setObjectName(QStringLiteral("GameOverForm"));
+    setWindowTitle(QStringLiteral("Game Over"));
+    setFixedSize(542, 343);
+    setAutoFillBackground(true);
+    Colour(this, QPalette::Window, Qt::black);
+
+    Label1 = new QLabel(QStringLiteral("Game Over"), this);
+    QFont big(QStringLiteral("Arial Black"));
+    big.setPixelSize(32);
+    big.setBold(true);
+    Label1->setFont(big);
+    Colour(Label1, QPalette::WindowText, Qt::yellow);
+    Label1->move(170, 24);
+    Label1->adjustSize();
+
+    GroupBox1 = new QGroupBox(QStringLiteral("Punkte in Internet-Hiscore Liste veröffentlichen"), this);
+    GroupBox1->setGeometry(16, 96, 513, 161);
+    Colour(GroupBox1, QPalette::WindowText, Qt::white);
+
+    Label2 = new QLabel(QStringLiteral("Ihr Name:"), GroupBox1);
+    Label2->move(16, 32);
+    Label3 = new QLabel(QStringLiteral("Ihre Punktzahl:"), GroupBox1);
+    Label3->move(16, 64);
+    for (QLabel* l : {Label2, Label3}) {
+        Colour(l, QPalette::WindowText, Qt::white);
+        l->adjustSize();
+    }
+
+    NameEd = new QLineEdit(GroupBox1);
+    NameEd->setGeometry(96, 32, 145, 21);
+    PunkteEd = new QLineEdit(GroupBox1);
+    PunkteEd->setGeometry(96, 60, 145, 21);
+    PunkteEd->setReadOnly(true);
+    Colour(PunkteEd, QPalette::Base, palette().color(QPalette::ToolTipBase));
+    Colour(PunkteEd, QPalette::Text, palette().color(QPalette::ToolTipText));
+
+    BitBtn4 = MakeBitBtn(this, TBitBtnKind::Custom, QStringLiteral("Ins Internet übertragen"), 16, 96, 177, 25,
+                         GroupBox1);
+    BitBtn4->setIcon(style()->standardIcon(QStyle::SP_ArrowUp));
+    BitBtn3 = MakeBitBtn(this, TBitBtnKind::Custom, QStringLiteral("Hiscoreliste anschauen"), 200, 96, 177, 25,
+                         GroupBox1);
+    BitBtn3->setIcon(style()->standardIcon(QStyle::SP_FileDialogContentsView));
+    // Neither may take Enter from the dialog's default button.
+    BitBtn4->setAutoDefault(false);
+    BitBtn3->setAutoDefault(false);
+
+    UploadLbl = new QLabel(GroupBox1);
+    UploadLbl->setGeometry(16, 128, 489, 21);
+    Colour(UploadLbl, QPalette::WindowText, Qt::white);
+
+    BitBtn2 = MakeBitBtn(this, TBitBtnKind::Ok, QStringLiteral("&Continue"), 138, 304, 129, 25);
+    BitBtn1 = MakeBitBtn(this, TBitBtnKind::Cancel, QStringLiteral("&Neues Spiel"), 274, 304, 129, 25);
+
+    setTabOrder(BitBtn1, BitBtn2);
+    setTabOrder(BitBtn2, NameEd);
+    setTabOrder(NameEd, PunkteEd);
+    setTabOrder(PunkteEd, BitBtn3);
+    setTabOrder(BitBtn3, BitBtn4);
+
+    HttpCli1 = new THiscoreClient(this);
+    connect(HttpCli1, &THiscoreClient::Finished, this, &TGameOverForm::UploadFinished);
+    connect(BitBtn3, &QPushButton::clicked, this, &TGameOverForm::BitBtn3Click);
+    connect(BitBtn4, &QPushButton::clicked, this, &TGameOverForm::BitBtn4Click);
+
+    FormCreate();
+}
+
+QString TGameOverForm::LoginName() {
+    if (const passwd* pw = getpwuid(geteuid()); pw && pw->pw_name) return QString::fromLocal8Bit(pw->pw_name);
+    if (const char* login = getlogin()) return QString::fromLocal8Bit(login);
+    return {};
+}
+
+void TGameOverForm::FormCreate() { NameEd->setText(LoginName()); }
+
+void TGameOverForm::SetPoints(const QString& points) {
+    PunkteEd->setText(points);
+    if (!HttpCli1->Busy()) UploadLbl->clear();
+}
+
+int TGameOverForm::exec() {
+    CentreOnScreen(this);
+    BitBtn1->setFocus(Qt::OtherFocusReason);
+    return QDialog::exec();
+}
+
+void TGameOverForm::BitBtn3Click() { ShellOpen(QString::fromLatin1(addr::HiscoreListPage)); }
+
+void TGameOverForm::BitBtn4Click() {
+    if (!HttpCli1->Post(NameEd->text(), PunkteEd->text())) return;
+    BitBtn4->setEnabled(false);
+    UploadLbl->setText(QStringLiteral("Übertragung läuft..."));
+}
+
+void TGameOverForm::UploadFinished(bool, const QString& message) {
+    BitBtn4->setEnabled(true);
+    UploadLbl->setText(message);
+}
+
+}  // namespace blubbi

@@ -1,0 +1,71 @@
+// The hiscore upload: one asynchronous form post with a deadline, answered by a signal.
+#include "app/HiscoreClient.h"
+
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QTimer>
+
+#include "app/Addresses.h"
+
+namespace blubbi {
+
+THiscoreClient::THiscoreClient(QObject* parent)
+    : QObject(parent), Net(new QNetworkAccessManager(this)), Deadline(new QTimer(this)),
+      Url(QString::fromLatin1(addr::HiscoreUpload)) {
+    Deadline->setSingleShot(true);
+    connect(Deadline, &QTimer::timeout, this, &THiscoreClient::OnTimeout);
+}
+
+QByteArray THiscoreClient::FormBody(const QString& name, const QString& points) {
+    // Everything but the unreserved characters is escaped, so '&', '=', '+' and spaces in a
+    // name can never split or change a field.
+    return "name=" + QUrl::toPercentEncoding(name) + "&punkte=" + QUrl::toPercentEncoding(points.trimmed());
+}
+
+bool THiscoreClient::Post(const QString& name, const QString& points) {
+    if (Reply) return false;
+    QNetworkRequest request(Url);
+    request.setHeader(QNetworkRequest::UserAgentHeader, QByteArrayLiteral("Mozilla/3.0 (compatible)"));
+    request.setRawHeader("Accept", "image/gif, image/x-xbitmap, image/jpeg, image/pjpeg, */*");
+    request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/x-www-form-urlencoded"));
+    TimedOut = false;
+    Reply = Net->post(request, FormBody(name, points));
+    connect(Reply, &QNetworkReply::finished, this, &THiscoreClient::OnReplyFinished);
+    Deadline->start(TimeoutMs);
+    return true;
+}
+
+void THiscoreClient::OnTimeout() {
+    if (!Reply) return;
+    TimedOut = true;
+    Reply->abort();  // finishes the reply, which reports the timeout
+}
+
+void THiscoreClient::OnReplyFinished() {
+    QNetworkReply* reply = Reply;
+    Reply = nullptr;
+    Deadline->stop();
+    reply->deleteLater();
+
+    bool ok = false;
+    QString message;
+    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    if (TimedOut) {
+        message = QStringLiteral("Übertragung fehlgeschlagen: Der Server hat nicht rechtzeitig geantwortet.");
+    } else if (status >= 200 && status < 300) {
+        ok = true;
+        message = QStringLiteral("Ihre Punkte wurden in die Hiscore-Liste übertragen.");
+    } else if (status != 0) {
+        const QString phrase = reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString();
+        message = QStringLiteral("Übertragung fehlgeschlagen: Der Server antwortete mit %1 %2.")
+                      .arg(status)
+                      .arg(phrase)
+                      .replace(QStringLiteral(" ."), QStringLiteral("."));
+    } else {
+        message = QStringLiteral("Übertragung fehlgeschlagen: %1").arg(reply->errorString());
+    }
+    emit Finished(ok, message);
+}
+
+}  // namespace blubbi

@@ -1,0 +1,45 @@
+// The level-publishing dialog; the caller opens the mail when it returns OK.
+#include "app/LevelPublishForm.h"
+
+#include <QFrame>
+#include <QLabel>
+#include <QPushButton>
+
+#include "app/Addresses.h"
+#include "app/BitBtn.h"
+
+namespace blubbi {
+
+TLevelPublishForm::TLevelPublishForm(QWidget* parent) : QDialog(parent) {
+    setObjectName(QStringLiteral("LevelPublishForm"));
+    setWindowTitle(QStringLiteral("Level veröffentlichen"));
+    setFixedSize(501, 140);
+    const QString mail = QString::fromLatin1(addr::LevelMail);
+
+    Label1 = new QLabel(this);
+    // "möschen" is how the game has always put it.
+    Label1->setText(QStringLiteral("Wenn Sie Ihre eigenen Level anderen Benutzern zur Verfügung stellen möschen, "
+                                   "dann senden Sie diese per eMail an %1. Wir werden diese dann in Sammlungen "
+                                   "zum kostenlosen Download zur Verfügung stellen.")
+                        .arg(mail));
+    Label1->setWordWrap(true);
+    Label1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    Label1->setGeometry(8, 8, 465, 73);
+
+    Bevel1 = new QFrame(this);
+    Bevel1->setFrameShape(QFrame::HLine);
+    Bevel1->setFrameShadow(QFrame::Sunken);
+    Bevel1->setGeometry(0, 140 - 50, 501, 2);
+
+    BitBtn1 = MakeBitBtn(this, TBitBtnKind::Ok, mail, 106, 104, 161, 25);
+    BitBtn2 = MakeBitBtn(this, TBitBtnKind::Cancel, QStringLiteral("Abbrechen"), 274, 104, 121, 25);
+    setTabOrder(BitBtn1, BitBtn2);
+    BitBtn1->setFocus(Qt::OtherFocusReason);
+}
+
+int TLevelPublishForm::exec() {
+    CentreOnScreen(this);
+    return QDialog::exec();
+}
+
+}  // namespace blubbi

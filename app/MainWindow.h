@@ -1,0 +1,92 @@
+// TMainWindow: the Qt side of the main window: paint box, status bar, frame timer, menu and dialogs.
+#pragma once
+#include <QMainWindow>
+#include <array>
+#include <memory>
+
+class QAction;
+class QActionGroup;
+class QMenu;
+class QTimer;
+
+namespace blubbi {
+
+class TMainForm;
+class TPaintBox;
+class TQtPlatform;
+class TWinForm;
+class TAboutBox;
+class TGameOverForm;
+class TKeysForm;
+class TLevelPublishForm;
+
+class TMainWindow : public QMainWindow {
+    Q_OBJECT
+public:
+    // Builds the window and runs the game's start-up (FormCreate).
+    explicit TMainWindow(QWidget* parent = nullptr);
+    ~TMainWindow() override;
+
+    // Creates the five dialogs, once for the whole run, in the program's start order.
+    void CreateForms();
+
+    TMainForm& Game() { return *GameForm; }
+    TQtPlatform& Platform() { return *PlatformPtr; }
+
+    // --- menu commands ---
+    void NeuesSpiel1Click();
+    void Beenden1Click();
+    void Hintergrundmusik1Click();
+    void Soundeffekte1Click();
+    void Editormodus1Click();
+    void NeuesLevel1Click();
+    void Levelffnen1Click();
+    void Levelspeichern1Click();
+    void Blockeinfgen1Click();
+    void FeindFedereinfgen1Click();
+    void FeindGeisteinfgen1Click();
+    void FeindBlauesMnneleinfgen1Click();
+    void FeindRotesMonstereinfgen1Click();
+    void Levelverffentlichen1Click();
+    void Tastenbelegung1Click();
+    void AufzurVelkorHomepage1Click();
+    void berdasProgramm1Click();
+
+    // The check marks as the game's switches say.
+    void SyncChecks();
+
+    TPaintBox* PaintBox1;
+    QTimer* Timer1;
+    std::array<QIcon, 12> ImageList1;
+    QMenu *Datei1, *Optionen1, *Leveleditor1, *Hilfe1;
+    QAction *NeuesSpiel1, *N1, *Beenden1;
+    QAction *Hintergrundmusik1, *Soundeffekte1;
+    QAction *Editormodus1, *N3, *NeuesLevel1, *Levelffnen1, *Levelspeichern1, *N4;
+    QAction *Blockeinfgen1, *FeindFedereinfgen1, *FeindGeisteinfgen1, *FeindBlauesMnneleinfgen1,
+        *FeindRotesMonstereinfgen1;
+    QActionGroup* InsertGroup;
+    QAction *N6, *Levelverffentlichen1;
+    QAction *Tastenbelegung1, *N5, *AufzurVelkorHomepage1, *N2, *berdasProgramm1;
+
+    TWinForm* WinForm = nullptr;
+    TAboutBox* AboutBox = nullptr;
+    TGameOverForm* GameOverForm = nullptr;
+    TKeysForm* KeysForm = nullptr;
+    TLevelPublishForm* LevelPublishForm = nullptr;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
+
+private:
+    void BuildMenu();
+    void FormDestroy();
+    QAction* Item(QMenu* menu, const QString& name, const QString& text, int image, void (TMainWindow::*handler)());
+
+    std::unique_ptr<TQtPlatform> PlatformPtr;
+    std::unique_ptr<TMainForm> GameForm;
+    bool Destroyed = false;
+};
+
+}  // namespace blubbi

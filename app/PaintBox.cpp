@@ -1,0 +1,135 @@
+// The paint box: shows what the frame presented, routes keys and mouse to the game's handlers.
+#include "app/PaintBox.h"
+
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <optional>
+
+#include "game/MainForm.h"
+#include "gfx/Screen.h"
+
+namespace blubbi {
+
+namespace {
+std::optional<TMouseButton> GameButton(Qt::MouseButton button) {
+    switch (button) {
+        case Qt::LeftButton: return TMouseButton::mbLeft;
+        case Qt::RightButton: return TMouseButton::mbRight;
+        case Qt::MiddleButton: return TMouseButton::mbMiddle;
+        default: return std::nullopt;
+    }
+}
+}  // namespace
+
+TPaintBox::TPaintBox(QWidget* parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("PaintBox1"));
+    setFocusPolicy(Qt::StrongFocus);
+    setMouseTracking(true);  // moves without a button reach the editor too
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setMinimumSize(1, 1);
+}
+
+void TPaintBox::Bind(TMainForm* game, TScreen* screen) {
+    Game = game;
+    Screen = screen;
+}
+
+int32_t TPaintBox::VirtualKey(int qtKey) {
+    if (qtKey >= Qt::Key_A && qtKey <= Qt::Key_Z) return 'A' + (qtKey - Qt::Key_A);
+    if (qtKey >= Qt::Key_0 && qtKey <= Qt::Key_9) return '0' + (qtKey - Qt::Key_0);
+    if (qtKey >= Qt::Key_F1 && qtKey <= Qt::Key_F12) return 112 + (qtKey - Qt::Key_F1);
+    switch (qtKey) {
+        case Qt::Key_Backspace: return 8;
+        case Qt::Key_Tab: case Qt::Key_Backtab: return 9;
+        case Qt::Key_Return: case Qt::Key_Enter: return 13;
+        case Qt::Key_Shift: return 16;
+        case Qt::Key_Control: return 17;
+        case Qt::Key_Alt: return 18;
+        case Qt::Key_Escape: return 27;
+        case Qt::Key_Space: return VK_SPACE;
+        case Qt::Key_PageUp: return 33;
+        case Qt::Key_PageDown: return 34;
+        case Qt::Key_End: return 35;
+        case Qt::Key_Home: return 36;
+        case Qt::Key_Left: return VK_LEFT;
+        case Qt::Key_Up: return VK_UP;
+        case Qt::Key_Right: return VK_RIGHT;
+        case Qt::Key_Down: return 40;
+        case Qt::Key_Insert: return 45;
+        case Qt::Key_Delete: return 46;
+        default: return 0;
+    }
+}
+
+bool TPaintBox::event(QEvent* event) {
+    // Tab and Backtab belong to the game, not to focus navigation.
+    if (event->type() == QEvent::KeyPress) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab) {
+            KeyDown(key);
+            return true;
+        }
+    }
+    return QWidget::event(event);
+}
+
+void TPaintBox::KeyDown(QKeyEvent* event) {
+    event->accept();
+    if (!Game) return;
+    // A held key is one press for the game: the window system's repeats are dropped.
+    if (!event->isAutoRepeat()) {
+        if (const int32_t code = VirtualKey(event->key())) Game->FormKeyDown(code);
+    }
+    for (const QChar ch : event->text()) {
+        const char16_t code = ch.unicode();
+        if (code == 0) continue;
+        Game->FormKeyPress(code < 256 ? static_cast<char>(static_cast<unsigned char>(code)) : '?');
+    }
+}
+
+void TPaintBox::KeyUp(QKeyEvent* event) {
+    event->accept();
+    if (!Game || event->isAutoRepeat()) return;
+    if (const int32_t code = VirtualKey(event->key())) Game->FormKeyUp(code);
+}
+
+void TPaintBox::mousePressEvent(QMouseEvent* event) {
+    const auto button = GameButton(event->button());
+    if (!Game || !button) return;
+    const QPoint p = event->position().toPoint();
+    Game->PaintBox1MouseDown(*button, p.x(), p.y());
+}
+
+void TPaintBox::mouseMoveEvent(QMouseEvent* event) {
+    if (!Game) return;
+    const QPoint p = event->position().toPoint();
+    Game->PaintBox1MouseMove(p.x(), p.y());
+}
+
+void TPaintBox::mouseReleaseEvent(QMouseEvent* event) {
+    const auto button = GameButton(event->button());
+    if (!Game || !button) return;
+    const QPoint p = event->position().toPoint();
+    Game->PaintBox1MouseUp(*button, p.x(), p.y());
+}
+
+void TPaintBox::paintEvent(QPaintEvent*) {
+    // Only shows the last picture again; frames run from the timer alone.
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, false);  // sharp pixels on high-DPI screens
+    if (!Screen) {
+        painter.fillRect(rect(), Qt::black);
+        return;
+    }
+    const QImage& image = Screen->Image();
+    if (image.width() < width() || image.height() < height()) painter.fillRect(rect(), Qt::black);
+    painter.drawImage(QPoint(0, 0), image);
+}
+
+void TPaintBox::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    if (Screen) Screen->Resize(width(), height());
+}
+
+}  // namespace blubbi

@@ -1,0 +1,44 @@
+// TPaintBox: the widget that shows the last presented picture and hands keys and mouse to the game.
+#pragma once
+#include <QWidget>
+#include <cstdint>
+
+namespace blubbi {
+
+class TMainForm;
+class TScreen;
+
+class TPaintBox : public QWidget {
+    Q_OBJECT
+public:
+    static constexpr int kStartWidth = 681, kStartHeight = 425;
+
+    explicit TPaintBox(QWidget* parent = nullptr);
+    void Bind(TMainForm* game, TScreen* screen);
+
+    // The game's code of a key (32 space, 37..40 arrows, letters and digits as their
+    // capital ASCII codes, ...); 0 for keys the game has no code for.
+    static int32_t VirtualKey(int qtKey);
+
+    // Also called by the main window for keys that reach it instead of the paint box.
+    void KeyDown(QKeyEvent* event);
+    void KeyUp(QKeyEvent* event);
+
+    QSize sizeHint() const override { return {kStartWidth, kStartHeight}; }
+
+protected:
+    bool event(QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override { KeyDown(event); }
+    void keyReleaseEvent(QKeyEvent* event) override { KeyUp(event); }
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    TMainForm* Game = nullptr;
+    TScreen* Screen = nullptr;
+};
+
+}  // namespace blubbi

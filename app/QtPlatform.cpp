@@ -1,0 +1,140 @@
+// The Qt platform: every machine service the game asks for, on the window thread.
+#include "app/QtPlatform.h"
+
+#include <time.h>
+
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QTimer>
+#include <QUrl>
+#include <chrono>
+
+#include "app/BitBtn.h"
+#include "app/GameOverForm.h"
+#include "app/PaintBox.h"
+#include "app/WinForm.h"
+#include "game/MainForm.h"
+#include "gfx/BildIO.h"
+#include "gfx/Screen.h"
+#include "sound/MediaPlayer.h"
+
+namespace blubbi {
+
+TQtPlatform::TQtPlatform(TPaintBox* paintBox, QWidget* window)
+    : PaintBox(paintBox), Window(window),
+      ScreenPtr(std::make_unique<TScreen>(TPaintBox::kStartWidth, TPaintBox::kStartHeight)),
+      Media(std::make_unique<TMediaPlayer>()) {
+    for (int i = 0; i < 2; ++i) {
+        Timers[i] = new QTimer(this);
+        Timers[i]->setObjectName(i == 0 ? QStringLiteral("Timer2") : QStringLiteral("Timer3"));
+        Timers[i]->setSingleShot(true);
+        Timers[i]->setInterval(3000);
+    }
+    connect(Timers[0], &QTimer::timeout, this, [this] {
+        if (Game) Game->Timer2Timer();
+    });
+    connect(Timers[1], &QTimer::timeout, this, [this] {
+        if (Game) Game->Timer3Timer();
+    });
+}
+
+TQtPlatform::~TQtPlatform() = default;
+
+void TQtPlatform::StopTimers() {
+    Timers[0]->stop();
+    Timers[1]->stop();
+    Game = nullptr;
+}
+
+uint32_t TQtPlatform::GetTickCount() {
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    // Wraps at 2^32 ms like the system tick counter the rules are written for.
+    return static_cast<uint32_t>(static_cast<uint64_t>(ts.tv_sec) * 1000u + static_cast<uint64_t>(ts.tv_nsec) / 1000000u);
+}
+
+uint64_t TQtPlatform::RandomSeed() {
+    const auto wall = std::chrono::system_clock::now().time_since_epoch();
+    const auto mono = std::chrono::steady_clock::now().time_since_epoch();
+    return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(wall).count()) ^
+           (static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(mono).count()) << 17);
+}
+
+std::string TQtPlatform::ProgramDir() {
+    return (QCoreApplication::applicationDirPath() + QLatin1Char('/')).toStdString();
+}
+
+TDib TQtPlatform::OpenDib(const std::string& fileName) { return ::blubbi::OpenDib(fileName); }
+
+int TQtPlatform::PaintBoxWidth() { return PaintBox->width(); }
+int TQtPlatform::PaintBoxHeight() { return PaintBox->height(); }
+
+std::unique_ptr<TPicture> TQtPlatform::NewPicture(int width, int height) { return ScreenPtr->NewPicture(width, height); }
+
+void TQtPlatform::Present(const TPicture& picture, int x, int y) {
+    ScreenPtr->Present(picture, x, y);
+    PaintBox->update();
+}
+
+void TQtPlatform::PaintBoxRectangle(int x1, int y1, int x2, int y2, TColor color) {
+    ScreenPtr->Rectangle(x1, y1, x2, y2, color);
+    PaintBox->update();
+}
+
+std::string TQtPlatform::SendMediaCommand(const std::string& command) { return Media->Send(command); }
+
+void TQtPlatform::SetTimerEnabled(int timer, bool enabled) {
+    if (timer < 2 || timer > 3) return;
+    QTimer* t = Timers[timer - 2];
+    if (enabled) t->start();
+    else t->stop();
+}
+
+TModalResult TQtPlatform::ShowGameOverDialog(const std::string& points) {
+    if (!GameOverForm) return TModalResult::Cancel;
+    GameOverForm->SetPoints(QString::fromStdString(points));
+    return GameOverForm->exec() == mrOk ? TModalResult::Ok : TModalResult::Cancel;
+}
+
+void TQtPlatform::ShowWinDialog() {
+    if (WinForm) WinForm->exec();
+}
+
+void TQtPlatform::ShowErrorMessage(const std::string& text) {
+    QMessageBox box(QMessageBox::Critical, QString(), QString::fromStdString(text), QMessageBox::Ok, Window);
+    box.exec();
+}
+
+bool TQtPlatform::LevelDialog(bool save, std::string& fileName) {
+    QFileDialog dialog(Window, QString(), LevelFolder, QStringLiteral("Leveldateien (*.lev)"));
+    dialog.setObjectName(save ? QStringLiteral("SaveDialog1") : QStringLiteral("OpenDialog1"));
+    dialog.setDefaultSuffix(QStringLiteral("lev"));
+    if (save) {
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setFileMode(QFileDialog::AnyFile);
+        dialog.setOption(QFileDialog::DontConfirmOverwrite);  // saving replaces without asking
+    } else {
+        dialog.setAcceptMode(QFileDialog::AcceptOpen);
+        dialog.setFileMode(QFileDialog::ExistingFile);
+    }
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
+    fileName = QFile::encodeName(dialog.selectedFiles().constFirst()).toStdString();
+    return true;
+}
+
+bool TQtPlatform::OpenLevelDialog(std::string& fileName) { return LevelDialog(false, fileName); }
+bool TQtPlatform::SaveLevelDialog(std::string& fileName) { return LevelDialog(true, fileName); }
+
+bool TQtPlatform::FileExists(const std::string& fileName) {
+    const QFileInfo info(QFile::decodeName(fileName.c_str()));
+    return info.exists() && info.isFile();
+}
+
+void TQtPlatform::ShellOpen(const std::string& address) {
+    QDesktopServices::openUrl(QUrl(QString::fromStdString(address)));  // a failure is not reported
+}
+
+}  // namespace blubbi

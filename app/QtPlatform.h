@@ -1,0 +1,76 @@
+// TQtPlatform: the game's platform on Qt: clock, pictures on the paint box, media, timers, dialogs, shell.
+#pragma once
+#include <QObject>
+#include <QString>
+#include <memory>
+
+#include "game/Platform.h"
+
+class QTimer;
+class QWidget;
+
+namespace blubbi {
+
+class TMainForm;
+class TPaintBox;
+class TScreen;
+class TMediaPlayer;
+class TGameOverForm;
+class TWinForm;
+
+class TQtPlatform : public QObject, public TPlatform {
+    Q_OBJECT
+public:
+    // `paintBox` shows the pictures and answers the paint box's size; `window` parents dialogs.
+    TQtPlatform(TPaintBox* paintBox, QWidget* window);
+    ~TQtPlatform() override;
+
+    // The game whose Timer2Timer / Timer3Timer the one-shot timers call.
+    void AttachGame(TMainForm* game) { Game = game; }
+    void AttachDialogs(TGameOverForm* gameOver, TWinForm* win) {
+        GameOverForm = gameOver;
+        WinForm = win;
+    }
+    TScreen& Screen() { return *ScreenPtr; }
+    QTimer* Timer2() const { return Timers[0]; }
+    QTimer* Timer3() const { return Timers[1]; }
+    // Stops the one-shot timers for good (shutdown).
+    void StopTimers();
+
+    uint32_t GetTickCount() override;
+    uint64_t RandomSeed() override;
+    std::string ProgramDir() override;
+    TDib OpenDib(const std::string& fileName) override;
+    int PaintBoxWidth() override;
+    int PaintBoxHeight() override;
+    std::unique_ptr<TPicture> NewPicture(int width, int height) override;
+    void Present(const TPicture& picture, int x, int y) override;
+    void PaintBoxRectangle(int x1, int y1, int x2, int y2, TColor color) override;
+    std::string SendMediaCommand(const std::string& command) override;
+    void SetTimerEnabled(int timer, bool enabled) override;
+    TModalResult ShowGameOverDialog(const std::string& points) override;
+    void ShowWinDialog() override;
+    void ShowErrorMessage(const std::string& text) override;
+    void SetLevelDialogFolder(const std::string& folder) override { LevelFolder = QString::fromStdString(folder); }
+    bool OpenLevelDialog(std::string& fileName) override;
+    bool SaveLevelDialog(std::string& fileName) override;
+    bool FileExists(const std::string& fileName) override;
+    void ShellOpen(const std::string& address) override;
+
+    QString LevelDialogFolder() const { return LevelFolder; }
+
+private:
+    bool LevelDialog(bool save, std::string& fileName);
+
+    TPaintBox* PaintBox;
+    QWidget* Window;
+    std::unique_ptr<TScreen> ScreenPtr;
+    std::unique_ptr<TMediaPlayer> Media;
+    QTimer* Timers[2];
+    TMainForm* Game = nullptr;
+    TGameOverForm* GameOverForm = nullptr;
+    TWinForm* WinForm = nullptr;
+    QString LevelFolder;
+};
+
+}  // namespace blubbi

@@ -1,0 +1,37 @@
+// Program start: the application, the main window with the game, the five dialogs, the message loop.
+#include <QApplication>
+#include <QDir>
+#include <QIcon>
+
+#include "app/BitBtn.h"
+#include "app/MainWindow.h"
+
+namespace {
+// The icon in every size that lies beside the program, for window systems that do not ask the theme.
+QIcon ProgramIcon() {
+    const QString name = QStringLiteral("de.velkor.BlubbiBlubbo");
+    QIcon icon;
+    const QDir hicolor(QCoreApplication::applicationDirPath() + QStringLiteral("/icons/hicolor"));
+    for (const QString& size : hicolor.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        const QString file = hicolor.filePath(size + QStringLiteral("/apps/") + name + QStringLiteral(".png"));
+        if (QFile::exists(file)) icon.addFile(file);
+    }
+    return QIcon::fromTheme(name, icon);
+}
+}  // namespace
+
+int main(int argc, char** argv) {
+    // The sound library would turn SIGINT and SIGTERM into quit events that nobody reads,
+    // so the program could not be stopped from outside.
+    qputenv("SDL_NO_SIGNAL_HANDLERS", "1");
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Blubbi Blubbo"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("de.velkor.BlubbiBlubbo"));
+    QApplication::setWindowIcon(ProgramIcon());
+
+    blubbi::TMainWindow mainForm;
+    mainForm.CreateForms();
+    blubbi::CentreOnScreen(&mainForm);
+    mainForm.show();
+    return QApplication::exec();
+}

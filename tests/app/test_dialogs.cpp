@@ -1,0 +1,280 @@
+// The five dialogs: captions, sizes, controls, texts, button kinds and results, tab order, focus.
+#include <gtest/gtest.h>
+
+#include <pwd.h>
+#include <unistd.h>
+
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+
+#include "app/AboutBox.h"
+#include "app/BitBtn.h"
+#include "app/GameOverForm.h"
+#include "app/KeysForm.h"
+#include "app/LevelPublishForm.h"
+#include "app/WinForm.h"
+#include "tests/app/AppTestSupport.h"
+
+using namespace blubbi;
+using blubbi::test::TUrlCatcher;
+using blubbi::test::WhileModal;
+
+namespace {
+
+void ExpectFixedClientSize(QDialog& d, int w, int h) {
+    EXPECT_EQ(d.size(), QSize(w, h));
+    EXPECT_EQ(d.minimumSize(), QSize(w, h));
+    EXPECT_EQ(d.maximumSize(), QSize(w, h));
+}
+
+// Result of one showing of `d` while `act` works on it.
+int Show(QDialog& d, const std::function<void()>& act) {
+    int result = -1;
+    auto run = WhileModal([&] { result = d.exec(); }, [&](QWidget* modal) {
+        EXPECT_EQ(modal, &d);
+        act();
+    });
+    EXPECT_TRUE(run.Acted);
+    EXPECT_FALSE(run.TimedOut);
+    return result;
+}
+
+// The widgets reached from `first` by Tab, `count` steps.
+std::vector<QWidget*> TabChain(QWidget* first, int count) {
+    std::vector<QWidget*> chain{first};
+    QWidget* w = first;
+    while (int(chain.size()) < count) {
+        do w = w->nextInFocusChain();
+        while (!(w->focusPolicy() & Qt::TabFocus) || !w->isEnabled());
+        chain.push_back(w);
+    }
+    return chain;
+}
+
+std::function<void(const QString&)> NoShell() {
+    return [](const QString&) {};
+}
+
+}  // namespace
+
+TEST(GameOverForm, Layout) {
+    TGameOverForm d(NoShell());
+    EXPECT_EQ(d.windowTitle(), QStringLiteral("Game Over"));
+    ExpectFixedClientSize(d, 542, 343);
+    EXPECT_EQ(d.palette().color(QPalette::Window), QColor(Qt::black));
+    EXPECT_EQ(d.Label1->text(), QStringLiteral("Game Over"));
+    EXPECT_EQ(d.Label1->pos(), QPoint(170, 24));
+    EXPECT_EQ(d.Label1->font().pixelSize(), 32);
+    EXPECT_TRUE(d.Label1->font().bold());
+    EXPECT_EQ(d.Label1->palette().color(QPalette::WindowText), QColor(Qt::yellow));
+    EXPECT_EQ(d.GroupBox1->title(), QStringLiteral("Punkte in Internet-Hiscore Liste veröffentlichen"));
+    EXPECT_EQ(d.GroupBox1->geometry(), QRect(16, 96, 513, 161));
+    EXPECT_EQ(d.GroupBox1->palette().color(QPalette::WindowText), QColor(Qt::white));
+    EXPECT_EQ(d.Label2->text(), QStringLiteral("Ihr Name:"));
+    EXPECT_EQ(d.Label2->pos(), QPoint(16, 32));
+    EXPECT_EQ(d.Label3->text(), QStringLiteral("Ihre Punktzahl:"));
+    EXPECT_EQ(d.Label3->pos(), QPoint(16, 64));
+    EXPECT_EQ(d.NameEd->geometry(), QRect(96, 32, 145, 21));
+    EXPECT_EQ(d.PunkteEd->geometry(), QRect(96, 60, 145, 21));
+    EXPECT_TRUE(d.PunkteEd->isReadOnly());
+    EXPECT_FALSE(d.NameEd->isReadOnly());
+    EXPECT_EQ(d.BitBtn4->text(), QStringLiteral("Ins Internet übertragen"));
+    EXPECT_EQ(d.BitBtn4->geometry(), QRect(16, 96, 177, 25));
+    EXPECT_EQ(d.BitBtn3->text(), QStringLiteral("Hiscoreliste anschauen"));
+    EXPECT_EQ(d.BitBtn3->geometry(), QRect(200, 96, 177, 25));
+    EXPECT_FALSE(d.BitBtn4->icon().isNull());
+    EXPECT_FALSE(d.BitBtn3->icon().isNull());
+    EXPECT_EQ(d.BitBtn2->text(), QStringLiteral("&Continue"));
+    EXPECT_EQ(d.BitBtn2->geometry(), QRect(138, 304, 129, 25));
+    EXPECT_TRUE(d.BitBtn2->isDefault());
+    EXPECT_EQ(d.BitBtn1->text(), QStringLiteral("&Neues Spiel"));
+    EXPECT_EQ(d.BitBtn1->geometry(), QRect(274, 304, 129, 25));
+    EXPECT_FALSE(d.BitBtn1->isDefault());
+}
+
+TEST(GameOverForm, NameStartsWithTheLoginName) {
+    const passwd* pw = getpwuid(geteuid());
+    const QString expected = pw ? QString::fromLocal8Bit(pw->pw_name) : QString();
+    TGameOverForm d(NoShell());
+    EXPECT_EQ(d.NameEd->text(), expected);
+    EXPECT_EQ(TGameOverForm::LoginName(), expected);
+}
+
+TEST(GameOverForm, ResultsFocusTabOrderAndTheNameStays) {
+    TGameOverForm d(NoShell());
+    d.SetPoints(QStringLiteral("4711"));
+    EXPECT_EQ(d.PunkteEd->text(), QStringLiteral("4711"));
+
+    EXPECT_EQ(Show(d, [&] {
+                  EXPECT_EQ(QApplication::focusWidget(), d.BitBtn1);
+                  // "&Neues Spiel", "&Continue", then the group's controls in order.
+                  EXPECT_EQ(TabChain(d.BitBtn1, 6), (std::vector<QWidget*>{d.BitBtn1, d.BitBtn2, d.NameEd,
+                                                                           d.PunkteEd, d.BitBtn3, d.BitBtn4}));
+                  d.NameEd->setText(QStringLiteral("Blubbi-Fan"));
+                  d.BitBtn2->click();
+              }),
+              mrOk);
+    EXPECT_EQ(Show(d, [&] { d.BitBtn1->click(); }), mrCancel);
+    EXPECT_EQ(Show(d, [&] { QTest::keyClick(&d, Qt::Key_Escape); }), mrCancel);
+    EXPECT_EQ(Show(d, [&] { d.close(); }), mrCancel);
+    // Enter on the focused "&Neues Spiel" presses it.
+    EXPECT_EQ(Show(d, [&] { QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return); }), mrCancel);
+    EXPECT_EQ(d.NameEd->text(), QStringLiteral("Blubbi-Fan"));
+}
+
+TEST(GameOverForm, HiscoreListOpensAndTheDialogStays) {
+    TUrlCatcher urls;
+    TGameOverForm d([&](const QString& a) { QDesktopServices::openUrl(QUrl(a)); });
+    bool stillOpen = false;
+    EXPECT_EQ(Show(d, [&] {
+                  d.BitBtn3->click();
+                  stillOpen = d.isVisible();
+                  d.BitBtn2->click();
+              }),
+              mrOk);
+    EXPECT_TRUE(stillOpen);
+    ASSERT_EQ(urls.Opened.size(), 1u);
+    EXPECT_TRUE(urls.Opened[0].path().endsWith(QStringLiteral("/showhi.php")));
+}
+
+TEST(WinForm, LayoutAndResults) {
+    TWinForm d(QStringLiteral("/nonexistent/"));  // without its picture it still works
+    EXPECT_EQ(d.windowTitle(), QStringLiteral("Gewonnen"));
+    ExpectFixedClientSize(d, 611, 404);
+    EXPECT_EQ(d.palette().color(QPalette::Window), QColor(Qt::white));
+    const Qt::WindowFlags flags = d.windowFlags();
+    EXPECT_TRUE(flags & Qt::WindowCloseButtonHint);
+    EXPECT_FALSE(flags & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint | Qt::WindowContextHelpButtonHint));
+    EXPECT_EQ(d.Image1->geometry(), QRect(16, 16, 320, 376));
+    EXPECT_EQ(d.Label1->text(), QStringLiteral("Herzlichen Glückwunsch!"));
+    EXPECT_EQ(d.Label1->pos(), QPoint(232, 16));
+    EXPECT_EQ(d.Label1->font().pixelSize(), 24);
+    EXPECT_EQ(d.Label2->geometry(), QRect(328, 64, 273, 289));
+    EXPECT_TRUE(d.Label2->wordWrap());
+    EXPECT_GE(d.Label2->text().count(QStringLiteral("\n\n")), 1);
+    EXPECT_EQ(d.Label2->font().pixelSize(), 15);
+    EXPECT_EQ(d.BitBtn1->text(), QStringLiteral("Fertig..."));
+    EXPECT_EQ(d.BitBtn1->geometry(), QRect(504, 368, 99, 25));
+    EXPECT_EQ(Show(d, [&] { d.BitBtn1->click(); }), mrAll);
+    EXPECT_EQ(Show(d, [&] { d.close(); }), mrCancel);
+    EXPECT_EQ(Show(d, [&] { QTest::keyClick(&d, Qt::Key_Escape); }), mrCancel);
+}
+
+TEST(WinForm, ShowsItsPicture) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("grafiken")));
+    QImage picture(320, 376, QImage::Format_RGB32);
+    picture.fill(Qt::white);
+    ASSERT_TRUE(picture.save(dir.filePath(QStringLiteral("grafiken/gewonnen.gif")), "GIF") ||
+                picture.save(dir.filePath(QStringLiteral("grafiken/gewonnen.gif")), "PNG"));
+    TWinForm d(dir.path() + QLatin1Char('/'));
+    EXPECT_FALSE(d.Image1->pixmap().isNull());
+    EXPECT_EQ(d.Image1->geometry(), QRect(16, 16, 320, 376));
+}
+
+TEST(KeysForm, LayoutAndResults) {
+    TKeysForm d;
+    EXPECT_EQ(d.windowTitle(), QStringLiteral("Tastenbelegung"));
+    ExpectFixedClientSize(d, 363, 178);
+    EXPECT_EQ(d.Label1->text(), QStringLiteral("Cursor links - nach links laufen\nCursor rechts - nach rechts laufen\n"
+                                               "Cursor oben - springen\nLeertaste - Blasen spucken"));
+    EXPECT_EQ(d.Label1->geometry(), QRect(16, 16, 317, 88));
+    EXPECT_EQ(d.Label1->font().pixelSize(), 19);
+    EXPECT_TRUE(d.Label1->font().bold());
+    EXPECT_EQ(d.BitBtn1->text(), QStringLiteral("OK"));
+    EXPECT_EQ(d.BitBtn1->geometry(), QRect(125, 144, 113, 25));
+    EXPECT_TRUE(d.BitBtn1->isDefault());
+    EXPECT_EQ(Show(d, [&] { QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return); }), mrOk);
+    EXPECT_EQ(Show(d, [&] { QTest::keyClick(&d, Qt::Key_Escape); }), mrCancel);
+    EXPECT_EQ(Show(d, [&] { d.close(); }), mrCancel);
+}
+
+TEST(KeysForm, DoubleClickRevealsTheCheatCode) {
+    TKeysForm d;
+    QString text, title;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    EXPECT_EQ(Show(d, [&] {
+                  auto run = WhileModal([&] { QTest::mouseDClick(d.Label1, Qt::LeftButton); },
+                                        [&](QWidget* modal) {
+                                            auto* box = qobject_cast<QMessageBox*>(modal);
+                                            ASSERT_NE(box, nullptr);
+                                            text = box->text();
+                                            title = box->windowTitle();
+                                            icon = box->icon();
+                                            box->accept();
+                                        });
+                  EXPECT_TRUE(run.Acted);
+                  d.BitBtn1->click();
+              }),
+              mrOk);
+    EXPECT_EQ(text, QStringLiteral("Geheim-Cheat-Code: skipahead"));
+    EXPECT_TRUE(title.isEmpty());
+    EXPECT_EQ(icon, QMessageBox::Information);
+}
+
+TEST(LevelPublishForm, LayoutAndResults) {
+    TLevelPublishForm d;
+    EXPECT_EQ(d.windowTitle(), QStringLiteral("Level veröffentlichen"));
+    ExpectFixedClientSize(d, 501, 140);
+    EXPECT_EQ(d.Label1->geometry(), QRect(8, 8, 465, 73));
+    EXPECT_TRUE(d.Label1->wordWrap());
+    EXPECT_EQ(d.Label1->text(),
+              QStringLiteral("Wenn Sie Ihre eigenen Level anderen Benutzern zur Verfügung stellen möschen, dann senden "
+                             "Sie diese per eMail an level@velkor.de. Wir werden diese dann in Sammlungen zum "
+                             "kostenlosen Download zur Verfügung stellen."));
+    EXPECT_EQ(d.Bevel1->geometry().top(), 140 - 50);
+    EXPECT_EQ(d.BitBtn1->text(), QStringLiteral("level@velkor.de"));
+    EXPECT_EQ(d.BitBtn1->geometry(), QRect(106, 104, 161, 25));
+    EXPECT_TRUE(d.BitBtn1->isDefault());
+    EXPECT_EQ(d.BitBtn2->text(), QStringLiteral("Abbrechen"));
+    EXPECT_EQ(d.BitBtn2->geometry(), QRect(274, 104, 121, 25));
+    EXPECT_EQ(Show(d, [&] {
+                  EXPECT_EQ(TabChain(d.BitBtn1, 2)[1], d.BitBtn2);
+                  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+              }),
+              mrOk);
+    EXPECT_EQ(Show(d, [&] { d.BitBtn2->click(); }), mrCancel);
+    EXPECT_EQ(Show(d, [&] { QTest::keyClick(&d, Qt::Key_Escape); }), mrCancel);
+    EXPECT_EQ(Show(d, [&] { d.close(); }), mrCancel);
+}
+
+TEST(AboutBox, LayoutResultsAndHomePage) {
+    TUrlCatcher urls;
+    TAboutBox d(QStringLiteral("/nonexistent/"), [](const QString& a) { QDesktopServices::openUrl(QUrl(a)); });
+    EXPECT_EQ(d.windowTitle(), QStringLiteral("Info"));
+    ExpectFixedClientSize(d, 664, 453);
+    EXPECT_EQ(d.Panel1->geometry(), QRect(8, 8, 649, 385));
+    EXPECT_EQ(d.Panel1->palette().color(QPalette::Window), QColor(0xF0, 0xCA, 0xA6));
+    EXPECT_EQ(d.ProgramIcon->geometry(), QRect(16, 40, 306, 322));
+    EXPECT_TRUE(d.ProgramIcon->hasScaledContents());
+    for (QLabel* l : {d.ProductName, d.Copyright, d.Comments, d.Label1, d.Label2, d.Label3}) {
+        EXPECT_GE(l->x(), 336);
+        EXPECT_FALSE(l->text().isEmpty());
+    }
+    EXPECT_EQ(d.ProductName->font().pixelSize(), 24);
+    EXPECT_TRUE(d.ProductName->font().bold());
+    EXPECT_TRUE(d.Label1->font().bold());
+    EXPECT_TRUE(d.Label3->wordWrap());
+    EXPECT_EQ(d.BitBtnXP1->geometry(), QRect(336, 240, 169, 25));
+    EXPECT_EQ(d.BitBtnXP1->text(), QStringLiteral("https://www.velkor.de/"));
+    EXPECT_EQ(d.BitBtn1->text(), QStringLiteral("OK"));
+    EXPECT_EQ(d.BitBtn1->geometry(), QRect(241, 404, 181, 37));
+    EXPECT_TRUE(d.BitBtn1->isDefault());
+    bool stillOpen = false;
+    EXPECT_EQ(Show(d, [&] {
+                  d.BitBtnXP1->click();
+                  stillOpen = d.isVisible();
+                  d.BitBtn1->click();
+              }),
+              mrOk);
+    EXPECT_TRUE(stillOpen);
+    ASSERT_EQ(urls.Opened.size(), 1u);
+    EXPECT_EQ(urls.Opened[0], QUrl(QStringLiteral("https://www.velkor.de/")));
+    EXPECT_EQ(Show(d, [&] { QTest::keyClick(&d, Qt::Key_Escape); }), mrCancel);
+    EXPECT_EQ(Show(d, [&] { d.close(); }), mrCancel);
+}

@@ -1,0 +1,440 @@
+// The main window: caption, sizes, timers, the menu with its states and shortcuts, keys and mouse.
+#include <gtest/gtest.h>
+
+#include <QActionGroup>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QFileDialog>
+#include <QTemporaryDir>
+#include <QDir>
+#include <QStatusBar>
+#include <QTest>
+#include <QTimer>
+
+#include "app/AboutBox.h"
+#include "app/BitBtn.h"
+#include "app/GameOverForm.h"
+#include "app/WinForm.h"
+#include "app/KeysForm.h"
+#include "app/LevelPublishForm.h"
+#include "app/MainWindow.h"
+#include "app/PaintBox.h"
+#include "app/QtPlatform.h"
+#include "game/MainForm.h"
+#include "gfx/BildIO.h"
+#include "gfx/Screen.h"
+#include "tests/app/AppTestSupport.h"
+
+using namespace blubbi;
+using blubbi::test::TUrlCatcher;
+using blubbi::test::WaitFor;
+using blubbi::test::WhileModal;
+
+namespace {
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Window = std::make_unique<TMainWindow>();
+        Window->CreateForms();
+        // The block sheet decides whether frames draw; the tests do not need the real one.
+        Game().Sheets[kSlotStein1] = newdib(19, 19, 8, nullptr, 0);
+    }
+    void ShowActive() {
+        Window->show();
+        Window->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(Window.get()));
+    }
+    TMainForm& Game() { return Window->Game(); }
+
+    std::unique_ptr<TMainWindow> Window;
+};
+
+struct TItemRow {
+    const char* Name;
+    const char* Text;  // nullptr for a separator
+};
+
+void ExpectMenu(QMenu* menu, const char* title, std::initializer_list<TItemRow> rows) {
+    ASSERT_NE(menu, nullptr);
+    EXPECT_EQ(menu->title(), QString::fromUtf8(title));
+    const QList<QAction*> actions = menu->actions();
+    ASSERT_EQ(actions.size(), qsizetype(rows.size())) << title;
+    int i = 0;
+    for (const TItemRow& row : rows) {
+        QAction* a = actions[i++];
+        EXPECT_EQ(a->objectName(), QString::fromLatin1(row.Name));
+        if (row.Text) {
+            EXPECT_FALSE(a->isSeparator()) << row.Name;
+            EXPECT_EQ(a->text(), QString::fromUtf8(row.Text)) << row.Name;
+        } else {
+            EXPECT_TRUE(a->isSeparator()) << row.Name;
+        }
+    }
+}
+
+}  // namespace
+
+TEST_F(MainWindowTest, CaptionStatusBarAndStartSize) {
+    ShowActive();
+    EXPECT_EQ(Window->windowTitle(), QStringLiteral("Velkor Blubbi Blubbo 1.0"));
+    EXPECT_EQ(Window->PaintBox1->size(), QSize(681, 425));
+    EXPECT_EQ(Window->statusBar()->height(), 19);
+    EXPECT_TRUE(Window->statusBar()->currentMessage().isEmpty());
+    EXPECT_GT(Window->statusBar()->geometry().top(), Window->PaintBox1->geometry().bottom());
+    EXPECT_LT(Window->minimumSize().width(), Window->maximumSize().width());  // resizable
+    EXPECT_EQ(QApplication::focusWidget(), Window->PaintBox1);
+}
+
+TEST_F(MainWindowTest, TimersAndStartUp) {
+    EXPECT_EQ(Window->Timer1->interval(), 25);
+    EXPECT_EQ(Window->Timer1->timerType(), Qt::PreciseTimer);
+    EXPECT_TRUE(Window->Timer1->isActive());
+    for (QTimer* t : {Window->Platform().Timer2(), Window->Platform().Timer3()}) {
+        EXPECT_EQ(t->interval(), 3000);
+        EXPECT_TRUE(t->isSingleShot());
+        EXPECT_FALSE(t->isActive());
+    }
+    EXPECT_EQ(Game().GameActive, 1);
+    EXPECT_EQ(Game().LevelNo, 1);
+    EXPECT_EQ(Window->Platform().LevelDialogFolder(),
+              QCoreApplication::applicationDirPath() + QStringLiteral("/levels"));
+}
+
+TEST_F(MainWindowTest, OneShotTimersFollowTheGame) {
+    Window->Platform().SetTimerEnabled(2, true);
+    EXPECT_TRUE(Window->Platform().Timer2()->isActive());
+    Window->Platform().SetTimerEnabled(2, false);
+    EXPECT_FALSE(Window->Platform().Timer2()->isActive());
+    // A due Timer2 loads the next level: the game's handler ran.
+    Window->Platform().Timer2()->setInterval(1);
+    Game().Timer2Enabled = 1;
+    const int32_t level = Game().LevelNo;
+    Window->Platform().SetTimerEnabled(2, true);
+    EXPECT_TRUE(WaitFor([&] { return Game().LevelNo == level + 1; }, 2000));
+}
+
+TEST_F(MainWindowTest, FramesRunFromTheTimerAndResizeFollows) {
+    ShowActive();
+    // The slide after start-up counts down only when frames run.
+    EXPECT_TRUE(WaitFor([&] { return Game().TransitionCounter < 100; }, 3000));
+    Window->resize(Window->width() + 100, Window->height() + 60);
+    EXPECT_TRUE(WaitFor([&] { return Window->PaintBox1->width() == 781; }, 2000));
+    EXPECT_EQ(Window->PaintBox1->height(), 485);
+    EXPECT_EQ(Window->Platform().PaintBoxWidth(), 781);
+    EXPECT_EQ(Window->Platform().PaintBoxHeight(), 485);
+    EXPECT_EQ(Window->Platform().Screen().Image().size(), QSize(781, 485));
+}
+
+TEST_F(MainWindowTest, MenuStructure) {
+    const QList<QAction*> bar = Window->menuBar()->actions();
+    ASSERT_EQ(bar.size(), 4);
+    ExpectMenu(Window->Datei1, "Datei", {{"NeuesSpiel1", "Neues Spiel"}, {"N1", nullptr}, {"Beenden1", "Beenden"}});
+    ExpectMenu(Window->Optionen1, "Optionen",
+               {{"Hintergrundmusik1", "Hintergrundmusik"}, {"Soundeffekte1", "Soundeffekte"}});
+    ExpectMenu(Window->Leveleditor1, "Leveleditor",
+               {{"Editormodus1", "Editormodus"},
+                {"N3", nullptr},
+                {"NeuesLevel1", "Neues Level"},
+                {"Levelffnen1", "Level öffnen..."},
+                {"Levelspeichern1", "Level speichern..."},
+                {"N4", nullptr},
+                {"Blockeinfgen1", "Block einfügen"},
+                {"FeindFedereinfgen1", "Feind \"Feder\" einfügen"},
+                {"FeindGeisteinfgen1", "Feind \"Geist\" einfügen"},
+                {"FeindBlauesMnneleinfgen1", "Feind \"Blaues Männel\" einfügen"},
+                {"FeindRotesMonstereinfgen1", "Feind \"Rotes Monster\" einfügen"},
+                {"N6", nullptr},
+                {"Levelverffentlichen1", "Level veröffentlichen..."}});
+    ExpectMenu(Window->Hilfe1, "Hilfe",
+               {{"Tastenbelegung1", "Tastenbelegung"},
+                {"N5", nullptr},
+                {"AufzurVelkorHomepage1", "Auf zur Velkor Homepage,,,"},
+                {"N2", nullptr},
+                {"berdasProgramm1", "Über das Programm..."}});
+    EXPECT_EQ(bar[0]->menu(), Window->Datei1);
+    EXPECT_EQ(bar[3]->menu(), Window->Hilfe1);
+}
+
+TEST_F(MainWindowTest, CheckMarksAtStart) {
+    EXPECT_TRUE(Window->Hintergrundmusik1->isCheckable() && Window->Hintergrundmusik1->isChecked());
+    EXPECT_TRUE(Window->Soundeffekte1->isCheckable() && Window->Soundeffekte1->isChecked());
+    EXPECT_TRUE(Window->Editormodus1->isCheckable());
+    EXPECT_FALSE(Window->Editormodus1->isChecked());
+    EXPECT_TRUE(Window->Blockeinfgen1->isChecked());
+    for (QAction* a : {Window->FeindFedereinfgen1, Window->FeindGeisteinfgen1, Window->FeindBlauesMnneleinfgen1,
+                       Window->FeindRotesMonstereinfgen1})
+        EXPECT_FALSE(a->isChecked()) << a->objectName().toStdString();
+    for (QAction* a : {Window->NeuesSpiel1, Window->Beenden1, Window->NeuesLevel1, Window->Levelverffentlichen1,
+                       Window->Tastenbelegung1, Window->berdasProgramm1})
+        EXPECT_FALSE(a->isCheckable()) << a->objectName().toStdString();
+    EXPECT_EQ(Window->InsertGroup->exclusionPolicy(), QActionGroup::ExclusionPolicy::Exclusive);
+    EXPECT_EQ(Window->InsertGroup->actions(),
+              (QList<QAction*>{Window->Blockeinfgen1, Window->FeindFedereinfgen1, Window->FeindGeisteinfgen1,
+                               Window->FeindBlauesMnneleinfgen1, Window->FeindRotesMonstereinfgen1}));
+}
+
+TEST_F(MainWindowTest, SwitchesReachTheGameAndChecksFollow) {
+    Window->Hintergrundmusik1->trigger();
+    EXPECT_EQ(Game().MusicEnabled, 0);
+    EXPECT_FALSE(Window->Hintergrundmusik1->isChecked());
+    Window->Hintergrundmusik1->trigger();
+    EXPECT_EQ(Game().MusicEnabled, 1);
+    EXPECT_TRUE(Window->Hintergrundmusik1->isChecked());
+
+    Window->Soundeffekte1->trigger();
+    EXPECT_EQ(Game().SoundEnabled, 0);
+    EXPECT_FALSE(Window->Soundeffekte1->isChecked());
+
+    Window->Editormodus1->trigger();
+    EXPECT_EQ(Game().EditorMode, 1);
+    EXPECT_TRUE(Window->Editormodus1->isChecked());
+    Window->Editormodus1->trigger();
+    EXPECT_EQ(Game().EditorMode, 0);
+    EXPECT_FALSE(Window->Editormodus1->isChecked());
+}
+
+TEST_F(MainWindowTest, InsertItemsFormOneRadioGroup) {
+    const QList<QAction*> inserts = Window->InsertGroup->actions();
+    for (int kind : {3, 1, 4, 0, 2}) {
+        inserts[kind]->trigger();
+        EXPECT_EQ(Game().InsertKind, kind);
+        for (int i = 0; i < 5; ++i) EXPECT_EQ(inserts[i]->isChecked(), i == kind) << kind << " " << i;
+    }
+}
+
+TEST_F(MainWindowTest, ShortcutsWorkWithTheMenuClosedAndEditorModeOff) {
+    const QList<QAction*> inserts = Window->InsertGroup->actions();
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(inserts[i]->shortcut(), QKeySequence(Qt::CTRL | Qt::Key(Qt::Key_F1 + i)));
+    EXPECT_EQ(QKeySequence(Qt::CTRL | Qt::Key_F1).toString(QKeySequence::PortableText), QStringLiteral("Ctrl+F1"));
+
+    ShowActive();
+    ASSERT_EQ(Game().EditorMode, 0);
+    ASSERT_FALSE(Window->Leveleditor1->isVisible());
+    for (int kind : {2, 4, 1, 3, 0}) {
+        QTest::keyClick(Window->PaintBox1, Qt::Key(Qt::Key_F1 + kind), Qt::ControlModifier);
+        EXPECT_EQ(Game().InsertKind, kind);
+        EXPECT_TRUE(inserts[kind]->isChecked());
+    }
+    EXPECT_EQ(Game().EditorMode, 0);
+}
+
+TEST_F(MainWindowTest, GameKeysReachTheGameWithoutRepeats) {
+    ShowActive();
+    QWidget* box = Window->PaintBox1;
+    QTest::keyPress(box, Qt::Key_Right);
+    EXPECT_EQ(Game().KeyRight, 1);
+    // The window system's repeat: a release and a press, both marked as repeats.
+    QKeyEvent repeatUp(QEvent::KeyRelease, Qt::Key_Right, Qt::NoModifier, QString(), true);
+    QApplication::sendEvent(box, &repeatUp);
+    EXPECT_EQ(Game().KeyRight, 1);
+    QTest::keyRelease(box, Qt::Key_Right);
+    EXPECT_EQ(Game().KeyRight, 0);
+
+    QTest::keyPress(box, Qt::Key_Left);
+    QTest::keyPress(box, Qt::Key_Up);
+    QTest::keyPress(box, Qt::Key_Space);
+    EXPECT_EQ(Game().KeyLeft, 1);
+    EXPECT_EQ(Game().KeyJump, 1);
+    EXPECT_EQ(Game().KeyFire, 1);
+    QTest::keyRelease(box, Qt::Key_Left);
+    QTest::keyRelease(box, Qt::Key_Up);
+    QTest::keyRelease(box, Qt::Key_Space);
+    EXPECT_EQ(Game().KeyLeft + Game().KeyJump + Game().KeyFire, 0);
+
+    // Tab and the arrows leave the focus where it is.
+    QTest::keyClick(box, Qt::Key_Tab);
+    QTest::keyClick(box, Qt::Key_Down);
+    QTest::keyClick(box, Qt::Key_Tab, Qt::ShiftModifier);
+    EXPECT_EQ(QApplication::focusWidget(), box);
+    EXPECT_FALSE(QApplication::activePopupWidget());
+}
+
+TEST_F(MainWindowTest, TypedCharactersReachTheCheatBuffer) {
+    ShowActive();
+    QTest::keyClicks(Window->PaintBox1, QStringLiteral("xy skip"));
+    EXPECT_EQ(Game().CheatBuffer, "xy skip");
+    QKeyEvent umlaut(QEvent::KeyPress, Qt::Key_Adiaeresis, Qt::NoModifier, QStringLiteral("ä"));
+    QApplication::sendEvent(Window->PaintBox1, &umlaut);
+    EXPECT_EQ(Game().CheatBuffer.back(), '\xe4');  // Latin-1
+    // Arrows type nothing.
+    QTest::keyClick(Window->PaintBox1, Qt::Key_Left);
+    EXPECT_EQ(Game().CheatBuffer.back(), '\xe4');
+}
+
+TEST_F(MainWindowTest, MouseDrivesTheEditor) {
+    ShowActive();
+    Window->Editormodus1->trigger();
+    const int fieldX = (681 - 475) / 2, fieldY = (425 - 380) / 2;
+    const QPoint cell(fieldX + 5 * 19 + 3, fieldY + 6 * 19 + 3);
+    const int index = 5 * 20 + 6;
+    Game().Grid[index] = 0;
+    QTest::mousePress(Window->PaintBox1, Qt::LeftButton, Qt::NoModifier, cell);
+    EXPECT_EQ(Game().Grid[index], 1);
+    EXPECT_EQ(Game().CellDragActive, 1);
+    QTest::mouseRelease(Window->PaintBox1, Qt::LeftButton, Qt::NoModifier, cell);
+    EXPECT_EQ(Game().CellDragActive, 0);
+    QTest::mousePress(Window->PaintBox1, Qt::MiddleButton, Qt::NoModifier, cell);
+    EXPECT_EQ(Game().Grid[index], 0);
+    QTest::mouseRelease(Window->PaintBox1, Qt::MiddleButton, Qt::NoModifier, cell);
+
+    // A drag with the left button paints the cells it moves over.
+    const int next = 6 * 20 + 6;
+    Game().Grid[next] = 0;
+    QTest::mousePress(Window->PaintBox1, Qt::LeftButton, Qt::NoModifier, cell);
+    QTest::mouseMove(Window->PaintBox1, cell + QPoint(19, 0));
+    EXPECT_EQ(Game().Grid[next], 1);
+    QTest::mouseRelease(Window->PaintBox1, Qt::LeftButton, Qt::NoModifier, cell + QPoint(19, 0));
+
+    // An enemy by the right insert kind, removed again by a right click.
+    Window->FeindGeisteinfgen1->trigger();
+    const int32_t before = Game().Enemies->Count;
+    QTest::mouseClick(Window->PaintBox1, Qt::LeftButton, Qt::NoModifier, QPoint(300, 200));
+    EXPECT_EQ(Game().Enemies->Count, before + 1);
+    QTest::mouseClick(Window->PaintBox1, Qt::RightButton, Qt::NoModifier, QPoint(300, 200));
+    EXPECT_EQ(Game().Enemies->Count, before);
+}
+
+TEST_F(MainWindowTest, BeendenEndsTheGame) {
+    ShowActive();
+    ASSERT_NE(Game().Bubbles, nullptr);
+    Window->Beenden1->trigger();
+    EXPECT_FALSE(Window->isVisible());
+    EXPECT_EQ(Game().Bubbles, nullptr);  // FormDestroy freed the lists
+    EXPECT_FALSE(Window->Timer1->isActive());
+}
+
+TEST_F(MainWindowTest, CloseBoxEndsTheGame) {
+    ShowActive();
+    Window->close();
+    EXPECT_EQ(Game().Enemies, nullptr);
+}
+
+TEST_F(MainWindowTest, HomePageOpensInTheBrowser) {
+    TUrlCatcher urls;
+    Window->AufzurVelkorHomepage1->trigger();
+    ASSERT_EQ(urls.Opened.size(), 1u);
+    EXPECT_EQ(urls.Opened[0].scheme(), QStringLiteral("https"));
+    EXPECT_EQ(urls.Opened[0].path(), QStringLiteral("/"));
+}
+
+TEST_F(MainWindowTest, LevelPublishingOkOpensAMailCancelDoesNot) {
+    TUrlCatcher urls;
+    auto run = WhileModal([&] { Window->Levelverffentlichen1->trigger(); },
+                          [&](QWidget* modal) {
+                              EXPECT_EQ(modal, Window->LevelPublishForm);
+                              Window->LevelPublishForm->BitBtn2->click();
+                          });
+    EXPECT_TRUE(run.Acted && !run.TimedOut);
+    EXPECT_TRUE(urls.Opened.empty());
+
+    run = WhileModal([&] { Window->Levelverffentlichen1->trigger(); },
+                     [&](QWidget*) { QTest::keyClick(Window->LevelPublishForm, Qt::Key_Escape); });
+    EXPECT_TRUE(run.Acted && !run.TimedOut);
+    EXPECT_TRUE(urls.Opened.empty());
+
+    run = WhileModal([&] { Window->Levelverffentlichen1->trigger(); },
+                     [&](QWidget*) { Window->LevelPublishForm->BitBtn1->click(); });
+    EXPECT_TRUE(run.Acted && !run.TimedOut);
+    ASSERT_EQ(urls.Opened.size(), 1u);
+    EXPECT_EQ(urls.Opened[0].scheme(), QStringLiteral("mailto"));
+    EXPECT_EQ(urls.Opened[0].path(), QStringLiteral("level@velkor.de"));
+    EXPECT_FALSE(urls.Opened[0].hasQuery());
+}
+
+TEST_F(MainWindowTest, HelpItemsShowTheirDialogsAndTheGameGoesOn) {
+    auto run = WhileModal([&] { Window->Tastenbelegung1->trigger(); },
+                          [&](QWidget* modal) {
+                              EXPECT_EQ(modal, Window->KeysForm);
+                              // Behind this dialog frames go on.
+                              const int32_t counter = Window->Game().TransitionCounter;
+                              EXPECT_TRUE(WaitFor([&] { return Window->Game().TransitionCounter != counter; }, 3000));
+                              Window->KeysForm->BitBtn1->click();
+                          });
+    EXPECT_TRUE(run.Acted && !run.TimedOut);
+    run = WhileModal([&] { Window->berdasProgramm1->trigger(); },
+                     [&](QWidget* modal) {
+                         EXPECT_EQ(modal, Window->AboutBox);
+                         modal->close();
+                     });
+    EXPECT_TRUE(run.Acted && !run.TimedOut);
+}
+
+TEST_F(MainWindowTest, GameOverDialogThroughThePlatform) {
+    TModalResult result = TModalResult::Cancel;
+    QString shown;
+    auto run = WhileModal([&] { result = Window->Platform().ShowGameOverDialog("1234"); },
+                          [&](QWidget* modal) {
+                              EXPECT_EQ(modal, Window->GameOverForm);
+                              shown = Window->GameOverForm->PunkteEd->text();
+                              Window->GameOverForm->BitBtn2->click();
+                          });
+    EXPECT_TRUE(run.Acted && !run.TimedOut);
+    EXPECT_EQ(result, TModalResult::Ok);
+    EXPECT_EQ(shown, QStringLiteral("1234"));
+    run = WhileModal([&] { result = Window->Platform().ShowGameOverDialog("0"); },
+                     [&](QWidget*) { QTest::keyClick(Window->GameOverForm, Qt::Key_Escape); });
+    EXPECT_EQ(result, TModalResult::Cancel);
+    run = WhileModal([&] { Window->Platform().ShowWinDialog(); },
+                     [&](QWidget* modal) {
+                         EXPECT_EQ(modal, Window->WinForm);
+                         Window->WinForm->BitBtn1->click();
+                     });
+    EXPECT_TRUE(run.Acted && !run.TimedOut);
+}
+
+TEST_F(MainWindowTest, ErrorMessageHasNoTitleAndTheErrorIcon) {
+    QString text, title;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    auto run = WhileModal([&] { Window->Platform().ShowErrorMessage("Kein Speicher"); },
+                          [&](QWidget* modal) {
+                              auto* box = qobject_cast<QMessageBox*>(modal);
+                              ASSERT_NE(box, nullptr);
+                              text = box->text();
+                              title = box->windowTitle();
+                              icon = box->icon();
+                              box->accept();
+                          });
+    EXPECT_TRUE(run.Acted && !run.TimedOut);
+    EXPECT_EQ(text, QStringLiteral("Kein Speicher"));
+    EXPECT_TRUE(title.isEmpty());
+    EXPECT_EQ(icon, QMessageBox::Critical);
+}
+
+TEST_F(MainWindowTest, LevelFileDialogs) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    Window->Platform().SetLevelDialogFolder(dir.path().toStdString());
+    std::string name = "unchanged";
+    auto run = WhileModal([&] { EXPECT_FALSE(Window->Platform().OpenLevelDialog(name)); },
+                          [&](QWidget* modal) {
+                              auto* d = qobject_cast<QFileDialog*>(modal);
+                              ASSERT_NE(d, nullptr);
+                              EXPECT_EQ(d->nameFilters(), QStringList{QStringLiteral("Leveldateien (*.lev)")});
+                              EXPECT_EQ(d->defaultSuffix(), QStringLiteral("lev"));
+                              EXPECT_EQ(QDir(d->directory()).canonicalPath(), QDir(dir.path()).canonicalPath());
+                              d->reject();
+                          });
+    EXPECT_TRUE(run.Acted && !run.TimedOut);
+    EXPECT_EQ(name, "unchanged");
+    run = WhileModal([&] { EXPECT_TRUE(Window->Platform().SaveLevelDialog(name)); },
+                     [&](QWidget* modal) {
+                         auto* d = qobject_cast<QFileDialog*>(modal);
+                         ASSERT_NE(d, nullptr);
+                         EXPECT_EQ(d->acceptMode(), QFileDialog::AcceptSave);
+                         EXPECT_TRUE(d->testOption(QFileDialog::DontConfirmOverwrite));
+                         // The name typed as a user would, without the extension.
+                         auto* edit = d->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+                         ASSERT_NE(edit, nullptr);
+                         edit->setText(QStringLiteral("meins"));
+                         static_cast<QDialog*>(d)->accept();
+                     });
+    EXPECT_TRUE(run.Acted && !run.TimedOut);
+    EXPECT_EQ(name, dir.filePath(QStringLiteral("meins.lev")).toStdString());
+    EXPECT_FALSE(Window->Platform().FileExists(name));
+    EXPECT_TRUE(Window->Platform().FileExists(QCoreApplication::applicationFilePath().toStdString()));
+}

@@ -1,0 +1,196 @@
+// The real program in a real X window: it shows the play field and the player walks on a key press.
+#include <gtest/gtest.h>
+
+#include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QElapsedTimer>
+#include <cstdint>
+
+namespace {
+
+constexpr int kPaintW = 681, kPaintH = 425, kStatusH = 19;
+constexpr int kFieldX = (kPaintW - 475) / 2, kFieldY = (kPaintH - 380) / 2;
+constexpr int kStartX = 38, kStartY = 315, kPlayerW = 41, kPlayerH = 46;
+
+// A level with only the border of blocks and no enemy, so nothing but the player moves.
+QByteArray BorderLevel() {
+    QByteArray level(500, '\0');
+    for (int col = 0; col < 25; ++col)
+        for (int row = 0; row < 20; ++row)
+            if (col == 0 || col == 24 || row == 0 || row == 19) level[col * 20 + row] = 1;
+    auto put = [&level](int32_t v) {
+        for (int i = 0; i < 4; ++i) level.append(char((uint32_t(v) >> (8 * i)) & 0xFF));
+    };
+    put(0);  // no enemies
+    put(kStartX);
+    put(kStartY);
+    return level;
+}
+
+class TX11Run {
+public:
+    ~TX11Run() {
+        for (QProcess* p : {&Game, &Server}) {
+            if (p->state() == QProcess::NotRunning) continue;
+            p->terminate();
+            if (!p->waitForFinished(3000)) {
+                p->kill();
+                p->waitForFinished(3000);
+            }
+        }
+    }
+
+    bool StartServer(const QString& xvfb) {
+        for (int n = 150; n < 200; ++n) {
+            if (QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(n)) ||
+                QFile::exists(QStringLiteral("/tmp/.X%1-lock").arg(n)))
+                continue;
+            Display = QStringLiteral(":%1").arg(n);
+            Server.start(xvfb, {Display, QStringLiteral("-screen"), QStringLiteral("0"), QStringLiteral("1024x768x24"),
+                                QStringLiteral("-nolisten"), QStringLiteral("tcp")});
+            if (!Server.waitForStarted(5000)) return false;
+            QElapsedTimer clock;
+            clock.start();
+            while (clock.elapsed() < 10000 && Server.state() == QProcess::Running) {
+                if (QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(n))) return true;
+                QThread::msleep(50);
+            }
+            return false;
+        }
+        return false;
+    }
+
+    QProcessEnvironment Env() const {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("DISPLAY"), Display);
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        env.insert(QStringLiteral("SDL_AUDIODRIVER"), QStringLiteral("dummy"));
+        env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+        return env;
+    }
+
+    // Runs a tool on the display; its standard output, trimmed.
+    QString Run(const QString& program, const QStringList& args, bool* ok = nullptr) const {
+        QProcess p;
+        p.setProcessEnvironment(Env());
+        p.start(program, args);
+        const bool finished = p.waitForFinished(15000);
+        if (ok) *ok = finished && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+        return QString::fromLocal8Bit(p.readAllStandardOutput()).trimmed();
+    }
+
+    QProcess Server, Game;
+    QString Display;
+};
+
+int Differences(const QImage& a, const QImage& b, QRect* box) {
+    int count = 0;
+    QRect r;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x)
+            if (a.pixel(x, y) != b.pixel(x, y)) {
+                ++count;
+                r |= QRect(x, y, 1, 1);
+            }
+    *box = r;
+    return count;
+}
+
+}  // namespace
+
+TEST(RealWindow, ShowsThePlayFieldAndThePlayerWalks) {
+    const QString xvfb = QStandardPaths::findExecutable(QStringLiteral("Xvfb"));
+    const QString xdotool = QStandardPaths::findExecutable(QStringLiteral("xdotool"));
+    const QString import = QStandardPaths::findExecutable(QStringLiteral("import"));
+    if (xvfb.isEmpty() || xdotool.isEmpty() || import.isEmpty())
+        GTEST_SKIP() << "needs Xvfb, xdotool and ImageMagick's import";
+    const QDir build(QStringLiteral(BLUBBI_BUILD_DIR));
+    if (!build.exists(QStringLiteral("grafiken/stein1.gif")))
+        GTEST_SKIP() << "the sprite sheets are not built";
+
+    // The program with its sheets, beside a level of our own.
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString program = dir.filePath(QStringLiteral("blubbi"));
+    ASSERT_TRUE(QFile::copy(QStringLiteral(BLUBBI_PROGRAM), program));
+    ASSERT_TRUE(QFile::setPermissions(program, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    ASSERT_TRUE(QFile::link(build.filePath(QStringLiteral("grafiken")), dir.filePath(QStringLiteral("grafiken"))));
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("levels")));
+    QFile level(dir.filePath(QStringLiteral("levels/level001.lev")));
+    ASSERT_TRUE(level.open(QIODevice::WriteOnly));
+    ASSERT_EQ(level.write(BorderLevel()), 512);
+    level.close();
+
+    TX11Run x;
+    ASSERT_TRUE(x.StartServer(xvfb)) << "Xvfb did not come up";
+    x.Game.setProcessEnvironment(x.Env());
+    x.Game.setProcessChannelMode(QProcess::ForwardedChannels);
+    x.Game.start(program, {});
+    ASSERT_TRUE(x.Game.waitForStarted(5000));
+
+    QString window;
+    QElapsedTimer clock;
+    clock.start();
+    while (window.isEmpty() && clock.elapsed() < 20000 && x.Game.state() == QProcess::Running) {
+        window = x.Run(xdotool, {QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
+                                 QStringLiteral("^Velkor Blubbi Blubbo 1\\.0$")})
+                     .section(QLatin1Char('\n'), 0, 0);
+        if (window.isEmpty()) QThread::msleep(200);
+    }
+    ASSERT_FALSE(window.isEmpty()) << "no window with the game's caption";
+    bool ok = false;
+    x.Run(xdotool, {QStringLiteral("windowfocus"), window}, &ok);
+    ASSERT_TRUE(ok);
+    QThread::msleep(2500);  // the level slides in for 1.25 s
+
+    auto shot = [&](const QString& name) {
+        const QString file = dir.filePath(name);
+        bool done = false;
+        x.Run(import, {QStringLiteral("-display"), x.Display, QStringLiteral("-window"), window, file}, &done);
+        EXPECT_TRUE(done) << "import failed";
+        return QImage(file).convertToFormat(QImage::Format_RGB32);
+    };
+    const QImage before = shot(QStringLiteral("before.png"));
+    ASSERT_FALSE(before.isNull());
+    ASSERT_EQ(before.width(), kPaintW) << "the window is not at its start size";
+    const int paintTop = before.height() - kStatusH - kPaintH;
+    ASSERT_GT(paintTop, 0);
+    const QImage paintBefore = before.copy(0, paintTop, kPaintW, kPaintH);
+
+    // The play field: dark red around it, black free cells, blocks on the border.
+    EXPECT_EQ(QColor(paintBefore.pixel(kFieldX / 2, kPaintH / 2)), QColor(128, 0, 0));
+    EXPECT_EQ(QColor(paintBefore.pixel(kFieldX + 12 * 19 + 9, kFieldY + 8 * 19 + 9)), QColor(0, 0, 0));
+    const QImage block = paintBefore.copy(kFieldX + 12 * 19, kFieldY, 19, 19);
+    bool blockDrawn = false;
+    for (int y = 0; y < 19; ++y)
+        for (int x0 = 0; x0 < 19; ++x0)
+            blockDrawn |= QColor(block.pixel(x0, y)) != QColor(0, 0, 0);
+    EXPECT_TRUE(blockDrawn) << "no block on the top border";
+
+    // Nothing moves while no key is held.
+    QThread::msleep(300);
+    QRect still;
+    EXPECT_EQ(Differences(paintBefore, shot(QStringLiteral("still.png")).copy(0, paintTop, kPaintW, kPaintH), &still), 0);
+
+    x.Run(xdotool, {QStringLiteral("keydown"), QStringLiteral("Right")}, &ok);
+    ASSERT_TRUE(ok);
+    QThread::msleep(800);
+    x.Run(xdotool, {QStringLiteral("keyup"), QStringLiteral("Right")}, &ok);
+    QThread::msleep(300);
+    const QImage after = shot(QStringLiteral("after.png")).copy(0, paintTop, kPaintW, kPaintH);
+
+    QRect changed;
+    EXPECT_GT(Differences(paintBefore, after, &changed), 50) << "the picture did not change";
+    // Only the player's band changed, and it reaches right of where the player stood.
+    EXPECT_GE(changed.top(), kFieldY + kStartY - 2);
+    EXPECT_LE(changed.bottom(), kFieldY + kStartY + kPlayerH + 1);
+    EXPECT_GE(changed.left(), kFieldX + kStartX - 2);
+    EXPECT_GT(changed.right(), kFieldX + kStartX + kPlayerW + 10);
+    EXPECT_EQ(x.Game.state(), QProcess::Running);
+}
