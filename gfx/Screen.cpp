@@ -47,15 +47,33 @@ int RadialAngle16(double cx, double cy, int x, int y) {
 
 }  // namespace
 
-TImagePicture::TImagePicture(int width, int height) : Img(BlankImage(width, height)) {}
+// The pixels are left as they come: a new picture is black, but it is made black only when
+// something other than a rectangle over all of it is drawn or its pixels are read first.
+TImagePicture::TImagePicture(int width, int height)
+    : Img(std::max(width, 0), std::max(height, 0), QImage::Format_RGB32), Unpainted(true) {}
+
+void TImagePicture::Blacken() const {
+    if (!Unpainted) return;
+    Unpainted = false;
+    if (!Img.isNull()) Img.fill(Qt::black);
+}
+
+const QImage& TImagePicture::Image() const {
+    Blacken();
+    return Img;
+}
 
 TImagePicture::~TImagePicture() {
     if (Paint) Paint->end();
 }
 
-TPixels TImagePicture::Pixels() { return PixelsOf(Img); }
+TPixels TImagePicture::Pixels() {
+    Blacken();
+    return PixelsOf(Img);
+}
 
 QPainter& TImagePicture::Painter() {
+    Blacken();
     if (!Paint) {
         Paint = std::make_unique<QPainter>(&Img);
         Paint->setRenderHint(QPainter::Antialiasing, false);
@@ -74,10 +92,17 @@ void TImagePicture::Rectangle(int x1, int y1, int x2, int y2, TColor pen, TColor
     if (x2 < x1) std::swap(x1, x2);
     if (y2 < y1) std::swap(y1, y2);
     if (x1 == x2 || y1 == y2) return;
-    TPixels pixels = Pixels();
+    // A rectangle over the whole picture paints every pixel: no need to blacken it first.
+    if (!(x1 <= 0 && y1 <= 0 && x2 >= Img.width() && y2 >= Img.height())) Blacken();
+    Unpainted = false;
+    TPixels pixels = PixelsOf(Img);
     const int64_t left = x1, top = y1, right = x2, bottom = y2;  // int64: no overflow at the edges
-    FillRect(pixels, left, top, right, bottom, PixelOf(pen));
     FillRect(pixels, left + 1, top + 1, right - 1, bottom - 1, PixelOf(brush));
+    const uint32_t outline = PixelOf(pen);
+    FillRect(pixels, left, top, right, top + 1, outline);
+    FillRect(pixels, left, bottom - 1, right, bottom, outline);
+    FillRect(pixels, left, top + 1, left + 1, bottom - 1, outline);
+    FillRect(pixels, right - 1, top + 1, right, bottom - 1, outline);
 }
 
 void TImagePicture::Ellipse(int x1, int y1, int x2, int y2, TColor pen, TColor brush, bool hollow) {

@@ -39,14 +39,16 @@ public:
                         int srcWidth, int srcHeight) override;
 
     // The pixels as composed so far.
-    const QImage& Image() const { return Img; }
+    const QImage& Image() const;
     // Direct access for drawing; valid until the picture is destroyed.
     TPixels Pixels();
 
 private:
     QPainter& Painter();
+    void Blacken() const;
 
-    QImage Img;
+    mutable QImage Img;
+    mutable bool Unpainted;  // nothing drawn yet, and the pixels not yet made black
     std::unique_ptr<QPainter> Paint;  // begun on the first figure or text, ended with the picture
     QFont StatusFont;
 };

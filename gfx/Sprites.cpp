@@ -2,11 +2,21 @@
 #include "gfx/Sprites.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <cstddef>
+#include <cstring>
 #include <limits>
 #include <vector>
 
+#include "game/Platform.h"
 #include "gfx/BildIO.h"
+#include "gfx/PreparedSheets.h"
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 
 namespace blubbi {
 
@@ -14,22 +24,45 @@ namespace {
 
 constexpr int kBubbleRadiusSquared = 19 * 19;
 
-// One pixel word per palette index, made once per call: 256 entries cost less than the
-// smallest sprite, and nothing about a sheet has to be remembered between frames.
-struct TPalettePixels {
-    uint32_t Word[256];
-    TPalettePixels(const TDib& sheet, bool inBubble) {
-        for (int i = 0; i < 256; ++i) {
-            const TRGBQuad& c = sheet.Colours[i];
-            uint32_t r = c.Red, g = c.Green;
-            if (inBubble) {
-                r = (r + 64) / 2;
-                g = (g + 64) / 2;
-            }
-            Word[i] = 0xFF000000u | (r << 16) | (g << 8) | c.Blue;
+// Short runs are the rule here (a block row is 19 pixels, a sprite row 30 to 50), where a
+// call into the library's memcpy costs more than the copy; 16-byte moves do it in place.
+inline void CopyWords(uint32_t* dst, const uint32_t* src, int64_t n) {
+    int64_t i = 0;
+    for (; i + 4 <= n; i += 4) std::memcpy(dst + i, src + i, 16);
+    for (; i < n; ++i) dst[i] = src[i];
+}
+
+inline void FillWords(uint32_t* dst, int64_t n, uint32_t word) {
+    int64_t i = 0;
+#ifdef __SSE2__
+    const __m128i four = _mm_set1_epi32(static_cast<int>(word));
+    for (; i + 4 <= n; i += 4) _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), four);
+#endif
+    for (; i < n; ++i) dst[i] = word;
+}
+
+// Copies the parts of row y's runs that lie in look columns from .. to - 1, each to the
+// target row at the same column plus `shift`.
+inline void CopyRuns(uint32_t* targetRow, int64_t shift, const TPreparedSheet::TLookData& look, int64_t width,
+                     int64_t y, int64_t from, int64_t to) {
+    const uint32_t* words = look.Words.data() + static_cast<size_t>(y) * static_cast<size_t>(width);
+    const int32_t* run = look.Runs.data() + look.RowRuns[static_cast<size_t>(y)];
+    const int32_t* end = look.Runs.data() + look.RowRuns[static_cast<size_t>(y) + 1];
+    // A row of a wide sheet holds the runs of every frame: skip to the first that reaches `from`.
+    for (ptrdiff_t count = (end - run) / 2; count > 0;) {
+        const ptrdiff_t half = count / 2;
+        if (run[2 * half + 1] <= from) {
+            run += 2 * (half + 1);
+            count -= half + 1;
+        } else {
+            count = half;
         }
     }
-};
+    for (; run != end && run[0] < to; run += 2) {
+        const int64_t a = std::max<int64_t>(run[0], from), b = std::min<int64_t>(run[1], to);
+        if (a < b) CopyWords(targetRow + (a + shift), words + a, b - a);
+    }
+}
 
 // The stored row of picture row y (counted from the top).
 inline const uint8_t* SourceRow(const TDib& dib, int64_t y) {
@@ -45,13 +78,17 @@ bool Drawable(const TPixels& target, const TDib& sheet) {
            sheet.Height > 0;
 }
 
-// Largest m with m * m <= n, for n >= 0.
-int64_t IntSqrt(int64_t n) {
-    auto m = static_cast<int64_t>(std::sqrt(static_cast<double>(n)));
-    while (m * m > n) --m;
-    while ((m + 1) * (m + 1) <= n) ++m;
-    return m;
-}
+// Half-width of the in-bubble circle on the row dy from the centre (|dy| < 19): the largest m
+// with m * m + dy * dy < 361.
+constexpr std::array<int, 19> kBubbleHalfWidth = [] {
+    std::array<int, 19> table{};
+    for (int dy = 0; dy < 19; ++dy) {
+        int m = 0;
+        while ((m + 1) * (m + 1) + dy * dy < kBubbleRadiusSquared) ++m;
+        table[dy] = m;
+    }
+    return table;
+}();
 
 // A division of the clipping rules: in floating point, taken to the nearest whole number
 // with halves to even (the default rounding mode). A zero divisor or a result beyond 32 bits
@@ -101,14 +138,41 @@ TStretch ClipSource(const TDib& image, int x, int y, int destWidth, int destHeig
     return s;
 }
 
+// The values source * k / dest (truncating) for k = first, first + 1, ...: with a source
+// length that is not negative they are stepped without dividing, which a grid of 500
+// blocks a frame notices.
+class TScaleSteps {
+public:
+    TScaleSteps(int64_t source, int64_t dest, int64_t first) : Source(source), Dest(dest), K(first) {
+        if (source >= 0) {
+            Quotient = source * first / dest;
+            Remainder = source * first % dest;
+            StepQuotient = source / dest;
+            StepRemainder = source % dest;
+        }
+    }
+    int64_t Next() {
+        if (Source < 0) return Source * K++ / Dest;
+        const int64_t value = Quotient;
+        Quotient += StepQuotient;
+        Remainder += StepRemainder;
+        if (Remainder >= Dest) {
+            Remainder -= Dest;
+            ++Quotient;
+        }
+        return value;
+    }
+
+private:
+    int64_t Source, Dest, K;
+    int64_t Quotient = 0, Remainder = 0, StepQuotient = 0, StepRemainder = 0;
+};
+
 bool Stretchable(const TDib& image) {
     return image.Bits != nullptr && (image.BitCount == 8 || image.BitCount == 24) && image.Width > 0 &&
            image.Height > 0;
 }
 
-inline uint32_t Pixel24(const uint8_t* p) {
-    return 0xFF000000u | (uint32_t{p[2]} << 16) | (uint32_t{p[1]} << 8) | p[0];
-}
 
 }  // namespace
 
@@ -119,10 +183,7 @@ void FillRect(TPixels& target, int64_t x1, int64_t y1, int64_t x2, int64_t y2, u
     x2 = std::min<int64_t>(x2, target.Width);
     y2 = std::min<int64_t>(y2, target.Height);
     if (x1 >= x2) return;
-    for (int64_t y = y1; y < y2; ++y) {
-        uint32_t* row = TargetRow(target, y);
-        std::fill(row + x1, row + x2, pixel);
-    }
+    for (int64_t y = y1; y < y2; ++y) FillWords(TargetRow(target, y) + x1, x2 - x1, pixel);
 }
 
 void DrawSprite(TPixels& target, const TDib& sheet, int x, int y, bool mirrored, int frame, int frameCount,
@@ -131,8 +192,6 @@ void DrawSprite(TPixels& target, const TDib& sheet, int x, int y, bool mirrored,
     const int width = sheet.Width;
     const int frameHeight = sheet.Height / frameCount;
     const int firstRow = frameHeight * frame;
-    const uint8_t key = sheet.Index(0, 0);
-    const TPalettePixels colours(sheet, inBubble);
     const int centreX = width / 2, centreY = frameHeight / 2;
 
     // Frame columns c and rows r that land inside the target.
@@ -140,31 +199,26 @@ void DrawSprite(TPixels& target, const TDib& sheet, int x, int y, bool mirrored,
     const int64_t cHi = std::min<int64_t>(width, int64_t{target.Width} - x);
     const int64_t rLo = std::max<int64_t>(0, -int64_t{y});
     const int64_t rHi = std::min<int64_t>(frameHeight, int64_t{target.Height} - y);
+    if (cLo >= cHi || rLo >= rHi) return;
+
+    TPreparedSheet& prepared =
+        TPreparedSheets::Get(sheet, sheet.Height - firstRow - rHi, sheet.Height - firstRow - rLo, 0, width);
+    const auto look = static_cast<TPreparedSheet::TLook>((inBubble ? TPreparedSheet::kTinted : TPreparedSheet::kKeyed) +
+                                                         (mirrored ? 1 : 0));
+    const TPreparedSheet::TLookData& words = prepared.Look(look);
     for (int64_t r = rLo; r < rHi; ++r) {
         int64_t from = cLo, to = cHi;
         if (inBubble) {
-            // Only pixels strictly inside the radius-19 circle about the frame's centre.
+            // Only pixels strictly inside the radius-19 circle about the frame's centre; the
+            // circle is about the target column, so a mirrored frame is cut the same way.
             const int64_t dy = r - centreY;
-            const int64_t room = kBubbleRadiusSquared - 1 - dy * dy;
-            if (room < 0) continue;
-            const int64_t m = IntSqrt(room);
+            if (dy <= -19 || dy >= 19) continue;
+            const int64_t m = kBubbleHalfWidth[dy < 0 ? -dy : dy];
             from = std::max<int64_t>(from, centreX - m);
             to = std::min<int64_t>(to, centreX + m + 1);
+            if (from >= to) continue;
         }
-        const uint8_t* src = SourceRow(sheet, firstRow + r);
-        uint32_t* dst = TargetRow(target, y + r) + x;
-        if (mirrored) {
-            const uint8_t* back = src + (width - 1);
-            for (int64_t c = from; c < to; ++c) {
-                const uint8_t index = back[-c];
-                if (index != key) dst[c] = colours.Word[index];
-            }
-        } else {
-            for (int64_t c = from; c < to; ++c) {
-                const uint8_t index = src[c];
-                if (index != key) dst[c] = colours.Word[index];
-            }
-        }
+        CopyRuns(TargetRow(target, y + r), x, words, width, firstRow + r, from, to);
     }
 }
 
@@ -172,20 +226,19 @@ void DrawSpriteRow(TPixels& target, const TDib& sheet, int x, int y, int frameCo
     if (!Drawable(target, sheet) || frameCount <= 0 || frame < 0 || frame >= frameCount) return;
     const int frameWidth = sheet.Width / frameCount;
     const int firstColumn = frameWidth * frame;
-    const uint8_t key = sheet.Index(0, 0);
-    const TPalettePixels colours(sheet, false);
 
     const int64_t cLo = std::max<int64_t>(0, -int64_t{x});
     const int64_t cHi = std::min<int64_t>(frameWidth, int64_t{target.Width} - x);
     const int64_t rLo = std::max<int64_t>(0, -int64_t{y});
     const int64_t rHi = std::min<int64_t>(sheet.Height, int64_t{target.Height} - y);
+    if (cLo >= cHi || rLo >= rHi) return;
+
+    TPreparedSheet& prepared =
+        TPreparedSheets::Get(sheet, sheet.Height - rHi, sheet.Height - rLo, firstColumn + cLo, firstColumn + cHi);
+    const TPreparedSheet::TLookData& words = prepared.Look(TPreparedSheet::kKeyed);
     for (int64_t r = rLo; r < rHi; ++r) {
-        const uint8_t* src = SourceRow(sheet, r) + firstColumn;
-        uint32_t* dst = TargetRow(target, y + r) + x;
-        for (int64_t c = cLo; c < cHi; ++c) {
-            const uint8_t index = src[c];
-            if (index != key) dst[c] = colours.Word[index];
-        }
+        CopyRuns(TargetRow(target, y + r), int64_t{x} - firstColumn, words, sheet.Width, r, firstColumn + cLo,
+                 firstColumn + cHi);
     }
 }
 
@@ -200,7 +253,7 @@ void StretchDrawDib(TPixels& target, int x, int y, int destWidth, int destHeight
     const int64_t jLo = std::max<int64_t>(0, -s.Y), jHi = std::min<int64_t>(s.DestHeight, target.Height - s.Y);
     if (iLo >= iHi || jLo >= jHi) return;
 
-    // Column map; a column outside the image stays at zero, as an unfilled row buffer would.
+    // Column map; a column outside the image shows zero, as an unfilled row buffer would.
     constexpr int kSmall = 64;
     int64_t columnsSmall[kSmall];
     std::vector<int64_t> columnsLarge;
@@ -209,32 +262,41 @@ void StretchDrawDib(TPixels& target, int x, int y, int destWidth, int destHeight
         columnsLarge.resize(static_cast<size_t>(iHi - iLo));
         columns = columnsLarge.data();
     }
+    bool straight = true;  // every column inside and one after the other: rows copy whole
+    TScaleSteps columnSteps(s.SrcWidth, s.DestWidth, iLo);
     for (int64_t i = iLo; i < iHi; ++i) {
-        const int64_t column = s.SrcX + s.SrcWidth * i / s.DestWidth;
+        const int64_t column = s.SrcX + columnSteps.Next();
         columns[i - iLo] = (column >= 0 && column < image.Width) ? column : -1;
+        straight = straight && columns[i - iLo] >= 0 && columns[i - iLo] == columns[0] + (i - iLo);
     }
 
-    const TPalettePixels colours(image, false);
-    const uint32_t zero = image.BitCount == 8 ? colours.Word[0] : PixelOf(0);
+    // Source rows run one way from the first visible destination row to the last.
     const int64_t topRow = image.Height - s.SrcY - s.SrcHeight;
+    const int64_t rowFirst = topRow + s.SrcHeight * jLo / s.DestHeight;
+    const int64_t rowLast = topRow + s.SrcHeight * (jHi - 1) / s.DestHeight;
+    const int64_t rowLo = std::min(rowFirst, rowLast), rowHi = std::max(rowFirst, rowLast);
+    TPreparedSheet& prepared =
+        TPreparedSheets::Get(image, image.Height - 1 - rowHi, image.Height - rowLo, 0, image.Stride);
+    const uint32_t* words = prepared.Look(TPreparedSheet::kOpaque).Words.data();
+    const uint32_t zero = image.BitCount == 8 ? PixelOf(RGB(image.Colours[0].Red, image.Colours[0].Green,
+                                                            image.Colours[0].Blue))
+                                              : PixelOf(0);
+    TScaleSteps rowSteps(s.SrcHeight, s.DestHeight, jLo);
     for (int64_t j = jLo; j < jHi; ++j) {
         uint32_t* dst = TargetRow(target, s.Y + j) + s.X;
-        const int64_t row = topRow + s.SrcHeight * j / s.DestHeight;
+        const int64_t row = topRow + rowSteps.Next();
         if (row < 0 || row >= image.Height) {
-            std::fill(dst + iLo, dst + iHi, zero);
+            FillWords(dst + iLo, iHi - iLo, zero);
             continue;
         }
-        const uint8_t* src = SourceRow(image, row);
-        if (image.BitCount == 8) {
-            for (int64_t i = iLo; i < iHi; ++i) {
-                const int64_t column = columns[i - iLo];
-                dst[i] = column >= 0 ? colours.Word[src[column]] : zero;
-            }
-        } else {
-            for (int64_t i = iLo; i < iHi; ++i) {
-                const int64_t column = columns[i - iLo];
-                dst[i] = column >= 0 ? Pixel24(src + 3 * column) : zero;
-            }
+        const uint32_t* src = words + static_cast<size_t>(row) * static_cast<size_t>(image.Width);
+        if (straight) {
+            CopyWords(dst + iLo, src + columns[0], iHi - iLo);
+            continue;
+        }
+        for (int64_t i = iLo; i < iHi; ++i) {
+            const int64_t column = columns[i - iLo];
+            dst[i] = column >= 0 ? src[column] : zero;
         }
     }
 }

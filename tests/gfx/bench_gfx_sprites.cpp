@@ -1,3 +1,72 @@
-// Placeholder until the sprite benchmarks are written.
+// Sprite primitives, fast against literal (one getpixel and one setPixel per pixel).
 #include <benchmark/benchmark.h>
+
+#include <vector>
+
+#include "GfxBenchScene.h"
+#include "gfx/Sprites.h"
+
+namespace blubbi {
+namespace {
+
+using SpriteFn = void (*)(TPixels&, const TDib&, int, int, bool, int, int, bool);
+using RowFn = void (*)(TPixels&, const TDib&, int, int, int, int);
+using StretchFn = void (*)(TPixels&, int, int, int, int, const TDib&, int, int, int, int);
+
+struct TTarget {
+    std::vector<uint32_t> Store = std::vector<uint32_t>(681 * 425, 0xFF800000u);
+    TPixels View{Store.data(), 681, 425, 681};
+};
+
+// The player's walking sheet: 4 stacked frames of 41 x 46.
+void Sprite(benchmark::State& state, SpriteFn draw, bool mirrored, bool inBubble) {
+    const TDib sheet = test::FigureSheet(41, 46, 4, false);
+    TTarget target;
+    int frame = 0;
+    for (auto _ : state) {
+        draw(target.View, sheet, 200, 150, mirrored, frame, 4, inBubble);
+        frame = (frame + 1) & 3;
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(state.iterations() * 41 * 46);
+}
+
+// Items: 10 frames of 34 x 34 side by side.
+void SpriteRow(benchmark::State& state, RowFn draw) {
+    const TDib sheet = test::FigureSheet(34, 34, 10, true);
+    TTarget target;
+    int frame = 0;
+    for (auto _ : state) {
+        draw(target.View, sheet, 300, 200, 10, frame);
+        frame = (frame + 1) % 10;
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(state.iterations() * 34 * 34);
+}
+
+// A grid block: a 19 x 19 picture into a 19 x 19 cell.
+void Stretch(benchmark::State& state, StretchFn draw) {
+    const TDib block = test::FigureSheet(19, 19, 1, false);
+    TTarget target;
+    for (auto _ : state) {
+        draw(target.View, 103, 22, 19, 19, block, 0, 0, 19, 19);
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(state.iterations() * 19 * 19);
+}
+
+BENCHMARK_CAPTURE(Sprite, fast_plain, &DrawSprite, false, false);
+BENCHMARK_CAPTURE(Sprite, literal_plain, &literal::DrawSprite, false, false);
+BENCHMARK_CAPTURE(Sprite, fast_mirrored, &DrawSprite, true, false);
+BENCHMARK_CAPTURE(Sprite, literal_mirrored, &literal::DrawSprite, true, false);
+BENCHMARK_CAPTURE(Sprite, fast_in_bubble, &DrawSprite, false, true);
+BENCHMARK_CAPTURE(Sprite, literal_in_bubble, &literal::DrawSprite, false, true);
+BENCHMARK_CAPTURE(SpriteRow, fast, &DrawSpriteRow);
+BENCHMARK_CAPTURE(SpriteRow, literal, &literal::DrawSpriteRow);
+BENCHMARK_CAPTURE(Stretch, fast, &StretchDrawDib);
+BENCHMARK_CAPTURE(Stretch, literal, &literal::StretchDrawDib);
+
+}  // namespace
+}  // namespace blubbi
+
 BENCHMARK_MAIN();
