@@ -3,7 +3,6 @@
 
 #include <SDL.h>
 #include <SDL_mixer.h>
-#include <smf.h>
 
 #include <algorithm>
 #include <cctype>
@@ -12,6 +11,8 @@
 #include <filesystem>
 #include <optional>
 #include <vector>
+
+#include "sound/MidiLength.h"
 
 namespace blubbi {
 
@@ -36,15 +37,6 @@ bool IsFile(const std::string& path) {
 std::string Lower(std::string s) {
     for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return s;
-}
-
-// The length of a MIDI piece up to its last end-of-track, or -1 when the file does not read.
-double MidiSeconds(const std::string& path) {
-    smf_t* smf = smf_load(path.c_str());
-    if (!smf) return -1;
-    const double seconds = smf_get_length_seconds(smf);
-    smf_delete(smf);
-    return seconds > 0 ? seconds : -1;
 }
 
 bool IsMusicFile(const std::string& path) {
@@ -185,7 +177,7 @@ std::string TMediaPlayer::Load(const std::string& path, const std::string& alias
         // Loaded once and kept: every load builds a new synthesizer with its soundfont.
         sound.Music = Mix_LoadMUS(path.c_str());
         if (!sound.Music) return {};
-        sound.Seconds = MidiSeconds(path);
+        sound.Seconds = MidiFileSeconds(path);
     } else {
         sound.Chunk = Mix_LoadWAV(path.c_str());
         if (!sound.Chunk) return {};
