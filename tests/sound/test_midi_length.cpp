@@ -21,10 +21,10 @@ Bytes Header(uint16_t tracks, uint16_t division) {
 }
 
 Bytes Chunk(const char* id, const Bytes& body) {
-    Bytes b(id, id + 4);
     const uint32_t n = static_cast<uint32_t>(body.size());
-    b.insert(b.end(), {uint8_t(n >> 24), uint8_t(n >> 16), uint8_t(n >> 8), uint8_t(n)});
-    b.insert(b.end(), body.begin(), body.end());
+    Bytes b{uint8_t(id[0]), uint8_t(id[1]), uint8_t(id[2]), uint8_t(id[3]),
+            uint8_t(n >> 24), uint8_t(n >> 16), uint8_t(n >> 8), uint8_t(n)};
+    for (uint8_t x : body) b.push_back(x);
     return b;
 }
 
