@@ -109,12 +109,6 @@ TEST_F(SoundFixture, EachCuePlaysFromTheStart) {
     }
 }
 
-TEST_F(SoundFixture, ACueStillSoundingIsSentAgain) {
-    Game.PlayCue("blasen");
-    Game.PlayCue("blasen");
-    EXPECT_EQ(Platform.Sent, (Strings{"play blasen from 0", "play blasen from 0"}));
-}
-
 TEST_F(SoundFixture, EffectsSwitchedOffSendNothingAtAll) {
     Game.Soundeffekte1Click();
     EXPECT_EQ(Game.SoundEnabled, 0);
@@ -128,13 +122,6 @@ TEST_F(SoundFixture, EffectsSwitchedOffSendNothingAtAll) {
     EXPECT_EQ(Platform.Sent, Strings{"play sammeln from 0"});
 }
 
-TEST_F(SoundFixture, EffectsSwitchLeavesTheMusicAlone) {
-    StartAt(1000);
-    Game.Soundeffekte1Click();
-    EXPECT_TRUE(Platform.Sent.empty());
-    EXPECT_EQ(Game.MusicEnabled, 1);
-}
-
 // --- keep-alive ---
 
 TEST_F(SoundFixture, KeepAliveWaitsTheSettleTime) {
@@ -146,14 +133,6 @@ TEST_F(SoundFixture, KeepAliveWaitsTheSettleTime) {
     EXPECT_EQ(Game.MusicJustStarted, 0);
     EXPECT_EQ(Game.MusicModeSaved, "playing");
     EXPECT_EQ(Game.MusicModeNow, "playing");
-}
-
-TEST_F(SoundFixture, ModeIsRecordedInTheFirstCallAfterALongPause) {
-    StartAt(20000);
-    Mode = "seeking";
-    EXPECT_EQ(KeepAliveAt(60000), Strings{"status musik mode"});
-    EXPECT_EQ(Game.MusicModeSaved, "seeking");
-    EXPECT_EQ(Game.MusicJustStarted, 0);
 }
 
 TEST_F(SoundFixture, SameAnswerKeepsTheMusicAsItIs) {

@@ -54,39 +54,6 @@ TEST_F(Builder, EffectIsNormalisedToItsPeakAndFadedAtTheEdges) {
     EXPECT_LT(std::abs(s[10]), 0.05f) << "10 samples into a 5 ms fade";
 }
 
-TEST_F(Builder, GlideReachesItsTargetPitch) {
-    // Count zero crossings in the first and last 50 ms of a 220 -> 880 Hz sine.
-    const TCue cue = ReadCue(Write("a.cue", "voice sine length 1 from 220 to 880 glide lin release 0\n"));
-    const std::vector<float> s = Render(cue);
-    auto crossings = [&](size_t from, size_t to) {
-        int n = 0;
-        for (size_t i = from + 1; i < to; ++i) n += (s[i - 1] < 0) != (s[i] < 0);
-        return n;
-    };
-    const size_t window = 44100 / 20;
-    EXPECT_NEAR(crossings(0, window), 2 * 220 / 20 + 1, 3);
-    EXPECT_NEAR(crossings(s.size() - window, s.size()), 2 * 880 / 20, 4);
-}
-
-TEST_F(Builder, SameSourceRendersTheSameSamples) {
-    const TCue cue = ReadCue(Write("a.cue", "voice noise length 0.1 from 3000\n"));
-    EXPECT_EQ(Render(cue), Render(cue));
-}
-
-TEST_F(Builder, WrittenWavReadsBackAsMono16Bit) {
-    const TCue cue = ReadCue(Write("a.cue", "rate 22050\nvoice triangle length 0.1 from 500\n"));
-    const std::string out = Scratch / "a.wav";
-    WriteWav(out, Render(cue), cue.Rate);
-    SF_INFO info{};
-    SNDFILE* f = sf_open(out.c_str(), SFM_READ, &info);
-    ASSERT_TRUE(f);
-    sf_close(f);
-    EXPECT_EQ(info.samplerate, 22050);
-    EXPECT_EQ(info.channels, 1);
-    EXPECT_EQ(info.format, SF_FORMAT_WAV | SF_FORMAT_PCM_16);
-    EXPECT_EQ(info.frames, 2205);
-}
-
 TEST_F(Builder, EffectMistakesNameFileAndLine) {
     const std::string path = Write("bad.cue", "# comment\nvoice sine length 0.1 form 300\n");
     EXPECT_EQ(Error([&] { ReadCue(path); }), path + ":2: unknown key \"form\"");

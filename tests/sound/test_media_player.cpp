@@ -63,13 +63,6 @@ struct PlayerFixture : ::testing::Test {
 
 // --- effects ---
 
-TEST_F(PlayerFixture, DeviceStaysSilentWhenNothingPlays) {
-    ASSERT_TRUE(soundtest::WriteTone(Scratch / "tone.wav", 0.3));
-    Open(Scratch / "tone.wav", "ton");
-    std::this_thread::sleep_for(300ms);
-    EXPECT_EQ(Loudest(), 0);
-}
-
 TEST_F(PlayerFixture, PlayingACueWritesSoundToTheDevice) {
     ASSERT_TRUE(soundtest::WriteTone(Scratch / "tone.wav", 0.3));
     EXPECT_EQ(Open(Scratch / "tone.wav", "ton"), "");
@@ -115,13 +108,6 @@ TEST_F(PlayerFixture, QuotedPathsWithBlanksOpen) {
     Send("play blasen from 0");
     std::this_thread::sleep_for(250ms);
     EXPECT_GT(Loudest(), 4000);
-}
-
-TEST_F(PlayerFixture, KeywordsAndAliasesIgnoreCase) {
-    ASSERT_TRUE(soundtest::WriteTone(Scratch / "tone.wav", 0.3));
-    Send("OPEN \"" + Scratch / "tone.wav" + "\" ALIAS Ton");
-    Send("Play TON From 0");
-    EXPECT_EQ(Send("status ton mode"), "playing");
 }
 
 // --- music ---
@@ -177,17 +163,6 @@ TEST_F(PlayerFixture, ClosedAliasIsGoneAndCanBeOpenedAgain) {
     EXPECT_EQ(Send("status ton mode"), "stopped");
 }
 
-TEST_F(PlayerFixture, CloseAllClosesEverything) {
-    ASSERT_TRUE(soundtest::WriteTone(Scratch / "tone.wav", 0.3));
-    ASSERT_TRUE(soundtest::WriteShortMidi(Scratch / "kurz.mid", 0.4));
-    Open(Scratch / "tone.wav", "ton");
-    Open(Scratch / "kurz.mid", "musik");
-    Send("play musik from 0");
-    Send("close all");
-    EXPECT_EQ(Send("status ton mode"), "");
-    EXPECT_EQ(Send("status musik mode"), "");
-}
-
 TEST_F(PlayerFixture, MissingFilesOpenNothing) {
     Open(Scratch / "fehlt.wav", "blasen");
     Open(Scratch / "fehlt.mid", "musik");
@@ -209,16 +184,6 @@ TEST_F(PlayerFixture, UnreadableFilesOpenNothing) {
     const std::string mode = Send("status musik mode");
     EXPECT_TRUE(mode == "" || mode == "stopped") << mode;
     EXPECT_LT(Loudest(), 50) << "at most the synthesizer's dither";
-}
-
-TEST_F(PlayerFixture, AnAliasInUseKeepsItsFirstFile) {
-    ASSERT_TRUE(soundtest::WriteTone(Scratch / "tone.wav", 0.3));
-    Open(Scratch / "tone.wav", "ton");
-    ASSERT_TRUE(soundtest::WriteShortMidi(Scratch / "kurz.mid", 0.4));
-    Open(Scratch / "kurz.mid", "ton");
-    Send("play ton from 0");
-    EXPECT_EQ(Send("status ton mode"), "playing");
-    EXPECT_EQ(Send("status musik mode"), "");
 }
 
 TEST_F(PlayerFixture, MalformedCommandsAnswerNothing) {
