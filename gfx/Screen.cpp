@@ -2,6 +2,8 @@
 #include "gfx/Screen.h"
 
 #include <QColor>
+#include <QFont>
+#include <QFontMetrics>
 #include <QPainter>
 #include <QPen>
 #include <QString>
@@ -9,6 +11,8 @@
 #include <cmath>
 #include <cstring>
 #include <numbers>
+#include <unordered_map>
+#include <vector>
 
 namespace blubbi {
 
@@ -40,12 +44,94 @@ QRect FigureRect(int x1, int y1, int x2, int y2) {
 
 // Angle of the radial from the centre through (x, y), counter-clockwise from three o'clock,
 // in Qt's sixteenths of a degree; y grows downward on the picture.
-int RadialAngle16(double cx, double cy, int x, int y) {
+int RadialAngle16(double cx, double cy, double x, double y) {
     const double degrees = std::atan2(cy - y, x - cx) * 180.0 / std::numbers::pi;
     return static_cast<int>(std::lround(degrees * 16.0));
 }
 
+// Corner distances of a figure as the size of its drawing; nonsense sizes fail the size limit.
+QSize FigureSize(int64_t w, int64_t h) {
+    const auto clamp = [](int64_t v) { return static_cast<int>(std::clamp<int64_t>(v, -1, 1 << 20)); };
+    return QSize(clamp(w), clamp(h));
+}
+
 }  // namespace
+
+// The status font: "Arial" (fontconfig gives Liberation Sans), bold, 15 pixels, no shading.
+QFont StatusFont() {
+    QFont font(QStringLiteral("Arial"));
+    font.setPixelSize(15);
+    font.setBold(true);
+    font.setStyleStrategy(QFont::NoAntialias);
+    return font;
+}
+
+// A figure drawn once by Qt, kept as runs of pen and brush pixels relative to its corner.
+struct TFigure {
+    struct TRun {
+        int32_t Y, X1, X2;
+        bool Pen;
+    };
+    std::vector<TRun> Runs;
+};
+
+// Bubbles, bursts and status texts come back frame after frame in a few sizes and words;
+// Qt draws each once, and the picture fills the kept runs at the figure's place. Qt draws
+// without shading at whole-pixel places, so the runs are exactly the pixels it would draw.
+class TFigureCache {
+public:
+    // nullptr when the figure is too large to keep.
+    const TFigure* Find(const std::string& key, const std::function<QSize()>& measure,
+                        const TImagePicture::TFigurePainter& paint);
+
+private:
+    std::unordered_map<std::string, TFigure> Figures;
+};
+
+TFigureCache& FigureCache() {
+    thread_local TFigureCache cache;
+    return cache;
+}
+
+const TFigure* TFigureCache::Find(const std::string& key, const std::function<QSize()>& measure,
+                                  const TImagePicture::TFigurePainter& paint) {
+    constexpr int kLargest = 2048;
+    constexpr int kPad = 8;
+    if (const auto found = Figures.find(key); found != Figures.end()) return &found->second;
+    const QSize size = measure();
+    if (size.width() < 0 || size.height() < 0 || size.width() > kLargest || size.height() > kLargest) return nullptr;
+    if (Figures.size() >= 512) Figures.clear();  // scores go by; old texts are not needed again
+    const int64_t width = size.width(), height = size.height();
+
+    // Draw once with two marker inks on a clear image, and keep where each ink landed.
+    const QRgb penInk = qRgb(255, 0, 0), brushInk = qRgb(0, 0, 255);
+    QImage image(static_cast<int>(width) + 2 * kPad, static_cast<int>(height) + 2 * kPad, QImage::Format_RGB32);
+    image.fill(Qt::black);
+    {
+        QPainter p(&image);
+        p.setRenderHint(QPainter::Antialiasing, false);
+        p.setRenderHint(QPainter::TextAntialiasing, false);
+        p.setBackgroundMode(Qt::TransparentMode);
+        p.setFont(StatusFont());
+        paint(p, kPad, kPad, QColor(penInk), QColor(brushInk));
+    }
+    TFigure figure;
+    for (int py = 0; py < image.height(); ++py) {
+        const auto* row = reinterpret_cast<const QRgb*>(image.constScanLine(py));
+        for (int px = 0; px < image.width();) {
+            const QRgb ink = row[px] & 0xFFFFFFu;
+            if (ink != (penInk & 0xFFFFFFu) && ink != (brushInk & 0xFFFFFFu)) {
+                ++px;
+                continue;
+            }
+            int end = px + 1;
+            while (end < image.width() && (row[end] & 0xFFFFFFu) == ink) ++end;
+            figure.Runs.push_back({py - kPad, px - kPad, end - kPad, ink == (penInk & 0xFFFFFFu)});
+            px = end;
+        }
+    }
+    return &Figures.emplace(key, std::move(figure)).first->second;
+}
 
 // The pixels are left as they come: a new picture is black, but it is made black only when
 // something other than a rectangle over all of it is drawn or its pixels are read first.
@@ -78,11 +164,7 @@ QPainter& TImagePicture::Painter() {
         Paint = std::make_unique<QPainter>(&Img);
         Paint->setRenderHint(QPainter::Antialiasing, false);
         Paint->setRenderHint(QPainter::TextAntialiasing, false);
-        StatusFont = QFont(QStringLiteral("Arial"));
-        StatusFont.setPixelSize(15);
-        StatusFont.setBold(true);
-        StatusFont.setStyleStrategy(QFont::NoAntialias);
-        Paint->setFont(StatusFont);
+        Paint->setFont(StatusFont());
         Paint->setBackgroundMode(Qt::TransparentMode);
     }
     return *Paint;
@@ -107,34 +189,74 @@ void TImagePicture::Rectangle(int x1, int y1, int x2, int y2, TColor pen, TColor
 
 void TImagePicture::Ellipse(int x1, int y1, int x2, int y2, TColor pen, TColor brush, bool hollow) {
     if (Img.isNull()) return;
-    QPainter& p = Painter();
-    p.setPen(QPen(QColorOf(pen), 1));
-    if (hollow) {
-        p.setBrush(Qt::NoBrush);
-    } else {
-        p.setBrush(QColorOf(brush));
-    }
-    p.drawEllipse(FigureRect(x1, y1, x2, y2));
+    if (x2 < x1) std::swap(x1, x2);
+    if (y2 < y1) std::swap(y1, y2);
+    const auto paint = [=](QPainter& p, int ax, int ay, QColor penInk, QColor brushInk) {
+        p.setPen(QPen(penInk, 1));
+        if (hollow) {
+            p.setBrush(Qt::NoBrush);
+        } else {
+            p.setBrush(brushInk);
+        }
+        p.drawEllipse(FigureRect(ax, ay, ax + (x2 - x1), ay + (y2 - y1)));
+    };
+    const std::string key = "E" + std::to_string(int64_t{x2} - x1) + "," + std::to_string(int64_t{y2} - y1) +
+                            (hollow ? "h" : "f");
+    const int64_t w = int64_t{x2} - x1, h = int64_t{y2} - y1;
+    DrawFigure(key, x1, y1, [=] { return FigureSize(w, h); }, paint, pen, brush);
 }
 
 void TImagePicture::Arc(int x1, int y1, int x2, int y2, int x3, int y3, int x4, int y4, TColor pen) {
     if (Img.isNull()) return;
-    const QRect rect = FigureRect(x1, y1, x2, y2);
-    const double cx = (x1 + x2) / 2.0, cy = (y1 + y2) / 2.0;
-    const int start = RadialAngle16(cx, cy, x3, y3);
-    int span = RadialAngle16(cx, cy, x4, y4) - start;
-    while (span <= 0) span += 360 * 16;  // the same radial twice: the whole ellipse
-    QPainter& p = Painter();
-    p.setPen(QPen(QColorOf(pen), 1));
-    p.drawArc(rect, start, span);
+    if (x2 < x1) std::swap(x1, x2);
+    if (y2 < y1) std::swap(y1, y2);
+    // Everything relative to the corner, so one drawing serves every place.
+    const int64_t w = int64_t{x2} - x1, h = int64_t{y2} - y1;
+    const int64_t sx = int64_t{x3} - x1, sy = int64_t{y3} - y1, ex = int64_t{x4} - x1, ey = int64_t{y4} - y1;
+    const auto paint = [=](QPainter& p, int ax, int ay, QColor penInk, QColor) {
+        const double cx = ax + w / 2.0, cy = ay + h / 2.0;
+        const int start = RadialAngle16(cx, cy, static_cast<double>(ax + sx), static_cast<double>(ay + sy));
+        int span = RadialAngle16(cx, cy, static_cast<double>(ax + ex), static_cast<double>(ay + ey)) - start;
+        while (span <= 0) span += 360 * 16;  // the same radial twice: the whole ellipse
+        p.setPen(QPen(penInk, 1));
+        p.setBrush(Qt::NoBrush);
+        p.drawArc(FigureRect(ax, ay, static_cast<int>(ax + w), static_cast<int>(ay + h)), start, span);
+    };
+    const std::string key = "A" + std::to_string(w) + "," + std::to_string(h) + "," + std::to_string(sx) + "," +
+                            std::to_string(sy) + "," + std::to_string(ex) + "," + std::to_string(ey);
+    DrawFigure(key, x1, y1, [=] { return FigureSize(w, h); }, paint, pen, pen);
 }
 
 void TImagePicture::TextOut(int x, int y, const std::string& text, TColor color) {
-    if (Img.isNull()) return;
-    QPainter& p = Painter();
-    p.setPen(QColorOf(color));
-    // The platform places text by the top of its cell, Qt by the baseline.
-    p.drawText(QPoint(x, y + p.fontMetrics().ascent()), QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+    if (Img.isNull() || text.empty()) return;
+    const QString string = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    const auto paint = [&](QPainter& p, int ax, int ay, QColor penInk, QColor) {
+        p.setPen(penInk);
+        // The platform places text by the top of its cell, Qt by the baseline.
+        p.drawText(QPoint(ax, ay + p.fontMetrics().ascent()), string);
+    };
+    const auto measure = [&] {
+        const QFontMetrics metrics(StatusFont());
+        // Glyphs may reach a little left of the start and past the advance.
+        return QSize(metrics.horizontalAdvance(string) + metrics.height(), metrics.height());
+    };
+    DrawFigure("T" + text, x, y, measure, paint, color, color);
+}
+
+void TImagePicture::DrawFigure(const std::string& key, int x, int y, const std::function<QSize()>& measure,
+                               const TFigurePainter& paint, TColor pen, TColor brush) {
+    const TFigure* figure = FigureCache().Find(key, measure, paint);
+    if (figure == nullptr) {
+        // Too large to keep: Qt draws it in place.
+        paint(Painter(), x, y, QColorOf(pen), QColorOf(brush));
+        return;
+    }
+    TPixels pixels = Pixels();
+    const uint32_t inks[2] = {PixelOf(brush), PixelOf(pen)};
+    for (const TFigure::TRun& run : figure->Runs) {
+        const int64_t ry = int64_t{y} + run.Y;
+        FillRect(pixels, int64_t{x} + run.X1, ry, int64_t{x} + run.X2, ry + 1, inks[run.Pen ? 1 : 0]);
+    }
 }
 
 void TImagePicture::DrawSprite(const TDib& sheet, int x, int y, bool mirrored, int frame, int frameCount,

@@ -1,8 +1,10 @@
 // The pictures of the paint box on QImage: the BackBuffer the frame draws into, and the
 // shown picture that presenting copies it onto.
 #pragma once
-#include <QFont>
+#include <QColor>
 #include <QImage>
+#include <QSize>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -43,14 +45,18 @@ public:
     // Direct access for drawing; valid until the picture is destroyed.
     TPixels Pixels();
 
+    // Draws a figure or text with its corner at (x, y) in the given inks.
+    using TFigurePainter = std::function<void(QPainter&, int x, int y, QColor pen, QColor brush)>;
+
 private:
     QPainter& Painter();
     void Blacken() const;
+    void DrawFigure(const std::string& key, int x, int y, const std::function<QSize()>& measure,
+                    const TFigurePainter& paint, TColor pen, TColor brush);
 
     mutable QImage Img;
     mutable bool Unpainted;  // nothing drawn yet, and the pixels not yet made black
-    std::unique_ptr<QPainter> Paint;  // begun on the first figure or text, ended with the picture
-    QFont StatusFont;
+    std::unique_ptr<QPainter> Paint;  // begun for a figure too large to keep, ended with the picture
 };
 
 // The paint box: what the player sees. Presenting copies a picture onto it; what the picture

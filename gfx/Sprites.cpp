@@ -27,9 +27,13 @@ constexpr int kBubbleRadiusSquared = 19 * 19;
 // Short runs are the rule here (a block row is 19 pixels, a sprite row 30 to 50), where a
 // call into the library's memcpy costs more than the copy; 16-byte moves do it in place.
 inline void CopyWords(uint32_t* dst, const uint32_t* src, int64_t n) {
+    if (n < 4) {
+        for (int64_t i = 0; i < n; ++i) dst[i] = src[i];
+        return;
+    }
     int64_t i = 0;
     for (; i + 4 <= n; i += 4) std::memcpy(dst + i, src + i, 16);
-    for (; i < n; ++i) dst[i] = src[i];
+    if (i < n) std::memcpy(dst + n - 4, src + n - 4, 16);  // the last four again, overlapping
 }
 
 inline void FillWords(uint32_t* dst, int64_t n, uint32_t word) {

@@ -1,8 +1,12 @@
 // QImage pictures: figures by the platform's corner rules, text, and the paint box.
 #include <gtest/gtest.h>
 
+#include <QFont>
 #include <QImage>
+#include <QPainter>
+#include <QPen>
 #include <filesystem>
+#include <memory>
 
 #include "GfxTestSupport.h"
 #include "gfx/Screen.h"
@@ -108,6 +112,84 @@ TEST(PictureText, TextLiesBelowAndRightOfItsCornerOnATransparentBackground) {
             ASSERT_TRUE(c == kBlue || c == clWhite) << x << "," << y;  // no shading, no box behind
         }
     }
+}
+
+// Figures are drawn by Qt once and then filled in from what it drew: wherever they land,
+// even cut by the edges, the pixels must be those Qt draws in place.
+class FiguresAsQtDrawsThem : public testing::Test {
+protected:
+    static constexpr int kW = 64, kH = 48;
+    TImagePicture Picture{kW, kH};
+    QImage Direct{kW, kH, QImage::Format_RGB32};
+    std::unique_ptr<QPainter> Painter;
+
+    void SetUp() override {
+        Direct.fill(Qt::black);
+        Painter = std::make_unique<QPainter>(&Direct);
+        Painter->setRenderHint(QPainter::Antialiasing, false);
+        Painter->setRenderHint(QPainter::TextAntialiasing, false);
+        QFont font(QStringLiteral("Arial"));
+        font.setPixelSize(15);
+        font.setBold(true);
+        font.setStyleStrategy(QFont::NoAntialias);
+        Painter->setFont(font);
+    }
+    void ExpectSame(const char* what) {
+        Painter->end();
+        for (int y = 0; y < kH; ++y) {
+            for (int x = 0; x < kW; ++x) {
+                ASSERT_EQ(Picture.Image().pixel(x, y), Direct.pixel(x, y)) << what << " at " << x << "," << y;
+            }
+        }
+    }
+};
+
+TEST_F(FiguresAsQtDrawsThem, Ellipses) {
+    for (const QPoint at : {QPoint(3, 4), QPoint(-20, 30), QPoint(40, -11), QPoint(50, 20)}) {
+        Picture.Ellipse(at.x(), at.y(), at.x() + 38, at.y() + 38, kRed, kGreen, false);
+        Painter->setPen(QPen(QColor(200, 0, 0), 1));
+        Painter->setBrush(QColor(0, 200, 0));
+        Painter->drawEllipse(QRect(at.x(), at.y(), 37, 37));
+        Picture.Ellipse(at.x() + 5, at.y() + 2, at.x() + 16, at.y() + 24, kBlue, kBlue, true);
+        Painter->setPen(QPen(QColor(0, 0, 200), 1));
+        Painter->setBrush(Qt::NoBrush);
+        Painter->drawEllipse(QRect(at.x() + 5, at.y() + 2, 10, 21));
+    }
+    ExpectSame("ellipse");
+}
+
+TEST_F(FiguresAsQtDrawsThem, HighlightArcs) {
+    for (const QPoint at : {QPoint(0, 0), QPoint(-12, 7), QPoint(55, 40), QPoint(21, 13)}) {
+        Picture.Arc(at.x() + 10, at.y() + 10, at.x() + 28, at.y() + 28, at.x() + 20, at.y() + 10, at.x() + 10,
+                    at.y() + 20, clWhite);
+    }
+    Painter->setPen(QPen(Qt::white, 1));
+    // Radials through (20, 10) and (10, 20) about the centre (19, 19): 83.66 and 186.34 degrees.
+    for (const QPoint at : {QPoint(0, 0), QPoint(-12, 7), QPoint(55, 40), QPoint(21, 13)}) {
+        Painter->drawArc(QRect(at.x() + 10, at.y() + 10, 17, 17), 1339, 1642);
+    }
+    ExpectSame("arc");
+}
+
+TEST_F(FiguresAsQtDrawsThem, Texts) {
+    Picture.TextOut(2, 3, "Level: 7", clWhite);
+    Picture.TextOut(-9, 30, "Punkte: 120", kGreen);
+    Picture.TextOut(20, 40, "Level: 7", kRed);
+    Painter->setPen(Qt::white);
+    const int ascent = Painter->fontMetrics().ascent();
+    Painter->drawText(QPoint(2, 3 + ascent), QStringLiteral("Level: 7"));
+    Painter->setPen(QColor(0, 200, 0));
+    Painter->drawText(QPoint(-9, 30 + ascent), QStringLiteral("Punkte: 120"));
+    Painter->setPen(QColor(200, 0, 0));
+    Painter->drawText(QPoint(20, 40 + ascent), QStringLiteral("Level: 7"));
+    ExpectSame("text");
+}
+
+TEST(PictureFigures, HugeFiguresAreDrawnInPlace) {
+    TImagePicture picture(20, 20);
+    picture.Ellipse(-5000, -5000, 5010, 5010, kRed, kGreen, false);
+    EXPECT_EQ(At(picture, 10, 10), kGreen);
+    picture.Ellipse(0, 0, 1 << 30, 5, kRed, kGreen, true);  // nothing to see, nothing kept
 }
 
 TEST(PictureSprites, SpritesLandOnThePicturesPixels) {
