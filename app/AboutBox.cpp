@@ -17,6 +17,7 @@ TAboutBox::TAboutBox(const QString& programDir, std::function<void(const QString
     setObjectName(QStringLiteral("AboutBox"));
     setWindowTitle(QStringLiteral("Info"));
     setFixedSize(664, 453);
+    ApplyFormFont(this);
 
     Panel1 = new QFrame(this);
     Panel1->setGeometry(8, 8, 649, 385);

@@ -1,6 +1,7 @@
 // Dialog buttons and placement shared by the five dialogs.
 #include "app/BitBtn.h"
 
+#include <QFont>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QStyle>
@@ -29,6 +30,15 @@ QPushButton* MakeBitBtn(QDialog* dialog, TBitBtnKind kind, const QString& captio
             break;
     }
     return button;
+}
+
+void ApplyFormFont(QWidget* form) {
+    QFont font(QStringLiteral("MS Sans Serif"));
+    font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans"), QStringLiteral("Arial"),
+                      QStringLiteral("DejaVu Sans")});
+    font.setStyleHint(QFont::SansSerif);
+    font.setPixelSize(11);
+    form->setFont(font);
 }
 
 void CentreOnScreen(QWidget* window) {

@@ -16,6 +16,9 @@ enum class TBitBtnKind { Custom, Ok, Cancel, All };
 QPushButton* MakeBitBtn(QDialog* dialog, TBitBtnKind kind, const QString& caption, int x, int y, int w,
                         int h, QWidget* parent = nullptr);
 
+// The forms' own font: a small sans serif of 11 pixels, so the controls fit their fixed places.
+void ApplyFormFont(QWidget* form);
+
 // Dialogs open centred on the screen they belong to.
 void CentreOnScreen(QWidget* window);
 

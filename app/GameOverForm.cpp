@@ -29,6 +29,7 @@ TGameOverForm::TGameOverForm(std::function<void(const QString&)> shellOpen, QWid
     setObjectName(QStringLiteral("GameOverForm"));
     setWindowTitle(QStringLiteral("Game Over"));
     setFixedSize(542, 343);
+    ApplyFormFont(this);
     setAutoFillBackground(true);
     Colour(this, QPalette::Window, Qt::black);
 

@@ -14,6 +14,7 @@ TKeysForm::TKeysForm(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("KeysForm"));
     setWindowTitle(QStringLiteral("Tastenbelegung"));
     setFixedSize(363, 178);
+    ApplyFormFont(this);
 
     Label1 = new QLabel(QStringLiteral("Cursor links - nach links laufen\n"
                                        "Cursor rechts - nach rechts laufen\n"

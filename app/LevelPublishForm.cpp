@@ -14,6 +14,7 @@ TLevelPublishForm::TLevelPublishForm(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("LevelPublishForm"));
     setWindowTitle(QStringLiteral("Level veröffentlichen"));
     setFixedSize(501, 140);
+    ApplyFormFont(this);
     const QString mail = QString::fromLatin1(addr::LevelMail);
 
     Label1 = new QLabel(this);

@@ -14,6 +14,7 @@ TWinForm::TWinForm(const QString& programDir, QWidget* parent)
     setObjectName(QStringLiteral("WinForm"));
     setWindowTitle(QStringLiteral("Gewonnen"));
     setFixedSize(611, 404);
+    ApplyFormFont(this);
     setAutoFillBackground(true);
     QPalette p = palette();
     p.setColor(QPalette::Window, Qt::white);

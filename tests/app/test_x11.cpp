@@ -46,24 +46,25 @@ public:
         }
     }
 
+    // Xvfb picks a free display itself and names it on its standard output once it takes clients.
     bool StartServer(const QString& xvfb) {
-        for (int n = 150; n < 200; ++n) {
-            if (QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(n)) ||
-                QFile::exists(QStringLiteral("/tmp/.X%1-lock").arg(n)))
-                continue;
-            Display = QStringLiteral(":%1").arg(n);
-            Server.start(xvfb, {Display, QStringLiteral("-screen"), QStringLiteral("0"), QStringLiteral("1024x768x24"),
-                                QStringLiteral("-nolisten"), QStringLiteral("tcp")});
-            if (!Server.waitForStarted(5000)) return false;
-            QElapsedTimer clock;
-            clock.start();
-            while (clock.elapsed() < 10000 && Server.state() == QProcess::Running) {
-                if (QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(n))) return true;
-                QThread::msleep(50);
-            }
-            return false;
+        Server.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        Server.start(xvfb, {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
+                            QStringLiteral("0"), QStringLiteral("1024x768x24"), QStringLiteral("-nolisten"),
+                            QStringLiteral("tcp"), QStringLiteral("-noreset")});
+        if (!Server.waitForStarted(5000)) return false;
+        QByteArray out;
+        QElapsedTimer clock;
+        clock.start();
+        while (!out.contains('\n') && clock.elapsed() < 10000 && Server.state() == QProcess::Running) {
+            Server.waitForReadyRead(200);
+            out += Server.readAllStandardOutput();
         }
-        return false;
+        bool ok = false;
+        const int number = out.trimmed().toInt(&ok);
+        if (!ok) return false;
+        Display = QStringLiteral(":%1").arg(number);
+        return true;
     }
 
     QProcessEnvironment Env() const {
