@@ -27,6 +27,10 @@ constexpr int kBubbleRadiusSquared = 19 * 19;
 // Short runs are the rule here (a block row is 19 pixels, a sprite row 30 to 50), where a
 // call into the library's memcpy costs more than the copy; 16-byte moves do it in place.
 inline void CopyWords(uint32_t* dst, const uint32_t* src, int64_t n) {
+    if (n > 24) {
+        std::memcpy(dst, src, static_cast<size_t>(n) * sizeof(uint32_t));
+        return;
+    }
     if (n < 4) {
         for (int64_t i = 0; i < n; ++i) dst[i] = src[i];
         return;
