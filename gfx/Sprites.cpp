@@ -146,17 +146,27 @@ TStretch ClipSource(const TDib& image, int x, int y, int destWidth, int destHeig
     return s;
 }
 
+// source * k / dest, truncating. A block drawn at its own size needs no division at all,
+// and a 64-bit division costs as much as copying a row.
+inline int64_t Scaled(int64_t source, int64_t k, int64_t dest) {
+    if (source == dest) return k;
+    if (k == 0) return 0;
+    return source * k / dest;
+}
+
 // The values source * k / dest (truncating) for k = first, first + 1, ...: with a source
-// length that is not negative they are stepped without dividing, which a grid of 500
-// blocks a frame notices.
+// length that is not negative they are stepped without dividing.
 class TScaleSteps {
 public:
     TScaleSteps(int64_t source, int64_t dest, int64_t first) : Source(source), Dest(dest), K(first) {
-        if (source >= 0) {
-            Quotient = source * first / dest;
-            Remainder = source * first % dest;
-            StepQuotient = source / dest;
-            StepRemainder = source % dest;
+        if (source == dest) {
+            Quotient = first;
+            StepQuotient = 1;
+        } else if (source >= 0) {
+            Quotient = Scaled(source, first, dest);
+            Remainder = source * first - Quotient * dest;
+            StepQuotient = source < dest ? 0 : source / dest;
+            StepRemainder = source - StepQuotient * dest;
         }
     }
     int64_t Next() {
@@ -262,26 +272,28 @@ void StretchDrawDib(TPixels& target, int x, int y, int destWidth, int destHeight
     if (iLo >= iHi || jLo >= jHi) return;
 
     // Column map; a column outside the image shows zero, as an unfilled row buffer would.
+    // A block drawn at its own size, wholly inside the image, needs none: its rows copy whole.
+    const bool straight = s.SrcWidth == s.DestWidth && s.SrcX >= 0 && s.SrcX + s.SrcWidth <= image.Width;
     constexpr int kSmall = 64;
     int64_t columnsSmall[kSmall];
     std::vector<int64_t> columnsLarge;
     int64_t* columns = columnsSmall;
-    if (iHi - iLo > kSmall) {
-        columnsLarge.resize(static_cast<size_t>(iHi - iLo));
-        columns = columnsLarge.data();
-    }
-    bool straight = true;  // every column inside and one after the other: rows copy whole
-    TScaleSteps columnSteps(s.SrcWidth, s.DestWidth, iLo);
-    for (int64_t i = iLo; i < iHi; ++i) {
-        const int64_t column = s.SrcX + columnSteps.Next();
-        columns[i - iLo] = (column >= 0 && column < image.Width) ? column : -1;
-        straight = straight && columns[i - iLo] >= 0 && columns[i - iLo] == columns[0] + (i - iLo);
+    if (!straight) {
+        if (iHi - iLo > kSmall) {
+            columnsLarge.resize(static_cast<size_t>(iHi - iLo));
+            columns = columnsLarge.data();
+        }
+        TScaleSteps columnSteps(s.SrcWidth, s.DestWidth, iLo);
+        for (int64_t i = iLo; i < iHi; ++i) {
+            const int64_t column = s.SrcX + columnSteps.Next();
+            columns[i - iLo] = (column >= 0 && column < image.Width) ? column : -1;
+        }
     }
 
     // Source rows run one way from the first visible destination row to the last.
     const int64_t topRow = image.Height - s.SrcY - s.SrcHeight;
-    const int64_t rowFirst = topRow + s.SrcHeight * jLo / s.DestHeight;
-    const int64_t rowLast = topRow + s.SrcHeight * (jHi - 1) / s.DestHeight;
+    const int64_t rowFirst = topRow + Scaled(s.SrcHeight, jLo, s.DestHeight);
+    const int64_t rowLast = topRow + Scaled(s.SrcHeight, jHi - 1, s.DestHeight);
     const int64_t rowLo = std::min(rowFirst, rowLast), rowHi = std::max(rowFirst, rowLast);
     TPreparedSheet& prepared =
         TPreparedSheets::Get(image, image.Height - 1 - rowHi, image.Height - rowLo, 0, image.Stride);
@@ -299,7 +311,7 @@ void StretchDrawDib(TPixels& target, int x, int y, int destWidth, int destHeight
         }
         const uint32_t* src = words + static_cast<size_t>(row) * static_cast<size_t>(image.Width);
         if (straight) {
-            CopyWords(dst + iLo, src + columns[0], iHi - iLo);
+            CopyWords(dst + iLo, src + s.SrcX + iLo, iHi - iLo);
             continue;
         }
         for (int64_t i = iLo; i < iHi; ++i) {
