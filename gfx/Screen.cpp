@@ -33,13 +33,13 @@ TPixels PixelsOf(QImage& image) {
                    static_cast<int>(image.bytesPerLine() / 4)};
 }
 
-// The rectangle Qt strokes so that a one-pixel outline covers x1..x2-1, y1..y2-1 (Qt's
-// aliased outline reaches x + width); corners given the wrong way round are put right
-// first, as the platform does.
-QRect FigureRect(int x1, int y1, int x2, int y2) {
-    if (x2 < x1) std::swap(x1, x2);
-    if (y2 < y1) std::swap(y1, y2);
-    return QRect(x1, y1, x2 - x1 - 1, y2 - y1 - 1);
+// The rectangle Qt strokes so that a one-pixel outline of the figure at (x, y) with corner
+// distances w, h covers x..x+w-1, y..y+h-1 (Qt's aliased outline reaches x + width). Values
+// far off the picture are pulled in, where they change nothing visible but cannot overflow.
+QRect FigureRect(int64_t x, int64_t y, int64_t w, int64_t h) {
+    static constexpr int64_t kFar = int64_t{1} << 28;
+    const auto in = [](int64_t v) { return static_cast<int>(std::clamp<int64_t>(v, -kFar, kFar)); };
+    return QRect(in(x), in(y), in(w - 1), in(h - 1));
 }
 
 // Angle of the radial from the centre through (x, y), counter-clockwise from three o'clock,
@@ -54,8 +54,6 @@ QSize FigureSize(int64_t w, int64_t h) {
     const auto clamp = [](int64_t v) { return static_cast<int>(std::clamp<int64_t>(v, -1, 1 << 20)); };
     return QSize(clamp(w), clamp(h));
 }
-
-}  // namespace
 
 // The status font: "Arial" (fontconfig gives Liberation Sans), bold, 15 pixels, no shading.
 QFont StatusFont() {
@@ -133,6 +131,8 @@ const TFigure* TFigureCache::Find(const std::string& key, const std::function<QS
     return &Figures.emplace(key, std::move(figure)).first->second;
 }
 
+}  // namespace
+
 // The pixels are left as they come: a new picture is black, but it is made black only when
 // something other than a rectangle over all of it is drawn or its pixels are read first.
 TImagePicture::TImagePicture(int width, int height)
@@ -189,8 +189,10 @@ void TImagePicture::Rectangle(int x1, int y1, int x2, int y2, TColor pen, TColor
 
 void TImagePicture::Ellipse(int x1, int y1, int x2, int y2, TColor pen, TColor brush, bool hollow) {
     if (Img.isNull()) return;
+    // Corners given the wrong way round are put right first, as the platform does.
     if (x2 < x1) std::swap(x1, x2);
     if (y2 < y1) std::swap(y1, y2);
+    const int64_t w = int64_t{x2} - x1, h = int64_t{y2} - y1;
     const auto paint = [=](QPainter& p, int ax, int ay, QColor penInk, QColor brushInk) {
         p.setPen(QPen(penInk, 1));
         if (hollow) {
@@ -198,11 +200,9 @@ void TImagePicture::Ellipse(int x1, int y1, int x2, int y2, TColor pen, TColor b
         } else {
             p.setBrush(brushInk);
         }
-        p.drawEllipse(FigureRect(ax, ay, ax + (x2 - x1), ay + (y2 - y1)));
+        p.drawEllipse(FigureRect(ax, ay, w, h));
     };
-    const std::string key = "E" + std::to_string(int64_t{x2} - x1) + "," + std::to_string(int64_t{y2} - y1) +
-                            (hollow ? "h" : "f");
-    const int64_t w = int64_t{x2} - x1, h = int64_t{y2} - y1;
+    const std::string key = "E" + std::to_string(w) + "," + std::to_string(h) + (hollow ? "h" : "f");
     DrawFigure(key, x1, y1, [=] { return FigureSize(w, h); }, paint, pen, brush);
 }
 
@@ -220,7 +220,7 @@ void TImagePicture::Arc(int x1, int y1, int x2, int y2, int x3, int y3, int x4, 
         while (span <= 0) span += 360 * 16;  // the same radial twice: the whole ellipse
         p.setPen(QPen(penInk, 1));
         p.setBrush(Qt::NoBrush);
-        p.drawArc(FigureRect(ax, ay, static_cast<int>(ax + w), static_cast<int>(ay + h)), start, span);
+        p.drawArc(FigureRect(ax, ay, w, h), start, span);
     };
     const std::string key = "A" + std::to_string(w) + "," + std::to_string(h) + "," + std::to_string(sx) + "," +
                             std::to_string(sy) + "," + std::to_string(ex) + "," + std::to_string(ey);

@@ -17,7 +17,6 @@
 #include <emmintrin.h>
 #endif
 
-
 namespace blubbi {
 
 namespace {
@@ -70,11 +69,6 @@ inline void CopyRuns(uint32_t* targetRow, int64_t shift, const TPreparedSheet::T
         const int64_t a = std::max<int64_t>(run[0], from), b = std::min<int64_t>(run[1], to);
         if (a < b) CopyWords(targetRow + (a + shift), words + a, b - a);
     }
-}
-
-// The stored row of picture row y (counted from the top).
-inline const uint8_t* SourceRow(const TDib& dib, int64_t y) {
-    return dib.Bits + static_cast<size_t>(dib.Height - 1 - y) * static_cast<size_t>(dib.Stride);
 }
 
 inline uint32_t* TargetRow(TPixels& target, int64_t y) {
