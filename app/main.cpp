@@ -5,6 +5,7 @@
 
 #include "app/BitBtn.h"
 #include "app/MainWindow.h"
+#include "app/Signals.h"
 
 namespace {
 // The icon in every size that lies beside the program, for window systems that do not ask the theme.
@@ -21,8 +22,8 @@ QIcon ProgramIcon() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    // The sound library would turn SIGINT and SIGTERM into quit events that nobody reads,
-    // so the program could not be stopped from outside.
+    // The sound library would take SIGINT and SIGTERM for quit events of its own that nobody
+    // reads; the window closes on them instead (CloseOnSignals).
     qputenv("SDL_NO_SIGNAL_HANDLERS", "1");
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Blubbi Blubbo"));
@@ -33,5 +34,6 @@ int main(int argc, char** argv) {
     mainForm.CreateForms();
     blubbi::CentreOnScreen(&mainForm);
     mainForm.show();
+    blubbi::CloseOnSignals(&mainForm);
     return QApplication::exec();
 }
