@@ -300,6 +300,13 @@ void TScreen::Present(const TPicture& picture, int x, int y) {
     const auto* image = dynamic_cast<const TImagePicture*>(&picture);
     if (image == nullptr || Img.isNull()) return;
     const QImage& source = image->Image();
+    if (x == 0 && y == 0 && source.size() == Img.size()) {
+        // Shown whole: share the pixels instead of copying them. Whichever side draws next
+        // gets its own copy first (QImage copies on write), so nothing shown changes behind
+        // the player's back.
+        Img = source;
+        return;
+    }
     const int64_t left = std::max<int64_t>(0, x), right = std::min<int64_t>(Img.width(), int64_t{x} + source.width());
     const int64_t top = std::max<int64_t>(0, y), bottom = std::min<int64_t>(Img.height(), int64_t{y} + source.height());
     if (left >= right || top >= bottom) return;

@@ -219,6 +219,21 @@ TEST(PaintBox, PresentCopiesAtAnOffsetAndClips) {
     EXPECT_EQ(At(screen, 0, 2), clBlack);
 }
 
+TEST(PaintBox, PictureShownWholeStaysAsShown) {
+    TScreen screen(10, 8);
+    auto picture = screen.NewPicture(10, 8);
+    picture->Rectangle(0, 0, 10, 8, kRed, kRed);
+    screen.Present(*picture, 0, 0);
+    EXPECT_EQ(At(screen, 5, 5), kRed);
+    picture->Rectangle(0, 0, 10, 8, kGreen, kGreen);  // drawn after it was shown
+    EXPECT_EQ(At(screen, 5, 5), kRed);
+    screen.Rectangle(0, 0, 3, 3, kBlue);
+    EXPECT_EQ(ColourOf(dynamic_cast<TImagePicture&>(*picture).Image().pixel(1, 1)), kGreen);
+    picture.reset();
+    EXPECT_EQ(At(screen, 1, 1), kBlue);
+    EXPECT_EQ(At(screen, 5, 5), kRed);
+}
+
 TEST(PaintBox, RectangleFillsUpToTheSecondCorner) {
     TScreen screen(10, 8);
     screen.Rectangle(0, 0, 4, 2, kGreen);
