@@ -438,3 +438,22 @@ TEST_F(MainWindowTest, LevelFileDialogs) {
     EXPECT_FALSE(Window->Platform().FileExists(name));
     EXPECT_TRUE(Window->Platform().FileExists(QCoreApplication::applicationFilePath().toStdString()));
 }
+
+TEST_F(MainWindowTest, RepaintShowsTheLastPictureAndRunsNoFrame) {
+    ShowActive();
+    EXPECT_TRUE(WaitFor([&] { return Game().TransitionCounter < 100; }, 3000));
+    Window->Timer1->stop();
+    QImage shown = Window->Platform().Screen().Image().copy();
+    const int32_t counter = Game().TransitionCounter;
+    const int32_t x = Game().PlayerX, y = Game().PlayerY;
+    Window->PaintBox1->repaint();
+    QApplication::processEvents();
+    EXPECT_EQ(Game().TransitionCounter, counter);
+    EXPECT_EQ(Game().PlayerX, x);
+    EXPECT_EQ(Game().PlayerY, y);
+    // What the widget shows is the presented picture, pixel for pixel.
+    const QImage grabbed = Window->PaintBox1->grab().toImage().convertToFormat(shown.format());
+    EXPECT_EQ(grabbed.size(), shown.size());
+    EXPECT_TRUE(grabbed == shown);
+    Window->Timer1->start();
+}
