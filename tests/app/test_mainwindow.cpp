@@ -457,3 +457,39 @@ TEST_F(MainWindowTest, RepaintShowsTheLastPictureAndRunsNoFrame) {
     EXPECT_TRUE(grabbed == shown);
     Window->Timer1->start();
 }
+
+TEST(MainWindowImages, MenuItemsShowTheirImagesByIndex) {
+    // The images lie beside the program; for this test a set of its own with one colour each.
+    const QDir appDir(QCoreApplication::applicationDirPath());
+    const QString menuDir = appDir.filePath(QStringLiteral("grafiken/menu"));
+    const bool made = !QDir(menuDir).exists();
+    if (made) ASSERT_TRUE(QDir().mkpath(menuDir));
+    for (int i = 0; i < 12; ++i) {
+        const QString file = menuDir + QStringLiteral("/%1.png").arg(i, 2, 10, QLatin1Char('0'));
+        if (made || !QFile::exists(file)) {
+            QImage image(16, 16, QImage::Format_ARGB32);
+            image.fill(QColor(10 * i, 255 - 10 * i, 0));
+            ASSERT_TRUE(image.save(file));
+        }
+    }
+    {
+        TMainWindow window;
+        auto colour = [](QAction* a) { return a->icon().pixmap(16, 16).toImage().pixelColor(8, 8); };
+        auto fileColour = [&](int i) {
+            return QImage(menuDir + QStringLiteral("/%1.png").arg(i, 2, 10, QLatin1Char('0'))).pixelColor(8, 8);
+        };
+        const std::pair<QAction*, int> withImage[] = {
+            {window.NeuesSpiel1, 0},      {window.Beenden1, 1},          {window.Hintergrundmusik1, 2},
+            {window.Soundeffekte1, 3},    {window.NeuesLevel1, 5},       {window.Levelffnen1, 6},
+            {window.Levelspeichern1, 7},  {window.Tastenbelegung1, 8},   {window.AufzurVelkorHomepage1, 9},
+            {window.berdasProgramm1, 10}, {window.Levelverffentlichen1, 11}};
+        for (const auto& [action, index] : withImage) {
+            ASSERT_FALSE(action->icon().isNull()) << action->objectName().toStdString();
+            EXPECT_EQ(colour(action), fileColour(index)) << action->objectName().toStdString();
+        }
+        for (QAction* a : {window.Editormodus1, window.Blockeinfgen1, window.FeindFedereinfgen1,
+                           window.FeindRotesMonstereinfgen1})
+            EXPECT_TRUE(a->icon().isNull()) << a->objectName().toStdString();
+    }
+    if (made) QDir(appDir.filePath(QStringLiteral("grafiken"))).removeRecursively();
+}
