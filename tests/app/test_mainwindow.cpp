@@ -493,3 +493,23 @@ TEST(MainWindowImages, MenuItemsShowTheirImagesByIndex) {
     }
     if (made) QDir(appDir.filePath(QStringLiteral("grafiken"))).removeRecursively();
 }
+
+TEST_F(MainWindowTest, HighDpiScalingKeepsPixelsSharp) {
+    ShowActive();
+    EXPECT_TRUE(WaitFor([&] { return Game().TransitionCounter == 0; }, 5000));
+    Window->Timer1->stop();
+    const QImage shown = Window->Platform().Screen().Image().convertToFormat(QImage::Format_RGB32);
+    // A screen of device pixel ratio 2: each picture pixel becomes a 2 x 2 block of the same colour.
+    QImage device(shown.size() * 2, QImage::Format_RGB32);
+    device.setDevicePixelRatio(2.0);
+    device.fill(Qt::magenta);
+    Window->PaintBox1->render(&device);
+    int wrong = 0;
+    for (int y = 0; y < device.height(); ++y)
+        for (int x = 0; x < device.width(); ++x)
+            wrong += device.pixel(x, y) != shown.pixel(x / 2, y / 2);
+    EXPECT_EQ(wrong, 0);
+    // The picture has edges a smoothing scaler would have blurred.
+    EXPECT_NE(shown.pixel(50, 200), shown.pixel(300, 200));
+    Window->Timer1->start();
+}
