@@ -185,8 +185,18 @@ TDib newdib(int width, int height, int bitsPerPixel, const TDib* colourSource, i
 
 void deldib(TDib& dib) { dib = TDib{}; }
 
+namespace {
+
+// A record whose rows would not fit its Stride (one made by hand) is not read or written.
+bool Addressable(const TDib& dib, int x, int y) {
+    return dib.Bits != nullptr && x >= 0 && y >= 0 && x < dib.Width && y < dib.Height &&
+           dib.Stride >= (int64_t{dib.Width} * dib.BitCount + 7) / 8;
+}
+
+}  // namespace
+
 int32_t getpixel(const TDib& dib, int x, int y) {
-    if (!dib.Bits || x < 0 || y < 0 || x >= dib.Width || y >= dib.Height) return 0;
+    if (!Addressable(dib, x, y)) return 0;
     const uint8_t* row = dib.Bits + static_cast<size_t>(dib.Height - 1 - y) * dib.Stride;
     switch (dib.BitCount) {
         case 1: return (row[x >> 3] >> (7 - (x & 7))) & 1;
@@ -200,7 +210,7 @@ int32_t getpixel(const TDib& dib, int x, int y) {
 }
 
 void setpixel(TDib& dib, int x, int y, int32_t value) {
-    if (!dib.Bits || x < 0 || y < 0 || x >= dib.Width || y >= dib.Height) return;
+    if (!Addressable(dib, x, y)) return;
     uint8_t* row = dib.Bits + static_cast<size_t>(dib.Height - 1 - y) * dib.Stride;
     const auto v = static_cast<uint32_t>(value);
     switch (dib.BitCount) {

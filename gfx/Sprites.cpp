@@ -75,9 +75,10 @@ inline uint32_t* TargetRow(TPixels& target, int64_t y) {
     return target.Pixels + static_cast<size_t>(y) * static_cast<size_t>(target.Stride);
 }
 
+// Records made by hand may describe rows longer than their Stride; those are not drawn.
 bool Drawable(const TPixels& target, const TDib& sheet) {
     return target.Pixels != nullptr && sheet.Bits != nullptr && sheet.BitCount == 8 && sheet.Width > 0 &&
-           sheet.Height > 0;
+           sheet.Height > 0 && sheet.Stride >= sheet.Width;
 }
 
 // Half-width of the in-bubble circle on the row dy from the centre (|dy| < 19): the largest m
@@ -182,7 +183,7 @@ private:
 
 bool Stretchable(const TDib& image) {
     return image.Bits != nullptr && (image.BitCount == 8 || image.BitCount == 24) && image.Width > 0 &&
-           image.Height > 0;
+           image.Height > 0 && image.Stride >= int64_t{image.Width} * (image.BitCount / 8);
 }
 
 

@@ -136,6 +136,16 @@ TEST_P(SpriteRules, EmptySheetDrawsNothing) {
     EXPECT_EQ(canvas, TCanvas(4, 4));
 }
 
+TEST_P(SpriteRules, RecordWhoseRowsDoNotFitItsStrideDrawsNothing) {
+    TDib sheet = MakeSheet(8, 4, [](int x, int) { return x == 0 ? 0 : 5; });
+    sheet.Stride = 4;  // a hand-made record claiming rows shorter than its width
+    TCanvas canvas(10, 6);
+    GetParam().Sprite(canvas.View, sheet, 0, 0, false, 0, 1, false);
+    GetParam().SpriteRow(canvas.View, sheet, 0, 0, 1, 0);
+    GetParam().Stretch(canvas.View, 0, 0, 8, 4, sheet, 0, 0, 8, 4);
+    EXPECT_EQ(canvas, TCanvas(10, 6));
+}
+
 TEST_P(SpriteRules, StretchOfTheSameSizeCopiesEveryPixel) {
     const TDib block = MakeSheet(19, 19, [](int x, int y) { return (x * 13 + y * 7) % 256; });
     TCanvas canvas(25, 25);
