@@ -513,3 +513,31 @@ TEST_F(MainWindowTest, HighDpiScalingKeepsPixelsSharp) {
     EXPECT_NE(shown.pixel(50, 200), shown.pixel(300, 200));
     Window->Timer1->start();
 }
+
+TEST_F(MainWindowTest, OpeningALevelFromTheMenuLoadsIt) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    QByteArray level(512, '\0');
+    level[3 * 20 + 7] = 1;             // one block at column 3, row 7
+    level[504] = char(200);            // start x 200
+    level[508] = char(100);            // start y 100
+    QFile file(dir.filePath(QStringLiteral("eigenes.lev")));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(level);
+    file.close();
+    Window->Platform().SetLevelDialogFolder(dir.path().toStdString());
+    auto run = WhileModal([&] { Window->Levelffnen1->trigger(); },
+                          [&](QWidget* modal) {
+                              auto* d = qobject_cast<QFileDialog*>(modal);
+                              ASSERT_NE(d, nullptr);
+                              auto* edit = d->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+                              ASSERT_NE(edit, nullptr);
+                              edit->setText(QStringLiteral("eigenes"));  // the extension comes by default
+                              static_cast<QDialog*>(d)->accept();
+                          });
+    EXPECT_TRUE(run.Acted && !run.TimedOut);
+    EXPECT_EQ(Game().Grid[3 * 20 + 7], 1);
+    EXPECT_EQ(Game().Grid[0], 0);
+    EXPECT_EQ(Game().StartX, 200);
+    EXPECT_EQ(Game().StartY, 100);
+}
