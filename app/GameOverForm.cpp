@@ -116,7 +116,13 @@ int TGameOverForm::exec() {
 void TGameOverForm::BitBtn3Click() { ShellOpen(QString::fromLatin1(addr::HiscoreListPage)); }
 
 void TGameOverForm::BitBtn4Click() {
-    if (!HttpCli1->Post(NameEd->text(), PunkteEd->text())) return;
+    if (HttpCli1->Busy()) return;
+    if (NameEd->text().trimmed().isEmpty()) {
+        UploadLbl->setText(QStringLiteral("Bitte geben Sie zuerst Ihren Namen ein."));
+        NameEd->setFocus(Qt::OtherFocusReason);
+        return;
+    }
+    if (!HttpCli1->Post(NameEd->text().trimmed(), PunkteEd->text())) return;
     BitBtn4->setEnabled(false);
     UploadLbl->setText(QStringLiteral("Übertragung läuft..."));
 }

@@ -136,6 +136,7 @@ TEST(HiscoreUpload, SecondClickWhileRunningSendsNothing) {
     TGameOverForm d([](const QString&) {});
     d.HttpCli1->SetUrl(server.Url());
     d.SetPoints(QStringLiteral("5"));
+    d.NameEd->setText(QStringLiteral("Zweimal"));
     QSignalSpy done(d.HttpCli1, &THiscoreClient::Finished);
     d.BitBtn4Click();
     d.BitBtn4Click();
@@ -155,6 +156,7 @@ TEST(HiscoreUpload, ServerErrorIsShownWithItsStatus) {
     THiscoreServer server(500);
     TGameOverForm d([](const QString&) {});
     d.HttpCli1->SetUrl(server.Url());
+    d.NameEd->setText(QStringLiteral("Tester"));
     QSignalSpy done(d.HttpCli1, &THiscoreClient::Finished);
     d.BitBtn4->click();
     ASSERT_TRUE(done.wait(10000));
@@ -172,6 +174,7 @@ TEST(HiscoreUpload, RefusedConnectionIsReported) {
     }
     TGameOverForm d([](const QString&) {});
     d.HttpCli1->SetUrl(QUrl(QStringLiteral("http://127.0.0.1:%1/blubbi/inshi.php").arg(port)));
+    d.NameEd->setText(QStringLiteral("Tester"));
     QSignalSpy done(d.HttpCli1, &THiscoreClient::Finished);
     d.BitBtn4->click();
     ASSERT_TRUE(done.wait(10000));
@@ -186,6 +189,7 @@ TEST(HiscoreUpload, SilentServerRunsIntoTheTimeout) {
     TGameOverForm d([](const QString&) {});
     d.HttpCli1->SetUrl(server.Url());
     d.HttpCli1->SetTimeout(300);
+    d.NameEd->setText(QStringLiteral("Tester"));
     QSignalSpy done(d.HttpCli1, &THiscoreClient::Finished);
     QElapsedTimer clock;
     clock.start();
@@ -204,4 +208,18 @@ TEST(HiscoreUpload, SilentServerRunsIntoTheTimeout) {
 TEST(HiscoreUpload, DefaultAddressIsTheProjectsService) {
     THiscoreClient client;
     EXPECT_EQ(client.GetUrl(), QUrl(QStringLiteral("https://www.velkor.de/blubbi/inshi.php")));
+}
+
+TEST(HiscoreUpload, WithoutANameNothingIsSent) {
+    THiscoreServer server;
+    TGameOverForm d([](const QString&) {});
+    d.HttpCli1->SetUrl(server.Url());
+    d.NameEd->setText(QStringLiteral("   "));
+    d.SetPoints(QStringLiteral("99"));
+    d.BitBtn4->click();
+    EXPECT_FALSE(d.HttpCli1->Busy());
+    EXPECT_EQ(d.UploadLbl->text(), QStringLiteral("Bitte geben Sie zuerst Ihren Namen ein."));
+    QTest::qWait(200);
+    EXPECT_EQ(server.Connections, 0);
+    EXPECT_TRUE(d.BitBtn4->isEnabled());
 }
