@@ -109,7 +109,8 @@ void TQtPlatform::ShowErrorMessage(const std::string& text) {
 }
 
 bool TQtPlatform::LevelDialog(bool save, std::string& fileName) {
-    QFileDialog dialog(Window, QString(), LevelFolder, QStringLiteral("Leveldateien (*.lev)"));
+    QFileDialog dialog(Window, save ? QStringLiteral("Speichern unter") : QStringLiteral("Öffnen"), LevelFolder,
+                       QStringLiteral("Leveldateien (*.lev)"));
     dialog.setObjectName(save ? QStringLiteral("SaveDialog1") : QStringLiteral("OpenDialog1"));
     dialog.setDefaultSuffix(QStringLiteral("lev"));
     if (save) {
