@@ -144,10 +144,10 @@ void TMainWindow::BuildMenu() {
     InsertGroup = new QActionGroup(this);
     InsertGroup->setObjectName(QStringLiteral("InsertGroup"));
     InsertGroup->setExclusionPolicy(QActionGroup::ExclusionPolicy::Exclusive);
-    const QAction* inserts[] = {Blockeinfgen1, FeindFedereinfgen1, FeindGeisteinfgen1, FeindBlauesMnneleinfgen1,
+    QAction* const inserts[] = {Blockeinfgen1, FeindFedereinfgen1, FeindGeisteinfgen1, FeindBlauesMnneleinfgen1,
                                 FeindRotesMonstereinfgen1};
     for (int i = 0; i < 5; ++i) {
-        QAction* a = const_cast<QAction*>(inserts[i]);
+        QAction* a = inserts[i];
         a->setCheckable(true);
         InsertGroup->addAction(a);
         a->setShortcut(QKeySequence(Qt::CTRL | Qt::Key(Qt::Key_F1 + i)));
