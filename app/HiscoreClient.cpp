@@ -17,6 +17,12 @@ THiscoreClient::THiscoreClient(QObject* parent)
     connect(Deadline, &QTimer::timeout, this, &THiscoreClient::OnTimeout);
 }
 
+THiscoreClient::~THiscoreClient() {
+    if (!Reply) return;
+    disconnect(Reply, nullptr, this, nullptr);
+    Reply->abort();
+}
+
 QByteArray THiscoreClient::FormBody(const QString& name, const QString& points) {
     // Everything but the unreserved characters is escaped, so '&', '=', '+' and spaces in a
     // name can never split or change a field.

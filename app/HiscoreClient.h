@@ -16,6 +16,8 @@ public:
     static constexpr int kDefaultTimeoutMs = 15000;
 
     explicit THiscoreClient(QObject* parent = nullptr);
+    // A post still under way is dropped without a Finished.
+    ~THiscoreClient() override;
 
     void SetUrl(const QUrl& url) { Url = url; }
     QUrl GetUrl() const { return Url; }

@@ -223,3 +223,17 @@ TEST(HiscoreUpload, WithoutANameNothingIsSent) {
     EXPECT_EQ(server.Connections, 0);
     EXPECT_TRUE(d.BitBtn4->isEnabled());
 }
+
+TEST(HiscoreUpload, ClosingTheProgramDuringAnUploadIsSafe) {
+    THiscoreServer server(0);
+    bool finished = false;
+    {
+        THiscoreClient client;
+        client.SetUrl(server.Url());
+        QObject::connect(&client, &THiscoreClient::Finished, [&] { finished = true; });
+        ASSERT_TRUE(client.Post(QStringLiteral("Eilig"), QStringLiteral("1")));
+        EXPECT_TRUE(WaitFor([&] { return !server.Requests.empty(); }, 5000));
+    }
+    QTest::qWait(50);
+    EXPECT_FALSE(finished);
+}
