@@ -463,7 +463,9 @@ TEST(MainWindowImages, MenuItemsShowTheirImagesByIndex) {
     const QDir appDir(QCoreApplication::applicationDirPath());
     const QString menuDir = appDir.filePath(QStringLiteral("grafiken/menu"));
     const bool made = !QDir(menuDir).exists();
-    if (made) ASSERT_TRUE(QDir().mkpath(menuDir));
+    if (made) {
+        ASSERT_TRUE(QDir().mkpath(menuDir));
+    }
     for (int i = 0; i < 12; ++i) {
         const QString file = menuDir + QStringLiteral("/%1.png").arg(i, 2, 10, QLatin1Char('0'));
         if (made || !QFile::exists(file)) {
