@@ -5,25 +5,18 @@
 #include <filesystem>
 #include <random>
 
-#include "tests/core/LevelBytes.h"
-#include "tools/headless/HeadlessPlatform.h"
+#include "tests/core/GameFixture.h"
 
 namespace blubbi {
 namespace {
 
 using namespace blubbi::test;
 
-struct LevelFileTest : ::testing::Test {
-    THeadlessPlatform Platform;
-    TMainForm Game{Platform};
-    std::string Dir;
-
+struct LevelFileTest : GameFixture {
     void SetUp() override {
-        Dir = TempProgramDir(::testing::UnitTest::GetInstance()->current_test_info()->name());
-        Platform.Dir = Dir;
-        Game.FormCreate();
+        GameFixture::SetUp();
+        Start();
     }
-    void TearDown() override { std::filesystem::remove_all(Dir); }
 };
 
 TEST_F(LevelFileTest, EmptyLevelIsExactly512BytesWithThePlayersPosition) {
