@@ -211,6 +211,8 @@ int32_t getpixel(const TDib& dib, int x, int y) {
 
 void setpixel(TDib& dib, int x, int y, int32_t value) {
     if (!Addressable(dib, x, y)) return;
+    // What drawing made of the old pixels no longer holds.
+    if (dib.Prepared) dib.Prepared.reset();
     uint8_t* row = dib.Bits + static_cast<size_t>(dib.Height - 1 - y) * dib.Stride;
     const auto v = static_cast<uint32_t>(value);
     switch (dib.BitCount) {

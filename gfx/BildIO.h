@@ -25,6 +25,7 @@ void deldib(TDib& dib);
 int32_t getpixel(const TDib& dib, int x, int y);
 
 // Writes a pixel value in the same terms as getpixel; outside the picture nothing happens.
+// The picture's prepared drawing form, if any, is dropped.
 void setpixel(TDib& dib, int x, int y, int32_t value);
 
 // An 8-bit copy of a picture on a fixed 6 x 6 x 6 colour cube, each pixel taking the nearest

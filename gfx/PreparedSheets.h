@@ -12,6 +12,11 @@ namespace blubbi {
 // primitives draw: plain or in-bubble tint, as stored or mirrored left to right, and opaque.
 // Keyed looks also list each row's runs of pixels that are not the key colour, so drawing
 // copies whole runs and never looks at a transparent pixel.
+//
+// A sheet's prepared form lives in its record (TDib::Prepared) from its first drawing on.
+// Sheets are not written after loading, so it is never compared with the sheet again;
+// setpixel drops it, and a record whose size, depth or pixel memory no longer matches gets a
+// new one. Drawing runs on one thread at a time.
 class TPreparedSheet {
 public:
     enum TLook : int { kKeyed = 0, kKeyedMirrored = 1, kTinted = 2, kTintedMirrored = 3, kOpaque = 4, kLooks };
@@ -22,35 +27,38 @@ public:
         std::vector<int32_t> RowRuns;   // row y's runs are Runs[RowRuns[y] .. RowRuns[y + 1])
     };
 
-    int Width() const { return W; }
-    int Height() const { return H; }
-    // Builds the look on first use.
-    const TLookData& Look(TLook look);
+    // The keyed look of a sheet with frames side by side, cut into its frames: frame f's
+    // rows lie one after the other in Words from f * FrameWidth * Height on, FrameWidth words
+    // each, so one item reads one stretch of memory. Frame f's runs on row y are
+    // Runs[Index[f * Height + y] .. Index[f * Height + y + 1]), counted from the frame's left.
+    struct TFrameRuns {
+        int32_t Frames = 0;
+        int32_t FrameWidth = 0;
+        std::vector<uint32_t> Words;
+        std::vector<int32_t> Runs;
+        std::vector<int32_t> Index;
+    };
+
+    // The prepared form of `sheet`, made on first use and kept with it. The sheet must be
+    // drawable: 8 or 24 bits, Bits set, rows that fit Stride.
+    static TPreparedSheet& Of(const TDib& sheet);
+
+    // Each is built on first use, from `sheet`, the record this was prepared for.
+    const TLookData& Look(const TDib& sheet, TLook look);
+    const TFrameRuns& SideBySide(const TDib& sheet, int frames);
+    // The whole picture scaled to width x height words as the row copy of StretchDrawDib
+    // draws it (nearest neighbour, from the top-left); nullptr when too large to keep.
+    const uint32_t* Scaled(const TDib& sheet, int64_t width, int64_t height);
 
 private:
-    friend class TPreparedSheets;
-    bool Matches(const TDib& sheet, int64_t storedFirst, int64_t storedEnd, int64_t byteFirst, int64_t byteEnd) const;
-    void Take(const TDib& sheet);
+    bool Describes(const TDib& sheet) const;
 
     const uint8_t* Bits = nullptr;
     int W = 0, H = 0, Stride = 0, BitCount = 0;
-    std::array<TRGBQuad, 256> Colours{};
-    std::vector<uint8_t> Copy;  // the stored rows as they were when the looks were made
-    std::vector<uint8_t> Used;  // the palette indices that occur in Copy
     std::array<TLookData, kLooks> Looks;
-};
-
-// The prepared sheets of this thread. A sheet is recognised by its pixel memory, and before
-// each use the stored rows the drawing will read and the colour table are compared with the
-// copy the looks were made from: a sheet that was changed, or freed and its memory reused,
-// is prepared afresh, so the pictures are always those of the sheet as it is now.
-class TPreparedSheets {
-public:
-    // The sheet prepared from its current contents, checked over the bytes byteFirst ..
-    // byteEnd - 1 of the stored rows storedFirst .. storedEnd - 1, the key pixel and the
-    // colours. The reference lives until the next call.
-    static TPreparedSheet& Get(const TDib& sheet, int64_t storedFirst, int64_t storedEnd, int64_t byteFirst,
-                               int64_t byteEnd);
+    TFrameRuns FrameRuns;
+    int64_t ScaledWidth = 0, ScaledHeight = 0;
+    std::vector<uint32_t> ScaledWords;
 };
 
 }  // namespace blubbi

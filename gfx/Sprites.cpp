@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstring>
+#include <cwchar>
 #include <limits>
 #include <vector>
 
@@ -26,20 +27,45 @@ constexpr int kBubbleRadiusSquared = 19 * 19;
 // Short runs are the rule here (a block row is 19 pixels, a sprite row 30 to 50), where a
 // call into the library's memcpy costs more than the copy; 16-byte moves do it in place.
 inline void CopyWords(uint32_t* dst, const uint32_t* src, int64_t n) {
-    if (n > 24) {
-        std::memcpy(dst, src, static_cast<size_t>(n) * sizeof(uint32_t));
-        return;
-    }
     if (n < 4) {
         for (int64_t i = 0; i < n; ++i) dst[i] = src[i];
         return;
     }
+    if (n > 256) {
+        std::memcpy(dst, src, static_cast<size_t>(n) * sizeof(uint32_t));
+        return;
+    }
+#ifdef __SSE2__
     int64_t i = 0;
-    for (; i + 4 <= n; i += 4) std::memcpy(dst + i, src + i, 16);
-    if (i < n) std::memcpy(dst + n - 4, src + n - 4, 16);  // the last four again, overlapping
+    for (; i + 8 <= n; i += 8) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i + 4));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), a);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i + 4), b);
+    }
+    if (i + 4 <= n) {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i),
+                         _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i)));
+        i += 4;
+    }
+    if (i < n) {  // the last four again, overlapping what is already copied
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + n - 4),
+                         _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + n - 4)));
+    }
+#else
+    std::memcpy(dst, src, static_cast<size_t>(n) * sizeof(uint32_t));
+#endif
 }
 
+// wchar_t is a 32-bit word here, and the C library's wmemset fills long rows (the background
+// of a whole picture) several times faster than a loop of 16-byte stores.
+static_assert(sizeof(wchar_t) == sizeof(uint32_t));
+
 inline void FillWords(uint32_t* dst, int64_t n, uint32_t word) {
+    if (n > 64) {
+        std::wmemset(reinterpret_cast<wchar_t*>(dst), static_cast<wchar_t>(word), static_cast<size_t>(n));
+        return;
+    }
     int64_t i = 0;
 #ifdef __SSE2__
     const __m128i four = _mm_set1_epi32(static_cast<int>(word));
@@ -49,22 +75,18 @@ inline void FillWords(uint32_t* dst, int64_t n, uint32_t word) {
 }
 
 // Copies the parts of row y's runs that lie in look columns from .. to - 1, each to the
-// target row at the same column plus `shift`.
+// target row at the same column plus `shift`. A row of a stacked sheet holds a few runs.
 inline void CopyRuns(uint32_t* targetRow, int64_t shift, const TPreparedSheet::TLookData& look, int64_t width,
                      int64_t y, int64_t from, int64_t to) {
     const uint32_t* words = look.Words.data() + static_cast<size_t>(y) * static_cast<size_t>(width);
     const int32_t* run = look.Runs.data() + look.RowRuns[static_cast<size_t>(y)];
     const int32_t* end = look.Runs.data() + look.RowRuns[static_cast<size_t>(y) + 1];
-    // A row of a wide sheet holds the runs of every frame: skip to the first that reaches `from`.
-    for (ptrdiff_t count = (end - run) / 2; count > 0;) {
-        const ptrdiff_t half = count / 2;
-        if (run[2 * half + 1] <= from) {
-            run += 2 * (half + 1);
-            count -= half + 1;
-        } else {
-            count = half;
-        }
+    if (from == 0 && to == width) {
+        // The whole row lands in the target, as it mostly does: no run needs cutting.
+        for (; run != end; run += 2) CopyWords(targetRow + (run[0] + shift), words + run[0], run[1] - run[0]);
+        return;
     }
+    while (run != end && run[1] <= from) run += 2;
     for (; run != end && run[0] < to; run += 2) {
         const int64_t a = std::max<int64_t>(run[0], from), b = std::min<int64_t>(run[1], to);
         if (a < b) CopyWords(targetRow + (a + shift), words + a, b - a);
@@ -214,11 +236,9 @@ void DrawSprite(TPixels& target, const TDib& sheet, int x, int y, bool mirrored,
     const int64_t rHi = std::min<int64_t>(frameHeight, int64_t{target.Height} - y);
     if (cLo >= cHi || rLo >= rHi) return;
 
-    TPreparedSheet& prepared =
-        TPreparedSheets::Get(sheet, sheet.Height - firstRow - rHi, sheet.Height - firstRow - rLo, 0, width);
     const auto look = static_cast<TPreparedSheet::TLook>((inBubble ? TPreparedSheet::kTinted : TPreparedSheet::kKeyed) +
                                                          (mirrored ? 1 : 0));
-    const TPreparedSheet::TLookData& words = prepared.Look(look);
+    const TPreparedSheet::TLookData& words = TPreparedSheet::Of(sheet).Look(sheet, look);
     for (int64_t r = rLo; r < rHi; ++r) {
         int64_t from = cLo, to = cHi;
         if (inBubble) {
@@ -238,7 +258,6 @@ void DrawSprite(TPixels& target, const TDib& sheet, int x, int y, bool mirrored,
 void DrawSpriteRow(TPixels& target, const TDib& sheet, int x, int y, int frameCount, int frame) {
     if (!Drawable(target, sheet) || frameCount <= 0 || frame < 0 || frame >= frameCount) return;
     const int frameWidth = sheet.Width / frameCount;
-    const int firstColumn = frameWidth * frame;
 
     const int64_t cLo = std::max<int64_t>(0, -int64_t{x});
     const int64_t cHi = std::min<int64_t>(frameWidth, int64_t{target.Width} - x);
@@ -246,12 +265,18 @@ void DrawSpriteRow(TPixels& target, const TDib& sheet, int x, int y, int frameCo
     const int64_t rHi = std::min<int64_t>(sheet.Height, int64_t{target.Height} - y);
     if (cLo >= cHi || rLo >= rHi) return;
 
-    TPreparedSheet& prepared =
-        TPreparedSheets::Get(sheet, sheet.Height - rHi, sheet.Height - rLo, firstColumn + cLo, firstColumn + cHi);
-    const TPreparedSheet::TLookData& words = prepared.Look(TPreparedSheet::kKeyed);
+    const TPreparedSheet::TFrameRuns& frames = TPreparedSheet::Of(sheet).SideBySide(sheet, frameCount);
+    const size_t firstRow = static_cast<size_t>(frame) * static_cast<size_t>(sheet.Height);
     for (int64_t r = rLo; r < rHi; ++r) {
-        CopyRuns(TargetRow(target, y + r), int64_t{x} - firstColumn, words, sheet.Width, r, firstColumn + cLo,
-                 firstColumn + cHi);
+        uint32_t* row = TargetRow(target, y + r);
+        const uint32_t* src =
+            frames.Words.data() + (firstRow + static_cast<size_t>(r)) * static_cast<size_t>(frameWidth);
+        const int32_t* run = frames.Runs.data() + frames.Index[firstRow + static_cast<size_t>(r)];
+        const int32_t* end = frames.Runs.data() + frames.Index[firstRow + static_cast<size_t>(r) + 1];
+        for (; run != end; run += 2) {
+            const int64_t a = std::max<int64_t>(run[0], cLo), b = std::min<int64_t>(run[1], cHi);
+            if (a < b) CopyWords(row + (x + a), src + a, b - a);
+        }
     }
 }
 
@@ -265,6 +290,18 @@ void StretchDrawDib(TPixels& target, int x, int y, int destWidth, int destHeight
     const int64_t iLo = std::max<int64_t>(0, -s.X), iHi = std::min<int64_t>(s.DestWidth, target.Width - s.X);
     const int64_t jLo = std::max<int64_t>(0, -s.Y), jHi = std::min<int64_t>(s.DestHeight, target.Height - s.Y);
     if (iLo >= iHi || jLo >= jHi) return;
+
+    TPreparedSheet& prepared = TPreparedSheet::Of(image);
+    if (s.SrcX == 0 && s.SrcY == 0 && s.SrcWidth == image.Width && s.SrcHeight == image.Height) {
+        // The whole picture, as every block of the grid is drawn: kept scaled to the cell.
+        if (const uint32_t* scaled = prepared.Scaled(image, s.DestWidth, s.DestHeight)) {
+            for (int64_t j = jLo; j < jHi; ++j) {
+                CopyWords(TargetRow(target, s.Y + j) + (s.X + iLo),
+                          scaled + static_cast<size_t>(j) * static_cast<size_t>(s.DestWidth) + iLo, iHi - iLo);
+            }
+            return;
+        }
+    }
 
     // Column map; a column outside the image shows zero, as an unfilled row buffer would.
     // A block drawn at its own size, wholly inside the image, needs none: its rows copy whole.
@@ -285,14 +322,8 @@ void StretchDrawDib(TPixels& target, int x, int y, int destWidth, int destHeight
         }
     }
 
-    // Source rows run one way from the first visible destination row to the last.
     const int64_t topRow = image.Height - s.SrcY - s.SrcHeight;
-    const int64_t rowFirst = topRow + Scaled(s.SrcHeight, jLo, s.DestHeight);
-    const int64_t rowLast = topRow + Scaled(s.SrcHeight, jHi - 1, s.DestHeight);
-    const int64_t rowLo = std::min(rowFirst, rowLast), rowHi = std::max(rowFirst, rowLast);
-    TPreparedSheet& prepared =
-        TPreparedSheets::Get(image, image.Height - 1 - rowHi, image.Height - rowLo, 0, image.Stride);
-    const uint32_t* words = prepared.Look(TPreparedSheet::kOpaque).Words.data();
+    const uint32_t* words = prepared.Look(image, TPreparedSheet::kOpaque).Words.data();
     const uint32_t zero = image.BitCount == 8 ? PixelOf(RGB(image.Colours[0].Red, image.Colours[0].Green,
                                                             image.Colours[0].Blue))
                                               : PixelOf(0);
@@ -318,7 +349,9 @@ void StretchDrawDib(TPixels& target, int x, int y, int destWidth, int destHeight
 
 namespace literal {
 
-void setPixel(TPixels& target, int64_t x, int64_t y, uint32_t pixel) {
+// A real call for every pixel, never folded into the loops that use it: the reference writes
+// through the canvas one pixel at a time, as a canvas pixel write in the original design does.
+[[gnu::noinline]] void setPixel(TPixels& target, int64_t x, int64_t y, uint32_t pixel) {
     if (!target.Pixels || x < 0 || y < 0 || x >= target.Width || y >= target.Height) return;
     TargetRow(target, y)[x] = pixel;
 }

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <utility>
 
 #include "GfxTestSupport.h"
 #include "gfx/Sprites.h"
@@ -260,6 +261,88 @@ TEST(FastStretch, MatchesTheLiteralOneEverywhere) {
             literal::StretchDrawDib(slow.View, x, y, destWidth, destHeight, *image, srcX, srcY, srcWidth, srcHeight);
             ASSERT_EQ(fast, slow) << "trial " << trial << " depth " << image->BitCount;
         }
+    }
+}
+
+// --- what is kept of a sheet between drawings ---
+
+// Draws `sheet` with all three fast primitives and with the literal ones, each on a canvas
+// of its own, and expects the same pictures.
+void ExpectDrawnAsTheLiteralOnesDo(const TDib& sheet, int frameCount, const char* when) {
+    TCanvas fast(40, 30), slow(40, 30);
+    for (const bool mirrored : {false, true}) {
+        for (const bool inBubble : {false, true}) {
+            DrawSprite(fast.View, sheet, 1, 2, mirrored, frameCount - 1, frameCount, inBubble);
+            literal::DrawSprite(slow.View, sheet, 1, 2, mirrored, frameCount - 1, frameCount, inBubble);
+        }
+    }
+    DrawSpriteRow(fast.View, sheet, 3, 1, frameCount, frameCount / 2);
+    literal::DrawSpriteRow(slow.View, sheet, 3, 1, frameCount, frameCount / 2);
+    StretchDrawDib(fast.View, 20, 5, 19, 19, sheet, 0, 0, sheet.Width, sheet.Height);
+    literal::StretchDrawDib(slow.View, 20, 5, 19, 19, sheet, 0, 0, sheet.Width, sheet.Height);
+    EXPECT_EQ(fast, slow) << when;
+}
+
+TEST(KeptSheets, PreparedOnceAndKeptAcrossDrawings) {
+    const TDib sheet = MakeSheet(12, 18, [](int x, int y) { return (x * 5 + y) % 7; });
+    EXPECT_EQ(sheet.Prepared, nullptr);
+    ExpectDrawnAsTheLiteralOnesDo(sheet, 3, "first");
+    const void* kept = sheet.Prepared.get();
+    EXPECT_NE(kept, nullptr);
+    ExpectDrawnAsTheLiteralOnesDo(sheet, 3, "again");
+    EXPECT_EQ(sheet.Prepared.get(), kept);
+}
+
+TEST(KeptSheets, PixelWrittenWithSetpixelIsDrawnAnew) {
+    TDib sheet = MakeSheet(12, 18, [](int x, int y) { return (x + y) % 5; });
+    ExpectDrawnAsTheLiteralOnesDo(sheet, 3, "before");
+    // The key pixel too: the key colour of every look changes with it.
+    setpixel(sheet, 0, 0, 3);
+    setpixel(sheet, 6, 7, 200);
+    EXPECT_EQ(sheet.Prepared, nullptr);
+    ExpectDrawnAsTheLiteralOnesDo(sheet, 3, "after");
+}
+
+TEST(KeptSheets, NewRecordInTheSameSlotIsDrawnAsItIs) {
+    TDib sheet = MakeSheet(12, 18, [](int x, int y) { return (x + y) % 5; });
+    ExpectDrawnAsTheLiteralOnesDo(sheet, 3, "old");
+    sheet = MakeSheet(9, 20, [](int x, int y) { return (x * y) % 11; });
+    EXPECT_EQ(sheet.Prepared, nullptr);
+    ExpectDrawnAsTheLiteralOnesDo(sheet, 2, "new");
+}
+
+TEST(KeptSheets, MovedRecordTakesWhatWasKeptAlong) {
+    TDib sheet = MakeSheet(12, 18, [](int x, int y) { return (x + 2 * y) % 6; });
+    ExpectDrawnAsTheLiteralOnesDo(sheet, 3, "before the move");
+    const void* kept = sheet.Prepared.get();
+    const TDib moved = std::move(sheet);
+    EXPECT_EQ(moved.Prepared.get(), kept);
+    ExpectDrawnAsTheLiteralOnesDo(moved, 3, "after the move");
+}
+
+TEST(KeptSheets, SizeChangedByHandIsPreparedAfresh) {
+    TDib sheet = MakeSheet(12, 18, [](int x, int y) { return (x + y) % 4; });
+    ExpectDrawnAsTheLiteralOnesDo(sheet, 3, "whole");
+    sheet.Width = 7;
+    sheet.Height = 10;
+    ExpectDrawnAsTheLiteralOnesDo(sheet, 2, "narrowed");
+}
+
+TEST(KeptSheets, OtherFrameCountsAndCellSizesOfOneSheet) {
+    const TDib sheet = MakeSheet(30, 24, [](int x, int y) { return (x / 3 + y) % 9; });
+    for (const int frames : {3, 5, 10, 3}) {
+        TCanvas fast(40, 30), slow(40, 30);
+        for (int frame = 0; frame < frames; ++frame) {
+            DrawSpriteRow(fast.View, sheet, frame * 3 - 2, frame - 1, frames, frame);
+            literal::DrawSpriteRow(slow.View, sheet, frame * 3 - 2, frame - 1, frames, frame);
+        }
+        ASSERT_EQ(fast, slow) << frames << " frames";
+    }
+    for (const auto& [w, h] : {std::pair{19, 19}, std::pair{7, 11}, std::pair{45, 3}, std::pair{19, 19}}) {
+        TCanvas fast(40, 30), slow(40, 30);
+        StretchDrawDib(fast.View, -3, 2, w, h, sheet, 0, 0, sheet.Width, sheet.Height);
+        literal::StretchDrawDib(slow.View, -3, 2, w, h, sheet, 0, 0, sheet.Width, sheet.Height);
+        ASSERT_EQ(fast, slow) << w << " x " << h;
     }
 }
 
