@@ -37,14 +37,14 @@ int hexDigit(char c) {
     throw std::runtime_error(std::string("bad hex digit '") + c + "'");
 }
 
-PaletteEntry parseColour(const std::string& spec) {
+PaletteEntry parseColour(const std::string& colourText) {
     PaletteEntry e;
-    if (spec == "None" || spec == "none") {
+    if (colourText == "None" || colourText == "none") {
         e.transparent = true;
         return e;
     }
-    if (spec.size() != 7 || spec[0] != '#') throw std::runtime_error("colour must be #RRGGBB or None: " + spec);
-    auto byte = [&](int at) { return static_cast<std::uint8_t>(hexDigit(spec[at]) * 16 + hexDigit(spec[at + 1])); };
+    if (colourText.size() != 7 || colourText[0] != '#') throw std::runtime_error("colour must be #RRGGBB or None: " + colourText);
+    auto byte = [&](int at) { return static_cast<std::uint8_t>(hexDigit(colourText[at]) * 16 + hexDigit(colourText[at + 1])); };
     e.r = byte(1);
     e.g = byte(3);
     e.b = byte(5);
@@ -80,12 +80,12 @@ IndexedPicture readXpm(const std::string& path) {
         for (int i = 0; i < colours; ++i) {
             const std::string& line = s[1 + i];
             std::istringstream rest(line.substr(1));
-            std::string key, spec;
-            if (line.empty() || !(rest >> key >> spec) || key != "c")
+            std::string key, colourText;
+            if (line.empty() || !(rest >> key >> colourText) || key != "c")
                 throw std::runtime_error("bad colour line: " + line);
             if (index.count(line[0])) throw std::runtime_error(std::string("colour character used twice: ") + line[0]);
             index[line[0]] = static_cast<std::uint8_t>(i);
-            pic.palette.push_back(parseColour(spec));
+            pic.palette.push_back(parseColour(colourText));
         }
         pic.pixels.reserve(static_cast<std::size_t>(pic.width) * pic.height);
         for (int y = 0; y < pic.height; ++y) {
