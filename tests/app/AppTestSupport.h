@@ -6,6 +6,7 @@
 #include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
+#include <QMessageBox>
 #include <QTimer>
 #include <QUrl>
 #include <QWidget>
@@ -53,6 +54,28 @@ inline TModalRun WhileModal(const std::function<void()>& show, const std::functi
     show();
     poll.stop();
     return run;
+}
+
+// What a message box showed, seen while `show` runs it modally; the box is then accepted.
+struct TMessageSeen {
+    QString Text, Title;
+    QMessageBox::Icon Icon = QMessageBox::NoIcon;
+    bool Seen = false, TimedOut = false;
+};
+
+inline TMessageSeen SeeMessageBox(const std::function<void()>& show) {
+    TMessageSeen seen;
+    auto run = WhileModal(show, [&](QWidget* modal) {
+        if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+            seen.Text = box->text();
+            seen.Title = box->windowTitle();
+            seen.Icon = box->icon();
+            seen.Seen = true;
+            box->accept();
+        }
+    });
+    seen.TimedOut = run.TimedOut;
+    return seen;
 }
 
 // Every address opened through the desktop while it lives, for the schemes given.

@@ -21,6 +21,8 @@
 
 using namespace blubbi;
 using blubbi::test::TUrlCatcher;
+using blubbi::test::SeeMessageBox;
+using blubbi::test::TMessageSeen;
 using blubbi::test::WhileModal;
 
 namespace {
@@ -196,25 +198,16 @@ TEST(KeysForm, LayoutAndResults) {
 
 TEST(KeysForm, DoubleClickRevealsTheCheatCode) {
     TKeysForm d;
-    QString text, title;
-    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    TMessageSeen seen;
     EXPECT_EQ(Show(d, [&] {
-                  auto run = WhileModal([&] { QTest::mouseDClick(d.Label1, Qt::LeftButton); },
-                                        [&](QWidget* modal) {
-                                            auto* box = qobject_cast<QMessageBox*>(modal);
-                                            ASSERT_NE(box, nullptr);
-                                            text = box->text();
-                                            title = box->windowTitle();
-                                            icon = box->icon();
-                                            box->accept();
-                                        });
-                  EXPECT_TRUE(run.Acted);
+                  seen = SeeMessageBox([&] { QTest::mouseDClick(d.Label1, Qt::LeftButton); });
                   d.BitBtn1->click();
               }),
               mrOk);
-    EXPECT_EQ(text, QStringLiteral("Geheim-Cheat-Code: skipahead"));
-    EXPECT_TRUE(title.isEmpty());
-    EXPECT_EQ(icon, QMessageBox::Information);
+    EXPECT_TRUE(seen.Seen);
+    EXPECT_EQ(seen.Text, QStringLiteral("Geheim-Cheat-Code: skipahead"));
+    EXPECT_TRUE(seen.Title.isEmpty());
+    EXPECT_EQ(seen.Icon, QMessageBox::Information);
 }
 
 TEST(LevelPublishForm, LayoutAndResults) {

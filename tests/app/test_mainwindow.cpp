@@ -31,6 +31,8 @@
 using namespace blubbi;
 using blubbi::test::TUrlCatcher;
 using blubbi::test::WaitFor;
+using blubbi::test::SeeMessageBox;
+using blubbi::test::TMessageSeen;
 using blubbi::test::WhileModal;
 
 namespace {
@@ -388,21 +390,11 @@ TEST_F(MainWindowTest, GameOverDialogThroughThePlatform) {
 }
 
 TEST_F(MainWindowTest, ErrorMessageHasNoTitleAndTheErrorIcon) {
-    QString text, title;
-    QMessageBox::Icon icon = QMessageBox::NoIcon;
-    auto run = WhileModal([&] { Window->Platform().ShowErrorMessage("Kein Speicher"); },
-                          [&](QWidget* modal) {
-                              auto* box = qobject_cast<QMessageBox*>(modal);
-                              ASSERT_NE(box, nullptr);
-                              text = box->text();
-                              title = box->windowTitle();
-                              icon = box->icon();
-                              box->accept();
-                          });
-    EXPECT_TRUE(run.Acted && !run.TimedOut);
-    EXPECT_EQ(text, QStringLiteral("Kein Speicher"));
-    EXPECT_TRUE(title.isEmpty());
-    EXPECT_EQ(icon, QMessageBox::Critical);
+    const TMessageSeen seen = SeeMessageBox([&] { Window->Platform().ShowErrorMessage("Kein Speicher"); });
+    EXPECT_TRUE(seen.Seen && !seen.TimedOut);
+    EXPECT_EQ(seen.Text, QStringLiteral("Kein Speicher"));
+    EXPECT_TRUE(seen.Title.isEmpty());
+    EXPECT_EQ(seen.Icon, QMessageBox::Critical);
 }
 
 TEST_F(MainWindowTest, LevelFileDialogs) {
