@@ -10,6 +10,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "game/MainForm.h"
 #include "tools/level/LevelCheck.h"
 #include "tools/level/LevelText.h"
 
@@ -18,11 +19,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string LevelName(int n) {
-    std::string digits = std::to_string(n);
-    while (digits.size() < 3) digits.insert(0, "0");
-    return "level" + digits;
-}
+std::string LevelName(int n) { return "level" + TMainForm::leadzero(std::to_string(n), 3); }
 
 struct TShipped {
     std::string Name;
