@@ -1,7 +1,9 @@
 // Level files: the byte layout written, what loading takes and resets, damaged files, safe saving.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
+#include <csignal>
 #include <filesystem>
 #include <random>
 
@@ -165,18 +167,36 @@ TEST_F(LevelFileTest, FailedSaveKeepsTheOldFileAndSaysSo) {
     ASSERT_EQ(Platform.ErrorMessages.size(), 1u);
     EXPECT_EQ(Platform.ErrorMessages[0], "Der Level konnte nicht gespeichert werden:\n" + gone);
 
-    // A read-only folder: the old file stays as it was and no temporary file is left.
+    // A disk that fills up in the middle of the file: the old file stays as it was and no
+    // temporary file is left. (A file-size limit stands in for the full disk.)
+    const std::string folder = Dir + "full/";
+    std::filesystem::create_directories(folder);
+    WriteFile(folder + "old.lev", {1, 2, 3});
+    struct rlimit saved {};
+    ::getrlimit(RLIMIT_FSIZE, &saved);
+    struct rlimit small = saved;
+    small.rlim_cur = 100;
+    auto* previous = std::signal(SIGXFSZ, SIG_IGN);
+    ::setrlimit(RLIMIT_FSIZE, &small);
+    EXPECT_FALSE(Game.SaveLevel(folder + "old.lev"));
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previous);
+    EXPECT_EQ(ReadFile(folder + "old.lev"), (std::vector<uint8_t>{1, 2, 3}));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 1);
+    EXPECT_EQ(Platform.ErrorMessages.size(), 2u);
+
+    // A read-only folder (root may write anyway; then only the other cases speak).
     const std::string ro = Dir + "readonly/";
     std::filesystem::create_directories(ro);
-    WriteFile(ro + "old.lev", {1, 2, 3});
+    WriteFile(ro + "old.lev", {4, 5});
     ::chmod(ro.c_str(), 0555);
-    std::string target = ro + "old.lev";
-    if (::geteuid() == 0) target = "/sys/blubbi-test.lev";  // root writes anywhere but not into sysfs
-    EXPECT_FALSE(Game.SaveLevel(target));
+    const bool refused = !Game.SaveLevel(ro + "old.lev");
     ::chmod(ro.c_str(), 0755);
-    EXPECT_EQ(ReadFile(ro + "old.lev"), (std::vector<uint8_t>{1, 2, 3}));
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(ro), {}), 1);
-    EXPECT_EQ(Platform.ErrorMessages.size(), 2u);
+    if (::geteuid() != 0) {
+        EXPECT_TRUE(refused);
+        EXPECT_EQ(ReadFile(ro + "old.lev"), (std::vector<uint8_t>{4, 5}));
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(ro), {}), 1);
+    }
 
     // Renaming over a folder fails after the temporary file was written: it is removed.
     std::filesystem::create_directories(Dir + "isdir.lev");
