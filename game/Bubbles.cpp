@@ -123,7 +123,7 @@ void DrawBubble(TMainForm& f, TBubble& b) {
     if (b.HasEnemy && b.BurstStep == 0) {
         const TEnemy& e = *f.Enemies->Select(b.EnemyIndex);
         hollow = true;
-        const TEnemyLook* look = LookOf(e.Kind);  // a kind no level should hold shows as nothing
+        const TEnemyKind* look = KindOf(e.Kind);  // a kind no level should hold shows as nothing
         if (look && f.BackBuffer)
             f.BackBuffer->DrawSprite(f.Sheets[look->Slot],
                                      ToPicture(f.PlayFieldX, int64_t{b.X} + kRadius - e.Width / 2),

@@ -35,16 +35,16 @@ constexpr TWalker kRotesMonsterRules{2, -20, 50, 8, 4, true};
 
 // The frame to show for the animation counter; a counter brought in from a file outside
 // its cycle starts the cycle again rather than naming a frame the sheet does not have.
-int AnimFrame(TEnemy& e, const TEnemyLook& look) {
+int AnimFrame(TEnemy& e, const TEnemyKind& look) {
     if (e.AnimCounter < 0 || e.AnimCounter >= look.AnimCycle) e.AnimCounter = 0;
     return static_cast<int>(e.AnimCounter / 5);
 }
 
-void Animate(TEnemy& e, const TEnemyLook& look) {
+void Animate(TEnemy& e, const TEnemyKind& look) {
     if (++e.AnimCounter >= look.AnimCycle) e.AnimCounter = 0;
 }
 
-void Draw(TMainForm& f, const TEnemy& e, const TEnemyLook& look, bool mirrored, int frame) {
+void Draw(TMainForm& f, const TEnemy& e, const TEnemyKind& look, bool mirrored, int frame) {
     if (!f.BackBuffer) return;
     f.BackBuffer->DrawSprite(f.Sheets[look.Slot], ToPicture(f.PlayFieldX, e.X), ToPicture(f.PlayFieldY, e.Y), mirrored,
                              frame, look.Frames, false);
@@ -105,7 +105,7 @@ int HoldInside(TEnemy& e, int32_t left, int32_t right) {
     return pushed;
 }
 
-void MoveFeder(TMainForm& f, TEnemy& e, const TEnemyLook& look) {
+void MoveFeder(TMainForm& f, TEnemy& e, const TEnemyKind& look) {
     if (f.EditorMode) {
         Draw(f, e, look, false, 0);
         return;
@@ -124,7 +124,7 @@ void MoveFeder(TMainForm& f, TEnemy& e, const TEnemyLook& look) {
     Draw(f, e, look, false, bounce ? 1 : 0);
 }
 
-void MoveGeist(TMainForm& f, TEnemy& e, const TEnemyLook& look) {
+void MoveGeist(TMainForm& f, TEnemy& e, const TEnemyKind& look) {
     if (!f.EditorMode) {
         if (e.Timer > 0) {
             --e.Timer;
@@ -168,7 +168,7 @@ void MoveGeist(TMainForm& f, TEnemy& e, const TEnemyLook& look) {
     Animate(e, look);
 }
 
-void MoveWalker(TMainForm& f, TEnemy& e, const TEnemyLook& look, const TWalker& rules) {
+void MoveWalker(TMainForm& f, TEnemy& e, const TEnemyKind& look, const TWalker& rules) {
     // Falls in the editor too, so an enemy placed in the air drops onto the blocks.
     const bool standing =
         VerticalStep(f, e, int64_t{e.X} + rules.FootInset, int64_t{e.X} + e.Width - rules.FootInset);
@@ -212,7 +212,7 @@ void TMainForm::EnemyPhase() {
         TEnemy& e = *Enemies->Current();
         if (e.Trapped || e.Removed) continue;
         // A kind no level should hold stands invisible where it is, but it still hurts.
-        if (const TEnemyLook* look = LookOf(e.Kind)) {
+        if (const TEnemyKind* look = KindOf(e.Kind)) {
             switch (e.Kind) {
                 case kFeder: MoveFeder(*this, e, *look); break;
                 case kGeist: MoveGeist(*this, e, *look); break;

@@ -1,17 +1,7 @@
 // The level editor: painting cells with the mouse, placing and removing enemies, file commands.
-#include "game/MainForm.h"
+#include "game/EnemyKinds.h"
 
 namespace blubbi {
-
-namespace {
-
-struct TKindSize {
-    int32_t Width, Height;
-};
-// Box sizes of new enemies by insert kind 1..4 ("Feder", "Geist", "Blaues Männel", "Rotes Monster").
-constexpr TKindSize kNewEnemySize[] = {{46, 60}, {50, 40}, {30, 40}, {44, 50}};
-
-}  // namespace
 
 // The cell under a paint-box point, or false when the point lies outside the field.
 static bool CellAt(const TMainForm& f, int32_t x, int32_t y, int32_t& col, int32_t& row) {
@@ -54,7 +44,8 @@ void TMainForm::PaintBox1MouseDown(TMouseButton button, int32_t x, int32_t y) {
         }
         return;
     }
-    if (InsertKind > 4) return;
+    const TEnemyKind* kind = KindOf(InsertKind - 1);
+    if (!kind) return;
     TEnemy* e = Enemies->Append();
     if (!e) return;
     e->Trapped = 0;
@@ -63,8 +54,8 @@ void TMainForm::PaintBox1MouseDown(TMouseButton button, int32_t x, int32_t y) {
     e->X = static_cast<int32_t>(int64_t(x) - PlayFieldX);
     e->Y = static_cast<int32_t>(int64_t(y) - PlayFieldY);
     e->AnimCounter = 0;
-    e->Width = kNewEnemySize[InsertKind - 1].Width;
-    e->Height = kNewEnemySize[InsertKind - 1].Height;
+    e->Width = kind->Width;
+    e->Height = kind->Height;
 }
 
 void TMainForm::PaintBox1MouseMove(int32_t x, int32_t y) {

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "game/Records.h"
+#include "game/EnemyKinds.h"
 
 namespace blubbi::leveltool {
 
@@ -16,10 +16,12 @@ struct TKindInfo {
 };
 
 inline constexpr std::array<TKindInfo, 4> kKinds{{
-    {kFeder, "Feder", "Feder", 46, 60},
-    {kGeist, "Geist", "Geist", 50, 40},
-    {kBlauesMaennel, "BlauesMaennel", "Blaues Männel", 30, 40},
-    {kRotesMonster, "RotesMonster", "Rotes Monster", 44, 50},
+    {kFeder, "Feder", "Feder", kEnemyKinds[kFeder].Width, kEnemyKinds[kFeder].Height},
+    {kGeist, "Geist", "Geist", kEnemyKinds[kGeist].Width, kEnemyKinds[kGeist].Height},
+    {kBlauesMaennel, "BlauesMaennel", "Blaues Männel", kEnemyKinds[kBlauesMaennel].Width,
+     kEnemyKinds[kBlauesMaennel].Height},
+    {kRotesMonster, "RotesMonster", "Rotes Monster", kEnemyKinds[kRotesMonster].Width,
+     kEnemyKinds[kRotesMonster].Height},
 }};
 
 inline const TKindInfo* FindKind(int32_t kind) {
