@@ -26,8 +26,7 @@ QPushButton* MakeBitBtn(QDialog* dialog, TBitBtnKind kind, const QString& captio
         case TBitBtnKind::All:
             QObject::connect(button, &QPushButton::clicked, dialog, [dialog] { dialog->done(mrAll); });
             break;
-        case TBitBtnKind::Custom:
-            break;
+        case TBitBtnKind::Custom: break;
     }
     return button;
 }

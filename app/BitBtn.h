@@ -13,8 +13,8 @@ enum class TBitBtnKind { Custom, Ok, Cancel, All };
 
 // A push button at a fixed place in `dialog`'s client area (or in `parent`, when given).
 // OK is the default button (Enter); OK, Cancel and All close the dialog with their result.
-QPushButton* MakeBitBtn(QDialog* dialog, TBitBtnKind kind, const QString& caption, int x, int y, int w,
-                        int h, QWidget* parent = nullptr);
+QPushButton* MakeBitBtn(QDialog* dialog, TBitBtnKind kind, const QString& caption, int x, int y, int w, int h,
+                        QWidget* parent = nullptr);
 
 // The forms' own font: a small sans serif of 11 pixels, so the controls fit their fixed places.
 void ApplyFormFont(QWidget* form);

@@ -63,11 +63,11 @@ TGameOverForm::TGameOverForm(std::function<void(const QString&)> shellOpen, QWid
     Colour(PunkteEd, QPalette::Base, palette().color(QPalette::ToolTipBase));
     Colour(PunkteEd, QPalette::Text, palette().color(QPalette::ToolTipText));
 
-    BitBtn4 = MakeBitBtn(this, TBitBtnKind::Custom, QStringLiteral("Ins Internet übertragen"), 16, 96, 177, 25,
-                         GroupBox1);
+    BitBtn4 =
+        MakeBitBtn(this, TBitBtnKind::Custom, QStringLiteral("Ins Internet übertragen"), 16, 96, 177, 25, GroupBox1);
     BitBtn4->setIcon(style()->standardIcon(QStyle::SP_ArrowUp));
-    BitBtn3 = MakeBitBtn(this, TBitBtnKind::Custom, QStringLiteral("Hiscoreliste anschauen"), 200, 96, 177, 25,
-                         GroupBox1);
+    BitBtn3 =
+        MakeBitBtn(this, TBitBtnKind::Custom, QStringLiteral("Hiscoreliste anschauen"), 200, 96, 177, 25, GroupBox1);
     BitBtn3->setIcon(style()->standardIcon(QStyle::SP_FileDialogContentsView));
     // Neither may take Enter from the dialog's default button.
     BitBtn4->setAutoDefault(false);

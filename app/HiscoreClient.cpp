@@ -11,7 +11,9 @@
 namespace blubbi {
 
 THiscoreClient::THiscoreClient(QObject* parent)
-    : QObject(parent), Net(new QNetworkAccessManager(this)), Deadline(new QTimer(this)),
+    : QObject(parent),
+      Net(new QNetworkAccessManager(this)),
+      Deadline(new QTimer(this)),
       Url(QString::fromLatin1(addr::HiscoreUpload)) {
     Deadline->setSingleShot(true);
     connect(Deadline, &QTimer::timeout, this, &THiscoreClient::OnTimeout);

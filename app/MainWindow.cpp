@@ -90,7 +90,8 @@ void TMainWindow::BuildMenu() {
 
     Datei1 = bar->addMenu(QStringLiteral("Datei"));
     Datei1->setObjectName(QStringLiteral("Datei1"));
-    NeuesSpiel1 = Item(Datei1, QStringLiteral("NeuesSpiel1"), QStringLiteral("Neues Spiel"), 0, &TMainWindow::NeuesSpiel1Click);
+    NeuesSpiel1 =
+        Item(Datei1, QStringLiteral("NeuesSpiel1"), QStringLiteral("Neues Spiel"), 0, &TMainWindow::NeuesSpiel1Click);
     N1 = separator(Datei1, QStringLiteral("N1"));
     Beenden1 = Item(Datei1, QStringLiteral("Beenden1"), QStringLiteral("Beenden"), 1, &TMainWindow::Beenden1Click);
 
@@ -120,22 +121,24 @@ void TMainWindow::BuildMenu() {
     FeindGeisteinfgen1 = Item(Leveleditor1, QStringLiteral("FeindGeisteinfgen1"),
                               QStringLiteral("Feind \"Geist\" einfügen"), -1, &TMainWindow::FeindGeisteinfgen1Click);
     FeindBlauesMnneleinfgen1 =
-        Item(Leveleditor1, QStringLiteral("FeindBlauesMnneleinfgen1"), QStringLiteral("Feind \"Blaues Männel\" einfügen"),
-             -1, &TMainWindow::FeindBlauesMnneleinfgen1Click);
+        Item(Leveleditor1, QStringLiteral("FeindBlauesMnneleinfgen1"),
+             QStringLiteral("Feind \"Blaues Männel\" einfügen"), -1, &TMainWindow::FeindBlauesMnneleinfgen1Click);
     FeindRotesMonstereinfgen1 =
-        Item(Leveleditor1, QStringLiteral("FeindRotesMonstereinfgen1"), QStringLiteral("Feind \"Rotes Monster\" einfügen"),
-             -1, &TMainWindow::FeindRotesMonstereinfgen1Click);
+        Item(Leveleditor1, QStringLiteral("FeindRotesMonstereinfgen1"),
+             QStringLiteral("Feind \"Rotes Monster\" einfügen"), -1, &TMainWindow::FeindRotesMonstereinfgen1Click);
     N6 = separator(Leveleditor1, QStringLiteral("N6"));
-    Levelverffentlichen1 = Item(Leveleditor1, QStringLiteral("Levelverffentlichen1"),
-                                QStringLiteral("Level veröffentlichen..."), 11, &TMainWindow::Levelverffentlichen1Click);
+    Levelverffentlichen1 =
+        Item(Leveleditor1, QStringLiteral("Levelverffentlichen1"), QStringLiteral("Level veröffentlichen..."), 11,
+             &TMainWindow::Levelverffentlichen1Click);
 
     Hilfe1 = bar->addMenu(QStringLiteral("Hilfe"));
     Hilfe1->setObjectName(QStringLiteral("Hilfe1"));
     Tastenbelegung1 = Item(Hilfe1, QStringLiteral("Tastenbelegung1"), QStringLiteral("Tastenbelegung"), 8,
                            &TMainWindow::Tastenbelegung1Click);
     N5 = separator(Hilfe1, QStringLiteral("N5"));
-    AufzurVelkorHomepage1 = Item(Hilfe1, QStringLiteral("AufzurVelkorHomepage1"),
-                                 QStringLiteral("Auf zur Velkor Homepage,,,"), 9, &TMainWindow::AufzurVelkorHomepage1Click);
+    AufzurVelkorHomepage1 =
+        Item(Hilfe1, QStringLiteral("AufzurVelkorHomepage1"), QStringLiteral("Auf zur Velkor Homepage,,,"), 9,
+             &TMainWindow::AufzurVelkorHomepage1Click);
     N2 = separator(Hilfe1, QStringLiteral("N2"));
     berdasProgramm1 = Item(Hilfe1, QStringLiteral("berdasProgramm1"), QStringLiteral("Über das Programm..."), 10,
                            &TMainWindow::berdasProgramm1Click);

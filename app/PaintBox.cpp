@@ -41,8 +41,10 @@ int32_t TPaintBox::VirtualKey(int qtKey) {
     if (qtKey >= Qt::Key_F1 && qtKey <= Qt::Key_F12) return 112 + (qtKey - Qt::Key_F1);
     switch (qtKey) {
         case Qt::Key_Backspace: return 8;
-        case Qt::Key_Tab: case Qt::Key_Backtab: return 9;
-        case Qt::Key_Return: case Qt::Key_Enter: return 13;
+        case Qt::Key_Tab:
+        case Qt::Key_Backtab: return 9;
+        case Qt::Key_Return:
+        case Qt::Key_Enter: return 13;
         case Qt::Key_Shift: return 16;
         case Qt::Key_Control: return 17;
         case Qt::Key_Alt: return 18;

@@ -24,7 +24,8 @@
 namespace blubbi {
 
 TQtPlatform::TQtPlatform(TPaintBox* paintBox, QWidget* window)
-    : PaintBox(paintBox), Window(window),
+    : PaintBox(paintBox),
+      Window(window),
       ScreenPtr(std::make_unique<TScreen>(TPaintBox::kStartWidth, TPaintBox::kStartHeight)),
       Media(std::make_unique<TMediaPlayer>()) {
     for (int i = 0; i < 2; ++i) {
@@ -53,7 +54,8 @@ uint32_t TQtPlatform::GetTickCount() {
     timespec ts{};
     clock_gettime(CLOCK_MONOTONIC, &ts);
     // Wraps at 2^32 ms like the system tick counter the rules are written for.
-    return static_cast<uint32_t>(static_cast<uint64_t>(ts.tv_sec) * 1000u + static_cast<uint64_t>(ts.tv_nsec) / 1000000u);
+    return static_cast<uint32_t>(static_cast<uint64_t>(ts.tv_sec) * 1000u +
+                                 static_cast<uint64_t>(ts.tv_nsec) / 1000000u);
 }
 
 uint64_t TQtPlatform::RandomSeed() {
@@ -72,7 +74,9 @@ TDib TQtPlatform::OpenDib(const std::string& fileName) { return ::blubbi::OpenDi
 int TQtPlatform::PaintBoxWidth() { return PaintBox->width(); }
 int TQtPlatform::PaintBoxHeight() { return PaintBox->height(); }
 
-std::unique_ptr<TPicture> TQtPlatform::NewPicture(int width, int height) { return ScreenPtr->NewPicture(width, height); }
+std::unique_ptr<TPicture> TQtPlatform::NewPicture(int width, int height) {
+    return ScreenPtr->NewPicture(width, height);
+}
 
 void TQtPlatform::Present(const TPicture& picture, int x, int y) {
     ScreenPtr->Present(picture, x, y);
@@ -89,8 +93,10 @@ std::string TQtPlatform::SendMediaCommand(const std::string& command) { return M
 void TQtPlatform::SetTimerEnabled(int timer, bool enabled) {
     if (timer < 2 || timer > 3) return;
     QTimer* t = Timers[timer - 2];
-    if (enabled) t->start();
-    else t->stop();
+    if (enabled)
+        t->start();
+    else
+        t->stop();
 }
 
 TModalResult TQtPlatform::ShowGameOverDialog(const std::string& points) {

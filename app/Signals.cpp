@@ -42,8 +42,7 @@ void CloseOnSignals(QWidget* window) {
     auto* notifier = new QSocketNotifier(SignalPipe[1], QSocketNotifier::Read, window);
     QObject::connect(notifier, &QSocketNotifier::activated, window, [window] {
         char buffer[16];
-        while (::read(SignalPipe[1], buffer, sizeof buffer) > 0) {
-        }
+        while (::read(SignalPipe[1], buffer, sizeof buffer) > 0) {}
         CloseWhenNoDialog(window);
     });
     struct sigaction action {};

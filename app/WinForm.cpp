@@ -35,12 +35,12 @@ TWinForm::TWinForm(const QString& programDir, QWidget* parent)
     Label1->adjustSize();
 
     Label2 = new QLabel(this);
-    Label2->setText(QStringLiteral(
-        "Sie haben alle Level geschafft! Kein Feind ist Blubbi entkommen, jede Blase hat ihr Ziel "
-        "gefunden.\n\n"
-        "Blubbi ruht sich jetzt ein wenig aus. Danach geht es wieder von vorne los - Ihre Punkte "
-        "nehmen Sie mit.\n\n"
-        "Noch nicht genug? Bauen Sie im Leveleditor Ihre eigenen Level!"));
+    Label2->setText(
+        QStringLiteral("Sie haben alle Level geschafft! Kein Feind ist Blubbi entkommen, jede Blase hat ihr Ziel "
+                       "gefunden.\n\n"
+                       "Blubbi ruht sich jetzt ein wenig aus. Danach geht es wieder von vorne los - Ihre Punkte "
+                       "nehmen Sie mit.\n\n"
+                       "Noch nicht genug? Bauen Sie im Leveleditor Ihre eigenen Level!"));
     QFont text(QStringLiteral("Arial Black"));
     text.setPixelSize(15);
     Label2->setFont(text);

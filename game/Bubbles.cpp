@@ -14,10 +14,10 @@ constexpr int32_t kBurstDone = 10;         // BurstStep passing this removes the
 constexpr uint32_t kOrangeAfterMs = 9000;  // the last second shows in orange
 constexpr uint32_t kLifeMs = 10000;
 constexpr int32_t kBubblePoints = 1, kPopPoints = 10;
-constexpr int32_t kItemOffset = 3;         // the item lies a little inside the bubble's corner
+constexpr int32_t kItemOffset = 3;  // the item lies a little inside the bubble's corner
 constexpr int32_t kRise = 4;
 constexpr int32_t kSlowDown = 5;
-constexpr int32_t kChance = 5;             // a drift fires when the drawn number is 5
+constexpr int32_t kChance = 5;  // a drift fires when the drawn number is 5
 constexpr TColor kPenYoung = RGB(255, 255, 0), kPenOld = RGB(255, 128, 0), kBrush = RGB(64, 64, 0);
 
 struct TOffset {
@@ -100,8 +100,10 @@ void BurstPass(TMainForm& f) {
             if (b.BurstStep <= kBurstDone) continue;
             f.Score = AddSaturated(f.Score, kBubblePoints);
             if (b.HasEnemy) {
-                if (f.BurstByTouch) PopEnemy(f, b);
-                else ReleaseEnemy(f, b);
+                if (f.BurstByTouch)
+                    PopEnemy(f, b);
+                else
+                    ReleaseEnemy(f, b);
             }
             f.Bubbles->Delete(i);
             continue;
@@ -112,8 +114,10 @@ void BurstPass(TMainForm& f) {
             continue;
         }
         // The frozen player of a hit and the player in the editor burst bubbles too.
-        if (Meet(BubbleBox(b), PlayerBox(f))) StartBurst(f, b, true);
-        else if (f.Now() - b.SpawnTick >= kLifeMs) StartBurst(f, b, false);
+        if (Meet(BubbleBox(b), PlayerBox(f)))
+            StartBurst(f, b, true);
+        else if (f.Now() - b.SpawnTick >= kLifeMs)
+            StartBurst(f, b, false);
     }
 }
 
@@ -125,10 +129,9 @@ void DrawBubble(TMainForm& f, TBubble& b) {
         hollow = true;
         const TEnemyKind* look = KindOf(e.Kind);  // a kind no level should hold shows as nothing
         if (look && f.BackBuffer)
-            f.BackBuffer->DrawSprite(f.Sheets[look->Slot],
-                                     ToPicture(f.PlayFieldX, int64_t{b.X} + kRadius - e.Width / 2),
-                                     ToPicture(f.PlayFieldY, int64_t{b.Y} + kRadius - e.Height / 2), false, 0,
-                                     look->Frames, true);
+            f.BackBuffer->DrawSprite(
+                f.Sheets[look->Slot], ToPicture(f.PlayFieldX, int64_t{b.X} + kRadius - e.Width / 2),
+                ToPicture(f.PlayFieldY, int64_t{b.Y} + kRadius - e.Height / 2), false, 0, look->Frames, true);
     }
     if (b.BurstStep > 0) {
         // Drawn also without a picture: a seed must replay the same game either way.

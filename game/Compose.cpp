@@ -66,7 +66,8 @@ void TMainForm::PresentPicture() {
             const int32_t shift = static_cast<int32_t>(int64_t{height} * TransitionCounter / 100);
             Platform.Present(*BackBuffer, 0, shift);
             if (PrevPicture) {
-                Platform.Present(*PrevPicture, 0, static_cast<int32_t>(int64_t{height} * (TransitionCounter - 100) / 100));
+                Platform.Present(*PrevPicture, 0,
+                                 static_cast<int32_t>(int64_t{height} * (TransitionCounter - 100) / 100));
             } else {
                 Platform.PaintBoxRectangle(0, 0, width, shift, clBlack);
             }

@@ -14,9 +14,9 @@ struct TRGBQuad {
 // A record whose file was missing or unreadable has Bits == nullptr and describes a
 // 0 x 0 picture, so it can still be asked for its size and draws nothing.
 struct TDib {
-    int32_t Width = 0;     // biWidth
-    int32_t Height = 0;    // biHeight, rows stored bottom-up
-    int32_t BitCount = 0;  // biBitCount: 8 for the sheets, 24 for true-colour rows
+    int32_t Width = 0;        // biWidth
+    int32_t Height = 0;       // biHeight, rows stored bottom-up
+    int32_t BitCount = 0;     // biBitCount: 8 for the sheets, 24 for true-colour rows
     uint8_t* Bits = nullptr;  // first stored row is the bottom row of the picture
     int32_t Stride = 0;       // bytes per stored row
     uint8_t UsesPalette = 0;

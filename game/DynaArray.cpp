@@ -32,8 +32,7 @@ void TDynaArrayBase::SetCurrent(void* record) {
 
 uint8_t* TDynaArrayBase::Obtain(int32_t bytes, const char* leadIn) {
     auto* block = static_cast<uint8_t*>(Allocator(static_cast<size_t>(bytes)));
-    if (!block && OnError)
-        OnError(std::string(leadIn) + std::to_string(bytes) + " bytes of RAM. Not enough memory.");
+    if (!block && OnError) OnError(std::string(leadIn) + std::to_string(bytes) + " bytes of RAM. Not enough memory.");
     return block;
 }
 
@@ -43,8 +42,8 @@ void* TDynaArrayBase::AppendRaw() {
     bool fresh = false;
     if (wanted != AllocatedBytes) {
         const bool empty = Count == 1 || !Storage;
-        uint8_t* block = Obtain(wanted, empty ? "Error 1 while trying to allocate "
-                                              : "Error 2 while trying to allocate ");
+        uint8_t* block =
+            Obtain(wanted, empty ? "Error 1 while trying to allocate " : "Error 2 while trying to allocate ");
         if (!block) {
             // The list stays as it was: no record is handed out.
             --Count;

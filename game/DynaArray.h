@@ -54,18 +54,41 @@ public:
     TDynaArray(T** currentVar, TErrorSink onError)
         : TDynaArrayBase(sizeof(T), reinterpret_cast<void**>(&Slot), std::move(onError)), Owner(currentVar) {}
 
-    T* Append() { auto* r = static_cast<T*>(AppendRaw()); Mirror(); return r; }
-    T* Select(int32_t index) { auto* r = static_cast<T*>(SelectRaw(index)); Mirror(); return r; }
-    void Rewind() { TDynaArrayBase::Rewind(); Mirror(); }
-    bool Next() { bool ok = TDynaArrayBase::Next(); Mirror(); return ok; }
-    void Delete(int32_t index) { TDynaArrayBase::Delete(index); Mirror(); }
-    void Clear() { TDynaArrayBase::Clear(); Mirror(); }
+    T* Append() {
+        auto* r = static_cast<T*>(AppendRaw());
+        Mirror();
+        return r;
+    }
+    T* Select(int32_t index) {
+        auto* r = static_cast<T*>(SelectRaw(index));
+        Mirror();
+        return r;
+    }
+    void Rewind() {
+        TDynaArrayBase::Rewind();
+        Mirror();
+    }
+    bool Next() {
+        bool ok = TDynaArrayBase::Next();
+        Mirror();
+        return ok;
+    }
+    void Delete(int32_t index) {
+        TDynaArrayBase::Delete(index);
+        Mirror();
+    }
+    void Clear() {
+        TDynaArrayBase::Clear();
+        Mirror();
+    }
     T* Current() const { return static_cast<T*>(CurrentRaw()); }
     T& operator[](int32_t index) { return reinterpret_cast<T*>(Storage)[index]; }
     const T& operator[](int32_t index) const { return reinterpret_cast<const T*>(Storage)[index]; }
 
 private:
-    void Mirror() { if (Owner) *Owner = static_cast<T*>(Slot); }
+    void Mirror() {
+        if (Owner) *Owner = static_cast<T*>(Slot);
+    }
     void* Slot = nullptr;  // the base writes the current record here
     T** Owner;
 };

@@ -7,8 +7,8 @@ namespace blubbi {
 namespace {
 
 constexpr int32_t kGravity = 2;
-constexpr int32_t kFallOutRow = 21;   // (bottom + 1) div 19 beyond this: out at the bottom
-constexpr int32_t kChance = 5;        // a random event fires when the drawn number is 5
+constexpr int32_t kFallOutRow = 21;  // (bottom + 1) div 19 beyond this: out at the bottom
+constexpr int32_t kChance = 5;       // a random event fires when the drawn number is 5
 // Walkers and the "Feder" are held inside the field's border column on either side.
 constexpr int32_t kLeftLimit = 19, kRightLimit = 456;
 // The "Geist" stays two cells inside the right and bottom edges, one inside the others.
@@ -170,8 +170,7 @@ void MoveGeist(TMainForm& f, TEnemy& e, const TEnemyKind& look) {
 
 void MoveWalker(TMainForm& f, TEnemy& e, const TEnemyKind& look, const TWalker& rules) {
     // Falls in the editor too, so an enemy placed in the air drops onto the blocks.
-    const bool standing =
-        VerticalStep(f, e, int64_t{e.X} + rules.FootInset, int64_t{e.X} + e.Width - rules.FootInset);
+    const bool standing = VerticalStep(f, e, int64_t{e.X} + rules.FootInset, int64_t{e.X} + e.Width - rules.FootInset);
     if (!f.EditorMode) {
         if (RandomChange(f, e) && rules.ChangeClearsJumps) e.Aux = 0;
         if (f.Random(rules.JumpChance) == kChance && standing) e.SpeedY = rules.JumpSpeed;

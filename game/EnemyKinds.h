@@ -8,9 +8,9 @@
 namespace blubbi {
 
 struct TEnemyKind {
-    int Slot;            // sheet slot
-    int Frames;          // frames stacked in the sheet
-    int32_t AnimCycle;   // AnimCounter runs 0 .. AnimCycle - 1; each frame shows for 5 (0: not animated)
+    int Slot;               // sheet slot
+    int Frames;             // frames stacked in the sheet
+    int32_t AnimCycle;      // AnimCounter runs 0 .. AnimCycle - 1; each frame shows for 5 (0: not animated)
     int32_t Width, Height;  // the box the editor gives a new enemy of this kind
 };
 
@@ -25,7 +25,7 @@ inline constexpr std::array<TEnemyKind, 4> kEnemyKinds{{
 // nullptr for a kind no level should hold: such an enemy is never drawn, free or trapped.
 inline const TEnemyKind* KindOf(int32_t kind) {
     return kind >= 0 && kind < static_cast<int32_t>(kEnemyKinds.size()) ? &kEnemyKinds[static_cast<size_t>(kind)]
-                                                                          : nullptr;
+                                                                        : nullptr;
 }
 
 }  // namespace blubbi

@@ -6,11 +6,16 @@ namespace blubbi {
 namespace {
 // Load order of the sheets; release runs in the same order.
 constexpr std::array<std::pair<int, const char*>, kSheetCount> kSheetFiles{{
-    {kSlotStein1, "grafiken/stein1.gif"}, {kSlotFigur1, "grafiken/figur1.gif"},
-    {kSlotFigur2, "grafiken/figur2.gif"}, {kSlotLaufe2, "grafiken/laufe2.gif"},
-    {kSlotFeind1, "grafiken/feind1.gif"}, {kSlotFeind2, "grafiken/feind2.gif"},
-    {kSlotFeind3, "grafiken/feind3.gif"}, {kSlotFeind4, "grafiken/feind4.gif"},
-    {kSlotLeben, "grafiken/leben.gif"},   {kSlotItem, "grafiken/item.gif"},
+    {kSlotStein1, "grafiken/stein1.gif"},
+    {kSlotFigur1, "grafiken/figur1.gif"},
+    {kSlotFigur2, "grafiken/figur2.gif"},
+    {kSlotLaufe2, "grafiken/laufe2.gif"},
+    {kSlotFeind1, "grafiken/feind1.gif"},
+    {kSlotFeind2, "grafiken/feind2.gif"},
+    {kSlotFeind3, "grafiken/feind3.gif"},
+    {kSlotFeind4, "grafiken/feind4.gif"},
+    {kSlotLeben, "grafiken/leben.gif"},
+    {kSlotItem, "grafiken/item.gif"},
 }};
 }  // namespace
 

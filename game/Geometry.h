@@ -11,8 +11,8 @@ namespace blubbi {
 // Positions are stored as int32 but may hold anything a level file brings, so every sum
 // that reaches past a stored position is done in 64 bits and brought back with Clamp32.
 inline int32_t Clamp32(int64_t v) {
-    return static_cast<int32_t>(std::clamp<int64_t>(v, std::numeric_limits<int32_t>::min(),
-                                                     std::numeric_limits<int32_t>::max()));
+    return static_cast<int32_t>(
+        std::clamp<int64_t>(v, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
 }
 
 // A picture coordinate from the play-field origin and a play-field position. Anything this

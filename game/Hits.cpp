@@ -4,8 +4,8 @@
 namespace blubbi {
 
 namespace {
-constexpr int32_t kRespawnAt = 20;     // HitTimer value at which the player comes back
-constexpr int32_t kBlinkUntil = 15;    // drawn in the odd frames before this, then hidden
+constexpr int32_t kRespawnAt = 20;   // HitTimer value at which the player comes back
+constexpr int32_t kBlinkUntil = 15;  // drawn in the odd frames before this, then hidden
 constexpr uint32_t kProtectionMs = 2000;
 }  // namespace
 

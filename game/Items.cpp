@@ -7,8 +7,8 @@ namespace {
 constexpr int32_t kItemFrames = 10;
 constexpr int32_t kItemGravity = 2;
 constexpr int32_t kItemPoints = 20;
-constexpr int32_t kFootWidth = 32;     // the footing is columns X .. X + 32
-constexpr int32_t kFallOutRow = 21;    // (Y + 34) div 19 beyond this: out at the bottom
+constexpr int32_t kFootWidth = 32;   // the footing is columns X .. X + 32
+constexpr int32_t kFallOutRow = 21;  // (Y + 34) div 19 beyond this: out at the bottom
 }  // namespace
 
 void TMainForm::ItemPhase() {

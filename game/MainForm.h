@@ -26,8 +26,19 @@ constexpr int32_t VK_SPACE = 32, VK_LEFT = 37, VK_UP = 38, VK_RIGHT = 39;
 enum class TMouseButton { mbLeft, mbRight, mbMiddle };
 
 // Sheet slots.
-enum : int { kSlotItem = 0, kSlotLeben, kSlotFeind4, kSlotFeind3, kSlotFeind2, kSlotFeind1,
-             kSlotLaufe2, kSlotFigur1, kSlotFigur2, kSlotStein1, kSheetCount };
+enum : int {
+    kSlotItem = 0,
+    kSlotLeben,
+    kSlotFeind4,
+    kSlotFeind3,
+    kSlotFeind2,
+    kSlotFeind1,
+    kSlotLaufe2,
+    kSlotFigur1,
+    kSlotFigur2,
+    kSlotStein1,
+    kSheetCount
+};
 
 class TMainForm {
 public:

@@ -43,8 +43,8 @@ public:
                             bool inBubble) = 0;
     virtual void DrawSpriteRow(const TDib& sheet, int x, int y, int frameCount, int frame) = 0;
     // Scaled copy without transparency; srcY counts from the bottom row of the image.
-    virtual void StretchDrawDib(int x, int y, int destWidth, int destHeight, const TDib& image, int srcX,
-                                int srcY, int srcWidth, int srcHeight) = 0;
+    virtual void StretchDrawDib(int x, int y, int destWidth, int destHeight, const TDib& image, int srcX, int srcY,
+                                int srcWidth, int srcHeight) = 0;
 };
 
 enum class TModalResult { Ok, Cancel };

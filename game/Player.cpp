@@ -17,19 +17,26 @@ constexpr int32_t kFallOutY = 372;  // (y + 46) div 19 > 21
 }  // namespace
 
 void TMainForm::FormKeyDown(int32_t key) {
-    if (key == VK_SPACE) KeyFire = 1;
-    else if (key == VK_UP) KeyJump = 1;
-    else if (key == VK_LEFT) KeyLeft = 1;
-    else if (key == VK_RIGHT) KeyRight = 1;
+    if (key == VK_SPACE)
+        KeyFire = 1;
+    else if (key == VK_UP)
+        KeyJump = 1;
+    else if (key == VK_LEFT)
+        KeyLeft = 1;
+    else if (key == VK_RIGHT)
+        KeyRight = 1;
 }
 
 void TMainForm::FormKeyUp(int32_t key) {
-    if (key == VK_LEFT) KeyLeft = 0;
-    else if (key == VK_RIGHT) KeyRight = 0;
+    if (key == VK_LEFT)
+        KeyLeft = 0;
+    else if (key == VK_RIGHT)
+        KeyRight = 0;
     else if (key == VK_SPACE) {
         KeyFire = 0;
         LastFireTick = 0;  // each new press spits at once
-    } else if (key == VK_UP) KeyJump = 0;
+    } else if (key == VK_UP)
+        KeyJump = 0;
 }
 
 void TMainForm::InputPhase() {

@@ -45,8 +45,7 @@ std::string AskMusicMode(TMainForm& f) {
 }  // namespace
 
 void TMainForm::OpenSounds() {
-    for (const TCue& cue : kCues)
-        Platform.SendMediaCommand("open \"" + AppDir + cue.File + "\" alias " + cue.Alias);
+    for (const TCue& cue : kCues) Platform.SendMediaCommand("open \"" + AppDir + cue.File + "\" alias " + cue.Alias);
     // The music starts whatever the switch says; a switched-off game simply never keeps it alive.
     StartMusic(*this);
 }

@@ -23,8 +23,8 @@ public:
 
     struct TLookData {
         std::vector<uint32_t> Words;
-        std::vector<int32_t> Runs;      // start, end (exclusive) pairs, row after row
-        std::vector<int32_t> RowRuns;   // row y's runs are Runs[RowRuns[y] .. RowRuns[y + 1])
+        std::vector<int32_t> Runs;     // start, end (exclusive) pairs, row after row
+        std::vector<int32_t> RowRuns;  // row y's runs are Runs[RowRuns[y] .. RowRuns[y + 1])
     };
 
     // The keyed look of a sheet with frames side by side, cut into its frames: frame f's

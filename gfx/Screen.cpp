@@ -203,7 +203,8 @@ void TImagePicture::Ellipse(int x1, int y1, int x2, int y2, TColor pen, TColor b
         p.drawEllipse(FigureRect(ax, ay, w, h));
     };
     const std::string key = "E" + std::to_string(w) + "," + std::to_string(h) + (hollow ? "h" : "f");
-    DrawFigure(key, x1, y1, [=] { return FigureSize(w, h); }, paint, pen, brush);
+    DrawFigure(
+        key, x1, y1, [=] { return FigureSize(w, h); }, paint, pen, brush);
 }
 
 void TImagePicture::Arc(int x1, int y1, int x2, int y2, int x3, int y3, int x4, int y4, TColor pen) {
@@ -224,7 +225,8 @@ void TImagePicture::Arc(int x1, int y1, int x2, int y2, int x3, int y3, int x4, 
     };
     const std::string key = "A" + std::to_string(w) + "," + std::to_string(h) + "," + std::to_string(sx) + "," +
                             std::to_string(sy) + "," + std::to_string(ex) + "," + std::to_string(ey);
-    DrawFigure(key, x1, y1, [=] { return FigureSize(w, h); }, paint, pen, pen);
+    DrawFigure(
+        key, x1, y1, [=] { return FigureSize(w, h); }, paint, pen, pen);
 }
 
 void TImagePicture::TextOut(int x, int y, const std::string& text, TColor color) {
@@ -270,8 +272,8 @@ void TImagePicture::DrawSpriteRow(const TDib& sheet, int x, int y, int frameCoun
     blubbi::DrawSpriteRow(pixels, sheet, x, y, frameCount, frame);
 }
 
-void TImagePicture::StretchDrawDib(int x, int y, int destWidth, int destHeight, const TDib& image, int srcX,
-                                   int srcY, int srcWidth, int srcHeight) {
+void TImagePicture::StretchDrawDib(int x, int y, int destWidth, int destHeight, const TDib& image, int srcX, int srcY,
+                                   int srcWidth, int srcHeight) {
     TPixels pixels = Pixels();
     blubbi::StretchDrawDib(pixels, x, y, destWidth, destHeight, image, srcX, srcY, srcWidth, srcHeight);
 }
@@ -326,8 +328,6 @@ void TScreen::Rectangle(int x1, int y1, int x2, int y2, TColor color) {
     FillRect(pixels, x1, y1, x2, y2, PixelOf(color));
 }
 
-bool TScreen::SavePng(const std::string& path) const {
-    return Img.save(QString::fromStdString(path), "PNG");
-}
+bool TScreen::SavePng(const std::string& path) const { return Img.save(QString::fromStdString(path), "PNG"); }
 
 }  // namespace blubbi

@@ -34,8 +34,7 @@ public:
     void Arc(int x1, int y1, int x2, int y2, int x3, int y3, int x4, int y4, TColor pen) override;
     void TextOut(int x, int y, const std::string& text, TColor color) override;
 
-    void DrawSprite(const TDib& sheet, int x, int y, bool mirrored, int frame, int frameCount,
-                    bool inBubble) override;
+    void DrawSprite(const TDib& sheet, int x, int y, bool mirrored, int frame, int frameCount, bool inBubble) override;
     void DrawSpriteRow(const TDib& sheet, int x, int y, int frameCount, int frame) override;
     void StretchDrawDib(int x, int y, int destWidth, int destHeight, const TDib& image, int srcX, int srcY,
                         int srcWidth, int srcHeight) override;
@@ -55,7 +54,7 @@ private:
                     const TFigurePainter& paint, TColor pen, TColor brush);
 
     mutable QImage Img;
-    mutable bool Unpainted;  // nothing drawn yet, and the pixels not yet made black
+    mutable bool Unpainted;           // nothing drawn yet, and the pixels not yet made black
     std::unique_ptr<QPainter> Paint;  // begun for a figure too large to keep, ended with the picture
 };
 

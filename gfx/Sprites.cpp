@@ -130,8 +130,8 @@ struct TStretch {
     int64_t X, Y, DestWidth, DestHeight, SrcX, SrcY, SrcWidth, SrcHeight;
 };
 
-TStretch ClipSource(const TDib& image, int x, int y, int destWidth, int destHeight, int srcX, int srcY,
-                    int srcWidth, int srcHeight) {
+TStretch ClipSource(const TDib& image, int x, int y, int destWidth, int destHeight, int srcX, int srcY, int srcWidth,
+                    int srcHeight) {
     TStretch s{x, y, destWidth, destHeight, srcX, srcY, srcWidth, srcHeight};
     const int64_t width = image.Width, height = image.Height;
     if (s.SrcX + s.SrcWidth > width) {
@@ -208,7 +208,6 @@ bool Stretchable(const TDib& image) {
            image.Height > 0 && image.Stride >= int64_t{image.Width} * (image.BitCount / 8);
 }
 
-
 }  // namespace
 
 void FillRect(TPixels& target, int64_t x1, int64_t y1, int64_t x2, int64_t y2, uint32_t pixel) {
@@ -280,8 +279,8 @@ void DrawSpriteRow(TPixels& target, const TDib& sheet, int x, int y, int frameCo
     }
 }
 
-void StretchDrawDib(TPixels& target, int x, int y, int destWidth, int destHeight, const TDib& image, int srcX,
-                    int srcY, int srcWidth, int srcHeight) {
+void StretchDrawDib(TPixels& target, int x, int y, int destWidth, int destHeight, const TDib& image, int srcX, int srcY,
+                    int srcWidth, int srcHeight) {
     if (!target.Pixels || !Stretchable(image)) return;
     const TStretch s = ClipSource(image, x, y, destWidth, destHeight, srcX, srcY, srcWidth, srcHeight);
     if (s.DestWidth <= 0 || s.DestHeight <= 0) return;
@@ -324,9 +323,9 @@ void StretchDrawDib(TPixels& target, int x, int y, int destWidth, int destHeight
 
     const int64_t topRow = image.Height - s.SrcY - s.SrcHeight;
     const uint32_t* words = prepared.Look(image, TPreparedSheet::kOpaque).Words.data();
-    const uint32_t zero = image.BitCount == 8 ? PixelOf(RGB(image.Colours[0].Red, image.Colours[0].Green,
-                                                            image.Colours[0].Blue))
-                                              : PixelOf(0);
+    const uint32_t zero = image.BitCount == 8
+                              ? PixelOf(RGB(image.Colours[0].Red, image.Colours[0].Green, image.Colours[0].Blue))
+                              : PixelOf(0);
     TScaleSteps rowSteps(s.SrcHeight, s.DestHeight, jLo);
     for (int64_t j = jLo; j < jHi; ++j) {
         uint32_t* dst = TargetRow(target, s.Y + j) + s.X;
@@ -408,8 +407,8 @@ void DrawSpriteRow(TPixels& target, const TDib& sheet, int x, int y, int frameCo
     }
 }
 
-void StretchDrawDib(TPixels& target, int x, int y, int destWidth, int destHeight, const TDib& image, int srcX,
-                    int srcY, int srcWidth, int srcHeight) {
+void StretchDrawDib(TPixels& target, int x, int y, int destWidth, int destHeight, const TDib& image, int srcX, int srcY,
+                    int srcWidth, int srcHeight) {
     if (!Stretchable(image)) return;
     const TStretch s = ClipSource(image, x, y, destWidth, destHeight, srcX, srcY, srcWidth, srcHeight);
     if (s.DestWidth <= 0 || s.DestHeight <= 0) return;
@@ -435,9 +434,8 @@ void StretchDrawDib(TPixels& target, int x, int y, int destWidth, int destHeight
         if (offset != previousOffset) {
             const bool inside = source >= 0 && source < image.Height;
             for (int64_t i = first; first >= 0 && i <= last; ++i) {
-                setpixel(row, static_cast<int>(i), 0, inside ? getpixel(image, static_cast<int>(column[i]),
-                                                                        static_cast<int>(source))
-                                                             : 0);
+                setpixel(row, static_cast<int>(i), 0,
+                         inside ? getpixel(image, static_cast<int>(column[i]), static_cast<int>(source)) : 0);
             }
             previousOffset = offset;
         }

@@ -31,8 +31,8 @@ void DrawSprite(TPixels& target, const TDib& sheet, int x, int y, bool mirrored,
 void DrawSpriteRow(TPixels& target, const TDib& sheet, int x, int y, int frameCount, int frame);
 // Scaled copy of the source rectangle without transparency (nearest neighbour); srcY counts
 // from the bottom row of the image. Draws 8-bit and 24-bit images.
-void StretchDrawDib(TPixels& target, int x, int y, int destWidth, int destHeight, const TDib& image, int srcX,
-                    int srcY, int srcWidth, int srcHeight);
+void StretchDrawDib(TPixels& target, int x, int y, int destWidth, int destHeight, const TDib& image, int srcX, int srcY,
+                    int srcWidth, int srcHeight);
 
 // Fills x1..x2-1, y1..y2-1 with `pixel`, clipped.
 void FillRect(TPixels& target, int64_t x1, int64_t y1, int64_t x2, int64_t y2, uint32_t pixel);
@@ -44,8 +44,8 @@ void setPixel(TPixels& target, int64_t x, int64_t y, uint32_t pixel);
 void DrawSprite(TPixels& target, const TDib& sheet, int x, int y, bool mirrored, int frame, int frameCount,
                 bool inBubble);
 void DrawSpriteRow(TPixels& target, const TDib& sheet, int x, int y, int frameCount, int frame);
-void StretchDrawDib(TPixels& target, int x, int y, int destWidth, int destHeight, const TDib& image, int srcX,
-                    int srcY, int srcWidth, int srcHeight);
+void StretchDrawDib(TPixels& target, int x, int y, int destWidth, int destHeight, const TDib& image, int srcX, int srcY,
+                    int srcWidth, int srcHeight);
 }  // namespace literal
 
 // The in-bubble tint of a colour: red and green pulled halfway toward 64, blue kept.

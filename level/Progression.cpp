@@ -39,8 +39,10 @@ void TMainForm::checkendeNow() {
     while (Enemies->Next()) {
         const TEnemy& e = *Enemies->Current();
         if (e.Removed) continue;
-        if (e.Trapped) ++trapped;
-        else ++free;
+        if (e.Trapped)
+            ++trapped;
+        else
+            ++free;
     }
     if (free == 0 && trapped > 0 && Bubbles->Count > 0) {
         // Enemies still sit in bubbles: the check stays pending and runs before every frame.
@@ -48,8 +50,10 @@ void TMainForm::checkendeNow() {
         return;
     }
     if (free == 0) {
-        if (Platform.FileExists(LevelFileName(LevelNo + 1))) SetTimer2(true);
-        else SetTimer3(true);
+        if (Platform.FileExists(LevelFileName(LevelNo + 1)))
+            SetTimer2(true);
+        else
+            SetTimer3(true);
     }
     EndCheckPending = 0;
     InEndCheck = 0;

@@ -4,9 +4,9 @@
 #include <QDesktopServices>
 #include <QDialog>
 #include <QElapsedTimer>
+#include <QMessageBox>
 #include <QObject>
 #include <QPointer>
-#include <QMessageBox>
 #include <QTimer>
 #include <QUrl>
 #include <QWidget>

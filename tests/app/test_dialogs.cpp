@@ -20,9 +20,9 @@
 #include "tests/app/AppTestSupport.h"
 
 using namespace blubbi;
-using blubbi::test::TUrlCatcher;
 using blubbi::test::SeeMessageBox;
 using blubbi::test::TMessageSeen;
+using blubbi::test::TUrlCatcher;
 using blubbi::test::WhileModal;
 
 namespace {
@@ -36,10 +36,11 @@ void ExpectFixedClientSize(QDialog& d, int w, int h) {
 // Result of one showing of `d` while `act` works on it.
 int Show(QDialog& d, const std::function<void()>& act) {
     int result = -1;
-    auto run = WhileModal([&] { result = d.exec(); }, [&](QWidget* modal) {
-        EXPECT_EQ(modal, &d);
-        act();
-    });
+    auto run = WhileModal([&] { result = d.exec(); },
+                          [&](QWidget* modal) {
+                              EXPECT_EQ(modal, &d);
+                              act();
+                          });
     EXPECT_TRUE(run.Acted);
     EXPECT_FALSE(run.TimedOut);
     return result;
@@ -111,14 +112,15 @@ TEST(GameOverForm, ResultsFocusTabOrderAndTheNameStays) {
     d.SetPoints(QStringLiteral("4711"));
     EXPECT_EQ(d.PunkteEd->text(), QStringLiteral("4711"));
 
-    EXPECT_EQ(Show(d, [&] {
-                  EXPECT_EQ(QApplication::focusWidget(), d.BitBtn1);
-                  // "&Neues Spiel", "&Continue", then the group's controls in order.
-                  EXPECT_EQ(TabChain(d.BitBtn1, 6), (std::vector<QWidget*>{d.BitBtn1, d.BitBtn2, d.NameEd,
-                                                                           d.PunkteEd, d.BitBtn3, d.BitBtn4}));
-                  d.NameEd->setText(QStringLiteral("Blubbi-Fan"));
-                  d.BitBtn2->click();
-              }),
+    EXPECT_EQ(Show(d,
+                   [&] {
+                       EXPECT_EQ(QApplication::focusWidget(), d.BitBtn1);
+                       // "&Neues Spiel", "&Continue", then the group's controls in order.
+                       EXPECT_EQ(TabChain(d.BitBtn1, 6), (std::vector<QWidget*>{d.BitBtn1, d.BitBtn2, d.NameEd,
+                                                                                d.PunkteEd, d.BitBtn3, d.BitBtn4}));
+                       d.NameEd->setText(QStringLiteral("Blubbi-Fan"));
+                       d.BitBtn2->click();
+                   }),
               mrOk);
     EXPECT_EQ(Show(d, [&] { d.BitBtn1->click(); }), mrCancel);
     EXPECT_EQ(Show(d, [&] { QTest::keyClick(&d, Qt::Key_Escape); }), mrCancel);
@@ -132,11 +134,12 @@ TEST(GameOverForm, HiscoreListOpensAndTheDialogStays) {
     TUrlCatcher urls;
     TGameOverForm d([&](const QString& a) { QDesktopServices::openUrl(QUrl(a)); });
     bool stillOpen = false;
-    EXPECT_EQ(Show(d, [&] {
-                  d.BitBtn3->click();
-                  stillOpen = d.isVisible();
-                  d.BitBtn2->click();
-              }),
+    EXPECT_EQ(Show(d,
+                   [&] {
+                       d.BitBtn3->click();
+                       stillOpen = d.isVisible();
+                       d.BitBtn2->click();
+                   }),
               mrOk);
     EXPECT_TRUE(stillOpen);
     ASSERT_EQ(urls.Opened.size(), 1u);
@@ -150,7 +153,8 @@ TEST(WinForm, LayoutAndResults) {
     EXPECT_EQ(d.palette().color(QPalette::Window), QColor(Qt::white));
     const Qt::WindowFlags flags = d.windowFlags();
     EXPECT_TRUE(flags & Qt::WindowCloseButtonHint);
-    EXPECT_FALSE(flags & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint | Qt::WindowContextHelpButtonHint));
+    EXPECT_FALSE(flags &
+                 (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint | Qt::WindowContextHelpButtonHint));
     EXPECT_EQ(d.Image1->geometry(), QRect(16, 16, 320, 376));
     EXPECT_EQ(d.Label1->text(), QStringLiteral("Herzlichen Glückwunsch!"));
     EXPECT_EQ(d.Label1->pos(), QPoint(232, 16));
@@ -199,10 +203,11 @@ TEST(KeysForm, LayoutAndResults) {
 TEST(KeysForm, DoubleClickRevealsTheCheatCode) {
     TKeysForm d;
     TMessageSeen seen;
-    EXPECT_EQ(Show(d, [&] {
-                  seen = SeeMessageBox([&] { QTest::mouseDClick(d.Label1, Qt::LeftButton); });
-                  d.BitBtn1->click();
-              }),
+    EXPECT_EQ(Show(d,
+                   [&] {
+                       seen = SeeMessageBox([&] { QTest::mouseDClick(d.Label1, Qt::LeftButton); });
+                       d.BitBtn1->click();
+                   }),
               mrOk);
     EXPECT_TRUE(seen.Seen);
     EXPECT_EQ(seen.Text, QStringLiteral("Geheim-Cheat-Code: skipahead"));
@@ -226,10 +231,11 @@ TEST(LevelPublishForm, LayoutAndResults) {
     EXPECT_TRUE(d.BitBtn1->isDefault());
     EXPECT_EQ(d.BitBtn2->text(), QStringLiteral("Abbrechen"));
     EXPECT_EQ(d.BitBtn2->geometry(), QRect(274, 104, 121, 25));
-    EXPECT_EQ(Show(d, [&] {
-                  EXPECT_EQ(TabChain(d.BitBtn1, 2)[1], d.BitBtn2);
-                  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
-              }),
+    EXPECT_EQ(Show(d,
+                   [&] {
+                       EXPECT_EQ(TabChain(d.BitBtn1, 2)[1], d.BitBtn2);
+                       QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+                   }),
               mrOk);
     EXPECT_EQ(Show(d, [&] { d.BitBtn2->click(); }), mrCancel);
     EXPECT_EQ(Show(d, [&] { QTest::keyClick(&d, Qt::Key_Escape); }), mrCancel);
@@ -259,11 +265,12 @@ TEST(AboutBox, LayoutResultsAndHomePage) {
     EXPECT_EQ(d.BitBtn1->geometry(), QRect(241, 404, 181, 37));
     EXPECT_TRUE(d.BitBtn1->isDefault());
     bool stillOpen = false;
-    EXPECT_EQ(Show(d, [&] {
-                  d.BitBtnXP1->click();
-                  stillOpen = d.isVisible();
-                  d.BitBtn1->click();
-              }),
+    EXPECT_EQ(Show(d,
+                   [&] {
+                       d.BitBtnXP1->click();
+                       stillOpen = d.isVisible();
+                       d.BitBtn1->click();
+                   }),
               mrOk);
     EXPECT_TRUE(stillOpen);
     ASSERT_EQ(urls.Opened.size(), 1u);

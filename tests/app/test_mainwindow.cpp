@@ -2,37 +2,37 @@
 #include <gtest/gtest.h>
 
 #include <QActionGroup>
+#include <QDir>
+#include <QFileDialog>
 #include <QKeyEvent>
-#include <QMenu>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
-#include <QFileDialog>
-#include <QTemporaryDir>
-#include <QDir>
 #include <QStatusBar>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
 #include "app/AboutBox.h"
 #include "app/BitBtn.h"
 #include "app/GameOverForm.h"
-#include "app/WinForm.h"
 #include "app/KeysForm.h"
 #include "app/LevelPublishForm.h"
 #include "app/MainWindow.h"
 #include "app/PaintBox.h"
 #include "app/QtPlatform.h"
+#include "app/WinForm.h"
 #include "game/MainForm.h"
 #include "gfx/BildIO.h"
 #include "gfx/Screen.h"
 #include "tests/app/AppTestSupport.h"
 
 using namespace blubbi;
-using blubbi::test::TUrlCatcher;
-using blubbi::test::WaitFor;
 using blubbi::test::SeeMessageBox;
 using blubbi::test::TMessageSeen;
+using blubbi::test::TUrlCatcher;
+using blubbi::test::WaitFor;
 using blubbi::test::WhileModal;
 
 namespace {
@@ -210,8 +210,7 @@ TEST_F(MainWindowTest, InsertItemsFormOneRadioGroup) {
 
 TEST_F(MainWindowTest, ShortcutsWorkWithTheMenuClosedAndEditorModeOff) {
     const QList<QAction*> inserts = Window->InsertGroup->actions();
-    for (int i = 0; i < 5; ++i)
-        EXPECT_EQ(inserts[i]->shortcut(), QKeySequence(Qt::CTRL | Qt::Key(Qt::Key_F1 + i)));
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(inserts[i]->shortcut(), QKeySequence(Qt::CTRL | Qt::Key(Qt::Key_F1 + i)));
     EXPECT_EQ(QKeySequence(Qt::CTRL | Qt::Key_F1).toString(QKeySequence::PortableText), QStringLiteral("Ctrl+F1"));
 
     ShowActive();
@@ -472,17 +471,18 @@ TEST(MainWindowImages, MenuItemsShowTheirImagesByIndex) {
         auto fileColour = [&](int i) {
             return QImage(menuDir + QStringLiteral("/%1.png").arg(i, 2, 10, QLatin1Char('0'))).pixelColor(8, 8);
         };
-        const std::pair<QAction*, int> withImage[] = {
-            {window.NeuesSpiel1, 0},      {window.Beenden1, 1},          {window.Hintergrundmusik1, 2},
-            {window.Soundeffekte1, 3},    {window.NeuesLevel1, 5},       {window.Levelffnen1, 6},
-            {window.Levelspeichern1, 7},  {window.Tastenbelegung1, 8},   {window.AufzurVelkorHomepage1, 9},
-            {window.berdasProgramm1, 10}, {window.Levelverffentlichen1, 11}};
+        const std::pair<QAction*, int> withImage[] = {{window.NeuesSpiel1, 0},           {window.Beenden1, 1},
+                                                      {window.Hintergrundmusik1, 2},     {window.Soundeffekte1, 3},
+                                                      {window.NeuesLevel1, 5},           {window.Levelffnen1, 6},
+                                                      {window.Levelspeichern1, 7},       {window.Tastenbelegung1, 8},
+                                                      {window.AufzurVelkorHomepage1, 9}, {window.berdasProgramm1, 10},
+                                                      {window.Levelverffentlichen1, 11}};
         for (const auto& [action, index] : withImage) {
             ASSERT_FALSE(action->icon().isNull()) << action->objectName().toStdString();
             EXPECT_EQ(colour(action), fileColour(index)) << action->objectName().toStdString();
         }
-        for (QAction* a : {window.Editormodus1, window.Blockeinfgen1, window.FeindFedereinfgen1,
-                           window.FeindRotesMonstereinfgen1})
+        for (QAction* a :
+             {window.Editormodus1, window.Blockeinfgen1, window.FeindFedereinfgen1, window.FeindRotesMonstereinfgen1})
             EXPECT_TRUE(a->icon().isNull()) << a->objectName().toStdString();
     }
     if (made) QDir(appDir.filePath(QStringLiteral("grafiken"))).removeRecursively();
@@ -500,8 +500,7 @@ TEST_F(MainWindowTest, HighDpiScalingKeepsPixelsSharp) {
     Window->PaintBox1->render(&device);
     int wrong = 0;
     for (int y = 0; y < device.height(); ++y)
-        for (int x = 0; x < device.width(); ++x)
-            wrong += device.pixel(x, y) != shown.pixel(x / 2, y / 2);
+        for (int x = 0; x < device.width(); ++x) wrong += device.pixel(x, y) != shown.pixel(x / 2, y / 2);
     EXPECT_EQ(wrong, 0);
     // The picture has edges a smoothing scaler would have blurred.
     EXPECT_NE(shown.pixel(50, 200), shown.pixel(300, 200));
@@ -512,9 +511,9 @@ TEST_F(MainWindowTest, OpeningALevelFromTheMenuLoadsIt) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     QByteArray level(512, '\0');
-    level[3 * 20 + 7] = 1;             // one block at column 3, row 7
-    level[504] = char(200);            // start x 200
-    level[508] = char(100);            // start y 100
+    level[3 * 20 + 7] = 1;   // one block at column 3, row 7
+    level[504] = char(200);  // start x 200
+    level[508] = char(100);  // start y 100
     QFile file(dir.filePath(QStringLiteral("eigenes.lev")));
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write(level);

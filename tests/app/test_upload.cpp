@@ -91,8 +91,7 @@ std::map<QString, QString> Fields(const QByteArray& body) {
 TEST(HiscoreClient, FormBodyKeepsAnyTypedNameIntact) {
     const QString name = QStringLiteral("Jörg & Co = +1% ?#/ \"ß\" 😀");
     const QByteArray body = THiscoreClient::FormBody(name, QStringLiteral(" 4711 "));
-    for (char c : QByteArray(" +\"#?/"))
-        EXPECT_EQ(body.indexOf(c), -1) << "unescaped " << c;
+    for (char c : QByteArray(" +\"#?/")) EXPECT_EQ(body.indexOf(c), -1) << "unescaped " << c;
     EXPECT_EQ(body.count('&'), 1);
     EXPECT_EQ(body.count('='), 2);
     const auto fields = Fields(body);

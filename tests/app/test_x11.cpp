@@ -3,13 +3,13 @@
 
 #include <QByteArray>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
-#include <QElapsedTimer>
 #include <cstdint>
 
 namespace {
@@ -116,8 +116,7 @@ TEST(RealWindow, ShowsThePlayFieldAndThePlayerWalks) {
     if (xvfb.isEmpty() || xdotool.isEmpty() || import.isEmpty())
         GTEST_SKIP() << "needs Xvfb, xdotool and ImageMagick's import";
     const QDir build(QStringLiteral(BLUBBI_BUILD_DIR));
-    if (!build.exists(QStringLiteral("grafiken/stein1.gif")))
-        GTEST_SKIP() << "the sprite sheets are not built";
+    if (!build.exists(QStringLiteral("grafiken/stein1.gif"))) GTEST_SKIP() << "the sprite sheets are not built";
 
     // The program with its sheets, beside a level of our own.
     QTemporaryDir dir;
@@ -187,10 +186,8 @@ TEST(RealWindow, ShowsThePlayFieldAndThePlayerWalks) {
     const QImage block = paintBefore.copy(kFieldX + 12 * 19, kFieldY, 19, 19);
     bool blockDrawn = false;
     for (int y = 0; y < 19; ++y)
-        for (int x0 = 0; x0 < 19; ++x0)
-            blockDrawn |= QColor(block.pixel(x0, y)) != QColor(0, 0, 0);
+        for (int x0 = 0; x0 < 19; ++x0) blockDrawn |= QColor(block.pixel(x0, y)) != QColor(0, 0, 0);
     EXPECT_TRUE(blockDrawn) << "no block on the top border";
-
 
     x.Run(xdotool, {QStringLiteral("keydown"), QStringLiteral("Right")}, &ok);
     ASSERT_TRUE(ok);

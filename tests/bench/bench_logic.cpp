@@ -22,8 +22,7 @@ struct TBenchGame {
         Game.TransitionCounter = 0;
         // A bordered field with three shelves, so walkers land, jump and turn.
         for (int c = 0; c < kCols; ++c)
-            for (int r = 0; r < kRows; ++r)
-                Game.Grid[c * kRows + r] = (c == 0 || c == 24 || r == 0 || r == 19) ? 1 : 0;
+            for (int r = 0; r < kRows; ++r) Game.Grid[c * kRows + r] = (c == 0 || c == 24 || r == 0 || r == 19) ? 1 : 0;
         for (int c = 3; c < 10; ++c) Game.Grid[c * kRows + 14] = 1;
         for (int c = 14; c < 22; ++c) Game.Grid[c * kRows + 9] = 1;
         for (int c = 6; c < 18; ++c) Game.Grid[c * kRows + 5] = 1;

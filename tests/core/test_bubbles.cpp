@@ -201,7 +201,7 @@ TEST_F(Bubbles, BurstCircleShrinksThenShowsRadiusTwentyFive) {
 }
 
 TEST_F(Bubbles, TheSharedFlagLetsALaterTimeoutReleaseATouchedBubblesEnemy) {
-    AddFullBubble(300, 200, 25);   // P: the player touches it now
+    AddFullBubble(300, 200, 25);  // P: the player touches it now
     TBubble& t = AddBubble(100, 100, 0);
     t.SpawnTick = Platform.Clock + 50 - 10000;  // T: its time runs out one frame later
     Game.PlayerX = 280;

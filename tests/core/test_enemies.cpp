@@ -138,7 +138,7 @@ TEST_F(Enemies, BlauesMaennelJumpsTwiceAtAHighWallThenTurns) { ExpectJumpsBefore
 TEST_F(Enemies, RotesMonsterJumpsFourTimesAtAHighWallThenTurns) { ExpectJumpsBeforeTurn(*this, kRotesMonster, 310, 4); }
 
 TEST_F(Enemies, RotesMonsterStandsOnlyOnItsNarrowerFooting) {
-    Cell(5, 12, 1);  // one block, top at y 228, columns 95..113
+    Cell(5, 12, 1);                                              // one block, top at y 228, columns 95..113
     TEnemy& a = AddEnemy(kRotesMonster, 114 - 8 - 1, 228 - 51);  // footing starts at 113: stands
     TEnemy& b = AddEnemy(kRotesMonster, 114 - 8, 228 - 51);      // footing starts at 114: falls
     a.DirX = b.DirX = 1;

@@ -55,7 +55,7 @@ TEST_F(Frame, SlideTakesFiftyFramesWithTheGameStandingStill) {
     EXPECT_EQ(Game.PlayerY, y);
     EXPECT_EQ(Game.FacingLeft, facing);
     EXPECT_EQ(Game.BackBuffer, nullptr);  // released when the slide ended
-    Ticks(1);  // the 51st frame is a normal one
+    Ticks(1);                             // the 51st frame is a normal one
     EXPECT_EQ(Platform.LastPresentY, 0);
     EXPECT_GT(Game.PlayerX, x);
     EXPECT_NE(Game.PrevPicture, nullptr);
@@ -130,9 +130,8 @@ TEST_F(Frame, ShutdownClosesTheSoundsAndReleasesEverything) {
     Ticks(2);
     Platform.Sent.clear();
     Game.FormDestroy();
-    EXPECT_EQ(Platform.Sent, (std::vector<std::string>{"close blasen", "close platzen", "close springen",
-                                                       "close feder", "close sammeln", "close getroffen",
-                                                       "close musik"}));
+    EXPECT_EQ(Platform.Sent, (std::vector<std::string>{"close blasen", "close platzen", "close springen", "close feder",
+                                                       "close sammeln", "close getroffen", "close musik"}));
     EXPECT_EQ(Game.Enemies, nullptr);
     EXPECT_EQ(Game.Sheets[kSlotStein1].Bits, nullptr);
 }

@@ -25,8 +25,7 @@ TEST_F(Player, JumpFromTheFloorRisesExactlyHundredPixelsAndComesBack) {
         moves.push_back(Game.PlayerY - previous);
         previous = Game.PlayerY;
     }
-    const std::vector<int> expected{-19, -17, -15, -13, -11, -9, -7, -5, -3, -1,
-                                    1,   3,   5,   7,   9,   11, 13, 15, 17, 19};
+    const std::vector<int> expected{-19, -17, -15, -13, -11, -9, -7, -5, -3, -1, 1, 3, 5, 7, 9, 11, 13, 15, 17, 19};
     EXPECT_EQ(moves, expected);
     EXPECT_EQ(Game.PlayerY, 315);
     EXPECT_EQ(SentCount("play springen from 0"), 1);

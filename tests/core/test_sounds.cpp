@@ -22,8 +22,8 @@ const Strings kOpens{
     "open \"/opt/blubbi/sound/getroffen.wav\" alias getroffen",
     "open \"/opt/blubbi/sound/getspeed6.mid\" alias musik",
 };
-const Strings kCloses{"close blasen",   "close platzen",   "close springen", "close feder",
-                      "close sammeln",  "close getroffen", "close musik"};
+const Strings kCloses{"close blasen",  "close platzen",   "close springen", "close feder",
+                      "close sammeln", "close getroffen", "close musik"};
 
 struct SoundFixture : ::testing::Test {
     THeadlessPlatform Platform;
@@ -31,9 +31,7 @@ struct SoundFixture : ::testing::Test {
     std::string Mode = "playing";  // what the device answers to the status command
 
     SoundFixture() {
-        Platform.MediaAnswer = [this](const std::string& c) {
-            return c == "status musik mode" ? Mode : std::string();
-        };
+        Platform.MediaAnswer = [this](const std::string& c) { return c == "status musik mode" ? Mode : std::string(); };
         Game.AppDir = "/opt/blubbi/";
     }
     // Opens the sounds at `start` and forgets what that sent.

@@ -33,8 +33,8 @@ inline std::string DataDir(const std::string& name) {
 inline TSimResult RunSim(const std::string& dataDir, const std::string& script, const std::string& options = "") {
     const std::string scriptPath = dataDir + "script.txt", errPath = dataDir + "stderr.txt";
     std::ofstream(scriptPath) << script;
-    const std::string command = std::string(BLUBBI_SIM) + " --data " + dataDir + " " + options + " " + scriptPath +
-                                " 2>" + errPath;
+    const std::string command =
+        std::string(BLUBBI_SIM) + " --data " + dataDir + " " + options + " " + scriptPath + " 2>" + errPath;
     TSimResult result;
     FILE* pipe = ::popen(command.c_str(), "r");
     if (!pipe) return result;

@@ -119,7 +119,8 @@ TEST_F(Playthrough, LevelBuiltWithTheEditorSavesByteExactAndLoadsBack) {
                     "menu FeindBlauesMnneleinfgen1Click\nmouse down left 350 100\n"
                     "menu FeindRotesMonstereinfgen1Click\nmouse down left 450 100\n"
                     "menu FeindRotesMonstereinfgen1Click\nmouse down left 500 100\nmouse down right 501 101\n"
-                    "dump\nsave " + save + "\nmenu NeuesLevel1Click\nopen " + save + "\ndump\n");
+                    "dump\nsave " +
+                        save + "\nmenu NeuesLevel1Click\nopen " + save + "\ndump\n");
     ASSERT_EQ(r.Status, 0) << r.Err;
     const auto bytes = ReadFile(save);
     ASSERT_EQ(bytes.size(), 512u + 4 * 44u);

@@ -21,8 +21,9 @@ struct Sim : ::testing::Test {
 };
 
 TEST_F(Sim, BadLineStopsTheRunBeforeAnythingIsDone) {
-    for (const std::string bad : {"jump", "tick -1", "tick 1 2", "down shift", "mouse down left 1", "menu Beenden1Click",
-                                  "answer maybe", "resize 0 10", "dump now", "mouse wiggle 1 2"}) {
+    for (const std::string bad :
+         {"jump", "tick -1", "tick 1 2", "down shift", "mouse down left 1", "menu Beenden1Click", "answer maybe",
+          "resize 0 10", "dump now", "mouse wiggle 1 2"}) {
         auto r = RunSim(Dir, "dump\n# a comment\n\ntick 2\n" + bad + "\ndump\n");
         EXPECT_EQ(r.Status, 2) << bad;
         EXPECT_TRUE(r.Dumps.empty()) << bad;
@@ -34,27 +35,68 @@ TEST_F(Sim, EveryCommandIsAcceptedAndTheDumpCarriesEveryKey) {
     Level(1, {MakeEnemy(2, 300, 320)});
     auto r = RunSim(Dir,
                     "tick\ndown left\nup left\ndown 39\nup 39\ntype hallo welt\nmenu Soundeffekte1Click\n"
-                    "menu Soundeffekte1Click\nopen " + Dir + "levels/level001.lev\nsave " + Dir + "saved.lev\n"
-                    "mouse down left 200 200\nmouse move 210 200\nmouse up left 210 200\nanswer continue\n"
-                    "answer newgame\nresize 500 400\ntick 3\npng " + Dir + "shot.png\ndump\n",
+                    "menu Soundeffekte1Click\nopen " +
+                        Dir + "levels/level001.lev\nsave " + Dir +
+                        "saved.lev\n"
+                        "mouse down left 200 200\nmouse move 210 200\nmouse up left 210 200\nanswer continue\n"
+                        "answer newgame\nresize 500 400\ntick 3\npng " +
+                        Dir + "shot.png\ndump\n",
                     "--seed 7 --clock 5000 --size 600x420");
     ASSERT_EQ(r.Status, 0) << r.Err;
     ASSERT_EQ(r.Dumps.size(), 1u);
     const auto& d = r.Dumps[0];
-    for (const char* key :
-         {"Tick", "GameActive", "FacingLeft", "Walking", "CellDragActive", "InsertKind", "BlinkCounter", "LastHitTick",
-          "MusicStartTick", "TransitionCounter", "Score", "Lives", "LevelNo", "StartX", "StartY", "VelY", "WalkFrame",
-          "PlayerX", "PlayerY", "CellDragValue", "InEndCheck", "BurstByTouch", "InPaint", "MusicJustStarted",
-          "EndCheckPending", "InDialog", "KeyJump", "KeyFire", "KeyLeft", "KeyRight", "OnGround", "HitTimer",
-          "LastFireTick", "CheatBuffer", "EditorMode", "MusicEnabled", "SoundEnabled", "Timer2Enabled",
-          "Timer3Enabled", "Grid", "Enemies", "Bubbles", "Items", "Sent", "Dialogs"})
+    for (const char* key : {"Tick",
+                            "GameActive",
+                            "FacingLeft",
+                            "Walking",
+                            "CellDragActive",
+                            "InsertKind",
+                            "BlinkCounter",
+                            "LastHitTick",
+                            "MusicStartTick",
+                            "TransitionCounter",
+                            "Score",
+                            "Lives",
+                            "LevelNo",
+                            "StartX",
+                            "StartY",
+                            "VelY",
+                            "WalkFrame",
+                            "PlayerX",
+                            "PlayerY",
+                            "CellDragValue",
+                            "InEndCheck",
+                            "BurstByTouch",
+                            "InPaint",
+                            "MusicJustStarted",
+                            "EndCheckPending",
+                            "InDialog",
+                            "KeyJump",
+                            "KeyFire",
+                            "KeyLeft",
+                            "KeyRight",
+                            "OnGround",
+                            "HitTimer",
+                            "LastFireTick",
+                            "CheatBuffer",
+                            "EditorMode",
+                            "MusicEnabled",
+                            "SoundEnabled",
+                            "Timer2Enabled",
+                            "Timer3Enabled",
+                            "Grid",
+                            "Enemies",
+                            "Bubbles",
+                            "Items",
+                            "Sent",
+                            "Dialogs"})
         EXPECT_TRUE(d.contains(key)) << key;
     EXPECT_EQ(d["Tick"], 5000 + 4 * 25);
     EXPECT_EQ(d["Grid"].size(), 500u);
     EXPECT_EQ(d["CheatBuffer"], "allo welt");
     EXPECT_EQ(d["MusicStartTick"], 5000);
-    for (const char* key : {"Timer", "AnimCounter", "Aux", "DirX", "Width", "Height", "SpeedY", "Kind", "X", "Y",
-                            "Removed", "Trapped"})
+    for (const char* key :
+         {"Timer", "AnimCounter", "Aux", "DirX", "Width", "Height", "SpeedY", "Kind", "X", "Y", "Removed", "Trapped"})
         EXPECT_TRUE(d["Enemies"][0].contains(key)) << key;
     EXPECT_EQ(d["Sent"][0], "open \"" + Dir + "sound/blasen.wav\" alias blasen");
     EXPECT_EQ(ReadFile(Dir + "saved.lev").size(), 512u + 44u);

@@ -4,8 +4,8 @@
 #include <functional>
 #include <vector>
 
-#include "gfx/BildIO.h"
 #include "game/Platform.h"
+#include "gfx/BildIO.h"
 #include "gfx/Sprites.h"
 
 namespace blubbi::test {

@@ -32,9 +32,9 @@ std::vector<char> ReadAll(const std::string& path) {
 // A scratch file for damaged copies, removed with the fixture.
 class DamagedGif : public testing::Test {
 protected:
-    std::string Path = (std::filesystem::temp_directory_path() /
-                        ("blubbi_gfx_" + std::to_string(::getpid()) + "_damaged.gif"))
-                           .string();
+    std::string Path =
+        (std::filesystem::temp_directory_path() / ("blubbi_gfx_" + std::to_string(::getpid()) + "_damaged.gif"))
+            .string();
     void Write(const char* data, size_t size) {
         std::ofstream out(Path, std::ios::binary | std::ios::trunc);
         out.write(data, static_cast<std::streamsize>(size));

@@ -47,7 +47,9 @@ public:
 TDib BlockSheet(int size = 19) {
     return test::MakeSheet(size, size, [](int x, int y) { return static_cast<uint8_t>(100 + (x + y) % 50); });
 }
-TDib LifeSheet() { return test::MakeSheet(20, 20, [](int x, int y) { return x == 0 && y == 0 ? 0 : 77; }); }
+TDib LifeSheet() {
+    return test::MakeSheet(20, 20, [](int x, int y) { return x == 0 && y == 0 ? 0 : 77; });
+}
 
 class ComposedFrame : public testing::Test {
 protected:

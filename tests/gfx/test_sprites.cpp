@@ -42,7 +42,8 @@ TEST_P(SpriteRules, KeyIsTheIndexOfTheTopLeftPixelNotItsColour) {
 
 TEST_P(SpriteRules, KeyIndexInsideTheFigureIsTransparentInEveryFrame) {
     // Two stacked frames of 3 x 3; the key index 9 also sits in the middle of each.
-    const TDib sheet = MakeSheet(3, 6, [](int x, int y) { return (x == 1 && y % 3 == 1) || (x == 0 && y == 0) ? 9 : 20; });
+    const TDib sheet =
+        MakeSheet(3, 6, [](int x, int y) { return (x == 1 && y % 3 == 1) || (x == 0 && y == 0) ? 9 : 20; });
     for (int frame = 0; frame < 2; ++frame) {
         TCanvas canvas(3, 3);
         GetParam().Sprite(canvas.View, sheet, 0, 0, false, frame, 2, false);
@@ -245,7 +246,8 @@ TEST(FastStretch, MatchesTheLiteralOneEverywhere) {
         const TDib sheet = RandomSheet(random);
         TDib trueColour = newdib(sheet.Width, sheet.Height, 24, nullptr, 0);
         for (int py = 0; py < sheet.Height; ++py) {
-            for (int px = 0; px < sheet.Width; ++px) setpixel(trueColour, px, py, static_cast<int32_t>(random() & 0xFFFFFF));
+            for (int px = 0; px < sheet.Width; ++px)
+                setpixel(trueColour, px, py, static_cast<int32_t>(random() & 0xFFFFFF));
         }
         const int x = between(-40, 70), y = between(-40, 60);
         int destWidth = between(-2, 50), destHeight = between(-2, 50);

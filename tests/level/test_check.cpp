@@ -137,8 +137,9 @@ TEST(LevelCheck, UnknownKindsAndWrongSizesAreFound) {
     level.Enemies.push_back(Enemy(kGeist, 40, 50, 100, 100));
     const auto found = CheckLevel(level);
     ASSERT_EQ(found.size(), 3u);
-    EXPECT_EQ(found[0],
-              "enemy 1 (kind 7 at 300, 100): unknown kind 7; the game neither moves nor draws it, yet it hurts the player");
+    EXPECT_EQ(
+        found[0],
+        "enemy 1 (kind 7 at 300, 100): unknown kind 7; the game neither moves nor draws it, yet it hurts the player");
     EXPECT_EQ(found[1], "enemy 2 (Rotes Monster at 200, 100): size 44 x 49 differs from its kind's 44 x 50");
     EXPECT_EQ(found[2], "enemy 3 (Geist at 100, 100): size 40 x 50 differs from its kind's 50 x 40");
 }

@@ -76,16 +76,16 @@ TEST(LevelCodec, RecordFieldsSitAtTheirOffsets) {
     for (size_t r = 0; r < 2; ++r) {
         const size_t o = 504 + 44 * r;
         const int32_t base = int32_t(100 * r);
-        EXPECT_EQ(At(b, o + 0), base + 1);    // Timer
-        EXPECT_EQ(At(b, o + 4), base + 2);    // AnimCounter
-        EXPECT_EQ(At(b, o + 8), base + 3);    // Aux
-        EXPECT_EQ(At(b, o + 12), base + 4);   // DirX
-        EXPECT_EQ(At(b, o + 16), base + 5);   // Width
-        EXPECT_EQ(At(b, o + 20), base + 6);   // Height
+        EXPECT_EQ(At(b, o + 0), base + 1);      // Timer
+        EXPECT_EQ(At(b, o + 4), base + 2);      // AnimCounter
+        EXPECT_EQ(At(b, o + 8), base + 3);      // Aux
+        EXPECT_EQ(At(b, o + 12), base + 4);     // DirX
+        EXPECT_EQ(At(b, o + 16), base + 5);     // Width
+        EXPECT_EQ(At(b, o + 20), base + 6);     // Height
         EXPECT_EQ(At(b, o + 24), -(base + 7));  // SpeedY
-        EXPECT_EQ(At(b, o + 28), base + 8);   // Kind
-        EXPECT_EQ(At(b, o + 32), base + 9);   // X
-        EXPECT_EQ(At(b, o + 36), base + 10);  // Y
+        EXPECT_EQ(At(b, o + 28), base + 8);     // Kind
+        EXPECT_EQ(At(b, o + 32), base + 9);     // X
+        EXPECT_EQ(At(b, o + 36), base + 10);    // Y
         EXPECT_EQ(b[o + 40], 11);
         EXPECT_EQ(b[o + 41], 12);
         EXPECT_EQ(b[o + 42], 13);

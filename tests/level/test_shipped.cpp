@@ -184,10 +184,9 @@ TEST(ShippedLevels, TheStartLeavesRoomToTheEnemies) {
     for (const TShipped& s : Shipped())
         for (const TEnemy& e : s.Level.Enemies) {
             const int64_t gap = 60;
-            const bool near = int64_t(e.X) + e.Width >= int64_t(s.Level.StartX) - gap &&
-                              e.X <= int64_t(s.Level.StartX) + 40 + gap &&
-                              int64_t(e.Y) + e.Height >= int64_t(s.Level.StartY) - gap &&
-                              e.Y <= int64_t(s.Level.StartY) + 45 + gap;
+            const bool near =
+                int64_t(e.X) + e.Width >= int64_t(s.Level.StartX) - gap && e.X <= int64_t(s.Level.StartX) + 40 + gap &&
+                int64_t(e.Y) + e.Height >= int64_t(s.Level.StartY) - gap && e.Y <= int64_t(s.Level.StartY) + 45 + gap;
             EXPECT_FALSE(near) << s.Name << ": an enemy at " << e.X << ", " << e.Y << " is too near the start";
         }
 }
@@ -211,8 +210,8 @@ TEST(ShippedLevels, WalkersAndFedernStandOnTopsThePlayerCanReach) {
                 while (FreeTop(l, hi + 1, r)) ++hi;
                 for (int64_t k = lo; k <= hi; ++k) reached = reached || stood[size_t(k * 20 + r)];
             }
-            EXPECT_TRUE(reached) << s.Name << ": the player cannot reach the platform of the enemy at " << e.X
-                                 << ", " << e.Y;
+            EXPECT_TRUE(reached) << s.Name << ": the player cannot reach the platform of the enemy at " << e.X << ", "
+                                 << e.Y;
         }
     }
 }

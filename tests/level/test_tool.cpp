@@ -29,9 +29,7 @@ TRun RunTool(const std::string& args) {
 
 std::string Temp(const std::string& name) { return ::testing::TempDir() + "blubbi_level_tool_" + name; }
 
-void Write(const std::string& path, const std::string& data) {
-    std::ofstream(path, std::ios::binary) << data;
-}
+void Write(const std::string& path, const std::string& data) { std::ofstream(path, std::ios::binary) << data; }
 
 std::string Read(const std::string& path) {
     std::ifstream in(path, std::ios::binary);

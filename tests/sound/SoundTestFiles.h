@@ -1,7 +1,7 @@
 // Scratch folders and small sound files made on the spot for the sound tests.
 #pragma once
-#include <sndfile.h>
 #include <smf.h>
+#include <sndfile.h>
 #include <unistd.h>
 
 #include <cmath>
@@ -36,7 +36,8 @@ inline bool WriteTone(const std::string& path, double seconds) {
     SNDFILE* f = sf_open(path.c_str(), SFM_WRITE, &info);
     if (!f) return false;
     std::vector<float> s(static_cast<size_t>(seconds * info.samplerate));
-    for (size_t i = 0; i < s.size(); ++i) s[i] = 0.5f * static_cast<float>(std::sin(2 * M_PI * 440 * i / info.samplerate));
+    for (size_t i = 0; i < s.size(); ++i)
+        s[i] = 0.5f * static_cast<float>(std::sin(2 * M_PI * 440 * i / info.samplerate));
     sf_write_float(f, s.data(), static_cast<sf_count_t>(s.size()));
     return sf_close(f) == 0;
 }

@@ -37,8 +37,9 @@ struct Builder : ::testing::Test {
 // --- effects ---
 
 TEST_F(Builder, EffectLastsUntilItsLastVoiceEnds) {
-    const TCue cue = ReadCue(Write("a.cue", "rate 22050\nvoice sine start 0.1 length 0.2 from 440\n"
-                                            "voice noise length 0.05 from 3000\n"));
+    const TCue cue = ReadCue(Write("a.cue",
+                                   "rate 22050\nvoice sine start 0.1 length 0.2 from 440\n"
+                                   "voice noise length 0.05 from 3000\n"));
     ASSERT_EQ(cue.Voices.size(), 2u);
     EXPECT_EQ(Render(cue).size(), static_cast<size_t>(std::lround(0.3 * 22050)));
 }
@@ -76,10 +77,9 @@ const char* kHead =
     "instrument drums channel 10\n";
 
 TEST_F(Builder, NotesCountInSixteenthsAndLengthsCarryOver) {
-    const TTune tune = ReadTune(Write("a.tune", std::string(kHead) +
-                                                   "pattern lead p c4:4 a4 r:8\n"
-                                                   "pattern drums d\n kick x.......x..X..o.\nend\n"
-                                                   "song\n lead p\n drums d\nend\n"));
+    const TTune tune = ReadTune(Write("a.tune", std::string(kHead) + "pattern lead p c4:4 a4 r:8\n"
+                                                                     "pattern drums d\n kick x.......x..X..o.\nend\n"
+                                                                     "song\n lead p\n drums d\nend\n"));
     ASSERT_EQ(tune.Parts.size(), 2u);
     ASSERT_EQ(tune.Parts[0].size(), 2u);
     EXPECT_EQ(tune.Parts[0][0].Key, 60);
@@ -96,10 +96,9 @@ TEST_F(Builder, NotesCountInSixteenthsAndLengthsCarryOver) {
 }
 
 TEST_F(Builder, ChordsSharpsFlatsAccentsAndRepeats) {
-    const TTune tune = ReadTune(Write("a.tune", std::string(kHead) +
-                                                   "pattern lead p c4+e4+g4:8 f#5:4! bb3:4\n"
-                                                   "pattern drums d\n kick x...............\nend\n"
-                                                   "song\n lead p*3\n drums d d*2\nend\n"));
+    const TTune tune = ReadTune(Write("a.tune", std::string(kHead) + "pattern lead p c4+e4+g4:8 f#5:4! bb3:4\n"
+                                                                     "pattern drums d\n kick x...............\nend\n"
+                                                                     "song\n lead p*3\n drums d d*2\nend\n"));
     ASSERT_EQ(tune.Parts[0].size(), 15u);
     EXPECT_EQ(tune.Parts[0][1].Key, 64);
     EXPECT_EQ(tune.Parts[0][1].Step, 0) << "a chord's notes start together";
@@ -132,10 +131,9 @@ TEST_F(Builder, TuneMistakesAreRefused) {
 }
 
 TEST_F(Builder, WrittenMidiKeepsTempoLengthAndEndsEveryTrackTogether) {
-    const TTune tune = ReadTune(Write("a.tune", std::string(kHead) +
-                                                   "pattern lead p c5:4 e5 g5 c6\n"
-                                                   "pattern drums d\n kick x...x...x...x...\nend\n"
-                                                   "song\n lead p*4\n drums d*4\nend\n"));
+    const TTune tune = ReadTune(Write("a.tune", std::string(kHead) + "pattern lead p c5:4 e5 g5 c6\n"
+                                                                     "pattern drums d\n kick x...x...x...x...\nend\n"
+                                                                     "song\n lead p*4\n drums d*4\nend\n"));
     const std::string out = Scratch / "a.mid";
     WriteMidi(tune, out);
     smf_t* smf = smf_load(out.c_str());

@@ -189,10 +189,11 @@ TEST_F(PlayerFixture, UnreadableFilesOpenNothing) {
 TEST_F(PlayerFixture, MalformedCommandsAnswerNothing) {
     ASSERT_TRUE(soundtest::WriteTone(Scratch / "tone.wav", 0.3));
     Open(Scratch / "tone.wav", "ton");
-    for (const std::string& c : std::vector<std::string>{"", "   ", "open", "open \"" + Scratch / "tone.wav" + "\" alias", "open \"unclosed alias x",
-          "open \"" + Scratch / "tone.wav" + "\"alias y", "play", "play ton from", "play ton from 5",
-          "play ton to 0", "status ton", "status ton position", "status ton mode extra", "stop", "close",
-          "fly ton", "\"\"", "open \"\" alias leer"}) {
+    for (const std::string& c : std::vector<std::string>{
+             "", "   ", "open", "open \"" + Scratch / "tone.wav" + "\" alias", "open \"unclosed alias x",
+             "open \"" + Scratch / "tone.wav" + "\"alias y", "play", "play ton from", "play ton from 5",
+             "play ton to 0", "status ton", "status ton position", "status ton mode extra", "stop", "close", "fly ton",
+             "\"\"", "open \"\" alias leer"}) {
         EXPECT_EQ(Send(c), "") << c;
     }
     EXPECT_EQ(Send("status ton mode"), "stopped") << "no malformed command played the cue";
@@ -208,8 +209,7 @@ TEST_F(PlayerFixture, RandomBytesDoNoHarm) {
     for (int i = 0; i < 2000; ++i) {
         std::string c;
         const int n = static_cast<int>(rng() % 40);
-        for (int k = 0; k < n; ++k)
-            c += rng() % 4 ? alphabet[rng() % alphabet.size()] : static_cast<char>(rng() % 256);
+        for (int k = 0; k < n; ++k) c += rng() % 4 ? alphabet[rng() % alphabet.size()] : static_cast<char>(rng() % 256);
         Send(c);
     }
     Open(Scratch / "tone.wav", "danach");
@@ -236,7 +236,8 @@ TEST(SoundFontSearch, TakesTheFirstExistingFileOfTheVariable) {
     TScratch scratch;
     std::ofstream(scratch / "eins.sf2") << "x";
     std::ofstream(scratch / "zwei.sf2") << "x";
-    setenv("SDL_SOUNDFONTS", (scratch / "fehlt.sf2" + ":" + scratch / "eins.sf2" + ":" + scratch / "zwei.sf2").c_str(), 1);
+    setenv("SDL_SOUNDFONTS", (scratch / "fehlt.sf2" + ":" + scratch / "eins.sf2" + ":" + scratch / "zwei.sf2").c_str(),
+           1);
     EXPECT_EQ(FindSoundFont(), scratch / "eins.sf2");
 }
 

@@ -16,13 +16,25 @@ namespace {
 using Bytes = std::vector<uint8_t>;
 
 Bytes Header(uint16_t tracks, uint16_t division) {
-    return {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 1, uint8_t(tracks >> 8), uint8_t(tracks), uint8_t(division >> 8),
+    return {'M',
+            'T',
+            'h',
+            'd',
+            0,
+            0,
+            0,
+            6,
+            0,
+            1,
+            uint8_t(tracks >> 8),
+            uint8_t(tracks),
+            uint8_t(division >> 8),
             uint8_t(division)};
 }
 
 Bytes Chunk(const char* id, const Bytes& body) {
     const uint32_t n = static_cast<uint32_t>(body.size());
-    Bytes b{uint8_t(id[0]), uint8_t(id[1]), uint8_t(id[2]), uint8_t(id[3]),
+    Bytes b{uint8_t(id[0]),   uint8_t(id[1]),   uint8_t(id[2]),  uint8_t(id[3]),
             uint8_t(n >> 24), uint8_t(n >> 16), uint8_t(n >> 8), uint8_t(n)};
     for (uint8_t x : body) b.push_back(x);
     return b;
@@ -41,7 +53,8 @@ Bytes File(uint16_t division, const std::vector<Bytes>& tracks) {
 
 TEST(MidiLength, QuartersAtTheDefaultTempo) {
     // 96 ticks a quarter; one note of two quarters at 120 beats a minute is one second.
-    EXPECT_DOUBLE_EQ(MidiSeconds(File(96, {{0x00, 0x90, 60, 100, 0x81, 0x40, 0x80, 60, 0, 0x00, 0xFF, 0x2F, 0x00}})), 1.0);
+    EXPECT_DOUBLE_EQ(MidiSeconds(File(96, {{0x00, 0x90, 60, 100, 0x81, 0x40, 0x80, 60, 0, 0x00, 0xFF, 0x2F, 0x00}})),
+                     1.0);
 }
 
 TEST(MidiLength, RunningStatusCarriesTheLastStatus) {
@@ -51,7 +64,7 @@ TEST(MidiLength, RunningStatusCarriesTheLastStatus) {
 
 TEST(MidiLength, TempoChangesInTheFirstTrackTimeTheOthers) {
     // Two quarters at 120, then two at 60: 1 s + 2 s.
-    const Bytes conductor{0x00, 0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20,   // 500000 us
+    const Bytes conductor{0x00, 0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20,        // 500000 us
                           0x81, 0x40, 0xFF, 0x51, 0x03, 0x0F, 0x42, 0x40,  // 1000000 us at tick 192
                           0x00, 0xFF, 0x2F, 0x00};
     const Bytes notes{0x00, 0x90, 60, 100, 0x83, 0x00, 0x80, 60, 0, 0x00, 0xFF, 0x2F, 0x00};  // 384 ticks

@@ -46,8 +46,8 @@ struct Sheet {
     const char* file;
     int frameWidth, frameHeight, frames;
     bool sideBySide;
-    bool standsOnFloor; // the landing test looks at the row under the box, so the feet fill the last row
-    bool trappable;     // drawn in a bubble, cut to a circle about the frame's centre
+    bool standsOnFloor;  // the landing test looks at the row under the box, so the feet fill the last row
+    bool trappable;      // drawn in a bubble, cut to a circle about the frame's centre
 };
 
 const Sheet kSheets[] = {
@@ -98,9 +98,7 @@ TEST_P(SheetTest, IsAnEightBitPalettePicture) {
     EXPECT_EQ(map->ColorCount, 256);
 }
 
-TEST_P(SheetTest, KeyIsTheTopLeftPixelAndTheFileSaysSo) {
-    EXPECT_EQ(transparentIndex(gif.get()), pixel(0, 0));
-}
+TEST_P(SheetTest, KeyIsTheTopLeftPixelAndTheFileSaysSo) { EXPECT_EQ(transparentIndex(gif.get()), pixel(0, 0)); }
 
 // A key pixel that cannot be reached from the frame's edge through key pixels is a hole in the figure.
 TEST_P(SheetTest, NoFigurePixelUsesTheKeyIndex) {
@@ -240,7 +238,8 @@ std::vector<unsigned char> readFile(const std::string& path) {
 }
 
 std::uint32_t bigEndian32(const std::vector<unsigned char>& b, std::size_t at) {
-    return (std::uint32_t{b[at]} << 24) | (std::uint32_t{b[at + 1]} << 16) | (std::uint32_t{b[at + 2]} << 8) | b[at + 3];
+    return (std::uint32_t{b[at]} << 24) | (std::uint32_t{b[at + 1]} << 16) | (std::uint32_t{b[at + 2]} << 8) |
+           b[at + 3];
 }
 
 // Width, height and colour type from the IHDR chunk, which a PNG always has first.
@@ -288,4 +287,4 @@ TEST(AboutPicture, IsAJpegOfTheDialogSize) {
     FAIL() << "no frame header found";
 }
 
-} // namespace
+}  // namespace

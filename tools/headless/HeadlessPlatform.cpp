@@ -77,8 +77,10 @@ void THeadlessPlatform::Tick(TMainForm& game) {
     Clock += 25;
     for (int timer = 2; timer <= 3; ++timer) {
         if (TimerOn[timer] && Clock - TimerSince[timer] >= 3000) {
-            if (timer == 2) game.Timer2Timer();
-            else game.Timer3Timer();
+            if (timer == 2)
+                game.Timer2Timer();
+            else
+                game.Timer3Timer();
         }
     }
     game.Timer1Timer();

@@ -64,16 +64,16 @@ public:
     uint64_t Seed = 1;
     std::string Dir = "./";
     int Width = 681, Height = 425;
-    std::function<TDib(const std::string&)> Loader;  // default: a 19 x 19 picture for every sheet
+    std::function<TDib(const std::string&)> Loader;              // default: a 19 x 19 picture for every sheet
     std::function<std::string(const std::string&)> MediaAnswer;  // default: no answer
 
-    std::vector<std::string> Sent;           // media commands, in order
-    std::vector<std::string> Dialogs;        // "GameOver" / "Win", in order
+    std::vector<std::string> Sent;     // media commands, in order
+    std::vector<std::string> Dialogs;  // "GameOver" / "Win", in order
     std::vector<std::string> ErrorMessages;
     std::vector<std::string> ShellOpened;
     std::vector<std::string> GameOverPoints;  // what each game-over dialog showed
     TModalResult GameOverAnswer = TModalResult::Cancel;
-    std::function<void()> DuringGameOver;    // runs while the game-over dialog is open
+    std::function<void()> DuringGameOver;  // runs while the game-over dialog is open
     std::function<void()> DuringWin;
     std::string LevelFolder;
     std::string NextOpenFile, NextSaveFile;  // empty: the user cancels

@@ -76,7 +76,10 @@ struct TParser {
             switch (text[size_t(col)]) {
                 case '.': File.Level.Grid[i] = 0; break;
                 case '#': File.Level.Grid[i] = 1; break;
-                case '*': File.Level.Grid[i] = 0; Special[i] = true; break;
+                case '*':
+                    File.Level.Grid[i] = 0;
+                    Special[i] = true;
+                    break;
                 default: return Fail(lineNo, std::string("unknown map character '") + text[size_t(col)] + "'");
             }
         }
@@ -114,7 +117,8 @@ struct TParser {
         std::optional<std::pair<int32_t, int32_t>> on;
         for (size_t i = 2; i < w.size(); ++i) {
             const size_t eq = w[i].find('=');
-            if (eq == std::string_view::npos) return Fail(lineNo, "expected FIELD=VALUE, found '" + std::string(w[i]) + "'");
+            if (eq == std::string_view::npos)
+                return Fail(lineNo, "expected FIELD=VALUE, found '" + std::string(w[i]) + "'");
             const std::string_view name = w[i].substr(0, eq), value = w[i].substr(eq + 1);
             for (std::string_view s : seen)
                 if (s == name) return Fail(lineNo, "field " + std::string(name) + " given twice");

@@ -103,8 +103,10 @@ int Check(const std::vector<std::string>& paths) {
         }
         const std::vector<std::string> found = CheckLevel(file->Level);
         for (const std::string& f : found) std::cout << path << ": " << f << "\n";
-        if (found.empty()) std::cout << path << ": ok\n";
-        else status = 1;
+        if (found.empty())
+            std::cout << path << ": ok\n";
+        else
+            status = 1;
     }
     return status;
 }

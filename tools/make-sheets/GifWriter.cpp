@@ -25,17 +25,16 @@ struct FileCloser {
     throw std::runtime_error(path + ": " + (text ? text : "GIF error"));
 }
 
-} // namespace
+}  // namespace
 
 void writeGif(const IndexedPicture& picture, const std::string& path, bool keyed) {
     if (picture.palette.size() > 256) throw std::runtime_error(path + ": more than 256 colours");
     int error = 0;
     std::unique_ptr<GifFileType, FileCloser> file(EGifOpenFileName(path.c_str(), false, &error));
     if (!file) fail(path, error);
-    EGifSetGifVersion(file.get(), true); // the transparency extension needs GIF89a
+    EGifSetGifVersion(file.get(), true);  // the transparency extension needs GIF89a
 
-    std::unique_ptr<ColorMapObject, decltype(&GifFreeMapObject)> map(GifMakeMapObject(256, nullptr),
-                                                                      &GifFreeMapObject);
+    std::unique_ptr<ColorMapObject, decltype(&GifFreeMapObject)> map(GifMakeMapObject(256, nullptr), &GifFreeMapObject);
     if (!map) throw std::runtime_error(path + ": out of memory");
     for (int i = 0; i < 256; ++i) map->Colors[i] = GifColorType{0, 0, 0};
     for (std::size_t i = 0; i < picture.palette.size(); ++i) {
@@ -68,4 +67,4 @@ void writeGif(const IndexedPicture& picture, const std::string& path, bool keyed
     if (EGifCloseFile(raw, &error) == GIF_ERROR) fail(path, error);
 }
 
-} // namespace sheets
+}  // namespace sheets

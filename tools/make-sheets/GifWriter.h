@@ -11,4 +11,4 @@ namespace sheets {
 // transparent palette entry is also named in the file as the GIF's transparent colour.
 void writeGif(const IndexedPicture& picture, const std::string& path, bool keyed = true);
 
-} // namespace sheets
+}  // namespace sheets

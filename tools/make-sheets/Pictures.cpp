@@ -1,4 +1,5 @@
-// The two dialog pictures, drawn with QPainter from the sprite art, and the conversions between Qt images and palette pictures.
+// The two dialog pictures, drawn with QPainter from the sprite art, and the conversions between Qt images and palette
+// pictures.
 #include "Pictures.h"
 
 #include <gif_lib.h>
@@ -102,8 +103,10 @@ void inkAround(QPainter& p, const QPainterPath& shape, double width = 3.0, QColo
         for (int i = 0; i <= steps; ++i) {
             const QPointF pt = shape.pointAtPercent(std::min(1.0, static_cast<double>(i) / steps));
             const QPointF moved(pt.x() + jitter(wobble), pt.y() + jitter(wobble));
-            if (i == 0) line.moveTo(moved);
-            else line.lineTo(moved);
+            if (i == 0)
+                line.moveTo(moved);
+            else
+                line.lineTo(moved);
         }
         QColor c = ink;
         c.setAlpha(pass == 0 ? 235 : 140);
@@ -142,15 +145,17 @@ void drawStar(QPainter& p, QPointF c, double r, QColor colour) {
         const double a = -M_PI / 2 + i * M_PI / 5;
         const double rr = (i % 2) ? r * 0.45 : r;
         const QPointF pt(c.x() + rr * std::cos(a), c.y() + rr * std::sin(a));
-        if (i == 0) star.moveTo(pt);
-        else star.lineTo(pt);
+        if (i == 0)
+            star.moveTo(pt);
+        else
+            star.lineTo(pt);
     }
     star.closeSubpath();
     colourIn(p, star, colour, 1.4);
     inkAround(p, star, 2.0);
 }
 
-} // namespace
+}  // namespace
 
 QImage drawWinPicture(const fs::path&) {
     QImage image(320, 376, QImage::Format_RGB32);
@@ -266,7 +271,7 @@ QImage inBubble(const QImage& frame) {
     return out;
 }
 
-} // namespace
+}  // namespace
 
 QImage drawAboutPicture(const fs::path& sources) {
     constexpr int kScale = 2;
@@ -280,7 +285,8 @@ QImage drawAboutPicture(const fs::path& sources) {
     p.setClipRect(field);
     const QImage block = toImage(readXpm((sources / "stein1.xpm").string()));
     for (int x = field.left(); x < field.right(); x += 19 * kScale) drawScaled(p, block, x, 276, kScale);
-    for (int x = field.left(); x < field.left() + 19 * kScale * 2; x += 19 * kScale) drawScaled(p, block, x, 238, kScale);
+    for (int x = field.left(); x < field.left() + 19 * kScale * 2; x += 19 * kScale)
+        drawScaled(p, block, x, 238, kScale);
 
     // the cast
     drawScaled(p, sheetFrame(sources, "feind2.xpm", 2, 0), 196, 66, kScale);
@@ -330,4 +336,4 @@ QImage drawAboutPicture(const fs::path& sources) {
     return image;
 }
 
-} // namespace sheets
+}  // namespace sheets

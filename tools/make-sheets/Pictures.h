@@ -1,4 +1,5 @@
-// The two dialog pictures, drawn with QPainter from the sprite art, and the conversions between Qt images and palette pictures.
+// The two dialog pictures, drawn with QPainter from the sprite art, and the conversions between Qt images and palette
+// pictures.
 #pragma once
 
 #include "Xpm.h"
@@ -21,4 +22,4 @@ QImage drawWinPicture(const std::filesystem::path& sources);
 // The about box's picture, 306 x 322: a little scene of the game built from the sprite sheets.
 QImage drawAboutPicture(const std::filesystem::path& sources);
 
-} // namespace sheets
+}  // namespace sheets

@@ -43,15 +43,18 @@ PaletteEntry parseColour(const std::string& colourText) {
         e.transparent = true;
         return e;
     }
-    if (colourText.size() != 7 || colourText[0] != '#') throw std::runtime_error("colour must be #RRGGBB or None: " + colourText);
-    auto byte = [&](int at) { return static_cast<std::uint8_t>(hexDigit(colourText[at]) * 16 + hexDigit(colourText[at + 1])); };
+    if (colourText.size() != 7 || colourText[0] != '#')
+        throw std::runtime_error("colour must be #RRGGBB or None: " + colourText);
+    auto byte = [&](int at) {
+        return static_cast<std::uint8_t>(hexDigit(colourText[at]) * 16 + hexDigit(colourText[at + 1]));
+    };
     e.r = byte(1);
     e.g = byte(3);
     e.b = byte(5);
     return e;
 }
 
-} // namespace
+}  // namespace
 
 int IndexedPicture::transparentIndex() const {
     for (std::size_t i = 0; i < palette.size(); ++i)
@@ -105,4 +108,4 @@ IndexedPicture readXpm(const std::string& path) {
     }
 }
 
-} // namespace sheets
+}  // namespace sheets

@@ -1,4 +1,5 @@
-// make-sheets: turns the pixel-art sources of assets/graphics into the game's GIF sheets, menu images, icons and dialog pictures.
+// make-sheets: turns the pixel-art sources of assets/graphics into the game's GIF sheets, menu images, icons and dialog
+// pictures.
 #include "GifWriter.h"
 #include "Pictures.h"
 #include "Xpm.h"
@@ -23,7 +24,7 @@ struct SheetRow {
     const char* output;
     int frameWidth, frameHeight, frames;
     bool sideBySide;
-    bool keyed; // drawn with the key colour; the block is copied opaque
+    bool keyed;  // drawn with the key colour; the block is copied opaque
 };
 
 constexpr SheetRow kSheets[] = {
@@ -87,7 +88,8 @@ void build(const fs::path& src, const fs::path& out) {
         char name[8];
         std::snprintf(name, sizeof name, "%02d", i);
         const IndexedPicture pic = readXpm((src / "menu" / (std::string(name) + ".xpm")).string());
-        if (pic.width != 16 || pic.height != 16) throw std::runtime_error(std::string("menu image ") + name + ": not 16 x 16");
+        if (pic.width != 16 || pic.height != 16)
+            throw std::runtime_error(std::string("menu image ") + name + ": not 16 x 16");
         saveImage(toImage(pic), out / "grafiken" / "menu" / (std::string(name) + ".png"), "PNG");
     }
 
@@ -105,7 +107,7 @@ void build(const fs::path& src, const fs::path& out) {
     saveImage(drawAboutPicture(src), out / "grafiken" / "info.jpg", "JPEG", 92);
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv) {
     if (argc != 3) {

@@ -19,8 +19,10 @@ namespace {
 constexpr double kTwoPi = 2 * std::numbers::pi;
 constexpr double kMaxSeconds = 5;  // far beyond any effect; keeps a typo from filling the disk
 
-const std::map<std::string, TWave> kWaves{{"sine", TWave::Sine},     {"triangle", TWave::Triangle},
-                                          {"square", TWave::Square}, {"saw", TWave::Saw},
+const std::map<std::string, TWave> kWaves{{"sine", TWave::Sine},
+                                          {"triangle", TWave::Triangle},
+                                          {"square", TWave::Square},
+                                          {"saw", TWave::Saw},
                                           {"noise", TWave::Noise}};
 
 // Smooths the jump of a naive saw or square over one sample on each side, which keeps the
@@ -49,7 +51,8 @@ struct TOnePole {
 TVoice ReadVoice(const std::string& file, const TLine& line) {
     TVoice v;
     const auto& w = line.Words;
-    if (w.size() < 2 || !kWaves.count(w[1])) Fail(file, line.Number, "voice needs a wave: sine, triangle, square, saw or noise");
+    if (w.size() < 2 || !kWaves.count(w[1]))
+        Fail(file, line.Number, "voice needs a wave: sine, triangle, square, saw or noise");
     v.Wave = kWaves.at(w[1]);
     bool toGiven = false, depthToGiven = false, lengthGiven = false;
     for (size_t i = 2; i < w.size(); i += 2) {
@@ -62,26 +65,45 @@ TVoice ReadVoice(const std::string& file, const TLine& line) {
             continue;
         }
         const double x = Number(file, line.Number, value);
-        if (key == "start") v.Start = x;
-        else if (key == "length") { v.Length = x; lengthGiven = true; }
-        else if (key == "from") v.From = x;
-        else if (key == "to") { v.To = x; toGiven = true; }
-        else if (key == "attack") v.Attack = x;
-        else if (key == "decay") v.Decay = x;
-        else if (key == "release") v.Release = x;
-        else if (key == "level") v.Level = x;
-        else if (key == "duty") v.Duty = x;
-        else if (key == "vibrato") v.Vibrato = x;
-        else if (key == "depth") v.Depth = x;
-        else if (key == "depthto") { v.DepthTo = x; depthToGiven = true; }
-        else if (key == "lowpass") v.Lowpass = x;
-        else if (key == "highpass") v.Highpass = x;
-        else Fail(file, line.Number, "unknown key \"" + key + "\"");
+        if (key == "start")
+            v.Start = x;
+        else if (key == "length") {
+            v.Length = x;
+            lengthGiven = true;
+        } else if (key == "from")
+            v.From = x;
+        else if (key == "to") {
+            v.To = x;
+            toGiven = true;
+        } else if (key == "attack")
+            v.Attack = x;
+        else if (key == "decay")
+            v.Decay = x;
+        else if (key == "release")
+            v.Release = x;
+        else if (key == "level")
+            v.Level = x;
+        else if (key == "duty")
+            v.Duty = x;
+        else if (key == "vibrato")
+            v.Vibrato = x;
+        else if (key == "depth")
+            v.Depth = x;
+        else if (key == "depthto") {
+            v.DepthTo = x;
+            depthToGiven = true;
+        } else if (key == "lowpass")
+            v.Lowpass = x;
+        else if (key == "highpass")
+            v.Highpass = x;
+        else
+            Fail(file, line.Number, "unknown key \"" + key + "\"");
     }
     if (!toGiven) v.To = v.From;
     if (!depthToGiven) v.DepthTo = v.Depth;
     if (!lengthGiven || v.Length <= 0) Fail(file, line.Number, "a voice needs a length above 0");
-    if (v.Start < 0 || v.Start + v.Length > kMaxSeconds) Fail(file, line.Number, "the voice lies outside 0 to 5 seconds");
+    if (v.Start < 0 || v.Start + v.Length > kMaxSeconds)
+        Fail(file, line.Number, "the voice lies outside 0 to 5 seconds");
     if (v.From <= 0 || v.To <= 0) Fail(file, line.Number, "pitches are above 0 Hz");
     if (v.Attack < 0 || v.Decay < 0 || v.Release < 0 || v.Lowpass < 0 || v.Highpass < 0 || v.Vibrato < 0)
         Fail(file, line.Number, "times and filter frequencies are not negative");

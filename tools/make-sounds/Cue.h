@@ -13,20 +13,20 @@ struct TVoice {
     TWave Wave = TWave::Sine;
     double Start = 0, Length = 0;
     double From = 440, To = 440;
-    bool ExpGlide = true;         // glide evenly in pitch (exp) or in Hz (lin)
-    double Attack = 0.002;        // linear rise
-    double Decay = 0;             // time constant of the fall after the attack; 0 holds
-    double Release = 0.01;        // raised-cosine fall at the voice's end
+    bool ExpGlide = true;   // glide evenly in pitch (exp) or in Hz (lin)
+    double Attack = 0.002;  // linear rise
+    double Decay = 0;       // time constant of the fall after the attack; 0 holds
+    double Release = 0.01;  // raised-cosine fall at the voice's end
     double Level = 1;
-    double Duty = 0.5;            // square only
-    double Vibrato = 0;           // Hz
-    double Depth = 0, DepthTo = 0;  // vibrato depth as a fraction of the pitch, start and end
+    double Duty = 0.5;                 // square only
+    double Vibrato = 0;                // Hz
+    double Depth = 0, DepthTo = 0;     // vibrato depth as a fraction of the pitch, start and end
     double Lowpass = 0, Highpass = 0;  // Hz; 0 leaves the voice unfiltered
 };
 
 struct TCue {
     int Rate = 44100;
-    double Peak = 0.89;  // the loudest sample after normalising, as a fraction of full scale
+    double Peak = 0.89;   // the loudest sample after normalising, as a fraction of full scale
     double Fade = 0.004;  // seconds faded in and out at the very edges
     std::vector<TVoice> Voices;
 };

@@ -19,9 +19,9 @@ constexpr int kStepsPerBar = 16;
 constexpr int kMaxSteps = kStepsPerBar * 1000;
 
 const std::map<std::string, int> kDrums{
-    {"kick", 36},  {"rim", 37},    {"snare", 38}, {"clap", 39},   {"hat", 42},    {"pedalhat", 44},
-    {"ohat", 46},  {"tomlo", 45},  {"tommid", 47}, {"tomhi", 50}, {"crash", 49},  {"ride", 51},
-    {"tamb", 54},  {"cowbell", 56}, {"shaker", 70},
+    {"kick", 36},     {"rim", 37},  {"snare", 38}, {"clap", 39},    {"hat", 42},
+    {"pedalhat", 44}, {"ohat", 46}, {"tomlo", 45}, {"tommid", 47},  {"tomhi", 50},
+    {"crash", 49},    {"ride", 51}, {"tamb", 54},  {"cowbell", 56}, {"shaker", 70},
 };
 
 // A pattern: notes counted in steps from the pattern's start.
@@ -64,15 +64,21 @@ struct TReader {
             } else if (key == "program") {
                 ins.Program = Integer(File, line.Number, w[i + 1]) - 1;
                 if (ins.Program < 0 || ins.Program > 127) Fail(File, line.Number, "program lies between 1 and 128");
-            } else if (key == "volume") ins.Volume = Clamp7(line, key, w[i + 1]);
-            else if (key == "pan") ins.Pan = Clamp7(line, key, w[i + 1]);
-            else if (key == "reverb") ins.Reverb = Clamp7(line, key, w[i + 1]);
-            else if (key == "chorus") ins.Chorus = Clamp7(line, key, w[i + 1]);
-            else if (key == "velocity") ins.Velocity = Clamp7(line, key, w[i + 1]);
+            } else if (key == "volume")
+                ins.Volume = Clamp7(line, key, w[i + 1]);
+            else if (key == "pan")
+                ins.Pan = Clamp7(line, key, w[i + 1]);
+            else if (key == "reverb")
+                ins.Reverb = Clamp7(line, key, w[i + 1]);
+            else if (key == "chorus")
+                ins.Chorus = Clamp7(line, key, w[i + 1]);
+            else if (key == "velocity")
+                ins.Velocity = Clamp7(line, key, w[i + 1]);
             else if (key == "gate") {
                 ins.Gate = Number(File, line.Number, w[i + 1]);
                 if (ins.Gate <= 0 || ins.Gate > 1) Fail(File, line.Number, "gate lies above 0, up to 1");
-            } else Fail(File, line.Number, "unknown key \"" + key + "\"");
+            } else
+                Fail(File, line.Number, "unknown key \"" + key + "\"");
         }
         if (!channelGiven) Fail(File, line.Number, "an instrument needs its channel");
         Tune.Instruments.push_back(ins);
@@ -82,11 +88,17 @@ struct TReader {
     // "c5", "f#4", "bb3": octave 4 holds middle C (key 60).
     int Key(const TLine& line, const std::string& name) {
         static const int kSemis[] = {9, 11, 0, 2, 4, 5, 7};  // a b c d e f g
-        if (name.size() < 2 || name[0] < 'a' || name[0] > 'g') Fail(File, line.Number, "\"" + name + "\" is not a note");
+        if (name.size() < 2 || name[0] < 'a' || name[0] > 'g')
+            Fail(File, line.Number, "\"" + name + "\" is not a note");
         int key = kSemis[name[0] - 'a'];
         size_t i = 1;
-        if (name[i] == '#') { ++key; ++i; }
-        else if (name[i] == 'b' && i + 1 < name.size()) { --key; ++i; }
+        if (name[i] == '#') {
+            ++key;
+            ++i;
+        } else if (name[i] == 'b' && i + 1 < name.size()) {
+            --key;
+            ++i;
+        }
         const int octave = Integer(File, line.Number, name.substr(i));
         key += 12 * (octave + 1);
         if (key < 0 || key > 127) Fail(File, line.Number, "\"" + name + "\" lies outside the MIDI keys");
@@ -104,7 +116,8 @@ struct TReader {
             const size_t colon = token.find(':');
             if (colon != std::string::npos) {
                 lastSteps = Integer(File, line.Number, token.substr(colon + 1));
-                if (lastSteps < 1 || lastSteps > kStepsPerBar * 16) Fail(File, line.Number, "a length is 1 to 256 steps");
+                if (lastSteps < 1 || lastSteps > kStepsPerBar * 16)
+                    Fail(File, line.Number, "a length is 1 to 256 steps");
                 token.resize(colon);
             }
             if (token != "r") {
@@ -128,17 +141,22 @@ struct TReader {
         std::string grid;
         for (size_t i = 1; i < line.Words.size(); ++i) grid += line.Words[i];
         std::erase(grid, '|');
-        if (grid.empty() || grid.size() > static_cast<size_t>(kMaxSteps)) Fail(File, line.Number, "a drum needs its grid");
+        if (grid.empty() || grid.size() > static_cast<size_t>(kMaxSteps))
+            Fail(File, line.Number, "a drum needs its grid");
         const int steps = static_cast<int>(grid.size());
         if (rowSteps >= 0 && steps != rowSteps) Fail(File, line.Number, "the drum rows of a pattern differ in length");
         rowSteps = steps;
         for (int s = 0; s < steps; ++s) {
             const char c = grid[static_cast<size_t>(s)];
             int velocity = 0;
-            if (c == 'o') velocity = ins.Velocity * 6 / 10;
-            else if (c == 'x') velocity = ins.Velocity;
-            else if (c == 'X') velocity = std::min(127, ins.Velocity + 20);
-            else if (c != '.') Fail(File, line.Number, std::string("unknown grid mark '") + c + "'");
+            if (c == 'o')
+                velocity = ins.Velocity * 6 / 10;
+            else if (c == 'x')
+                velocity = ins.Velocity;
+            else if (c == 'X')
+                velocity = std::min(127, ins.Velocity + 20);
+            else if (c != '.')
+                Fail(File, line.Number, std::string("unknown grid mark '") + c + "'");
             if (velocity > 0) p.Notes.push_back({s, 1, drum->second, velocity});
         }
         p.Steps = steps;
@@ -169,8 +187,9 @@ struct TReader {
             if (i == lines.size()) Fail(File, head.Number, "pattern without end");
         }
         if (p.Steps == 0 || p.Steps % kStepsPerBar != 0)
-            Fail(File, head.Number, "pattern \"" + head.Words[2] + "\" is " + std::to_string(p.Steps) +
-                                        " steps long, not whole bars of 16");
+            Fail(File, head.Number,
+                 "pattern \"" + head.Words[2] + "\" is " + std::to_string(p.Steps) +
+                     " steps long, not whole bars of 16");
         Patterns[static_cast<size_t>(which)][head.Words[2]] = std::move(p);
         return i;
     }
@@ -191,7 +210,8 @@ struct TReader {
                     name.resize(star);
                 }
                 const auto found = Patterns[which].find(name);
-                if (found == Patterns[which].end()) Fail(File, line.Number, "no pattern \"" + name + "\" for " + line.Words[0]);
+                if (found == Patterns[which].end())
+                    Fail(File, line.Number, "no pattern \"" + name + "\" for " + line.Words[0]);
                 for (int k = 0; k < times; ++k) {
                     for (TNote n : found->second.Notes) {
                         n.Step += steps;
@@ -261,7 +281,8 @@ struct TEvent {
 
 void Add(smf_track_t* track, int tick, const std::vector<unsigned char>& bytes) {
     // libsmf copies the bytes into the event.
-    smf_event_t* e = smf_event_new_from_pointer(const_cast<unsigned char*>(bytes.data()), static_cast<int>(bytes.size()));
+    smf_event_t* e =
+        smf_event_new_from_pointer(const_cast<unsigned char*>(bytes.data()), static_cast<int>(bytes.size()));
     if (!e) throw std::runtime_error("a MIDI event was refused");
     smf_track_add_event_pulses(track, e, tick);
 }
@@ -300,8 +321,9 @@ void WriteMidi(const TTune& tune, const std::string& fileName) {
     const long micros = std::lround(60'000'000.0 / tune.Tempo);
     Add(conductor, 0, Name("Getspeed"));
     Add(conductor, 0, Meta(0x58, {4, 2, 24, 8}));  // 4/4
-    Add(conductor, 0, Meta(0x51, {static_cast<unsigned char>(micros >> 16), static_cast<unsigned char>(micros >> 8),
-                                   static_cast<unsigned char>(micros)}));
+    Add(conductor, 0,
+        Meta(0x51, {static_cast<unsigned char>(micros >> 16), static_cast<unsigned char>(micros >> 8),
+                    static_cast<unsigned char>(micros)}));
     if (smf_track_add_eot_pulses(conductor, end) != 0) throw std::runtime_error("libsmf refused the end of a track");
 
     for (size_t k = 0; k < tune.Instruments.size(); ++k) {
@@ -309,9 +331,14 @@ void WriteMidi(const TTune& tune, const std::string& fileName) {
         const unsigned char ch = static_cast<unsigned char>(ins.Channel);
         std::vector<TEvent> events;
         events.push_back({0, 0, Name(ins.Name)});
-        if (ins.Program >= 0) events.push_back({0, 0, {static_cast<unsigned char>(0xC0 | ch), static_cast<unsigned char>(ins.Program)}});
+        if (ins.Program >= 0)
+            events.push_back({0, 0, {static_cast<unsigned char>(0xC0 | ch), static_cast<unsigned char>(ins.Program)}});
         auto control = [&](int cc, int value) {
-            if (value >= 0) events.push_back({0, 0, {static_cast<unsigned char>(0xB0 | ch), static_cast<unsigned char>(cc), static_cast<unsigned char>(value)}});
+            if (value >= 0)
+                events.push_back({0,
+                                  0,
+                                  {static_cast<unsigned char>(0xB0 | ch), static_cast<unsigned char>(cc),
+                                   static_cast<unsigned char>(value)}});
         };
         control(7, ins.Volume);
         control(10, ins.Pan);
@@ -320,11 +347,12 @@ void WriteMidi(const TTune& tune, const std::string& fileName) {
         for (const TNote& n : tune.Parts[k]) {
             const int on = n.Step * ticksPerStep;
             // Drums get a short fixed length; the others sound for their gate.
-            const int length = ins.Channel == 9 ? ticksPerStep / 2
-                                                : static_cast<int>(std::lround(n.Steps * ticksPerStep * ins.Gate));
+            const int length =
+                ins.Channel == 9 ? ticksPerStep / 2 : static_cast<int>(std::lround(n.Steps * ticksPerStep * ins.Gate));
             const int off = std::min(end, on + std::max(1, length));
             const auto key = static_cast<unsigned char>(n.Key);
-            events.push_back({on, 2, {static_cast<unsigned char>(0x90 | ch), key, static_cast<unsigned char>(n.Velocity)}});
+            events.push_back(
+                {on, 2, {static_cast<unsigned char>(0x90 | ch), key, static_cast<unsigned char>(n.Velocity)}});
             events.push_back({off, 1, {static_cast<unsigned char>(0x80 | ch), key, 0}});
         }
         // The synthesizer reports the piece as ended only once no voice sounds any more, and a

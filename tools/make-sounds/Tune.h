@@ -7,7 +7,7 @@ namespace makesounds {
 
 struct TInstrument {
     std::string Name;
-    int Channel = 0;  // 0-based; 9 is the General MIDI drum channel
+    int Channel = 0;   // 0-based; 9 is the General MIDI drum channel
     int Program = -1;  // 0-based General MIDI program; -1 sends none
     int Volume = 100, Pan = 64, Reverb = -1, Chorus = -1;
     int Velocity = 96;
@@ -21,9 +21,9 @@ struct TNote {
 };
 
 struct TTune {
-    int Tempo = 120;   // quarters a minute
-    int Ticks = 480;   // MIDI ticks a quarter
-    int Steps = 0;     // length in sixteenths; every part ends exactly here
+    int Tempo = 120;  // quarters a minute
+    int Ticks = 480;  // MIDI ticks a quarter
+    int Steps = 0;    // length in sixteenths; every part ends exactly here
     std::vector<TInstrument> Instruments;
     std::vector<std::vector<TNote>> Parts;  // one per instrument, in song order
 

@@ -9,8 +9,9 @@
 int main(int argc, char** argv) {
     const std::string mode = argc == 4 ? argv[1] : "";
     if (mode != "cue" && mode != "tune") {
-        std::fprintf(stderr, "usage: make-sounds cue <effect.cue> <out.wav>\n"
-                             "       make-sounds tune <song.tune> <out.mid>\n");
+        std::fprintf(stderr,
+                     "usage: make-sounds cue <effect.cue> <out.wav>\n"
+                     "       make-sounds tune <song.tune> <out.mid>\n");
         return 2;
     }
     try {

@@ -10,14 +10,20 @@ using nlohmann::ordered_json;
 namespace {
 
 ordered_json Enemy(const TEnemy& e) {
-    return {{"Timer", e.Timer},   {"AnimCounter", e.AnimCounter}, {"Aux", e.Aux},   {"DirX", e.DirX},
-            {"Width", e.Width},   {"Height", e.Height},           {"SpeedY", e.SpeedY}, {"Kind", e.Kind},
-            {"X", e.X},           {"Y", e.Y},                     {"Removed", e.Removed}, {"Trapped", e.Trapped}};
+    return {
+        {"Timer", e.Timer},     {"AnimCounter", e.AnimCounter}, {"Aux", e.Aux},   {"DirX", e.DirX}, {"Width", e.Width},
+        {"Height", e.Height},   {"SpeedY", e.SpeedY},           {"Kind", e.Kind}, {"X", e.X},       {"Y", e.Y},
+        {"Removed", e.Removed}, {"Trapped", e.Trapped}};
 }
 
 ordered_json Bubble(const TBubble& b) {
-    return {{"BurstStep", b.BurstStep}, {"EnemyIndex", b.EnemyIndex}, {"SpawnTick", b.SpawnTick},
-            {"SpeedX", b.SpeedX},       {"X", b.X},                   {"Y", b.Y}, {"HasEnemy", b.HasEnemy}};
+    return {{"BurstStep", b.BurstStep},
+            {"EnemyIndex", b.EnemyIndex},
+            {"SpawnTick", b.SpawnTick},
+            {"SpeedX", b.SpeedX},
+            {"X", b.X},
+            {"Y", b.Y},
+            {"HasEnemy", b.HasEnemy}};
 }
 
 ordered_json Item(const TItem& i) {
@@ -73,8 +79,10 @@ std::string DumpState(const TMainForm& g, uint32_t tick, const std::vector<std::
     // Typed text is the game's 8-bit character set; JSON wants UTF-8.
     std::string cheat;
     for (unsigned char ch : g.CheatBuffer) {
-        if (ch < 0x80) cheat += static_cast<char>(ch);
-        else cheat += {static_cast<char>(0xC0 | (ch >> 6)), static_cast<char>(0x80 | (ch & 0x3F))};
+        if (ch < 0x80)
+            cheat += static_cast<char>(ch);
+        else
+            cheat += {static_cast<char>(0xC0 | (ch >> 6)), static_cast<char>(0x80 | (ch & 0x3F))};
     }
     j["CheatBuffer"] = cheat;
     j["EditorMode"] = g.EditorMode;

@@ -43,10 +43,14 @@ bool ParseKey(const std::string& word, int32_t& code) {
 }
 
 bool ParseButton(const std::string& word, TMouseButton& button) {
-    if (word == "left") button = TMouseButton::mbLeft;
-    else if (word == "right") button = TMouseButton::mbRight;
-    else if (word == "middle") button = TMouseButton::mbMiddle;
-    else return false;
+    if (word == "left")
+        button = TMouseButton::mbLeft;
+    else if (word == "right")
+        button = TMouseButton::mbRight;
+    else if (word == "middle")
+        button = TMouseButton::mbMiddle;
+    else
+        return false;
     return true;
 }
 

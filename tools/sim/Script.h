@@ -9,14 +9,29 @@
 
 namespace blubbi::sim {
 
-enum class TOp { Tick, KeyDown, KeyUp, Type, Menu, Open, Save, MouseDown, MouseMove, MouseUp, Answer, Resize, Dump, Png };
+enum class TOp {
+    Tick,
+    KeyDown,
+    KeyUp,
+    Type,
+    Menu,
+    Open,
+    Save,
+    MouseDown,
+    MouseMove,
+    MouseUp,
+    Answer,
+    Resize,
+    Dump,
+    Png
+};
 
 struct TCommand {
     TOp Op;
     int Line = 0;
-    int32_t A = 0, B = 0;                          // counts, key codes, coordinates, sizes
+    int32_t A = 0, B = 0;  // counts, key codes, coordinates, sizes
     TMouseButton Button = TMouseButton::mbLeft;
-    std::string Text;                               // typed text, menu name, path
+    std::string Text;  // typed text, menu name, path
 };
 
 struct TParseError {

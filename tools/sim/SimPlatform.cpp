@@ -1,9 +1,9 @@
 // The headless platform with real pictures.
 #include "tools/sim/SimPlatform.h"
 
-#include <QGuiApplication>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <QGuiApplication>
 
 #include <cstdlib>
 #include <string>

@@ -126,9 +126,7 @@ int main(int argc, char** argv) {
             case sim::TOp::MouseDown: game.PaintBox1MouseDown(c.Button, c.A, c.B); break;
             case sim::TOp::MouseMove: game.PaintBox1MouseMove(c.A, c.B); break;
             case sim::TOp::MouseUp: game.PaintBox1MouseUp(c.Button, c.A, c.B); break;
-            case sim::TOp::Answer:
-                platform.GameOverAnswer = c.A ? TModalResult::Ok : TModalResult::Cancel;
-                break;
+            case sim::TOp::Answer: platform.GameOverAnswer = c.A ? TModalResult::Ok : TModalResult::Cancel; break;
             case sim::TOp::Resize: platform.Resize(c.A, c.B); break;
             case sim::TOp::Dump: {
                 std::vector<std::string> sent(platform.Sent.begin() + sentFrom, platform.Sent.end());
