@@ -29,7 +29,7 @@ void TMainForm::FormCreate() {
     if (AppDir.empty() || AppDir.back() != '/') AppDir += '/';
     for (const auto& [slot, file] : kSheetFiles) Sheets[slot] = Platform.OpenDib(AppDir + file);
     NewBtnClick();  // the lists do not exist yet; its frame does nothing while GameActive is 0
-    LevelNo = 1;
+    LevelNo = StartLevelNo;
     Platform.SetLevelDialogFolder(AppDir + "levels");
     StartX = 38;
     StartY = 315;

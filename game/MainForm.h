@@ -176,6 +176,10 @@ public:
     std::unique_ptr<TPicture> PrevPicture;
     std::string CheatBuffer;
 
+    // The level a run starts at: the game's own 1, or another of its levels for a run that
+    // proves one level on its own. Read once, by FormCreate.
+    int32_t StartLevelNo = 1;
+
     // Switches outside the record (menu check marks).
     uint8_t MusicEnabled = 1;
     uint8_t SoundEnabled = 1;

@@ -186,6 +186,23 @@ TEST_F(Progression, CheatCodeInAnyCaseAsTheTailOfLongerText) {
     EXPECT_EQ(Game.CheatBuffer, "kipaheadx");
 }
 
+// A run may start at another of the game's own levels; the game goes on from there as usual.
+TEST_F(Progression, StartAtAnotherLevelLoadsItAndContinuesFromIt) {
+    WriteLevel(1, {MakeEnemy(2, 300, 300)});
+    WriteLevel(2, {MakeEnemy(1, 100, 100), MakeEnemy(1, 200, 100)}, 60, 296);
+    WriteLevel(3, {});
+    Game.StartLevelNo = 2;
+    Start();
+    EXPECT_EQ(Game.LevelNo, 2);
+    EXPECT_EQ(Game.Enemies->Count, 2);
+    EXPECT_EQ(Game.PlayerX, 60);
+    EXPECT_EQ(Game.Lives, 3);
+    SkipSlide();
+    PopAll();
+    Ticks(121);  // the check, then 3000 ms
+    EXPECT_EQ(Game.LevelNo, 3);
+}
+
 TEST_F(Progression, GameOverDialogHoldsTheFrameTimer) {
     WriteLevel(1, {});
     Start();

@@ -62,11 +62,13 @@ int main(int argc, char** argv) {
     uint64_t seed = 1;
     uint32_t clock = 100000;
     std::string size = "681x425";
+    int32_t startLevel = 1;
     std::string scriptPath = "-";
     cli.add_option("--data", dataDir, "program folder whose grafiken/, sound/ and levels/ are used");
     cli.add_option("--seed", seed, "seed of the game's random generator");
     cli.add_option("--clock", clock, "system tick count at start-up, in ms");
     cli.add_option("--size", size, "size of the paint box, WxH");
+    cli.add_option("--level", startLevel, "the game's own level to start at (default 1)")->check(CLI::PositiveNumber);
     cli.add_option("SCRIPT", scriptPath, "script file; none or - reads standard input");
     CLI11_PARSE(cli, argc, argv);
     int width = 0, height = 0;
@@ -98,7 +100,14 @@ int main(int argc, char** argv) {
     platform.Seed = seed;
     platform.Clock = clock;
     TMainForm game(platform);
+    game.StartLevelNo = startLevel;
     game.FormCreate();
+    // Level 1 may be missing (the game then runs on its empty level); another start must exist.
+    if (startLevel != 1 && !platform.FileExists(game.LevelFileName(startLevel))) {
+        std::cerr << "blubbi-sim: --level " << startLevel << ": the game has no such level\n";
+        game.FormDestroy();
+        return 2;
+    }
 
     size_t sentFrom = 0, dialogsFrom = 0;
     int status = 0;
