@@ -179,7 +179,7 @@ std::string TMediaPlayer::Load(const std::string& path, const std::string& alias
         if (!sound.Music) return {};
         sound.Seconds = MidiFileSeconds(path);
     } else {
-        sound.Chunk = Mix_LoadWAV(path.c_str());
+        sound.Chunk = LoadEffect(path);
         if (!sound.Chunk) return {};
         // Each effect owns a channel, so playing it again cuts it off and starts it anew.
         int channel = 0;
@@ -196,6 +196,22 @@ std::string TMediaPlayer::Load(const std::string& path, const std::string& alias
     }
     Sounds.emplace(alias, sound);
     return {};
+}
+
+Mix_Chunk* TMediaPlayer::LoadEffect(const std::string& path) {
+    // The header is read and checked before the mixer converts anything.
+    std::error_code ec;
+    const uintmax_t fileBytes = std::filesystem::file_size(path, ec);
+    if (ec || fileBytes > kMaxEffectFileBytes) return nullptr;
+    SDL_AudioSpec spec{};
+    Uint8* samples = nullptr;
+    Uint32 bytes = 0;
+    if (!SDL_LoadWAV(path.c_str(), &spec, &samples, &bytes)) return nullptr;
+    SDL_FreeWAV(samples);
+    const int frameBytes = spec.channels * static_cast<int>(SDL_AUDIO_BITSIZE(spec.format) / 8);
+    if (spec.freq < kMinEffectRate || spec.freq > kMaxEffectRate || frameBytes <= 0) return nullptr;
+    if (static_cast<double>(bytes / static_cast<Uint32>(frameBytes)) / spec.freq > kMaxEffectSeconds) return nullptr;
+    return Mix_LoadWAV(path.c_str());
 }
 
 std::string TMediaPlayer::Play(TSound& sound) {

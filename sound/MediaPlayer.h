@@ -19,9 +19,18 @@ namespace blubbi {
 //   close <name> | close all
 // Every answer but the status is empty. Anything that fails (no audio device, a missing file,
 // no soundfont, an unknown alias, a malformed command) answers empty and does nothing else.
-// One player per process: SDL_mixer is process-wide.
+// An effect is a WAV file of a plausible rate lasting at most kMaxEffectSeconds; any other
+// file is refused as a missing one is. One player per process: SDL_mixer is process-wide.
 class TMediaPlayer {
 public:
+    // Effects are converted to the device's format when they open, so a header claiming 1 Hz
+    // would turn a few bytes into gigabytes; these bound what an effect can take (about
+    // 20 s x 44100 Hz x 2 channels x 2 bytes = 3.5 MB), and the file it is read from.
+    static constexpr int kMinEffectRate = 4000;
+    static constexpr int kMaxEffectRate = 192000;
+    static constexpr double kMaxEffectSeconds = 20.0;
+    static constexpr uintmax_t kMaxEffectFileBytes = uintmax_t{32} << 20;
+
     TMediaPlayer();
     ~TMediaPlayer();
     TMediaPlayer(const TMediaPlayer&) = delete;
@@ -43,6 +52,7 @@ private:
     };
 
     std::string Load(const std::string& path, const std::string& alias);
+    static Mix_Chunk* LoadEffect(const std::string& path);
     std::string Play(TSound& sound);
     std::string Stop(TSound& sound);
     std::string Status(TSound& sound);

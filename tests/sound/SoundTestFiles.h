@@ -5,7 +5,9 @@
 #include <unistd.h>
 
 #include <cmath>
+#include <cstdint>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -40,6 +42,28 @@ inline bool WriteTone(const std::string& path, double seconds) {
         s[i] = 0.5f * static_cast<float>(std::sin(2 * M_PI * 440 * i / info.samplerate));
     sf_write_float(f, s.data(), static_cast<sf_count_t>(s.size()));
     return sf_close(f) == 0;
+}
+
+// A 16-bit mono WAV of `frames` samples of a square wave, whose header claims `rate` samples a
+// second, whatever that rate is.
+inline bool WriteWavAtRate(const std::string& path, uint32_t rate, uint32_t frames) {
+    std::ofstream out(path, std::ios::binary);
+    auto u32 = [&](uint32_t v) { out.write(reinterpret_cast<const char*>(&v), 4); };
+    auto u16 = [&](uint16_t v) { out.write(reinterpret_cast<const char*>(&v), 2); };
+    out.write("RIFF", 4);
+    u32(36 + 2 * frames);
+    out.write("WAVEfmt ", 8);
+    u32(16);
+    u16(1);  // PCM
+    u16(1);  // mono
+    u32(rate);
+    u32(rate * 2);
+    u16(2);
+    u16(16);
+    out.write("data", 4);
+    u32(2 * frames);
+    for (uint32_t i = 0; i < frames; ++i) u16(static_cast<uint16_t>((i / 20) % 2 ? 12000 : -12000));
+    return static_cast<bool>(out);
 }
 
 // One piano note of `seconds` at 120 beats a minute, the track ending with it.

@@ -186,6 +186,39 @@ TEST_F(PlayerFixture, UnreadableFilesOpenNothing) {
     EXPECT_LT(Loudest(), 50) << "at most the synthesizer's dither";
 }
 
+// A few bytes claiming an absurd rate, or a long effect, would take the mixer far more memory
+// converted for the device than any effect needs: such files open nothing, as a missing one.
+TEST_F(PlayerFixture, EffectsOfImplausibleRatesOpenNothing) {
+    ASSERT_TRUE(soundtest::WriteWavAtRate(Scratch / "langsam.wav", 1, 1));
+    ASSERT_TRUE(soundtest::WriteWavAtRate(Scratch / "knapp.wav", TMediaPlayer::kMinEffectRate - 1, 400));
+    ASSERT_TRUE(soundtest::WriteWavAtRate(Scratch / "schnell.wav", TMediaPlayer::kMaxEffectRate + 1, 400));
+    ASSERT_TRUE(soundtest::WriteWavAtRate(Scratch / "tief.wav", TMediaPlayer::kMinEffectRate, 400));
+    ASSERT_TRUE(soundtest::WriteWavAtRate(Scratch / "hoch.wav", TMediaPlayer::kMaxEffectRate, 400));
+    for (const char* refused : {"langsam", "knapp", "schnell"}) {
+        Open(Scratch / (std::string(refused) + ".wav"), refused);
+        EXPECT_EQ(Send(std::string("status ") + refused + " mode"), "") << refused;
+        EXPECT_EQ(Send(std::string("play ") + refused + " from 0"), "") << refused;
+    }
+    for (const char* taken : {"tief", "hoch"}) {
+        Open(Scratch / (std::string(taken) + ".wav"), taken);
+        EXPECT_EQ(Send(std::string("status ") + taken + " mode"), "stopped") << taken;
+    }
+    std::this_thread::sleep_for(100ms);
+    EXPECT_LT(Loudest(), 50) << "nothing refused sounded";
+}
+
+TEST_F(PlayerFixture, EffectsLongerThanTheLimitOpenNothing) {
+    constexpr uint32_t kRate = 8000;
+    const auto frames = [&](double seconds) { return static_cast<uint32_t>(seconds * kRate); };
+    ASSERT_TRUE(soundtest::WriteWavAtRate(Scratch / "lang.wav", kRate, frames(TMediaPlayer::kMaxEffectSeconds + 0.5)));
+    ASSERT_TRUE(
+        soundtest::WriteWavAtRate(Scratch / "gerade.wav", kRate, frames(TMediaPlayer::kMaxEffectSeconds - 0.5)));
+    Open(Scratch / "lang.wav", "lang");
+    Open(Scratch / "gerade.wav", "gerade");
+    EXPECT_EQ(Send("status lang mode"), "");
+    EXPECT_EQ(Send("status gerade mode"), "stopped");
+}
+
 TEST_F(PlayerFixture, MalformedCommandsAnswerNothing) {
     ASSERT_TRUE(soundtest::WriteTone(Scratch / "tone.wav", 0.3));
     Open(Scratch / "tone.wav", "ton");
