@@ -3,7 +3,7 @@
 
 #include <algorithm>
 
-#include "tools/headless/HeadlessPlatform.h"
+#include "platform/headless/HeadlessPlatform.h"
 
 namespace blubbi {
 namespace {

@@ -4,8 +4,8 @@
 
 #include <filesystem>
 
+#include "platform/headless/HeadlessPlatform.h"
 #include "tests/core/LevelBytes.h"
-#include "tools/headless/HeadlessPlatform.h"
 
 namespace blubbi::test {
 

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/headless/HeadlessPlatform.h"
 #include "tests/core/LevelBytes.h"
-#include "tools/headless/HeadlessPlatform.h"
 
 namespace blubbi::test {
 

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "game/MainForm.h"
-#include "tools/headless/HeadlessPlatform.h"
+#include "platform/headless/HeadlessPlatform.h"
 
 namespace blubbi {
 namespace {

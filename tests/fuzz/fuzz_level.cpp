@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "level/LevelCodec.h"
-#include "tools/headless/HeadlessPlatform.h"
+#include "platform/headless/HeadlessPlatform.h"
 
 using namespace blubbi;
 

@@ -9,7 +9,7 @@
 #include "GfxBenchScene.h"
 #include "game/MainForm.h"
 #include "gfx/Screen.h"
-#include "tools/headless/HeadlessPlatform.h"
+#include "platform/headless/HeadlessPlatform.h"
 
 namespace blubbi {
 namespace {

@@ -7,7 +7,7 @@
 #include "GfxTestSupport.h"
 #include "game/MainForm.h"
 #include "gfx/Screen.h"
-#include "tools/headless/HeadlessPlatform.h"
+#include "platform/headless/HeadlessPlatform.h"
 
 namespace blubbi {
 namespace {

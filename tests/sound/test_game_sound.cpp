@@ -9,8 +9,8 @@
 #include <thread>
 
 #include "SoundTestFiles.h"
+#include "platform/headless/HeadlessPlatform.h"
 #include "sound/MediaPlayer.h"
-#include "tools/headless/HeadlessPlatform.h"
 
 namespace blubbi {
 namespace {

@@ -3,7 +3,7 @@
 
 #include <filesystem>
 
-#include "tools/sim/SimPlatform.h"
+#include "platform/sim/SimPlatform.h"
 
 namespace blubbi::leveltool {
 

@@ -4,9 +4,9 @@
 #include <fstream>
 #include <iostream>
 
+#include "platform/sim/SimPlatform.h"
 #include "tools/sim/Dump.h"
 #include "tools/sim/Script.h"
-#include "tools/sim/SimPlatform.h"
 
 using namespace blubbi;
 

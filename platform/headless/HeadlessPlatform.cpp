@@ -1,5 +1,5 @@
 // The headless platform: virtual clock and scripted answers.
-#include "tools/headless/HeadlessPlatform.h"
+#include "platform/headless/HeadlessPlatform.h"
 
 #include <cstring>
 #include <filesystem>

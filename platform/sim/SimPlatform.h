@@ -5,7 +5,7 @@
 #include <string>
 
 #include "gfx/Screen.h"
-#include "tools/headless/HeadlessPlatform.h"
+#include "platform/headless/HeadlessPlatform.h"
 
 namespace blubbi {
 

@@ -1,5 +1,5 @@
 // The headless platform with real pictures.
-#include "tools/sim/SimPlatform.h"
+#include "platform/sim/SimPlatform.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
