@@ -3,6 +3,7 @@
 
 #include <SDL.h>
 #include <SDL_mixer.h>
+#include <fluidsynth.h>
 
 #include <algorithm>
 #include <cctype>
@@ -81,6 +82,27 @@ void SayNoSoundFont() {
                  "The Debian package timgm6mb-soundfont brings one.\n");
 }
 
+// Whether FluidSynth reads the file as a soundfont. Only its structure is read (the samples
+// would load when a note needs them); that still takes some 50 ms, so it is done for fonts the
+// user names, while the installed packages' fonts are only asked for a soundfont's header.
+bool SoundFontReadable(const std::string& path) {
+    if (!IsFile(path)) return false;
+    // Its complaints about a file we then pass over would only confuse.
+    const fluid_log_function_t previous = fluid_set_log_function(FLUID_ERR, nullptr, nullptr);
+    fluid_settings_t* settings = fluid_is_soundfont(path.c_str()) ? new_fluid_settings() : nullptr;
+    bool readable = false;
+    if (settings) {
+        fluid_settings_setint(settings, "synth.dynamic-sample-loading", 1);
+        if (fluid_synth_t* synth = new_fluid_synth(settings)) {
+            readable = fluid_synth_sfload(synth, path.c_str(), 0) != FLUID_FAILED;
+            delete_fluid_synth(synth);
+        }
+        delete_fluid_settings(settings);
+    }
+    fluid_set_log_function(FLUID_ERR, previous, nullptr);
+    return readable;
+}
+
 }  // namespace
 
 std::string FindSoundFont() {
@@ -91,12 +113,14 @@ std::string FindSoundFont() {
             size_t end = list.find(':', start);
             if (end == std::string::npos) end = list.size();
             const std::string entry = list.substr(start, end - start);
-            if (IsFile(entry)) return entry;
+            if (SoundFontReadable(entry)) return entry;
+            if (IsFile(entry))
+                std::fprintf(stderr, "Blubbi Blubbo: %s is no soundfont FluidSynth can read.\n", entry.c_str());
             start = end + 1;
         }
     }
     for (const char* path : kDebianSoundFonts)
-        if (IsFile(path)) return path;
+        if (IsFile(path) && fluid_is_soundfont(path)) return path;
     return {};
 }
 

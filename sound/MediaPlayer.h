@@ -73,8 +73,8 @@ private:
     int FrameBytes = 4;
 };
 
-// The soundfont to use: the first existing file of $SDL_SOUNDFONTS (':'-separated) and the
-// usual Debian places; empty when there is none.
+// The soundfont to use: the first file of $SDL_SOUNDFONTS (':'-separated) and then of the
+// usual Debian places that FluidSynth reads as one; empty when there is none.
 std::string FindSoundFont();
 
 }  // namespace blubbi

@@ -265,23 +265,55 @@ TEST(PlayerWithoutDevice, EveryCommandFailsSilentlyAndAtOnce) {
     EXPECT_LT(std::chrono::steady_clock::now() - start, 100ms);
 }
 
-TEST(SoundFontSearch, TakesTheFirstExistingFileOfTheVariable) {
+TEST(SoundFontSearch, TakesTheFirstFontOfTheVariableThatFluidSynthReads) {
+    ASSERT_TRUE(std::filesystem::exists(kSmallFont)) << "no soundfont: install timgm6mb-soundfont";
     TScratch scratch;
-    std::ofstream(scratch / "eins.sf2") << "x";
-    std::ofstream(scratch / "zwei.sf2") << "x";
-    setenv("SDL_SOUNDFONTS", (scratch / "fehlt.sf2" + ":" + scratch / "eins.sf2" + ":" + scratch / "zwei.sf2").c_str(),
-           1);
+    std::ofstream(scratch / "kaputt.sf2") << "x";
+    std::filesystem::create_symlink(kSmallFont, scratch / "eins.sf2");
+    std::filesystem::create_symlink(kSmallFont, scratch / "zwei.sf2");
+    setenv(
+        "SDL_SOUNDFONTS",
+        (scratch / "fehlt.sf2" + ":" + scratch / "kaputt.sf2" + ":" + scratch / "eins.sf2" + ":" + scratch / "zwei.sf2")
+            .c_str(),
+        1);
     EXPECT_EQ(FindSoundFont(), scratch / "eins.sf2");
 }
 
 TEST(SoundFontSearch, FallsBackToTheDebianPlaces) {
-    setenv("SDL_SOUNDFONTS", "/nirgends/fehlt.sf2", 1);
+    TScratch scratch;
+    const char start[] = "RIFF\x10\0\0\0sfbkLIST";  // a soundfont's first words, no more
+    std::ofstream(scratch / "kaputt.sf2").write(start, sizeof start - 1);
+    setenv("SDL_SOUNDFONTS", ("/nirgends/fehlt.sf2:" + scratch / "kaputt.sf2").c_str(), 1);
     std::string expected;
     for (const char* p : {"/usr/share/sounds/sf2/default-GM.sf2", "/usr/share/sounds/sf2/FluidR3_GM.sf2", kSmallFont})
         if (expected.empty() && std::filesystem::is_regular_file(p)) expected = p;
     EXPECT_EQ(FindSoundFont(), expected);
     unsetenv("SDL_SOUNDFONTS");
     EXPECT_EQ(FindSoundFont(), expected);
+}
+
+// A font named by the user that FluidSynth turns down leaves the game its music all the same.
+TEST(SoundFontSearch, MusicPlaysWhenTheNamedFontIsRefused) {
+    ASSERT_TRUE(std::filesystem::exists(kSmallFont)) << "no soundfont: install timgm6mb-soundfont";
+    TScratch scratch;
+    std::ofstream(scratch / "kaputt.sf2") << "no soundfont at all";
+    ASSERT_TRUE(soundtest::WriteShortMidi(scratch / "kurz.mid", 0.5));
+    setenv("SDL_SOUNDFONTS", (scratch / "kaputt.sf2").c_str(), 1);
+    setenv("SDL_AUDIODRIVER", "disk", 1);
+    setenv("SDL_DISKAUDIOFILE", (scratch / "out.raw").c_str(), 1);
+    {
+        TMediaPlayer player;
+        ASSERT_TRUE(player.AudioOpen());
+        EXPECT_NE(player.SoundFont(), scratch / "kaputt.sf2");
+        player.Send("open \"" + scratch / "kurz.mid" + "\" alias musik");
+        player.Send("play musik from 0");
+        std::this_thread::sleep_for(700ms);
+    }
+    std::ifstream in(scratch / "out.raw", std::ios::binary);
+    int loudest = 0;
+    int16_t s = 0;
+    while (in.read(reinterpret_cast<char*>(&s), sizeof s)) loudest = std::max(loudest, std::abs(int{s}));
+    EXPECT_GT(loudest, 500);
 }
 
 }  // namespace
