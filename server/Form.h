@@ -1,0 +1,37 @@
+// Reading a score submission: the multipart form's fields, checked before any work is done.
+#pragma once
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace httplib {
+struct Request;
+}
+
+namespace blubbi::hiscore {
+
+constexpr size_t kMaxNameLength = 32;  // characters (code points) after trimming
+
+struct TSubmission {
+    std::string Name;  // UTF-8, trimmed
+    int32_t Points = 0;
+    std::string Replay;
+};
+
+struct TFormResult {
+    std::optional<TSubmission> Submission;
+    int Status = 400;    // when refused
+    std::string Reason;  // German
+};
+
+TFormResult ReadSubmission(const httplib::Request& request);
+
+// The name as it is entered: valid UTF-8, white space trimmed at both ends, 1 to 32 characters,
+// no control or direction-changing characters. Nothing, with a German reason, otherwise.
+std::optional<std::string> CleanName(std::string_view raw, std::string& reason);
+
+// Decimal digits of a number from 0 to 2147483647, white space around allowed.
+std::optional<int32_t> ParsePoints(std::string_view text);
+
+}  // namespace blubbi::hiscore

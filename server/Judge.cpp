@@ -1,0 +1,63 @@
+// The rules for a submitted score: only a game that really ended with the claimed points counts.
+#include <string>
+
+#include "server/Verifier.h"
+
+namespace blubbi::hiscore {
+
+TJudgement Judge(const TReplaySummary& s, int32_t claimedPoints, int64_t maxFrames) {
+    TJudgement j;
+    switch (s.Status) {
+        case TReplayStatus::Malformed:
+            j.Status = 400;
+            j.Reason = "Die Wiederholung ist unlesbar" + (s.Detail.empty() ? std::string() : ": " + s.Detail) + ".";
+            return j;
+        case TReplayStatus::TooLong:
+            j.Status = 413;
+            j.Reason = "Die Wiederholung ist zu lang (höchstens " + std::to_string(maxFrames) + " Bilder).";
+            return j;
+        case TReplayStatus::Cancelled:
+            j.Status = 503;
+            j.Reason = "Die Prüfung der Wiederholung hat zu lange gedauert. Bitte später noch einmal senden.";
+            return j;
+        case TReplayStatus::Mismatch:
+            j.Status = 422;
+            j.Reason = "Die Wiederholung stimmt nicht mit dem Spiel überein" +
+                       (s.Detail.empty() ? std::string() : ": " + s.Detail) + ".";
+            return j;
+        case TReplayStatus::Ok: break;
+    }
+    if (!s.DataMatches) {
+        j.Status = 422;
+        j.Reason = "Die Wiederholung wurde mit anderen Spieldaten aufgenommen als denen dieses Servers.";
+        return j;
+    }
+    if (!s.GameOver) {
+        j.Status = 422;
+        j.Reason = "Die Wiederholung endet nicht mit „Game Over“.";
+        return j;
+    }
+    if (s.Score != claimedPoints) {
+        j.Status = 422;
+        j.Reason = "Gemeldet wurden " + std::to_string(claimedPoints) + " Punkte, das Spiel endete aber mit " +
+                   std::to_string(s.Score) + " Punkten.";
+        return j;
+    }
+    j.Status = 201;
+    j.Store = true;
+    j.Verified = true;
+    if (s.EditorUsed)
+        j.Note = "Level-Editor benutzt";
+    else if (s.CheatUsed)
+        j.Note = "Schummelcode benutzt";
+    else if (s.UserLevels)
+        j.Note = "eigene Level gespielt";
+    j.Ranked = j.Note.empty();
+    j.Reason = j.Ranked ? "Geprüft und eingetragen."
+                        : "Geprüft und ohne Platz eingetragen (" + j.Note +
+                              "): nur Spiele mit den Leveln des "
+                              "Spiels, ohne Editor und ohne Schummelcode bekommen einen Platz.";
+    return j;
+}
+
+}  // namespace blubbi::hiscore

@@ -1,0 +1,22 @@
+// The hiscore list as an HTML page and as JSON.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "server/ScoreStore.h"
+
+namespace blubbi::hiscore {
+
+std::string HtmlEscape(std::string_view text);
+// "07.12.2026 11:14 UTC"
+std::string GermanDate(int64_t unixSeconds);
+// "2026-12-07T11:14:03Z"
+std::string IsoDate(int64_t unixSeconds);
+
+// maxMinutes: the longest game the server takes, told on the page.
+std::string ListPage(const std::vector<TScoreEntry>& page, int64_t total, int offset, int limit, int64_t maxMinutes);
+std::string ListJson(const std::vector<TScoreEntry>& page, int64_t total, int offset, int limit);
+
+}  // namespace blubbi::hiscore

@@ -1,0 +1,211 @@
+// The PostgreSQL store through libpqxx. Every write is one transaction committed with the
+// server's default synchronous commit, so an answered score is on the database's disk.
+#include "server/PostgresStore.h"
+
+#include <pqxx/pqxx>
+
+namespace blubbi::hiscore {
+
+namespace {
+
+// Creating tables "if not exists" races between processes starting together; a transaction-wide
+// advisory lock (any fixed number of ours) lets one create and the others find the tables made.
+constexpr const char* kSchema = R"(
+SELECT pg_advisory_xact_lock(2317712031);
+CREATE TABLE IF NOT EXISTS scores (
+  id BIGSERIAL PRIMARY KEY,
+  name TEXT NOT NULL,
+  points INTEGER NOT NULL,
+  level INTEGER NOT NULL,
+  frames BIGINT NOT NULL,
+  verified BOOLEAN NOT NULL,
+  ranked BOOLEAN NOT NULL,
+  note TEXT NOT NULL,
+  replay_hash TEXT NOT NULL UNIQUE,
+  created_at BIGINT NOT NULL);
+CREATE INDEX IF NOT EXISTS scores_order ON scores (ranked DESC, points DESC, id);
+CREATE TABLE IF NOT EXISTS replays (score_id BIGINT PRIMARY KEY REFERENCES scores (id), bytes BYTEA NOT NULL);
+CREATE TABLE IF NOT EXISTS pictures (score_id BIGINT PRIMARY KEY REFERENCES scores (id), png BYTEA NOT NULL);
+)";
+
+constexpr const char* kColumns = "id, name, points, level, frames, verified, ranked, note, created_at";
+
+TScoreEntry ReadEntry(const pqxx::row& r) {
+    TScoreEntry e;
+    e.Id = r[0].as<int64_t>();
+    e.Name = r[1].as<std::string>();
+    e.Points = r[2].as<int32_t>();
+    e.Level = r[3].as<int32_t>();
+    e.Frames = r[4].as<int64_t>();
+    e.Verified = r[5].as<bool>();
+    e.Ranked = r[6].as<bool>();
+    e.Note = r[7].as<std::string>();
+    e.CreatedAt = r[8].as<int64_t>();
+    return e;
+}
+
+std::string Bytes(const pqxx::field& f) {
+    const pqxx::binarystring b(f);
+    return b.str();
+}
+
+}  // namespace
+
+class TPostgresStore::TLease {
+public:
+    explicit TLease(TPostgresStore& store) : Store(store) {
+        {
+            std::lock_guard lock(store.Mutex);
+            if (!store.Idle.empty()) {
+                Conn = std::move(store.Idle.back());
+                store.Idle.pop_back();
+            }
+        }
+        if (!Conn) Conn = store.Connect();
+    }
+    ~TLease() {
+        if (!Conn->is_open()) return;  // a lost connection is not reused
+        std::lock_guard lock(Store.Mutex);
+        Store.Idle.push_back(std::move(Conn));
+    }
+    TLease(const TLease&) = delete;
+    TLease& operator=(const TLease&) = delete;
+    pqxx::connection_base& operator*() const { return *Conn; }
+
+private:
+    TPostgresStore& Store;
+    std::unique_ptr<pqxx::connection_base> Conn;
+};
+
+// Runs fn in a transaction; database failures leave as TStoreError.
+template <class F>
+auto InTransaction(pqxx::connection_base& c, F&& fn) {
+    try {
+        pqxx::work w(c);
+        auto result = fn(w);
+        w.commit();
+        return result;
+    } catch (const pqxx::failure& e) {
+        throw TStoreError(std::string("PostgreSQL: ") + e.what());
+    }
+}
+
+TPostgresStore::TPostgresStore(const std::string& url) : Url(url) {
+    auto c = Connect();
+    InTransaction(*c, [](pqxx::work& w) {
+        w.exec(kSchema);
+        return 0;
+    });
+    Idle.push_back(std::move(c));
+}
+
+TPostgresStore::~TPostgresStore() = default;
+
+std::unique_ptr<pqxx::connection_base> TPostgresStore::Connect() {
+    try {
+        return std::make_unique<pqxx::connection>(Url);
+    } catch (const std::exception& e) {
+        throw TStoreError(std::string("PostgreSQL: cannot connect: ") + e.what());
+    }
+}
+
+TAdded TPostgresStore::Add(const TNewScore& score) {
+    TLease c(*this);
+    return InTransaction(*c, [&](pqxx::work& w) {
+        const auto r = w.exec_params(
+            "INSERT INTO scores (name, points, level, frames, verified, ranked, note, replay_hash, created_at)"
+            " VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9) ON CONFLICT (replay_hash) DO NOTHING RETURNING id",
+            score.Name, score.Points, score.Level, score.Frames, score.Verified, score.Ranked, score.Note,
+            score.ReplayHash, score.CreatedAt);
+        TAdded added;
+        if (!r.empty()) {
+            added.Id = r[0][0].as<int64_t>();
+            added.Created = true;
+            const pqxx::binarystring bytes(score.Replay);
+            w.exec_params("INSERT INTO replays (score_id, bytes) VALUES ($1, $2)", added.Id, bytes);
+        } else {
+            // The conflicting insert has committed (ON CONFLICT waited for it), so a new statement sees it.
+            added.Id =
+                w.exec_params1("SELECT id FROM scores WHERE replay_hash = $1", score.ReplayHash)[0].as<int64_t>();
+        }
+        return added;
+    });
+}
+
+std::optional<int64_t> TPostgresStore::FindByHash(const std::string& replayHash) {
+    TLease c(*this);
+    return InTransaction(*c, [&](pqxx::work& w) -> std::optional<int64_t> {
+        const auto r = w.exec_params("SELECT id FROM scores WHERE replay_hash = $1", replayHash);
+        if (r.empty()) return std::nullopt;
+        return r[0][0].as<int64_t>();
+    });
+}
+
+std::optional<TScoreEntry> TPostgresStore::Get(int64_t id) {
+    TLease c(*this);
+    return InTransaction(*c, [&](pqxx::work& w) -> std::optional<TScoreEntry> {
+        const auto r = w.exec_params(std::string("SELECT ") + kColumns + " FROM scores WHERE id = $1", id);
+        if (r.empty()) return std::nullopt;
+        auto e = ReadEntry(r[0]);
+        if (e.Ranked)
+            e.Rank =
+                w.exec_params1("SELECT COUNT(*) FROM scores WHERE ranked AND points > $1", e.Points)[0].as<int64_t>() +
+                1;
+        return e;
+    });
+}
+
+std::vector<TScoreEntry> TPostgresStore::List(int limit, int offset) {
+    TLease c(*this);
+    return InTransaction(*c, [&](pqxx::work& w) {
+        // The page and the count above its first entry in one statement: one snapshot, one round trip.
+        const auto r =
+            w.exec_params(std::string("WITH page AS (SELECT ") + kColumns +
+                              " FROM scores ORDER BY ranked DESC, points DESC, id LIMIT $1 OFFSET $2)"
+                              " SELECT page.*, (SELECT COUNT(*) FROM scores s WHERE s.ranked AND s.points >"
+                              " (SELECT points FROM page WHERE ranked ORDER BY points DESC LIMIT 1)) FROM page"
+                              " ORDER BY ranked DESC, points DESC, id",
+                          limit, offset);
+        std::vector<TScoreEntry> page;
+        page.reserve(r.size());
+        for (const auto& row : r) page.push_back(ReadEntry(row));
+        const int64_t above = r.empty() || r[0][9].is_null() ? 0 : r[0][9].as<int64_t>();
+        AssignRanks(page, offset, above);
+        return page;
+    });
+}
+
+int64_t TPostgresStore::Count() {
+    TLease c(*this);
+    return InTransaction(*c, [&](pqxx::work& w) { return w.exec1("SELECT COUNT(*) FROM scores")[0].as<int64_t>(); });
+}
+
+std::optional<std::string> TPostgresStore::Replay(int64_t id) {
+    TLease c(*this);
+    return InTransaction(*c, [&](pqxx::work& w) -> std::optional<std::string> {
+        const auto r = w.exec_params("SELECT bytes FROM replays WHERE score_id = $1", id);
+        if (r.empty()) return std::nullopt;
+        return Bytes(r[0][0]);
+    });
+}
+
+std::optional<std::string> TPostgresStore::Picture(int64_t id) {
+    TLease c(*this);
+    return InTransaction(*c, [&](pqxx::work& w) -> std::optional<std::string> {
+        const auto r = w.exec_params("SELECT png FROM pictures WHERE score_id = $1", id);
+        if (r.empty()) return std::nullopt;
+        return Bytes(r[0][0]);
+    });
+}
+
+void TPostgresStore::SavePicture(int64_t id, const std::string& png) {
+    TLease c(*this);
+    InTransaction(*c, [&](pqxx::work& w) {
+        const pqxx::binarystring bytes(png);
+        w.exec_params("INSERT INTO pictures (score_id, png) VALUES ($1, $2) ON CONFLICT (score_id) DO NOTHING", id,
+                      bytes);
+        return 0;
+    });
+}
+
+}  // namespace blubbi::hiscore

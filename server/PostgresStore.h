@@ -1,0 +1,41 @@
+// The shared store: a PostgreSQL database that several server processes may use at once.
+#pragma once
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "server/ScoreStore.h"
+
+namespace pqxx {
+class connection_base;
+}
+
+namespace blubbi::hiscore {
+
+class TPostgresStore : public TScoreStore {
+public:
+    // Connects to the URL (postgresql://user@host:port/db?host=/socket/dir ...) and creates the
+    // tables when missing; throws TStoreError when the server cannot be reached.
+    explicit TPostgresStore(const std::string& url);
+    ~TPostgresStore() override;
+
+    TAdded Add(const TNewScore& score) override;
+    std::optional<int64_t> FindByHash(const std::string& replayHash) override;
+    std::optional<TScoreEntry> Get(int64_t id) override;
+    std::vector<TScoreEntry> List(int limit, int offset) override;
+    int64_t Count() override;
+    std::optional<std::string> Replay(int64_t id) override;
+    std::optional<std::string> Picture(int64_t id) override;
+    void SavePicture(int64_t id, const std::string& png) override;
+
+private:
+    class TLease;
+    std::unique_ptr<pqxx::connection_base> Connect();
+
+    std::string Url;
+    std::mutex Mutex;
+    std::vector<std::unique_ptr<pqxx::connection_base>> Idle;
+};
+
+}  // namespace blubbi::hiscore

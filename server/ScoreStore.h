@@ -1,0 +1,81 @@
+// Where the hiscore server keeps its scores: one small interface, backed by SQLite or PostgreSQL.
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace blubbi::hiscore {
+
+// A score as it is entered: everything the list shows plus the replay it was checked with.
+struct TNewScore {
+    std::string Name;  // UTF-8, already trimmed and checked
+    int32_t Points = 0;
+    int32_t Level = 0;       // the level the game ended in
+    int64_t Frames = 0;      // length of the replay in frames
+    bool Verified = false;   // the replay was re-played and agrees with the claimed points
+    bool Ranked = false;     // counts for the list's places
+    std::string Note;        // why an entry has no place, shown on the page
+    std::string ReplayHash;  // SHA-256 of the replay bytes, hex; one entry per replay
+    std::string Replay;      // the replay file's bytes
+    int64_t CreatedAt = 0;   // seconds since 1970, UTC
+};
+
+struct TScoreEntry {
+    int64_t Id = 0;
+    std::string Name;
+    int32_t Points = 0;
+    int32_t Level = 0;
+    int64_t Frames = 0;
+    bool Verified = false;
+    bool Ranked = false;
+    std::string Note;
+    int64_t CreatedAt = 0;
+    std::optional<int64_t> Rank;  // ranked entries only; equal points share a place
+};
+
+struct TAdded {
+    int64_t Id = 0;
+    bool Created = false;  // false: this replay was entered before, Id is that entry
+};
+
+// Any failure of the database itself (unreachable, disk full, broken file).
+class TStoreError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Every method may be called from many threads at once; each write is durable when it returns.
+class TScoreStore {
+public:
+    virtual ~TScoreStore() = default;
+
+    // Enters the score unless an entry with the same replay hash exists.
+    virtual TAdded Add(const TNewScore& score) = 0;
+    virtual std::optional<int64_t> FindByHash(const std::string& replayHash) = 0;
+    virtual std::optional<TScoreEntry> Get(int64_t id) = 0;
+    // Ranked entries first, each part by points and then by age; ranks filled in.
+    virtual std::vector<TScoreEntry> List(int limit, int offset) = 0;
+    virtual int64_t Count() = 0;
+    virtual std::optional<std::string> Replay(int64_t id) = 0;
+    // The drawn last frame of an entry's game, kept once it has been made.
+    virtual std::optional<std::string> Picture(int64_t id) = 0;
+    virtual void SavePicture(int64_t id, const std::string& png) = 0;
+};
+
+// Fills in the ranks of one page of List(): ranked entries come first, so an entry's place is its
+// position unless it has as many points as the one before it. aboveFirst counts the ranked entries
+// with more points than the page's first ranked entry.
+void AssignRanks(std::vector<TScoreEntry>& page, int offset, int64_t aboveFirst);
+
+// "sqlite:PATH" or "postgresql://..." (also "postgres://..."); throws TStoreError when the
+// database cannot be opened or reached, std::invalid_argument for an unknown kind.
+std::unique_ptr<TScoreStore> OpenStore(const std::string& url);
+
+// The SQLite file in the user's data folder: $XDG_DATA_HOME/blubbi-blubbo/hiscore.sqlite,
+// else ~/.local/share/blubbi-blubbo/hiscore.sqlite.
+std::string DefaultSqlitePath();
+
+}  // namespace blubbi::hiscore

@@ -1,0 +1,270 @@
+// The routes of the hiscore server. Every answer to the game is JSON with a German reason; the
+// list page is HTML. Storage and checking sit behind their interfaces.
+#include "server/Service.h"
+
+#include <httplib.h>
+
+#include <ctime>
+#include <iostream>
+#include <nlohmann/json.hpp>
+
+#include "server/Form.h"
+#include "server/Page.h"
+#include "server/Sha256.h"
+
+namespace blubbi::hiscore {
+
+using nlohmann::json;
+
+struct THiscoreService::TContext {
+    TScoreStore& Store;
+    TScoreVerifier* Verifier;
+    TLimits Limits;
+    TRateLimit Rate;
+    TVerifyPool Pool;
+
+    TContext(TScoreStore& store, TScoreVerifier* verifier, const TLimits& limits)
+        : Store(store),
+          Verifier(verifier),
+          Limits(limits),
+          Rate(limits.SubmissionsPerMinute, limits.SubmissionBurst),
+          Pool(limits.VerifyThreads, limits.VerifyQueue) {}
+};
+
+namespace {
+
+constexpr const char* kJson = "application/json; charset=utf-8";
+constexpr const char* kScoresPath = "/api/scores";
+
+void SendJson(httplib::Response& res, int status, const json& body) {
+    res.status = status;
+    res.set_content(body.dump(-1, ' ', false, json::error_handler_t::replace), kJson);
+}
+
+void Refuse(httplib::Response& res, int status, const std::string& reason) {
+    SendJson(res, status, {{"id", nullptr}, {"rank", nullptr}, {"verified", false}, {"reason", reason}});
+}
+
+json EntryJson(const TScoreEntry& e) {
+    const std::string id = std::to_string(e.Id);
+    return {{"id", e.Id},
+            {"rank", e.Rank ? json(*e.Rank) : json(nullptr)},
+            {"verified", e.Verified},
+            {"ranked", e.Ranked},
+            {"name", e.Name},
+            {"points", e.Points},
+            {"level", e.Level},
+            {"replay", "/replays/" + id + ".blubbi-replay"},
+            {"picture", "/replays/" + id + ".png"}};
+}
+
+std::string PlaceText(const TScoreEntry& e) {
+    return e.Rank ? " Platz " + std::to_string(*e.Rank) + "." : std::string();
+}
+
+// The answer for a replay that is entered already: its entry, as it stands now.
+void AnswerKnown(TScoreStore& store, httplib::Response& res, int64_t id) {
+    const auto entry = store.Get(id);
+    if (!entry) return Refuse(res, 503, "Der Eintrag ist gerade nicht lesbar. Bitte später noch einmal senden.");
+    auto body = EntryJson(*entry);
+    body["duplicate"] = true;
+    body["reason"] = "Dieses Spiel ist schon eingetragen." + PlaceText(*entry);
+    SendJson(res, 200, body);
+}
+
+// A whole non-negative number from a query parameter; fallback when absent.
+std::optional<int> QueryNumber(const httplib::Request& req, const char* key, int fallback, int max) {
+    if (!req.has_param(key)) return fallback;
+    const auto value = ParsePoints(req.get_param_value(key));
+    if (!value) return std::nullopt;
+    return std::min(*value, max);
+}
+
+void Submit(THiscoreService::TContext& c, const httplib::Request& req, httplib::Response& res);
+
+}  // namespace
+
+THiscoreService::THiscoreService(TScoreStore& store, TScoreVerifier* verifier, const TLimits& limits)
+    : Context(std::make_unique<TContext>(store, verifier, limits)) {}
+
+THiscoreService::~THiscoreService() = default;
+
+void THiscoreService::Install(httplib::Server& server) {
+    TContext& c = *Context;
+    server.set_payload_max_length(c.Limits.MaxBody);
+
+    // Limits that need no body are checked before it is read.
+    server.set_pre_routing_handler([&c](const httplib::Request& req, httplib::Response& res) {
+        if (req.method != "POST" || req.path != kScoresPath) return httplib::Server::HandlerResponse::Unhandled;
+        int wait = 0;
+        if (!c.Rate.Take(req.remote_addr, TRateLimit::TClock::now(), wait)) {
+            res.set_header("Retry-After", std::to_string(wait));
+            res.set_header("Connection", "close");
+            Refuse(res, 429,
+                   "Zu viele Einsendungen von dieser Adresse. Bitte in " + std::to_string(wait) +
+                       " Sekunden noch einmal versuchen.");
+            return httplib::Server::HandlerResponse::Handled;
+        }
+        const auto length = req.get_header_value<uint64_t>("Content-Length");
+        if (length > c.Limits.MaxBody) {
+            res.set_header("Connection", "close");
+            Refuse(res, 413, "Die Einsendung ist zu groß (höchstens 1 MB).");
+            return httplib::Server::HandlerResponse::Handled;
+        }
+        return httplib::Server::HandlerResponse::Unhandled;
+    });
+
+    server.Post(kScoresPath, [&c](const httplib::Request& req, httplib::Response& res) { Submit(c, req, res); });
+
+    server.Get(kScoresPath, [&c](const httplib::Request& req, httplib::Response& res) {
+        const auto limit = QueryNumber(req, "limit", c.Limits.PageSize, c.Limits.MaxPageSize);
+        const auto offset = QueryNumber(req, "offset", 0, INT32_MAX);
+        if (!limit || !offset || *limit == 0)
+            return Refuse(res, 400, "limit und offset müssen ganze Zahlen sein (limit ab 1).");
+        const auto page = c.Store.List(*limit, *offset);
+        res.set_content(ListJson(page, c.Store.Count(), *offset, *limit), kJson);
+    });
+
+    const auto listPage = [&c](const httplib::Request& req, httplib::Response& res) {
+        const int offset = QueryNumber(req, "offset", 0, INT32_MAX).value_or(0);
+        const int limit = c.Limits.PageSize;
+        const auto page = c.Store.List(limit, offset);
+        res.set_content(ListPage(page, c.Store.Count(), offset, limit, c.Limits.MaxFrames / kFramesPerSecond / 60),
+                        "text/html; charset=utf-8");
+    };
+    server.Get("/", listPage);
+    server.Get("/showhi.php", listPage);
+
+    server.Get(R"(/replays/(\d{1,18})\.blubbi-replay)", [&c](const httplib::Request& req, httplib::Response& res) {
+        const auto replay = c.Store.Replay(std::stoll(req.matches[1]));
+        if (!replay) return;  // 404
+        res.set_header("Cache-Control", "public, max-age=86400");
+        res.set_header("Content-Disposition", "attachment; filename=\"" + req.matches[1].str() + ".blubbi-replay\"");
+        res.set_content(*replay, "application/octet-stream");
+    });
+
+    server.Get(R"(/replays/(\d{1,18})\.png)", [&c](const httplib::Request& req, httplib::Response& res) {
+        const int64_t id = std::stoll(req.matches[1]);
+        auto png = c.Store.Picture(id);
+        if (!png && c.Verifier) {
+            // Drawn once, on the first request, then kept with the entry.
+            if (auto replay = c.Store.Replay(id)) {
+                std::optional<std::string> drawn;
+                const auto deadline = std::chrono::steady_clock::now() + c.Limits.VerifyTime;
+                auto bytes = std::make_shared<std::string>(std::move(*replay));
+                const int64_t maxFrames = c.Limits.MaxFrames;
+                TScoreVerifier* verifier = c.Verifier;
+                c.Pool.Run<std::optional<std::string>>(
+                    [bytes, verifier, maxFrames](const std::atomic<bool>&) {
+                        return verifier->LastFramePng(*bytes, maxFrames);
+                    },
+                    deadline, drawn);
+                if (drawn) {
+                    c.Store.SavePicture(id, *drawn);
+                    png = std::move(drawn);
+                }
+            }
+        }
+        if (!png) return;  // 404
+        res.set_header("Cache-Control", "public, max-age=86400");
+        res.set_content(*png, "image/png");
+    });
+
+    // Answers the library makes itself (unknown path, unreadable request, too long a body) get a German text.
+    server.set_error_handler([](const httplib::Request& req, httplib::Response& res) {
+        if (!res.body.empty()) return;
+        std::string reason;
+        switch (res.status) {
+            case 404: reason = "Nicht gefunden."; break;
+            case 413: reason = "Die Einsendung ist zu groß (höchstens 1 MB)."; break;
+            case 400: reason = "Die Anfrage ist fehlerhaft."; break;
+            default: reason = "Fehler " + std::to_string(res.status) + ".";
+        }
+        if (req.path.rfind("/api/", 0) == 0)
+            Refuse(res, res.status, reason);
+        else
+            res.set_content(reason + "\n", "text/plain; charset=utf-8");
+    });
+
+    server.set_exception_handler([](const httplib::Request& req, httplib::Response& res, std::exception_ptr ep) {
+        std::string what = "unknown error";
+        try {
+            std::rethrow_exception(ep);
+        } catch (const std::exception& e) {
+            what = e.what();
+        } catch (...) {}
+        std::cerr << "blubbi-hiscore: " << req.method << " " << req.path << ": " << what << std::endl;
+        const std::string reason = "Der Server kann die Anfrage gerade nicht bearbeiten. Bitte später noch einmal.";
+        if (req.path.rfind("/api/", 0) == 0) {
+            Refuse(res, 503, reason);
+        } else {
+            res.status = 503;
+            res.set_content(reason + "\n", "text/plain; charset=utf-8");
+        }
+    });
+}
+
+namespace {
+
+void Submit(THiscoreService::TContext& c, const httplib::Request& req, httplib::Response& res) {
+    auto form = ReadSubmission(req);
+    if (!form.Submission) return Refuse(res, form.Status, form.Reason);
+    auto& s = *form.Submission;
+    if (!c.Verifier)
+        return Refuse(res, 503, "Dieser Server kann Wiederholungen nicht prüfen und nimmt keine Punkte an.");
+
+    // Cheap checks first: the head's frame count, then whether this replay is known already.
+    const auto declared = c.Verifier->DeclaredFrames(s.Replay);
+    if (!declared) return Refuse(res, 400, "Die Wiederholung ist unlesbar.");
+    if (*declared > c.Limits.MaxFrames)
+        return Refuse(res, 413,
+                      "Die Wiederholung ist zu lang (höchstens " + std::to_string(c.Limits.MaxFrames) + " Bilder).");
+    const std::string hash = Sha256Hex(s.Replay);
+    if (const auto known = c.Store.FindByHash(hash)) return AnswerKnown(c.Store, res, *known);
+
+    auto replay = std::make_shared<std::string>(std::move(s.Replay));
+    TScoreVerifier* verifier = c.Verifier;
+    const int64_t maxFrames = c.Limits.MaxFrames;
+    TReplaySummary summary;
+    const auto outcome = c.Pool.Run<TReplaySummary>(
+        [replay, verifier, maxFrames](const std::atomic<bool>& cancel) {
+            return verifier->Verify(*replay, maxFrames, cancel);
+        },
+        std::chrono::steady_clock::now() + c.Limits.VerifyTime, summary);
+    if (outcome == TVerifyPool::TOutcome::Busy) {
+        res.set_header("Retry-After", "10");
+        return Refuse(res, 503, "Der Server prüft gerade zu viele Spiele. Bitte später noch einmal senden.");
+    }
+    if (outcome == TVerifyPool::TOutcome::TimedOut) {
+        summary = TReplaySummary{};
+        summary.Status = TReplayStatus::Cancelled;
+    }
+
+    const auto j = Judge(summary, s.Points, c.Limits.MaxFrames);
+    if (!j.Store) {
+        if (j.Status == 503) res.set_header("Retry-After", "30");
+        return Refuse(res, j.Status, j.Reason);
+    }
+    TNewScore score;
+    score.Name = s.Name;
+    score.Points = s.Points;
+    score.Level = summary.LevelNo;
+    score.Frames = summary.Frames;
+    score.Verified = j.Verified;
+    score.Ranked = j.Ranked;
+    score.Note = j.Note;
+    score.ReplayHash = hash;
+    score.Replay = *replay;
+    score.CreatedAt = static_cast<int64_t>(std::time(nullptr));
+    const auto added = c.Store.Add(score);
+    if (!added.Created) return AnswerKnown(c.Store, res, added.Id);
+    const auto entry = c.Store.Get(added.Id);
+    auto body = entry ? EntryJson(*entry) : json{{"id", added.Id}, {"rank", nullptr}, {"verified", j.Verified}};
+    body["duplicate"] = false;
+    body["reason"] = j.Reason + (entry ? PlaceText(*entry) : std::string());
+    SendJson(res, j.Status, body);
+}
+
+}  // namespace
+
+}  // namespace blubbi::hiscore

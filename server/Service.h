@@ -1,0 +1,48 @@
+// The hiscore server's HTTP side: thin handlers that read, check the limits, and answer.
+#pragma once
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "server/RateLimit.h"
+#include "server/ScoreStore.h"
+#include "server/Verifier.h"
+#include "server/VerifyPool.h"
+
+namespace httplib {
+class Server;
+}
+
+namespace blubbi::hiscore {
+
+constexpr int64_t kFramesPerSecond = 40;  // the game's frame timer runs every 25 ms
+
+struct TLimits {
+    size_t MaxBody = 1 << 20;                            // bytes of a submission, 1 MB
+    int64_t MaxFrames = 2 * 60 * 60 * kFramesPerSecond;  // two hours of play
+    double SubmissionsPerMinute = 6;                     // per client address; 0: no limit
+    double SubmissionBurst = 10;
+    std::chrono::milliseconds VerifyTime{10000};  // from the start of the check to the answer
+    int VerifyThreads = 2;
+    size_t VerifyQueue = 32;
+    int PageSize = 100;  // entries on one list page
+    int MaxPageSize = 500;
+};
+
+class THiscoreService {
+public:
+    // verifier may be null: such a server lists and serves, but takes no new scores.
+    THiscoreService(TScoreStore& store, TScoreVerifier* verifier, const TLimits& limits);
+    ~THiscoreService();
+
+    // Adds the routes, the limits at the edge and the error answers to an HTTP server.
+    void Install(httplib::Server& server);
+
+    struct TContext;  // the store, the checker, the limits and their state; shared by the handlers
+
+private:
+    std::unique_ptr<TContext> Context;
+};
+
+}  // namespace blubbi::hiscore

@@ -1,0 +1,279 @@
+// The SQLite store. Connections are pooled, one per concurrent caller; a write takes the
+// database's write lock at once (BEGIN IMMEDIATE) so that concurrent writers queue instead of failing.
+#include "server/SqliteStore.h"
+
+#include <sqlite3.h>
+
+#include <filesystem>
+
+namespace blubbi::hiscore {
+
+namespace {
+
+constexpr const char* kSchema = R"(
+CREATE TABLE IF NOT EXISTS scores (
+  id INTEGER PRIMARY KEY AUTOINCREMENT,
+  name TEXT NOT NULL,
+  points INTEGER NOT NULL,
+  level INTEGER NOT NULL,
+  frames INTEGER NOT NULL,
+  verified INTEGER NOT NULL,
+  ranked INTEGER NOT NULL,
+  note TEXT NOT NULL,
+  replay_hash TEXT NOT NULL UNIQUE,
+  created_at INTEGER NOT NULL);
+CREATE INDEX IF NOT EXISTS scores_order ON scores (ranked DESC, points DESC, id);
+CREATE TABLE IF NOT EXISTS replays (score_id INTEGER PRIMARY KEY REFERENCES scores (id), bytes BLOB NOT NULL);
+CREATE TABLE IF NOT EXISTS pictures (score_id INTEGER PRIMARY KEY REFERENCES scores (id), png BLOB NOT NULL);
+)";
+
+constexpr const char* kColumns = "id, name, points, level, frames, verified, ranked, note, created_at";
+
+[[noreturn]] void Fail(sqlite3* db, const std::string& what) {
+    throw TStoreError("SQLite: " + what + ": " + (db ? sqlite3_errmsg(db) : "out of memory"));
+}
+
+// One prepared statement, finalized when it goes out of scope.
+class TStatement {
+public:
+    TStatement(sqlite3* db, const std::string& sql) : Db(db) {
+        if (sqlite3_prepare_v2(db, sql.c_str(), static_cast<int>(sql.size()), &Stmt, nullptr) != SQLITE_OK)
+            Fail(db, "prepare");
+    }
+    ~TStatement() { sqlite3_finalize(Stmt); }
+    TStatement(const TStatement&) = delete;
+    TStatement& operator=(const TStatement&) = delete;
+
+    TStatement& Bind(int i, int64_t v) {
+        Check(sqlite3_bind_int64(Stmt, i, v));
+        return *this;
+    }
+    TStatement& Bind(int i, const std::string& v) {
+        Check(sqlite3_bind_text(Stmt, i, v.data(), static_cast<int>(v.size()), SQLITE_TRANSIENT));
+        return *this;
+    }
+    TStatement& BindBlob(int i, const std::string& v) {
+        Check(sqlite3_bind_blob(Stmt, i, v.data(), static_cast<int>(v.size()), SQLITE_TRANSIENT));
+        return *this;
+    }
+    // True while there is a row.
+    bool Step() {
+        const int rc = sqlite3_step(Stmt);
+        if (rc == SQLITE_ROW) return true;
+        if (rc == SQLITE_DONE) return false;
+        Fail(Db, "step");
+    }
+    int64_t Int(int col) const { return sqlite3_column_int64(Stmt, col); }
+    std::string Text(int col) const {
+        const auto* p = static_cast<const char*>(sqlite3_column_blob(Stmt, col));
+        return p ? std::string(p, static_cast<size_t>(sqlite3_column_bytes(Stmt, col))) : std::string();
+    }
+
+private:
+    void Check(int rc) {
+        if (rc != SQLITE_OK) Fail(Db, "bind");
+    }
+    sqlite3* Db;
+    sqlite3_stmt* Stmt = nullptr;
+};
+
+void Exec(sqlite3* db, const char* sql) {
+    if (sqlite3_exec(db, sql, nullptr, nullptr, nullptr) != SQLITE_OK) Fail(db, sql);
+}
+
+TScoreEntry ReadEntry(const TStatement& s) {
+    TScoreEntry e;
+    e.Id = s.Int(0);
+    e.Name = s.Text(1);
+    e.Points = static_cast<int32_t>(s.Int(2));
+    e.Level = static_cast<int32_t>(s.Int(3));
+    e.Frames = s.Int(4);
+    e.Verified = s.Int(5) != 0;
+    e.Ranked = s.Int(6) != 0;
+    e.Note = s.Text(7);
+    e.CreatedAt = s.Int(8);
+    return e;
+}
+
+int64_t CountAbove(sqlite3* db, int32_t points) {
+    TStatement s(db, "SELECT COUNT(*) FROM scores WHERE ranked = 1 AND points > ?");
+    s.Bind(1, points);
+    s.Step();
+    return s.Int(0);
+}
+
+}  // namespace
+
+// A pooled connection, handed back when the caller is done.
+class TSqliteStore::TLease {
+public:
+    explicit TLease(TSqliteStore& store) : Store(store) {
+        {
+            std::lock_guard lock(store.Mutex);
+            if (!store.Idle.empty()) {
+                Db = store.Idle.back();
+                store.Idle.pop_back();
+            }
+        }
+        if (!Db) Db = store.OpenConnection();
+    }
+    ~TLease() {
+        // A connection left inside a transaction by an error is not reused.
+        if (!sqlite3_get_autocommit(Db)) {
+            sqlite3_close_v2(Db);
+            return;
+        }
+        std::lock_guard lock(Store.Mutex);
+        Store.Idle.push_back(Db);
+    }
+    TLease(const TLease&) = delete;
+    TLease& operator=(const TLease&) = delete;
+    sqlite3* operator*() const { return Db; }
+
+private:
+    TSqliteStore& Store;
+    sqlite3* Db = nullptr;
+};
+
+TSqliteStore::TSqliteStore(const std::string& path) : Path(path) {
+    if (path.empty()) throw TStoreError("SQLite: no file named");
+    const auto folder = std::filesystem::path(path).parent_path();
+    std::error_code ec;
+    if (!folder.empty()) std::filesystem::create_directories(folder, ec);
+    sqlite3* db = OpenConnection();
+    try {
+        // Several processes may open a new file at once; the write lock orders their schema steps.
+        Exec(db, "BEGIN IMMEDIATE");
+        Exec(db, kSchema);
+        Exec(db, "COMMIT");
+    } catch (...) {
+        sqlite3_close_v2(db);
+        throw;
+    }
+    Idle.push_back(db);
+}
+
+TSqliteStore::~TSqliteStore() {
+    for (auto* db : Idle) sqlite3_close_v2(db);
+}
+
+sqlite3* TSqliteStore::OpenConnection() {
+    sqlite3* db = nullptr;
+    const int rc =
+        sqlite3_open_v2(Path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
+    if (rc != SQLITE_OK) {
+        const std::string message = db ? sqlite3_errmsg(db) : "out of memory";
+        sqlite3_close_v2(db);
+        throw TStoreError("SQLite: cannot open " + Path + ": " + message);
+    }
+    try {
+        sqlite3_busy_timeout(db, 10000);
+        // WAL with a sync at every commit: an answered score is on the disk, not only in a cache.
+        Exec(db, "PRAGMA journal_mode = WAL");
+        Exec(db, "PRAGMA synchronous = FULL");
+        Exec(db, "PRAGMA foreign_keys = ON");
+    } catch (...) {
+        sqlite3_close_v2(db);
+        throw;
+    }
+    return db;
+}
+
+TAdded TSqliteStore::Add(const TNewScore& score) {
+    TLease db(*this);
+    Exec(*db, "BEGIN IMMEDIATE");
+    TAdded added;
+    {
+        TStatement ins(
+            *db,
+            "INSERT INTO scores (name, points, level, frames, verified, ranked, note, replay_hash, created_at)"
+            " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?) ON CONFLICT (replay_hash) DO NOTHING RETURNING id");
+        ins.Bind(1, score.Name).Bind(2, score.Points).Bind(3, score.Level).Bind(4, score.Frames);
+        ins.Bind(5, score.Verified ? 1 : 0).Bind(6, score.Ranked ? 1 : 0).Bind(7, score.Note);
+        ins.Bind(8, score.ReplayHash).Bind(9, score.CreatedAt);
+        if (ins.Step()) {
+            added.Id = ins.Int(0);
+            added.Created = true;
+            while (ins.Step()) {}
+        }
+    }
+    if (added.Created) {
+        TStatement rep(*db, "INSERT INTO replays (score_id, bytes) VALUES (?, ?)");
+        rep.Bind(1, added.Id).BindBlob(2, score.Replay);
+        rep.Step();
+    } else {
+        TStatement old(*db, "SELECT id FROM scores WHERE replay_hash = ?");
+        old.Bind(1, score.ReplayHash);
+        if (!old.Step()) Fail(*db, "entry of a known replay vanished");
+        added.Id = old.Int(0);
+    }
+    Exec(*db, "COMMIT");
+    return added;
+}
+
+std::optional<int64_t> TSqliteStore::FindByHash(const std::string& replayHash) {
+    TLease db(*this);
+    TStatement s(*db, "SELECT id FROM scores WHERE replay_hash = ?");
+    s.Bind(1, replayHash);
+    if (!s.Step()) return std::nullopt;
+    return s.Int(0);
+}
+
+std::optional<TScoreEntry> TSqliteStore::Get(int64_t id) {
+    TLease db(*this);
+    TStatement s(*db, std::string("SELECT ") + kColumns + " FROM scores WHERE id = ?");
+    s.Bind(1, id);
+    if (!s.Step()) return std::nullopt;
+    auto e = ReadEntry(s);
+    if (e.Ranked) e.Rank = CountAbove(*db, e.Points) + 1;
+    return e;
+}
+
+std::vector<TScoreEntry> TSqliteStore::List(int limit, int offset) {
+    TLease db(*this);
+    // One read transaction: the page and its first rank come from the same state.
+    Exec(*db, "BEGIN");
+    std::vector<TScoreEntry> page;
+    {
+        TStatement s(*db, std::string("SELECT ") + kColumns +
+                              " FROM scores ORDER BY ranked DESC, points DESC, id LIMIT ? OFFSET ?");
+        s.Bind(1, limit).Bind(2, offset);
+        while (s.Step()) page.push_back(ReadEntry(s));
+    }
+    const int64_t above = !page.empty() && page.front().Ranked ? CountAbove(*db, page.front().Points) : 0;
+    Exec(*db, "COMMIT");
+    AssignRanks(page, offset, above);
+    return page;
+}
+
+int64_t TSqliteStore::Count() {
+    TLease db(*this);
+    TStatement s(*db, "SELECT COUNT(*) FROM scores");
+    s.Step();
+    return s.Int(0);
+}
+
+std::optional<std::string> TSqliteStore::Replay(int64_t id) {
+    TLease db(*this);
+    TStatement s(*db, "SELECT bytes FROM replays WHERE score_id = ?");
+    s.Bind(1, id);
+    if (!s.Step()) return std::nullopt;
+    return s.Text(0);
+}
+
+std::optional<std::string> TSqliteStore::Picture(int64_t id) {
+    TLease db(*this);
+    TStatement s(*db, "SELECT png FROM pictures WHERE score_id = ?");
+    s.Bind(1, id);
+    if (!s.Step()) return std::nullopt;
+    return s.Text(0);
+}
+
+void TSqliteStore::SavePicture(int64_t id, const std::string& png) {
+    TLease db(*this);
+    TStatement s(*db, "INSERT INTO pictures (score_id, png) VALUES (?, ?) ON CONFLICT (score_id) DO NOTHING");
+    s.Bind(1, id).BindBlob(2, png);
+    s.Step();
+}
+
+}  // namespace blubbi::hiscore

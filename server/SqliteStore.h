@@ -1,0 +1,37 @@
+// The embedded store: one SQLite file in write-ahead-log mode, synced on every commit.
+#pragma once
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "server/ScoreStore.h"
+
+struct sqlite3;
+
+namespace blubbi::hiscore {
+
+class TSqliteStore : public TScoreStore {
+public:
+    // Creates the file, its folder and the tables when missing.
+    explicit TSqliteStore(const std::string& path);
+    ~TSqliteStore() override;
+
+    TAdded Add(const TNewScore& score) override;
+    std::optional<int64_t> FindByHash(const std::string& replayHash) override;
+    std::optional<TScoreEntry> Get(int64_t id) override;
+    std::vector<TScoreEntry> List(int limit, int offset) override;
+    int64_t Count() override;
+    std::optional<std::string> Replay(int64_t id) override;
+    std::optional<std::string> Picture(int64_t id) override;
+    void SavePicture(int64_t id, const std::string& png) override;
+
+private:
+    class TLease;
+    sqlite3* OpenConnection();
+
+    std::string Path;
+    std::mutex Mutex;
+    std::vector<sqlite3*> Idle;  // one connection per concurrent caller, kept for reuse
+};
+
+}  // namespace blubbi::hiscore

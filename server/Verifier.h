@@ -1,0 +1,58 @@
+// What the server asks of a replay checker, and the rules that turn its findings into an answer.
+#pragma once
+#include <atomic>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace blubbi::hiscore {
+
+enum class TReplayStatus {
+    Ok,         // re-played to its end, every checkpoint agreed
+    Mismatch,   // re-played, but the game went differently than recorded
+    Malformed,  // not a replay this game can read
+    TooLong,    // more frames than the server plays
+    Cancelled,  // stopped because its time ran out
+};
+
+// The findings of one re-play.
+struct TReplaySummary {
+    TReplayStatus Status = TReplayStatus::Malformed;
+    std::string Detail;  // for Mismatch and Malformed: what was wrong (German, shown to the player)
+    int64_t Frames = 0;
+    bool GameOver = false;  // the game ended in a game over
+    int32_t Score = 0;      // the points at that game over
+    int32_t LevelNo = 0;    // the level it happened in
+    bool EditorUsed = false;
+    bool CheatUsed = false;
+    bool UserLevels = false;   // levels that are not the game's own were played
+    bool DataMatches = false;  // recorded with the game data this server ships
+    int32_t Checkpoints = 0;   // checkpoints compared (all of them agreed when Status is Ok)
+};
+
+class TScoreVerifier {
+public:
+    virtual ~TScoreVerifier() = default;
+    // The number of frames the replay says it holds, read from its head without playing it;
+    // nothing when the bytes are not a replay.
+    virtual std::optional<int64_t> DeclaredFrames(std::string_view replay) = 0;
+    // Re-plays at most maxFrames frames; returns Cancelled soon after cancel becomes true.
+    virtual TReplaySummary Verify(std::string_view replay, int64_t maxFrames, const std::atomic<bool>& cancel) = 0;
+    // The game's last frame as a PNG, or nothing when this checker draws no pictures.
+    virtual std::optional<std::string> LastFramePng(std::string_view replay, int64_t maxFrames) = 0;
+};
+
+// What the server does with a submission after its replay has been checked.
+struct TJudgement {
+    int Status = 0;  // HTTP status: 201 stored, 4xx refused, 503 not decided
+    bool Store = false;
+    bool Verified = false;
+    bool Ranked = false;
+    std::string Reason;  // German, for the player
+    std::string Note;    // German, shown on the page beside an entry without a place
+};
+
+TJudgement Judge(const TReplaySummary& summary, int32_t claimedPoints, int64_t maxFrames);
+
+}  // namespace blubbi::hiscore
