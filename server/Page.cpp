@@ -56,7 +56,8 @@ h1 { font-size: 1.6em; }
 table { border-collapse: collapse; }
 th, td { padding: 0.3em 0.7em; border-bottom: 1px solid #ccc; text-align: left; vertical-align: middle; }
 td.zahl, th.zahl { text-align: right; }
-td.name { max-width: 20em; overflow-wrap: anywhere; }
+td { white-space: nowrap; }
+td.name { white-space: normal; max-width: 20em; overflow-wrap: anywhere; }
 img { width: 170px; height: 106px; image-rendering: pixelated; background: #eee; }
 .geprueft { color: #080; font-weight: bold; }
 .hinweis { color: #666; font-size: 0.9em; }

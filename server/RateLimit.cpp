@@ -30,7 +30,7 @@ bool TRateLimit::Take(const std::string& address, TClock::time_point now, int& s
         b.Tokens -= 1;
         return true;
     }
-    secondsToWait = static_cast<int>(std::ceil((1 - b.Tokens) * 60 / PerMinute));
+    secondsToWait = std::max(1, static_cast<int>(std::ceil((1 - b.Tokens) * 60 / PerMinute - 1e-6)));
     return false;
 }
 

@@ -35,6 +35,7 @@ namespace {
 
 constexpr const char* kJson = "application/json; charset=utf-8";
 constexpr const char* kScoresPath = "/api/scores";
+constexpr const char* kTooBig = "Die Einsendung ist zu groß (höchstens 1 MB).";
 
 void SendJson(httplib::Response& res, int status, const json& body) {
     res.status = status;
@@ -93,25 +94,13 @@ void THiscoreService::Install(httplib::Server& server) {
     TContext& c = *Context;
     server.set_payload_max_length(c.Limits.MaxBody);
 
-    // Limits that need no body are checked before it is read.
-    server.set_pre_routing_handler([&c](const httplib::Request& req, httplib::Response& res) {
-        if (req.method != "POST" || req.path != kScoresPath) return httplib::Server::HandlerResponse::Unhandled;
-        int wait = 0;
-        if (!c.Rate.Take(req.remote_addr, TRateLimit::TClock::now(), wait)) {
-            res.set_header("Retry-After", std::to_string(wait));
-            res.set_header("Connection", "close");
-            Refuse(res, 429,
-                   "Zu viele Einsendungen von dieser Adresse. Bitte in " + std::to_string(wait) +
-                       " Sekunden noch einmal versuchen.");
-            return httplib::Server::HandlerResponse::Handled;
-        }
-        const auto length = req.get_header_value<uint64_t>("Content-Length");
-        if (length > c.Limits.MaxBody) {
-            res.set_header("Connection", "close");
-            Refuse(res, 413, "Die Einsendung ist zu groß (höchstens 1 MB).");
-            return httplib::Server::HandlerResponse::Handled;
-        }
-        return httplib::Server::HandlerResponse::Unhandled;
+    // A client that asks before sending its body learns at once that it is too big; one that just
+    // sends it is answered by the library after the declared length, with the same reason below.
+    server.set_expect_100_continue_handler([&c](const httplib::Request& req, httplib::Response& res) {
+        if (req.get_header_value<uint64_t>("Content-Length") <= c.Limits.MaxBody) return 100;
+        res.set_header("Connection", "close");
+        Refuse(res, 413, kTooBig);
+        return 413;
     });
 
     server.Post(kScoresPath, [&c](const httplib::Request& req, httplib::Response& res) { Submit(c, req, res); });
@@ -137,7 +126,10 @@ void THiscoreService::Install(httplib::Server& server) {
 
     server.Get(R"(/replays/(\d{1,18})\.blubbi-replay)", [&c](const httplib::Request& req, httplib::Response& res) {
         const auto replay = c.Store.Replay(std::stoll(req.matches[1]));
-        if (!replay) return;  // 404
+        if (!replay) {
+            res.status = 404;
+            return;
+        }
         res.set_header("Cache-Control", "public, max-age=86400");
         res.set_header("Content-Disposition", "attachment; filename=\"" + req.matches[1].str() + ".blubbi-replay\"");
         res.set_content(*replay, "application/octet-stream");
@@ -165,7 +157,10 @@ void THiscoreService::Install(httplib::Server& server) {
                 }
             }
         }
-        if (!png) return;  // 404
+        if (!png) {
+            res.status = 404;
+            return;
+        }
         res.set_header("Cache-Control", "public, max-age=86400");
         res.set_content(*png, "image/png");
     });
@@ -176,7 +171,7 @@ void THiscoreService::Install(httplib::Server& server) {
         std::string reason;
         switch (res.status) {
             case 404: reason = "Nicht gefunden."; break;
-            case 413: reason = "Die Einsendung ist zu groß (höchstens 1 MB)."; break;
+            case 413: reason = kTooBig; break;
             case 400: reason = "Die Anfrage ist fehlerhaft."; break;
             default: reason = "Fehler " + std::to_string(res.status) + ".";
         }
@@ -207,6 +202,14 @@ void THiscoreService::Install(httplib::Server& server) {
 namespace {
 
 void Submit(THiscoreService::TContext& c, const httplib::Request& req, httplib::Response& res) {
+    // The body (at most 1 MB) has been read; everything else waits for the address's turn.
+    int wait = 0;
+    if (!c.Rate.Take(req.remote_addr, TRateLimit::TClock::now(), wait)) {
+        res.set_header("Retry-After", std::to_string(wait));
+        return Refuse(res, 429,
+                      "Zu viele Einsendungen von dieser Adresse. Bitte in " + std::to_string(wait) +
+                          " Sekunden noch einmal versuchen.");
+    }
     auto form = ReadSubmission(req);
     if (!form.Submission) return Refuse(res, form.Status, form.Reason);
     auto& s = *form.Submission;

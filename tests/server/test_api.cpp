@@ -1,0 +1,200 @@
+// The HTTP side of the hiscore server, in-process on 127.0.0.1 with the test replay checker.
+#include <gtest/gtest.h>
+#include <httplib.h>
+
+#include <nlohmann/json.hpp>
+#include <thread>
+
+#include "server/Service.h"
+#include "tests/server/Backends.h"
+#include "tests/server/FakeVerifier.h"
+
+using namespace blubbi::hiscore;
+using nlohmann::json;
+
+namespace {
+
+class ApiTest : public ::testing::Test {
+protected:
+    void Start(TLimits limits = {}) {
+        limits.SubmissionsPerMinute = Limits.SubmissionsPerMinute;
+        Store = OpenStore(Db.Url());
+        Service = std::make_unique<THiscoreService>(*Store, &Verifier, limits);
+        Service->Install(Server);
+        Port = Server.bind_to_any_port("127.0.0.1");
+        ASSERT_GT(Port, 0);
+        Thread = std::thread([this] { Server.listen_after_bind(); });
+        while (!Server.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        Client = std::make_unique<httplib::Client>("127.0.0.1", Port);
+        Client->set_read_timeout(30);
+    }
+    void TearDown() override {
+        Server.stop();
+        if (Thread.joinable()) Thread.join();
+    }
+
+    httplib::Result Submit(const std::string& name, const std::string& points, const std::string& replay) {
+        const httplib::MultipartFormDataItems items{
+            {"name", name, "", ""},
+            {"punkte", points, "", ""},
+            {"replay", replay, "game.blubbi-replay", "application/octet-stream"}};
+        return Client->Post("/api/scores", items);
+    }
+    static json Body(const httplib::Result& r) { return json::parse(r->body); }
+
+    TLimits Limits{.SubmissionsPerMinute = 0};
+    blubbi::hiscore::testing::TScratchDatabase Db{"sqlite"};
+    std::unique_ptr<TScoreStore> Store;
+    TFakeVerifier Verifier;
+    std::unique_ptr<THiscoreService> Service;
+    httplib::Server Server;
+    int Port = 0;
+    std::thread Thread;
+    std::unique_ptr<httplib::Client> Client;
+};
+
+TEST_F(ApiTest, VerifiedScoreGetsIdAndPlaceAResentOneTheSameEntry) {
+    Start();
+    const auto first = Submit("Anna", "500", "FAKE-REPLAY score=500 level=3 id=1");
+    ASSERT_TRUE(first);
+    EXPECT_EQ(first->status, 201);
+    const auto a = Body(first);
+    EXPECT_EQ(a["rank"], 1);
+    EXPECT_EQ(a["verified"], true);
+    EXPECT_EQ(a["ranked"], true);
+    EXPECT_EQ(a["duplicate"], false);
+    EXPECT_NE(a["reason"].get<std::string>().find("Platz 1"), std::string::npos);
+
+    const auto better = Body(Submit("Berta", "900", "FAKE-REPLAY score=900 id=2"));
+    EXPECT_EQ(better["rank"], 1);
+    EXPECT_NE(better["id"], a["id"]);
+
+    const auto again = Submit("Anna", "500", "FAKE-REPLAY score=500 level=3 id=1");
+    EXPECT_EQ(again->status, 200);
+    EXPECT_EQ(Body(again)["id"], a["id"]);
+    EXPECT_EQ(Body(again)["rank"], 2);
+    EXPECT_EQ(Body(again)["duplicate"], true);
+    EXPECT_EQ(Store->Count(), 2);
+    EXPECT_EQ(Store->Get(a["id"])->Level, 3);  // the level comes from the replay
+}
+
+TEST_F(ApiTest, ForgedOrBrokenReplaysAreRefusedInGermanAndNotStored) {
+    Start();
+    struct TCase {
+        std::string Points, Replay;
+        int Status;
+        std::string Says;
+    };
+    const std::vector<TCase> cases{
+        {"501", "FAKE-REPLAY score=500", 422, "Punkte"},
+        {"500", "FAKE-REPLAY score=500 check=bad", 422, "Kontrollpunkt"},
+        {"500", "FAKE-REPLAY score=500 data=0", 422, "Spieldaten"},
+        {"500", "FAKE-REPLAY score=500 gameover=0", 422, "Game Over"},
+        {"500", "not a replay", 400, "unlesbar"},
+    };
+    for (const auto& c : cases) {
+        const auto r = Submit("Mallory", c.Points, c.Replay);
+        ASSERT_TRUE(r);
+        EXPECT_EQ(r->status, c.Status) << c.Replay;
+        const auto body = Body(r);
+        EXPECT_TRUE(body["id"].is_null());
+        EXPECT_NE(body["reason"].get<std::string>().find(c.Says), std::string::npos) << body.dump();
+    }
+    EXPECT_EQ(Store->Count(), 0);
+}
+
+TEST_F(ApiTest, EditorGameIsStoredWithoutPlaceAndSaysSo) {
+    Start();
+    const auto r = Submit("Eddi", "800", "FAKE-REPLAY score=800 editor=1");
+    EXPECT_EQ(r->status, 201);
+    const auto body = Body(r);
+    EXPECT_TRUE(body["rank"].is_null());
+    EXPECT_EQ(body["ranked"], false);
+    EXPECT_NE(body["reason"].get<std::string>().find("ohne Platz"), std::string::npos);
+    // A later ranked game with fewer points still gets the first place.
+    EXPECT_EQ(Body(Submit("Rita", "10", "FAKE-REPLAY score=10"))["rank"], 1);
+}
+
+TEST_F(ApiTest, EachLimitHasItsOwnStatusAndReason) {
+    Limits.SubmissionsPerMinute = 1;  // two at once: the too big body never reaches the handler
+    Start({.MaxFrames = 1000, .SubmissionBurst = 2});
+    const std::string tooBig(1 << 20, 'x');
+    const auto big = Submit("Anna", "1", tooBig);
+    EXPECT_EQ(big->status, 413);
+    EXPECT_NE(Body(big)["reason"].get<std::string>().find("1 MB"), std::string::npos);
+
+    EXPECT_EQ(Submit(std::string(33, 'n'), "1", "FAKE-REPLAY")->status, 400);
+    const auto longGame = Submit("Anna", "1", "FAKE-REPLAY frames=1001");
+    EXPECT_EQ(longGame->status, 413);
+    EXPECT_NE(Body(longGame)["reason"].get<std::string>().find("1000 Bilder"), std::string::npos);
+    const auto third = Submit("Anna", "0", "FAKE-REPLAY");  // the third counted; the burst is spent
+    EXPECT_EQ(third->status, 429);
+    EXPECT_FALSE(third->get_header_value("Retry-After").empty());
+    EXPECT_NE(Body(third)["reason"].get<std::string>().find("Zu viele"), std::string::npos);
+    EXPECT_EQ(Store->Count(), 0);
+}
+
+TEST_F(ApiTest, ACheckThatTakesTooLongIsCutOff) {
+    Start({.VerifyTime = std::chrono::milliseconds(200)});
+    const auto started = std::chrono::steady_clock::now();
+    const auto r = Submit("Anna", "0", "FAKE-REPLAY ms=5000");
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(3));
+    EXPECT_EQ(r->status, 503);
+    EXPECT_NE(Body(r)["reason"].get<std::string>().find("zu lange"), std::string::npos);
+    EXPECT_EQ(Store->Count(), 0);
+}
+
+TEST_F(ApiTest, FormWithoutItsFieldsIsRefused) {
+    Start();
+    EXPECT_EQ(Client->Post("/api/scores", "name=a&punkte=1", "application/x-www-form-urlencoded")->status, 415);
+    const httplib::MultipartFormDataItems noReplay{{"name", "a", "", ""}, {"punkte", "1", "", ""}};
+    const auto r = Client->Post("/api/scores", noReplay);
+    EXPECT_EQ(r->status, 400);
+    EXPECT_NE(Body(r)["reason"].get<std::string>().find("replay"), std::string::npos);
+    EXPECT_EQ(Submit("Anna", "viele", "FAKE-REPLAY")->status, 400);
+}
+
+TEST_F(ApiTest, ListPagesReplaysAndCachedPictures) {
+    Start();
+    for (int i = 0; i < 5; ++i)
+        Submit("P" + std::to_string(i), std::to_string(i * 100), "FAKE-REPLAY score=" + std::to_string(i * 100));
+    const auto r = Client->Get("/api/scores?limit=2&offset=1");
+    ASSERT_EQ(r->status, 200);
+    const auto list = Body(r);
+    EXPECT_EQ(list["total"], 5);
+    ASSERT_EQ(list["scores"].size(), 2u);
+    EXPECT_EQ(list["scores"][0]["name"], "P3");
+    EXPECT_EQ(list["scores"][0]["rank"], 2);
+    EXPECT_EQ(list["scores"][1]["points"], 200);
+    EXPECT_EQ(Client->Get("/api/scores?limit=x")->status, 400);
+
+    const std::string id = std::to_string(list["scores"][0]["id"].get<int64_t>());
+    const auto replay = Client->Get("/replays/" + id + ".blubbi-replay");
+    EXPECT_EQ(replay->status, 200);
+    EXPECT_EQ(replay->body, "FAKE-REPLAY score=300");
+    const auto png = Client->Get("/replays/" + id + ".png");
+    EXPECT_EQ(png->status, 200);
+    EXPECT_EQ(png->get_header_value("Content-Type"), "image/png");
+    EXPECT_EQ(png->body, "\x89PNG\r\n\x1a\nFAKE-REPLAY score=300");
+    EXPECT_EQ(Client->Get("/replays/" + id + ".png")->body, png->body);
+    EXPECT_EQ(Verifier.Drawn, 1);  // the second request was served from the store
+    EXPECT_EQ(Client->Get("/replays/999.png")->status, 404);
+    EXPECT_EQ(Client->Get("/replays/999.blubbi-replay")->status, 404);
+}
+
+TEST_F(ApiTest, PageShowsNamesAsText) {
+    Start();
+    Submit("<script>alert(1)</script>", "50", "FAKE-REPLAY score=50");
+    Submit("Jörg & \"Co\"", "70", "FAKE-REPLAY score=70 cheat=1");
+    for (const char* path : {"/", "/showhi.php"}) {
+        const auto r = Client->Get(path);
+        ASSERT_EQ(r->status, 200);
+        EXPECT_EQ(r->get_header_value("Content-Type"), "text/html; charset=utf-8");
+        EXPECT_NE(r->body.find("&lt;script&gt;alert(1)&lt;/script&gt;"), std::string::npos);
+        EXPECT_EQ(r->body.find("<script"), std::string::npos);
+        EXPECT_NE(r->body.find("Jörg &amp; &quot;Co&quot;"), std::string::npos);
+        EXPECT_NE(r->body.find("Schummelcode"), std::string::npos);
+    }
+}
+
+}  // namespace

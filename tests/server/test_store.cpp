@@ -1,0 +1,171 @@
+// The score stores: the same rules for SQLite and PostgreSQL.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <thread>
+
+#include "server/ScoreStore.h"
+#include "tests/server/Backends.h"
+
+using namespace blubbi::hiscore;
+using blubbi::hiscore::testing::TScratchDatabase;
+
+namespace {
+
+TNewScore Score(const std::string& name, int32_t points, bool ranked = true, const std::string& hash = "") {
+    TNewScore s;
+    s.Name = name;
+    s.Points = points;
+    s.Level = points % 7 + 1;
+    s.Frames = 1000 + points;
+    s.Verified = true;
+    s.Ranked = ranked;
+    s.Note = ranked ? "" : "Level-Editor benutzt";
+    s.ReplayHash = hash.empty() ? name + "-" + std::to_string(points) : hash;
+    s.Replay = std::string("R\0\xff", 3) + s.ReplayHash;
+    s.CreatedAt = 1700000000 + points;
+    return s;
+}
+
+class StoreTest : public ::testing::TestWithParam<std::string> {
+protected:
+    void SetUp() override {
+        SKIP_WITHOUT_DATABASE(Db);
+        Store = OpenStore(Db.Url());
+    }
+    TScratchDatabase Db{GetParam()};
+    std::unique_ptr<TScoreStore> Store;
+};
+
+TEST_P(StoreTest, KeepsEveryFieldTheReplayAndOnePicture) {
+    auto s = Score("Jörg <b>", 1234, false);
+    const auto added = Store->Add(s);
+    ASSERT_TRUE(added.Created);
+    const auto e = Store->Get(added.Id);
+    ASSERT_TRUE(e);
+    EXPECT_EQ(e->Name, s.Name);
+    EXPECT_EQ(e->Points, 1234);
+    EXPECT_EQ(e->Level, s.Level);
+    EXPECT_EQ(e->Frames, s.Frames);
+    EXPECT_TRUE(e->Verified);
+    EXPECT_FALSE(e->Ranked);
+    EXPECT_FALSE(e->Rank);
+    EXPECT_EQ(e->Note, "Level-Editor benutzt");
+    EXPECT_EQ(e->CreatedAt, s.CreatedAt);
+    EXPECT_EQ(Store->Replay(added.Id), s.Replay);  // bytes with a zero inside come back whole
+    EXPECT_FALSE(Store->Get(added.Id + 1));
+    EXPECT_FALSE(Store->Replay(added.Id + 1));
+
+    EXPECT_FALSE(Store->Picture(added.Id));
+    Store->SavePicture(added.Id, std::string("\x89PNG\0a", 6));
+    Store->SavePicture(added.Id, "later");  // the first picture stays
+    EXPECT_EQ(Store->Picture(added.Id), std::string("\x89PNG\0a", 6));
+}
+
+TEST_P(StoreTest, OneReplayIsOneEntry) {
+    const auto first = Store->Add(Score("Anna", 50, true, "same"));
+    const auto again = Store->Add(Score("Berta", 70, true, "same"));
+    EXPECT_TRUE(first.Created);
+    EXPECT_FALSE(again.Created);
+    EXPECT_EQ(again.Id, first.Id);
+    EXPECT_EQ(Store->Count(), 1);
+    EXPECT_EQ(Store->FindByHash("same"), first.Id);
+    EXPECT_FALSE(Store->FindByHash("other"));
+    EXPECT_EQ(Store->Get(first.Id)->Name, "Anna");
+}
+
+TEST_P(StoreTest, ListRanksByPointsEqualPointsSharePlacesUnrankedLast) {
+    // Points 90, 80, 80, 80, 50 ranked; 999 unranked.
+    const auto a = Store->Add(Score("a", 80)).Id;
+    const auto b = Store->Add(Score("b", 90)).Id;
+    const auto u = Store->Add(Score("u", 999, false)).Id;
+    const auto c = Store->Add(Score("c", 80, true, "c2")).Id;
+    const auto d = Store->Add(Score("d", 50)).Id;
+    const auto e = Store->Add(Score("e", 80, true, "e2")).Id;
+
+    const auto all = Store->List(10, 0);
+    ASSERT_EQ(all.size(), 6u);
+    const std::vector<int64_t> ids{b, a, c, e, d, u};
+    const std::vector<std::optional<int64_t>> ranks{1, 2, 2, 2, 5, std::nullopt};
+    for (size_t i = 0; i < all.size(); ++i) {
+        EXPECT_EQ(all[i].Id, ids[i]) << i;
+        EXPECT_EQ(all[i].Rank, ranks[i]) << i;
+    }
+    EXPECT_EQ(Store->Get(e)->Rank, 2);
+    EXPECT_EQ(Store->Get(d)->Rank, 5);
+    EXPECT_FALSE(Store->Get(u)->Rank);
+
+    // A page that starts inside a run of equal points keeps the run's place.
+    for (int offset = 0; offset < 6; ++offset) {
+        const auto page = Store->List(2, offset);
+        for (size_t i = 0; i < page.size(); ++i) {
+            EXPECT_EQ(page[i].Id, ids[offset + i]) << offset;
+            EXPECT_EQ(page[i].Rank, ranks[offset + i]) << offset;
+        }
+    }
+    EXPECT_TRUE(Store->List(5, 6).empty());
+    EXPECT_EQ(Store->Count(), 6);
+}
+
+TEST_P(StoreTest, ConcurrentSubmissionsOfOneReplayMakeOneEntry) {
+    std::vector<std::thread> threads;
+    std::vector<TAdded> results(8);
+    for (int t = 0; t < 8; ++t)
+        threads.emplace_back([&, t] {
+            results[t] = Store->Add(Score("same", 10, true, "shared"));
+            Store->Add(Score("own" + std::to_string(t), t));
+        });
+    for (auto& t : threads) t.join();
+    int created = 0;
+    for (const auto& r : results) {
+        created += r.Created;
+        EXPECT_EQ(r.Id, results[0].Id);
+    }
+    EXPECT_EQ(created, 1);
+    EXPECT_EQ(Store->Count(), 9);
+}
+
+TEST_P(StoreTest, ServersStartingTogetherOnANewDatabaseAllOpenIt) {
+    // Each process brings its own store; the tables are made once without a failure.
+    Store.reset();
+    TScratchDatabase fresh(GetParam());
+    std::vector<std::thread> threads;
+    std::atomic<int> opened{0};
+    for (int t = 0; t < 6; ++t)
+        threads.emplace_back([&] {
+            auto s = OpenStore(fresh.Url());
+            s->Add(Score("p" + std::to_string(opened++), 1));
+        });
+    for (auto& t : threads) t.join();
+    EXPECT_EQ(OpenStore(fresh.Url())->Count(), 6);
+}
+
+TEST_P(StoreTest, EntriesOutliveTheStore) {
+    const auto id = Store->Add(Score("Bleibt", 77)).Id;
+    Store.reset();
+    const auto again = OpenStore(Db.Url());
+    EXPECT_EQ(again->Get(id)->Name, "Bleibt");
+    EXPECT_EQ(again->Count(), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, StoreTest, ::testing::Values("sqlite", "postgresql"),
+                         blubbi::hiscore::testing::BackendName);
+
+TEST(OpenStore, UnreachableDatabasesAndUnknownKindsFailClearly) {
+    TScratchDatabase scratch("sqlite");
+    const auto file = scratch.Dir() / "a-file";
+    std::ofstream(file) << "x";
+    EXPECT_THROW(OpenStore("sqlite:" + (file / "inside.sqlite").string()), TStoreError);
+    EXPECT_THROW(OpenStore("postgresql://nobody@127.0.0.1:1/none?connect_timeout=2"), TStoreError);
+    EXPECT_THROW(OpenStore("mysql://127.0.0.1/x"), std::invalid_argument);
+}
+
+TEST(OpenStore, DefaultFileIsInTheUsersDataFolder) {
+    ::setenv("XDG_DATA_HOME", "/srv/data", 1);
+    EXPECT_EQ(DefaultSqlitePath(), "/srv/data/blubbi-blubbo/hiscore.sqlite");
+    ::unsetenv("XDG_DATA_HOME");
+    ::setenv("HOME", "/home/anna", 1);
+    EXPECT_EQ(DefaultSqlitePath(), "/home/anna/.local/share/blubbi-blubbo/hiscore.sqlite");
+}
+
+}  // namespace
