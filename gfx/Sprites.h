@@ -1,5 +1,4 @@
-// Sprite primitives on 32-bit pixel rows: the fast ones the game uses and the plain
-// pixel-by-pixel ones they are measured and tested against.
+// Sprite primitives on 32-bit pixel rows: keyed sprites, sprite rows, scaled blocks, filled rectangles.
 #pragma once
 #include <cstdint>
 
@@ -37,16 +36,15 @@ void StretchDrawDib(TPixels& target, int x, int y, int destWidth, int destHeight
 // Fills x1..x2-1, y1..y2-1 with `pixel`, clipped.
 void FillRect(TPixels& target, int64_t x1, int64_t y1, int64_t x2, int64_t y2, uint32_t pixel);
 
-// The same three drawings one getpixel and one setPixel per pixel, loop for loop as the
-// drawing rules read. Slow on purpose: the yardstick for the fast ones.
-namespace literal {
-void setPixel(TPixels& target, int64_t x, int64_t y, uint32_t pixel);
-void DrawSprite(TPixels& target, const TDib& sheet, int x, int y, bool mirrored, int frame, int frameCount,
-                bool inBubble);
-void DrawSpriteRow(TPixels& target, const TDib& sheet, int x, int y, int frameCount, int frame);
-void StretchDrawDib(TPixels& target, int x, int y, int destWidth, int destHeight, const TDib& image, int srcX, int srcY,
-                    int srcWidth, int srcHeight);
-}  // namespace literal
+// The source and destination rectangles of StretchDrawDib after clipping to the image. Every
+// drawing of a scaled block, the game's and any other, clips with these.
+struct TStretch {
+    int64_t X, Y, DestWidth, DestHeight, SrcX, SrcY, SrcWidth, SrcHeight;
+};
+TStretch ClipSource(const TDib& image, int x, int y, int destWidth, int destHeight, int srcX, int srcY, int srcWidth,
+                    int srcHeight);
+// Whether StretchDrawDib draws `image` at all: 8 or 24 bits, pixels present, rows within Stride.
+bool Stretchable(const TDib& image);
 
 // The in-bubble tint of a colour: red and green pulled halfway toward 64, blue kept.
 constexpr uint32_t InBubbleColour(uint32_t colour) {

@@ -5,6 +5,7 @@
 
 #include "GfxBenchScene.h"
 #include "gfx/Sprites.h"
+#include "tests/gfx/support/LiteralSprites.h"
 
 namespace blubbi {
 namespace {

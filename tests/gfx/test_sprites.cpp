@@ -6,6 +6,7 @@
 
 #include "GfxTestSupport.h"
 #include "gfx/Sprites.h"
+#include "tests/gfx/support/LiteralSprites.h"
 
 namespace blubbi {
 namespace {
