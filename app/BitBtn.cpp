@@ -40,12 +40,23 @@ void ApplyFormFont(QWidget* form) {
     form->setFont(font);
 }
 
+QFont HeavyFont(int pixelSize) {
+    QFont font(QStringLiteral("Arial Black"));
+    font.setFamilies({QStringLiteral("Arial Black"), QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")});
+    font.setStyleHint(QFont::SansSerif);
+    font.setWeight(QFont::Black);  // the fallbacks then come in their bold cut
+    font.setPixelSize(pixelSize);
+    return font;
+}
+
 void CentreOnScreen(QWidget* window) {
     QScreen* screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
     if (!screen) return;
-    QRect frame = window->frameGeometry();
-    frame.moveCenter(screen->availableGeometry().center());
-    window->move(frame.topLeft());
+    // The client area is placed, not the frame: before the first showing the frame is not known
+    // yet, and a frame-based place would put the first showing lower than the later ones.
+    QRect client(QPoint(0, 0), window->size());
+    client.moveCenter(screen->availableGeometry().center());
+    window->setGeometry(client);
 }
 
 }  // namespace blubbi

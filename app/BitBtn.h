@@ -1,6 +1,7 @@
 // Dialog buttons with a kind (OK, Cancel, All) that fixes their modal result and key role.
 #pragma once
 #include <QDialog>
+#include <QFont>
 #include <QPushButton>
 #include <QString>
 
@@ -19,7 +20,11 @@ QPushButton* MakeBitBtn(QDialog* dialog, TBitBtnKind kind, const QString& captio
 // The forms' own font: a small sans serif of 11 pixels, so the controls fit their fixed places.
 void ApplyFormFont(QWidget* form);
 
-// Dialogs open centred on the screen they belong to.
+// The heavy face of the dialogs' headings and the win text: "Arial Black" where it is installed,
+// else the boldest cut of a sans serif that is (Liberation Sans, DejaVu Sans), never a regular one.
+QFont HeavyFont(int pixelSize);
+
+// Dialogs open centred on the screen they belong to, at the same place at every showing.
 void CentreOnScreen(QWidget* window);
 
 }  // namespace blubbi

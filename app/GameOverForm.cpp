@@ -34,10 +34,7 @@ TGameOverForm::TGameOverForm(std::function<void(const QString&)> shellOpen, QWid
     Colour(this, QPalette::Window, Qt::black);
 
     Label1 = new QLabel(QStringLiteral("Game Over"), this);
-    QFont big(QStringLiteral("Arial Black"));
-    big.setPixelSize(32);
-    big.setBold(true);
-    Label1->setFont(big);
+    Label1->setFont(HeavyFont(32));
     Colour(Label1, QPalette::WindowText, Qt::yellow);
     Label1->move(170, 24);
     Label1->adjustSize();

@@ -27,10 +27,7 @@ TWinForm::TWinForm(const QString& programDir, QWidget* parent)
     Image1->setGeometry(16, 16, picture.isNull() ? 320 : picture.width(), picture.isNull() ? 376 : picture.height());
 
     Label1 = new QLabel(QStringLiteral("Herzlichen Glückwunsch!"), this);
-    QFont heading(QStringLiteral("Arial Black"));
-    heading.setPixelSize(24);
-    heading.setBold(true);
-    Label1->setFont(heading);
+    Label1->setFont(HeavyFont(24));
     Label1->move(232, 16);
     Label1->adjustSize();
 
@@ -41,9 +38,7 @@ TWinForm::TWinForm(const QString& programDir, QWidget* parent)
                        "Blubbi ruht sich jetzt ein wenig aus. Danach geht es wieder von vorne los - Ihre Punkte "
                        "nehmen Sie mit.\n\n"
                        "Noch nicht genug? Bauen Sie im Leveleditor Ihre eigenen Level!"));
-    QFont text(QStringLiteral("Arial Black"));
-    text.setPixelSize(15);
-    Label2->setFont(text);
+    Label2->setFont(HeavyFont(15));
     Label2->setWordWrap(true);
     Label2->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     Label2->setGeometry(328, 64, 273, 289);

@@ -183,6 +183,35 @@ TEST(WinForm, ShowsItsPicture) {
     EXPECT_EQ(d.Image1->geometry(), QRect(16, 16, 320, 376));
 }
 
+// Whatever face stands in for "Arial Black", it is a heavy one.
+TEST(WinForm, TextsComeInAHeavyFace) {
+    TWinForm win(QStringLiteral("/nonexistent/"));
+    TGameOverForm over(NoShell());
+    for (QLabel* l : {win.Label1, win.Label2, over.Label1}) {
+        const QFontInfo face(l->font());
+        EXPECT_GE(face.weight(), int(QFont::Bold)) << face.family().toStdString();
+        EXPECT_TRUE(QStringList({"Arial Black", "Liberation Sans", "DejaVu Sans"}).contains(face.family()))
+            << face.family().toStdString();
+    }
+}
+
+TEST(GameOverForm, OpensAtTheSamePlaceEveryTime) {
+    TGameOverForm d(NoShell());
+    std::vector<QRect> frames, clients;
+    for (int i = 0; i < 3; ++i)
+        Show(d, [&] {
+            frames.push_back(d.frameGeometry());
+            clients.push_back(d.geometry());
+            d.BitBtn2->click();
+        });
+    ASSERT_EQ(frames.size(), 3u);
+    EXPECT_NE(frames[0], clients[0]) << "the window has no frame here; the test would not see a frame-based place";
+    for (int i = 1; i < 3; ++i) {
+        EXPECT_EQ(frames[i], frames[0]) << i;
+        EXPECT_EQ(clients[i], clients[0]) << i;
+    }
+}
+
 TEST(KeysForm, LayoutAndResults) {
     TKeysForm d;
     EXPECT_EQ(d.windowTitle(), QStringLiteral("Tastenbelegung"));
