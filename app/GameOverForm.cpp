@@ -4,6 +4,7 @@
 #include <pwd.h>
 #include <unistd.h>
 
+#include <QFontMetrics>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -21,6 +22,27 @@ void Colour(QWidget* w, QPalette::ColorRole role, const QColor& c) {
     QPalette p = w->palette();
     p.setColor(role, c);
     w->setPalette(p);
+}
+
+// `text` as it fits into the word-wrapped `label`: a word too long for a line loses its middle,
+// and what goes beyond the label's lines ends after a whole word with " …".
+QString FitToLabel(const QLabel* label, const QString& text) {
+    const QFontMetrics metrics(label->font());
+    const int width = label->contentsRect().width();
+    QStringList words = text.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    for (QString& word : words)
+        if (metrics.horizontalAdvance(word) > width) word = metrics.elidedText(word, Qt::ElideMiddle, width);
+    auto fits = [&](const QString& s) {
+        const QRect box(0, 0, width, 100000);
+        return metrics.boundingRect(box, Qt::AlignLeft | Qt::TextWordWrap, s).height() <=
+               label->contentsRect().height();
+    };
+    QString shown = words.join(QLatin1Char(' '));
+    while (!fits(shown) && words.size() > 1) {
+        words.removeLast();
+        shown = words.join(QLatin1Char(' ')) + QStringLiteral(" …");
+    }
+    return shown;
 }
 }  // namespace
 
@@ -70,8 +92,12 @@ TGameOverForm::TGameOverForm(std::function<void(const QString&)> shellOpen, QWid
     BitBtn4->setAutoDefault(false);
     BitBtn3->setAutoDefault(false);
 
+    // Two lines below the buttons; what comes from the server is never read as markup.
     UploadLbl = new QLabel(GroupBox1);
-    UploadLbl->setGeometry(16, 128, 489, 21);
+    UploadLbl->setGeometry(16, 124, 489, 32);
+    UploadLbl->setTextFormat(Qt::PlainText);
+    UploadLbl->setWordWrap(true);
+    UploadLbl->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     Colour(UploadLbl, QPalette::WindowText, Qt::white);
 
     BitBtn2 = MakeBitBtn(this, TBitBtnKind::Ok, QStringLiteral("&Continue"), 138, 304, 129, 25);
@@ -101,7 +127,11 @@ void TGameOverForm::FormCreate() { NameEd->setText(LoginName()); }
 
 void TGameOverForm::SetPoints(const QString& points) {
     PunkteEd->setText(points);
-    if (!HttpCli1->Busy()) UploadLbl->clear();
+    ++GameNo;
+    Posted = false;
+    ShowOutcome(QString());
+    // An upload of an earlier game over may still run; its outcome goes to UploadNotice.
+    BitBtn4->setEnabled(!HttpCli1->Busy());
 }
 
 int TGameOverForm::exec() {
@@ -113,20 +143,32 @@ int TGameOverForm::exec() {
 void TGameOverForm::BitBtn3Click() { ShellOpen(QString::fromLatin1(addr::HiscoreListPage)); }
 
 void TGameOverForm::BitBtn4Click() {
-    if (HttpCli1->Busy()) return;
+    if (HttpCli1->Busy() || Posted) return;
     if (NameEd->text().trimmed().isEmpty()) {
-        UploadLbl->setText(QStringLiteral("Bitte geben Sie zuerst Ihren Namen ein."));
+        ShowOutcome(QStringLiteral("Bitte geben Sie zuerst Ihren Namen ein."));
         NameEd->setFocus(Qt::OtherFocusReason);
         return;
     }
     if (!HttpCli1->Post(NameEd->text().trimmed(), PunkteEd->text())) return;
+    PostGameNo = GameNo;
     BitBtn4->setEnabled(false);
-    UploadLbl->setText(QStringLiteral("Übertragung läuft..."));
+    ShowOutcome(QStringLiteral("Übertragung läuft..."));
 }
 
-void TGameOverForm::UploadFinished(bool, const QString& message) {
-    BitBtn4->setEnabled(true);
-    UploadLbl->setText(message);
+void TGameOverForm::UploadFinished(bool ok, const QString& message) {
+    const bool thisGame = PostGameNo == GameNo;
+    if (ok && thisGame) Posted = true;
+    BitBtn4->setEnabled(!Posted);
+    if (thisGame) ShowOutcome(message);
+    // Nobody would see it here: the dialog was closed, or it shows a later game over now.
+    if (!thisGame || !isVisible()) emit UploadNotice(message);
+}
+
+void TGameOverForm::ShowOutcome(const QString& message) {
+    const QString shown = FitToLabel(UploadLbl, message);
+    UploadLbl->setText(shown);
+    // The whole outcome as a tool tip; escaped, since tool tips read markup.
+    UploadLbl->setToolTip(shown == message ? QString() : QStringLiteral("<p>%1</p>").arg(message.toHtmlEscaped()));
 }
 
 }  // namespace blubbi

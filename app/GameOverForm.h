@@ -21,7 +21,8 @@ public:
     // The login name of the user running the program; empty when it can't be read.
     static QString LoginName();
 
-    // Before each showing: the points, and a fresh outcome line unless an upload still runs.
+    // Before each showing, one call per game over: the points, a fresh outcome line, and
+    // the upload open again (each game's points go to the list once).
     void SetPoints(const QString& points);
     int exec() override;
 
@@ -39,12 +40,21 @@ public:
     QPushButton* BitBtn3;
     QPushButton* BitBtn2;
     QPushButton* BitBtn1;
-    QLabel* UploadLbl;  // the outcome of the last upload
+    QLabel* UploadLbl;  // the outcome of this game's upload
     THiscoreClient* HttpCli1;
+
+signals:
+    // The outcome of an upload that ended after its dialog was closed, for the main window
+    // to show.
+    void UploadNotice(const QString& message);
 
 private:
     void UploadFinished(bool ok, const QString& message);
+    void ShowOutcome(const QString& message);
     std::function<void(const QString&)> ShellOpen;
+    int GameNo = 0;       // counts the game overs (SetPoints)
+    int PostGameNo = -1;  // the game over whose points the last upload carried
+    bool Posted = false;  // this game's points are in the list
 };
 
 }  // namespace blubbi

@@ -14,6 +14,8 @@ class THiscoreClient : public QObject {
     Q_OBJECT
 public:
     static constexpr int kDefaultTimeoutMs = 15000;
+    // The answer's body is read and thrown away; a longer one is not an answer of the service.
+    static constexpr qint64 kMaxAnswerBytes = 64 * 1024;
 
     explicit THiscoreClient(QObject* parent = nullptr);
     // A post still under way is dropped without a Finished.
@@ -32,11 +34,13 @@ public:
     bool Post(const QString& name, const QString& points);
 
 signals:
-    // ok: the service answered 2xx. message: a German line to show the player.
+    // ok: the service answered 2xx and the answer arrived whole. message: a German line to
+    // show the player (plain text; it may carry words of the server's).
     void Finished(bool ok, const QString& message);
 
 private:
     void OnReplyFinished();
+    void OnReadyRead();
     void OnTimeout();
 
     QNetworkAccessManager* Net;
@@ -45,6 +49,8 @@ private:
     QUrl Url;
     int TimeoutMs = kDefaultTimeoutMs;
     bool TimedOut = false;
+    bool TooLong = false;
+    qint64 AnswerBytes = 0;
 };
 
 }  // namespace blubbi

@@ -65,6 +65,8 @@ void TMainWindow::CreateForms() {
     WinForm = new TWinForm(dir, this);
     AboutBox = new TAboutBox(dir, shellOpen, this);
     GameOverForm = new TGameOverForm(shellOpen, this);
+    connect(GameOverForm, &TGameOverForm::UploadNotice, this,
+            [this](const QString& message) { statusBar()->showMessage(QStringLiteral("Hiscore: ") + message, 30000); });
     KeysForm = new TKeysForm(this);
     LevelPublishForm = new TLevelPublishForm(this);
     PlatformPtr->AttachDialogs(GameOverForm, WinForm);

@@ -111,6 +111,7 @@ void TQtPlatform::ShowWinDialog() {
 
 void TQtPlatform::ShowErrorMessage(const std::string& text) {
     QMessageBox box(QMessageBox::Critical, QString(), QString::fromStdString(text), QMessageBox::Ok, Window);
+    box.setTextFormat(Qt::PlainText);  // the text may carry a file name
     box.exec();
 }
 

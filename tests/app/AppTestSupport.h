@@ -60,6 +60,7 @@ inline TModalRun WhileModal(const std::function<void()>& show, const std::functi
 struct TMessageSeen {
     QString Text, Title;
     QMessageBox::Icon Icon = QMessageBox::NoIcon;
+    Qt::TextFormat Format = Qt::AutoText;
     bool Seen = false, TimedOut = false;
 };
 
@@ -70,6 +71,7 @@ inline TMessageSeen SeeMessageBox(const std::function<void()>& show) {
             seen.Text = box->text();
             seen.Title = box->windowTitle();
             seen.Icon = box->icon();
+            seen.Format = box->textFormat();
             seen.Seen = true;
             box->accept();
         }

@@ -392,6 +392,7 @@ TEST_F(MainWindowTest, ErrorMessageHasNoTitleAndTheErrorIcon) {
     const TMessageSeen seen = SeeMessageBox([&] { Window->Platform().ShowErrorMessage("Kein Speicher"); });
     EXPECT_TRUE(seen.Seen && !seen.TimedOut);
     EXPECT_EQ(seen.Text, QStringLiteral("Kein Speicher"));
+    EXPECT_EQ(seen.Format, Qt::PlainText);  // file names in it are never read as markup
     EXPECT_TRUE(seen.Title.isEmpty());
     EXPECT_EQ(seen.Icon, QMessageBox::Critical);
 }

@@ -5,14 +5,19 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QStatusBar>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
+#include <QTextDocumentFragment>
 #include <QUrlQuery>
+#include <functional>
 #include <map>
 
 #include "app/GameOverForm.h"
 #include "app/HiscoreClient.h"
+#include "app/MainWindow.h"
+#include "app/QtPlatform.h"
 #include "tests/app/AppTestSupport.h"
 
 using namespace blubbi;
@@ -26,7 +31,8 @@ struct TRequest {
     std::map<QByteArray, QByteArray> Headers;  // names in lower case
 };
 
-// Answers every complete request with `Status` (or never, when Status is 0).
+// Answers every complete request with `Status` (or never, when Status is 0), or as `Answer`
+// writes it. While `Hold` is set, answers wait for Release().
 class THiscoreServer : public QObject {
 public:
     explicit THiscoreServer(int status = 200) : Status(status) {
@@ -40,7 +46,15 @@ public:
     }
     QUrl Url() const { return QUrl(QStringLiteral("http://127.0.0.1:%1/blubbi/inshi.php").arg(Server.serverPort())); }
 
+    void Release() {
+        Hold = false;
+        for (QTcpSocket* s : Held) Respond(s);
+        Held.clear();
+    }
+
     int Status;
+    bool Hold = false;
+    std::function<void(QTcpSocket*)> Answer;
     int Connections = 0;
     std::vector<TRequest> Requests;
 
@@ -64,6 +78,14 @@ private:
         r.Body = buffer.mid(end + 4, length);
         Requests.push_back(r);
         buffer.clear();
+        if (Hold)
+            Held.push_back(s);
+        else
+            Respond(s);
+    }
+
+    void Respond(QTcpSocket* s) {
+        if (Answer) return Answer(s);
         if (Status == 0) return;  // a server that never answers
         const QByteArray text = Status == 200 ? "OK" : "Fehler";
         s->write("HTTP/1.1 " + QByteArray::number(Status) + (Status == 200 ? " OK" : " Internal Server Error") +
@@ -74,6 +96,7 @@ private:
 
     QTcpServer Server;
     std::map<QTcpSocket*, QByteArray> Buffers;
+    std::vector<QTcpSocket*> Held;
 };
 
 std::map<QString, QString> Fields(const QByteArray& body) {
@@ -114,7 +137,7 @@ TEST(HiscoreUpload, PostsNameAndPointsAndShowsSuccess) {
     ASSERT_TRUE(done.wait(10000));
     EXPECT_TRUE(done.at(0).at(0).toBool());
     EXPECT_TRUE(d.isVisible());
-    EXPECT_TRUE(d.BitBtn4->isEnabled());
+    EXPECT_FALSE(d.BitBtn4->isEnabled());  // these points are in the list now
     EXPECT_EQ(d.UploadLbl->text(), QStringLiteral("Ihre Punkte wurden in die Hiscore-Liste übertragen."));
 
     ASSERT_EQ(server.Requests.size(), 1u);
@@ -130,7 +153,7 @@ TEST(HiscoreUpload, PostsNameAndPointsAndShowsSuccess) {
     EXPECT_EQ(fields.at(QStringLiteral("punkte")), QStringLiteral("1230"));
 }
 
-TEST(HiscoreUpload, SecondClickWhileRunningSendsNothing) {
+TEST(HiscoreUpload, OneGameIsPostedOnceAndNotTwiceAtATime) {
     THiscoreServer server;
     TGameOverForm d([](const QString&) {});
     d.HttpCli1->SetUrl(server.Url());
@@ -145,10 +168,20 @@ TEST(HiscoreUpload, SecondClickWhileRunningSendsNothing) {
     EXPECT_EQ(done.size(), 1);
     EXPECT_EQ(server.Requests.size(), 1u);
     EXPECT_EQ(server.Connections, 1);
-    // Once it is over, the next click sends again.
+    // The same game's points are in the list: nothing more is sent for them.
+    EXPECT_FALSE(d.BitBtn4->isEnabled());
+    d.BitBtn4Click();
+    QTest::qWait(200);
+    EXPECT_EQ(server.Requests.size(), 1u);
+    EXPECT_FALSE(d.HttpCli1->Busy());
+    // The next game over sends again.
+    d.SetPoints(QStringLiteral("8"));
+    EXPECT_TRUE(d.BitBtn4->isEnabled());
+    EXPECT_TRUE(d.UploadLbl->text().isEmpty());
     d.BitBtn4->click();
     ASSERT_TRUE(done.wait(10000));
-    EXPECT_EQ(server.Requests.size(), 2u);
+    ASSERT_EQ(server.Requests.size(), 2u);
+    EXPECT_EQ(Fields(server.Requests[1].Body).at(QStringLiteral("punkte")), QStringLiteral("8"));
 }
 
 TEST(HiscoreUpload, ServerErrorIsShownWithItsStatus) {
@@ -162,6 +195,99 @@ TEST(HiscoreUpload, ServerErrorIsShownWithItsStatus) {
     EXPECT_FALSE(done.at(0).at(0).toBool());
     EXPECT_TRUE(d.UploadLbl->text().startsWith(QStringLiteral("Übertragung fehlgeschlagen")));
     EXPECT_TRUE(d.UploadLbl->text().contains(QStringLiteral("500")));
+}
+
+TEST(HiscoreUpload, MarkupFromTheServerIsShownAsText) {
+    THiscoreServer server;
+    const QByteArray phrase = "<font size=5>Wartung</font><img src=\"file:///etc/passwd\">";
+    server.Answer = [&](QTcpSocket* s) {
+        s->write("HTTP/1.1 503 " + phrase + "\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
+        s->disconnectFromHost();
+    };
+    TGameOverForm d([](const QString&) {});
+    d.HttpCli1->SetUrl(server.Url());
+    d.NameEd->setText(QStringLiteral("<b>Tester</b>"));
+    QSignalSpy done(d.HttpCli1, &THiscoreClient::Finished);
+    d.BitBtn4->click();
+    ASSERT_TRUE(done.wait(10000));
+    EXPECT_FALSE(done.at(0).at(0).toBool());
+    EXPECT_EQ(d.UploadLbl->textFormat(), Qt::PlainText);
+    EXPECT_TRUE(d.UploadLbl->text().contains(QString::fromLatin1(phrase))) << d.UploadLbl->text().toStdString();
+}
+
+// A 2xx counts only when the whole answer arrived.
+TEST(HiscoreUpload, AnAnswerCutOffAfterThreeBytesFails) {
+    THiscoreServer server;
+    server.Answer = [](QTcpSocket* s) {
+        s->write("HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nContent-Length: 100\r\n\r\nabc");
+        s->disconnectFromHost();
+    };
+    TGameOverForm d([](const QString&) {});
+    d.HttpCli1->SetUrl(server.Url());
+    d.NameEd->setText(QStringLiteral("Tester"));
+    QSignalSpy done(d.HttpCli1, &THiscoreClient::Finished);
+    d.BitBtn4->click();
+    ASSERT_TRUE(done.wait(10000));
+    EXPECT_FALSE(done.at(0).at(0).toBool());
+    EXPECT_TRUE(d.UploadLbl->text().startsWith(QStringLiteral("Übertragung fehlgeschlagen: ")))
+        << d.UploadLbl->text().toStdString();
+    EXPECT_TRUE(d.BitBtn4->isEnabled());  // it may be tried again
+}
+
+// An answer without end is read only up to the cap, long before the deadline.
+TEST(HiscoreUpload, AnEndlessAnswerIsDroppedAtItsCap) {
+    THiscoreServer server;
+    qint64 sent = 0;
+    server.Answer = [&](QTcpSocket* s) {
+        s->write("HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nConnection: close\r\n\r\n");
+        auto more = [s, &sent] {
+            if (s->state() != QAbstractSocket::ConnectedState || s->bytesToWrite() > 0) return;
+            sent += s->write(QByteArray(64 * 1024, 'x'));
+        };
+        QObject::connect(s, &QTcpSocket::bytesWritten, s, more);
+        more();
+    };
+    THiscoreClient client;
+    client.SetUrl(server.Url());
+    client.SetTimeout(60000);
+    QSignalSpy done(&client, &THiscoreClient::Finished);
+    ASSERT_TRUE(client.Post(QStringLiteral("Tester"), QStringLiteral("1")));
+    ASSERT_TRUE(done.wait(20000)) << "ran on to the deadline";
+    EXPECT_FALSE(done.at(0).at(0).toBool());
+    EXPECT_EQ(done.at(0).at(1).toString(),
+              QStringLiteral("Übertragung fehlgeschlagen: Die Antwort des Servers ist zu lang."));
+    EXPECT_GT(sent, THiscoreClient::kMaxAnswerBytes);
+}
+
+TEST(HiscoreUpload, ALongOutcomeWrapsAtWordsAndFitsItsLines) {
+    THiscoreServer server;
+    server.Hold = true;
+    TGameOverForm d([](const QString&) {});
+    d.HttpCli1->SetUrl(server.Url());
+    d.NameEd->setText(QStringLiteral("Tester"));
+    d.BitBtn4->click();
+    // The outcome of this upload, as long as anything a server or the network says may make it.
+    QString message = QStringLiteral("Übertragung fehlgeschlagen:");
+    for (int i = 0; i < 40; ++i) message += QStringLiteral(" Wort%1").arg(i);
+    message += QStringLiteral(" <b>x</b> ") + QString(200, QLatin1Char('x'));  // one word wider than the line
+    emit d.HttpCli1->Finished(false, message);
+    QLabel* l = d.UploadLbl;
+    EXPECT_TRUE(l->wordWrap());
+    EXPECT_LE(l->heightForWidth(l->width()), l->height());
+    const QStringList shown = l->text().split(QLatin1Char(' '));
+    ASSERT_GE(shown.size(), 3);
+    EXPECT_EQ(shown.last(), QStringLiteral("…"));
+    const QStringList words = message.split(QLatin1Char(' '));
+    for (qsizetype i = 0; i + 1 < shown.size(); ++i) EXPECT_EQ(shown[i], words[i]);   // whole words only
+    EXPECT_EQ(QTextDocumentFragment::fromHtml(l->toolTip()).toPlainText(), message);  // the whole, as text
+
+    // A single word wider than the line loses its middle rather than its end.
+    emit d.HttpCli1->Finished(false, QStringLiteral("Fehler: ") + QString(300, QLatin1Char('y')) + QStringLiteral("z"));
+    for (const QString& word : l->text().split(QLatin1Char(' ')))
+        EXPECT_LE(QFontMetrics(l->font()).horizontalAdvance(word), l->contentsRect().width());
+    EXPECT_TRUE(l->text().startsWith(QStringLiteral("Fehler: yyy")));
+    EXPECT_TRUE(l->text().endsWith(QStringLiteral("yyz")));
+    EXPECT_LE(l->heightForWidth(l->width()), l->height());
 }
 
 TEST(HiscoreUpload, RefusedConnectionIsReported) {
@@ -221,6 +347,30 @@ TEST(HiscoreUpload, WithoutANameNothingIsSent) {
     QTest::qWait(200);
     EXPECT_EQ(server.Connections, 0);
     EXPECT_TRUE(d.BitBtn4->isEnabled());
+}
+
+// An upload that ends after the dialog was closed tells its outcome in the main window.
+TEST(HiscoreUpload, AnOutcomeAfterTheDialogClosedReachesTheStatusBar) {
+    THiscoreServer server;
+    server.Hold = true;
+    TMainWindow window;
+    window.CreateForms();
+    TGameOverForm* d = window.GameOverForm;
+    d->HttpCli1->SetUrl(server.Url());
+    d->NameEd->setText(QStringLiteral("Spät"));
+    const auto run = blubbi::test::WhileModal([&] { window.Platform().ShowGameOverDialog("77"); },
+                                              [&](QWidget*) {
+                                                  d->BitBtn4->click();
+                                                  EXPECT_TRUE(WaitFor([&] { return !server.Requests.empty(); }));
+                                                  d->BitBtn2->click();
+                                              });
+    ASSERT_TRUE(run.Acted && !run.TimedOut);
+    EXPECT_TRUE(window.statusBar()->currentMessage().isEmpty());
+    server.Release();
+    EXPECT_TRUE(WaitFor([&] {
+        return window.statusBar()->currentMessage().contains(
+            QStringLiteral("Ihre Punkte wurden in die Hiscore-Liste übertragen."));
+    }));
 }
 
 TEST(HiscoreUpload, ClosingTheProgramDuringAnUploadIsSafe) {
