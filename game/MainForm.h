@@ -110,6 +110,8 @@ public:
     static std::string leadzero(const std::string& s, size_t width);
     std::string LevelFileName(int32_t levelNo) const;
     void checkendeNow();
+    // Loads a level that comes in with the level-start slide.
+    void SlideInLevel(const std::string& fileName);
     void Timer2Timer();
     void Timer3Timer();
     void GameOverNow();

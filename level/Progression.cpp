@@ -59,11 +59,19 @@ void TMainForm::checkendeNow() {
     InEndCheck = 0;
 }
 
+// The slide begins before the load: the load's own frame is then composed below the
+// visible area, so the picture shown last is the one that moves out, and the new level never
+// shows in place before it rises.
+void TMainForm::SlideInLevel(const std::string& fileName) {
+    TransitionCounter = 100;
+    OpenLevel(fileName);
+    TransitionCounter = 100;
+}
+
 void TMainForm::Timer2Timer() {
     SetTimer2(false);
     ++LevelNo;
-    OpenLevel(LevelFileName(LevelNo));
-    TransitionCounter = 100;
+    SlideInLevel(LevelFileName(LevelNo));
 }
 
 void TMainForm::Timer3Timer() {
@@ -74,10 +82,9 @@ void TMainForm::Timer3Timer() {
     Platform.ShowWinDialog();
     InDialog = 0;
     LevelNo = 1;
-    OpenLevel(LevelFileName(LevelNo));
+    SlideInLevel(LevelFileName(LevelNo));
     if (Lives < 3) Lives = 3;
     KeyJump = KeyFire = KeyLeft = KeyRight = 0;
-    TransitionCounter = 100;
 }
 
 void TMainForm::GameOverNow() {
@@ -88,8 +95,7 @@ void TMainForm::GameOverNow() {
     if (result == TModalResult::Ok) {
         Lives = 3;
         Score = 0;
-        OpenLevel(LevelFileName(LevelNo));
-        TransitionCounter = 100;
+        SlideInLevel(LevelFileName(LevelNo));
     } else {
         NeuesSpiel1Click();
     }
@@ -100,8 +106,7 @@ void TMainForm::NeuesSpiel1Click() {
     Lives = 3;
     LevelNo = 1;
     Score = 0;
-    OpenLevel(LevelFileName(LevelNo));
-    TransitionCounter = 100;
+    SlideInLevel(LevelFileName(LevelNo));
     // After the load: a new game always starts here, whatever level 1's file holds.
     StartX = PlayerX = 38;
     StartY = PlayerY = 315;
@@ -116,8 +121,7 @@ void TMainForm::FormKeyPress(char key) {
     const std::string next = LevelFileName(LevelNo + 1);
     if (!Platform.FileExists(next)) return;
     ++LevelNo;
-    OpenLevel(next);
-    TransitionCounter = 100;
+    SlideInLevel(next);
 }
 
 }  // namespace blubbi

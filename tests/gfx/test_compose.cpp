@@ -1,7 +1,12 @@
 // Composed frames: background, field position, blocks, lives row and the level-start slide.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <array>
+#include <cstring>
+#include <filesystem>
+#include <functional>
 #include <vector>
 
 #include "GfxTestSupport.h"
@@ -278,6 +283,75 @@ TEST(WholeFrames, FirstLevelRisesIntoTheBoxAndStays) {
     const TRGBQuad& c = block.Colours[static_cast<uint8_t>(getpixel(block, 3, 3))];
     EXPECT_EQ(ColourOf(screen.pixel(103 + 24 * 19 + 3, 22 + 3)), RGB(c.Red, c.Green, c.Blue));
     form.FormDestroy();
+}
+
+// Whether row `ya` of `a` and row `yb` of `b` hold the same pixels.
+bool SameRow(const QImage& a, int ya, const QImage& b, int yb) {
+    return a.width() == b.width() &&
+           std::memcmp(a.constScanLine(ya), b.constScanLine(yb), static_cast<size_t>(a.bytesPerLine())) == 0;
+}
+
+TEST(WholeFrames, LevelChangesPushTheLastPictureOutAndNeverShowTheNewLevelInPlace) {
+    TScreenPlatform platform;
+    platform.Loader = [](const std::string& file) {
+        return file.find("leben") != std::string::npos ? LifeSheet() : BlockSheet();
+    };
+    const std::filesystem::path dir =
+        std::filesystem::temp_directory_path() / ("blubbi-slide-" + std::to_string(::getpid()));
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir / "levels");
+    platform.Dir = dir.string() + "/";
+    TMainForm form(platform);
+    form.AppDir = platform.Dir;
+    // Three levels that look different: the border alone, a full field, every other column.
+    const std::array<std::function<bool(int, int)>, 3> looks{
+        [](int c, int r) { return c == 0 || c == kCols - 1 || r == 0 || r == kRows - 1; },
+        [](int, int) { return true; }, [](int c, int) { return c % 2 == 0; }};
+    for (int n = 1; n <= 3; ++n) {
+        for (int c = 0; c < kCols; ++c)
+            for (int r = 0; r < kRows; ++r) form.Grid[c * kRows + r] = looks[n - 1](c, r) ? 1 : 0;
+        form.PlayerX = 200;
+        form.PlayerY = 100;
+        ASSERT_TRUE(form.SaveLevel(form.LevelFileName(n)));
+    }
+    form.FormCreate();
+    form.MusicEnabled = 0;
+    for (int i = 0; i < 52; ++i) platform.Tick(form);
+    ASSERT_EQ(form.TransitionCounter, 0);
+
+    const auto changeLevel = [&](const char* how, const std::function<void()>& change) {
+        SCOPED_TRACE(how);
+        ASSERT_TRUE(form.PrevPicture);
+        const QImage old = dynamic_cast<const TImagePicture&>(*form.PrevPicture).Image().copy();
+        ASSERT_EQ(platform.Screen.Image(), old);
+        change();
+        EXPECT_EQ(platform.Screen.Image(), old);  // the load's own frame shows nothing new
+        platform.Tick(form);
+        EXPECT_EQ(platform.Screen.Image(), old);  // at 100 the old picture still shows in full
+        for (int i = 0; i < 25; ++i) platform.Tick(form);
+        // Halfway: the old picture's lower half above, the new picture's upper half below.
+        ASSERT_EQ(form.TransitionCounter, 48);
+        const QImage fresh = dynamic_cast<const TImagePicture&>(*form.BackBuffer).Image();
+        const QImage& screen = platform.Screen.Image();
+        EXPECT_NE(fresh, old);
+        for (int y = 0; y < 212; ++y) ASSERT_TRUE(SameRow(screen, y, old, y + 212)) << y;
+        for (int y = 213; y < 425; ++y) ASSERT_TRUE(SameRow(screen, y, fresh, y - 212)) << y;
+        while (form.TransitionCounter > 0) platform.Tick(form);
+        platform.Tick(form);
+    };
+    changeLevel("cheat code", [&] {
+        for (const char ch : std::string("skipahead")) form.FormKeyPress(ch);
+    });
+    EXPECT_EQ(form.LevelNo, 2);
+    changeLevel("next level", [&] { form.Timer2Timer(); });
+    EXPECT_EQ(form.LevelNo, 3);
+    changeLevel("won", [&] { form.Timer3Timer(); });
+    EXPECT_EQ(form.LevelNo, 1);
+    changeLevel("new game", [&] { form.NeuesSpiel1Click(); });
+    platform.GameOverAnswer = TModalResult::Ok;
+    changeLevel("continue after game over", [&] { form.GameOverNow(); });
+    form.FormDestroy();
+    std::filesystem::remove_all(dir);
 }
 
 }  // namespace
