@@ -92,6 +92,7 @@ public:
     void PaintBox1MouseDown(TMouseButton button, int32_t x, int32_t y);
     void PaintBox1MouseMove(int32_t x, int32_t y);
     void PaintBox1MouseUp(TMouseButton button, int32_t x, int32_t y);
+    void ForgetEnemy(int32_t index);
     void Editormodus1Click();
     void NewBtnClick();
     void NeuesLevel1Click() { NewBtnClick(); }

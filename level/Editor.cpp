@@ -17,6 +17,21 @@ static void ComputePlayField(TMainForm& f) {
     f.PlayFieldY = (f.Platform.PaintBoxHeight() - kFieldHeight) / 2;
 }
 
+// Bubbles hold their enemy by its place in the list. After a deletion the later records sit
+// one place lower, so the bubbles follow them; a bubble whose own enemy went is empty from
+// now on, and no other enemy is left trapped without a bubble.
+void TMainForm::ForgetEnemy(int32_t index) {
+    if (!Bubbles) return;
+    for (int32_t i = 0; i < Bubbles->Count; ++i) {
+        TBubble& b = (*Bubbles)[i];
+        if (!b.HasEnemy) continue;
+        if (b.EnemyIndex == index)
+            b.HasEnemy = 0;
+        else if (b.EnemyIndex > index)
+            --b.EnemyIndex;
+    }
+}
+
 void TMainForm::PaintBox1MouseDown(TMouseButton button, int32_t x, int32_t y) {
     if (!EditorMode) return;
     ComputePlayField(*this);
@@ -38,7 +53,9 @@ void TMainForm::PaintBox1MouseDown(TMouseButton button, int32_t x, int32_t y) {
             const TEnemy& e = *Enemies->Current();
             const int64_t left = int64_t(e.X) + PlayFieldX, top = int64_t(e.Y) + PlayFieldY;
             if (left <= x && x <= left + e.Width && top <= y && y <= top + e.Height) {
-                Enemies->Delete(Enemies->Cursor - 1);
+                const int32_t index = Enemies->Cursor - 1;
+                Enemies->Delete(index);
+                ForgetEnemy(index);
                 break;
             }
         }

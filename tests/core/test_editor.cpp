@@ -135,6 +135,34 @@ TEST_F(Editor, DeletingTrappedEnemiesNeverReachesOutsideTheList) {
     SUCCEED();  // the sanitizers watch the reads
 }
 
+TEST_F(Editor, DeletingAnEnemyKeepsEveryBubbleOnItsOwnEnemy) {
+    Game.FeindBlauesMnneleinfgen1Click();
+    for (const int x : {60, 160, 260}) Game.PaintBox1MouseDown(TMouseButton::mbLeft, kOx + x, kOy + 300);
+    const auto trap = [&](int32_t enemy, int32_t x) {
+        TBubble* b = Game.Bubbles->Append();
+        b->X = x;
+        b->Y = 100;
+        b->SpawnTick = Platform.Clock - 9990;  // lets its enemy go within a few frames
+        b->HasEnemy = 1;
+        b->EnemyIndex = enemy;
+        (*Game.Enemies)[enemy].Trapped = 1;
+    };
+    trap(1, 200);  // the middle enemy
+    trap(0, 350);  // the first one, about to be deleted
+    Game.PaintBox1MouseDown(TMouseButton::mbRight, kOx + 61, kOy + 301);
+    ASSERT_EQ(Game.Enemies->Count, 2);
+    EXPECT_EQ((*Game.Bubbles)[0].HasEnemy, 1);
+    EXPECT_EQ((*Game.Bubbles)[0].EnemyIndex, 0);  // followed its enemy one place down
+    EXPECT_EQ((*Game.Bubbles)[1].HasEnemy, 0);    // its enemy is gone
+    Ticks(10);                                    // both run out of time and burst
+    ASSERT_EQ(Game.Bubbles->Count, 0);
+    const TEnemy &middle = (*Game.Enemies)[0], &last = (*Game.Enemies)[1];
+    EXPECT_EQ(middle.Trapped, 0);
+    EXPECT_NEAR(middle.X, 200 + 19 - 15, 6);  // let go at its bubble's centre (it may drift)
+    EXPECT_EQ(last.Trapped, 0);
+    EXPECT_EQ(last.X, 260);  // never in a bubble
+}
+
 TEST_F(Editor, NewLevelIsBorderedAndKeepsEverythingElse) {
     Game.Grid.fill(0);
     Game.Bubbles->Append();
