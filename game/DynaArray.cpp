@@ -1,6 +1,7 @@
 // The record list's storage rules: chunks of 100 records, zeroed records, cursor walks.
 #include "game/DynaArray.h"
 
+#include <cstdint>
 #include <cstring>
 
 namespace blubbi {
@@ -20,9 +21,9 @@ TDynaArrayBase::~TDynaArrayBase() {
     Cursor = -1;
 }
 
-int32_t TDynaArrayBase::WantedBytes() const {
-    if (Count <= 0) return 0;
-    return ((Count - 1) / ChunkRecords + 1) * ElementSize * ChunkRecords;
+int64_t TDynaArrayBase::WantedBytes(int64_t count) const {
+    if (count <= 0) return 0;
+    return ((count - 1) / ChunkRecords + 1) * ElementSize * ChunkRecords;
 }
 
 void TDynaArrayBase::SetCurrent(void* record) {
@@ -30,33 +31,41 @@ void TDynaArrayBase::SetCurrent(void* record) {
     if (CurrentVar) *CurrentVar = record;
 }
 
-uint8_t* TDynaArrayBase::Obtain(int32_t bytes, const char* leadIn) {
-    auto* block = static_cast<uint8_t*>(Allocator(static_cast<size_t>(bytes)));
+uint8_t* TDynaArrayBase::Obtain(int64_t bytes, const char* leadIn) {
+    // The size is kept in 32 bits; a list that would need more can't be had, like any block
+    // the memory refuses.
+    auto* block = bytes <= INT32_MAX ? static_cast<uint8_t*>(Allocator(static_cast<size_t>(bytes))) : nullptr;
     if (!block && OnError) OnError(std::string(leadIn) + std::to_string(bytes) + " bytes of RAM. Not enough memory.");
     return block;
 }
 
 void* TDynaArrayBase::AppendRaw() {
-    ++Count;
-    const int32_t wanted = WantedBytes();
-    bool fresh = false;
+    if (!AppendManyRaw(1)) return nullptr;
+    return Current;
+}
+
+void* TDynaArrayBase::AppendManyRaw(int32_t count) {
+    if (count <= 0) return nullptr;
+    const int64_t total = int64_t{Count} + count;
+    const int64_t wanted = WantedBytes(total);
+    const size_t first = static_cast<size_t>(Count) * static_cast<size_t>(ElementSize);
     if (wanted != AllocatedBytes) {
-        const bool empty = Count == 1 || !Storage;
+        const bool empty = Count == 0 || !Storage;
         uint8_t* block =
             Obtain(wanted, empty ? "Error 1 while trying to allocate " : "Error 2 while trying to allocate ");
-        if (!block) {
-            // The list stays as it was: no record is handed out.
-            --Count;
-            return nullptr;
-        }
-        if (!empty) std::memcpy(block, Storage, static_cast<size_t>(AllocatedBytes));
+        if (!block) return nullptr;  // the list stays as it was: no record is handed out
+        // Only the records in use move over: the rest of the old room may hold deleted bytes.
+        if (!empty) std::memcpy(block, Storage, first);
         std::free(Storage);
         Storage = block;
-        AllocatedBytes = wanted;
-        fresh = true;
+        AllocatedBytes = static_cast<int32_t>(wanted);
+    } else {
+        // The room was there already and may hold the bytes of deleted records.
+        std::memset(Storage + first, 0, static_cast<size_t>(count) * static_cast<size_t>(ElementSize));
     }
-    if (!fresh) std::memset(Storage + static_cast<size_t>(Count - 1) * ElementSize, 0, ElementSize);
-    return SelectRaw(Count - 1);
+    Count = static_cast<int32_t>(total);
+    SelectRaw(Count - 1);
+    return Storage + first;
 }
 
 void* TDynaArrayBase::SelectRaw(int32_t index) {
@@ -83,7 +92,7 @@ void TDynaArrayBase::Delete(int32_t index) {
         std::memcpy(Storage + static_cast<size_t>(i) * ElementSize, Storage + static_cast<size_t>(i + 1) * ElementSize,
                     ElementSize);
     --Count;
-    const int32_t wanted = WantedBytes();
+    const int64_t wanted = WantedBytes(Count);
     if (wanted != AllocatedBytes) {
         if (Count == 0) {
             std::free(Storage);
@@ -93,7 +102,7 @@ void TDynaArrayBase::Delete(int32_t index) {
             std::memcpy(block, Storage, static_cast<size_t>(wanted));
             std::free(Storage);
             Storage = block;
-            AllocatedBytes = wanted;
+            AllocatedBytes = static_cast<int32_t>(wanted);
         }
         // A failed shrink keeps the larger block, which still holds every record.
     }

@@ -19,6 +19,11 @@ public:
     TDynaArrayBase& operator=(const TDynaArrayBase&) = delete;
 
     void* AppendRaw();  // nullptr only when no memory could be had
+    // Appends `count` zero records in one step, the last one current, as `count` calls of
+    // AppendRaw would leave the list, but with one block of the final size instead of a new
+    // block at every chunk. Returns the first new record; nullptr, with the list as it was,
+    // when no memory could be had.
+    void* AppendManyRaw(int32_t count);
     void* SelectRaw(int32_t index);
     void Rewind();
     bool Next();
@@ -42,9 +47,9 @@ protected:
     TErrorSink OnError;
 
 private:
-    int32_t WantedBytes() const;
+    int64_t WantedBytes(int64_t count) const;
     void SetCurrent(void* record);
-    uint8_t* Obtain(int32_t bytes, const char* leadIn);
+    uint8_t* Obtain(int64_t bytes, const char* leadIn);
 };
 
 // The typed face of the list: T is one of the actor records.
@@ -56,6 +61,11 @@ public:
 
     T* Append() {
         auto* r = static_cast<T*>(AppendRaw());
+        Mirror();
+        return r;
+    }
+    T* AppendMany(int32_t count) {
+        auto* r = static_cast<T*>(AppendManyRaw(count));
         Mirror();
         return r;
     }

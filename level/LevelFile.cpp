@@ -47,13 +47,17 @@ void TMainForm::ApplyLevel(const TLevelData& level) {
     std::copy(level.Grid.begin(), level.Grid.end(), Grid.begin());
     if (Enemies) {
         Enemies->Clear();
-        for (const TEnemy& stored : level.Enemies) {
-            TEnemy* e = Enemies->Append();
-            if (!e) break;
-            *e = stored;
-            e->Removed = 0;
-            e->Trapped = 0;
-            e->DirX = 0;
+        // One block for all records at once: appending them one by one would copy the list
+        // at every hundredth record, and a level of many enemies would load in quadratic time.
+        const auto count = static_cast<int32_t>(level.Enemies.size());
+        if (TEnemy* e = count > 0 ? Enemies->AppendMany(count) : nullptr) {
+            for (const TEnemy& stored : level.Enemies) {
+                *e = stored;
+                e->Removed = 0;
+                e->Trapped = 0;
+                e->DirX = 0;
+                ++e;
+            }
         }
     }
     StartX = level.StartX;

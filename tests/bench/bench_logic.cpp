@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "level/LevelCodec.h"
 #include "platform/headless/HeadlessPlatform.h"
 
 namespace blubbi {
@@ -105,6 +106,31 @@ void BM_TrapScan(benchmark::State& state) {
     state.SetComplexityN(int64_t{bubbles} * enemies);
 }
 BENCHMARK(BM_TrapScan)->Args({50, 100})->Args({50, 400})->Args({200, 100})->Args({200, 400})->Complexity();
+
+// Loading a level of many enemies: the list takes them in one block, so the cost grows linearly.
+void BM_ApplyLevel(benchmark::State& state) {
+    TBenchGame b;
+    TLevelData level;
+    std::copy(b.Game.Grid.begin(), b.Game.Grid.end(), level.Grid.begin());
+    level.StartX = 38;
+    level.StartY = 315;
+    level.Enemies.resize(static_cast<size_t>(state.range(0)));
+    for (size_t i = 0; i < level.Enemies.size(); ++i) {
+        TEnemy& e = level.Enemies[i];
+        e.Kind = 1;
+        e.Width = kSizes[1][0];
+        e.Height = kSizes[1][1];
+        e.X = 20 + static_cast<int32_t>(i % 380);
+        e.Y = 20 + static_cast<int32_t>(i % 280);
+    }
+    for (auto _ : state) b.Game.ApplyLevel(level);
+    state.SetComplexityN(state.range(0));
+}
+BENCHMARK(BM_ApplyLevel)
+    ->RangeMultiplier(4)
+    ->Range(1000, 256000)
+    ->Unit(benchmark::kMillisecond)
+    ->Complexity(benchmark::oN);
 
 }  // namespace
 }  // namespace blubbi

@@ -1,6 +1,7 @@
 // The record list: chunked growth and shrinking, zeroed records, cursor rules, failures.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -103,6 +104,38 @@ TEST_F(ListFixture, CursorAfterNextAndSelect) {
     EXPECT_EQ(Current, &List[2]);
     EXPECT_EQ(List.Cursor, 3);
     EXPECT_FALSE(List.Next());
+}
+
+TEST_F(ListFixture, AppendingManyAtOnceLeavesWhatAppendingOneByOneLeavesWithOneBlock) {
+    static int obtained = 0;
+    const auto saved = TDynaArrayBase::Allocator;
+    TDynaArrayBase::Allocator = [](size_t bytes) -> void* {
+        ++obtained;
+        return std::calloc(bytes, 1);
+    };
+    Fill(150);
+    List.Delete(149);  // no shrink: the room keeps the deleted record's bytes
+    obtained = 0;
+    TEnemy* first = List.AppendMany(251);
+    TDynaArrayBase::Allocator = saved;
+    EXPECT_EQ(obtained, 1);
+    ASSERT_EQ(List.Count, 400);
+    EXPECT_EQ(List.AllocatedBytes, 400 * 44);
+    EXPECT_EQ(first, &List[149]);
+    EXPECT_EQ(List[148].X, 149);
+    const TEnemy zero{};
+    for (int i = 149; i < 400; ++i) ASSERT_EQ(std::memcmp(&List[i], &zero, sizeof zero), 0) << i;
+    EXPECT_EQ(Current, &List[399]);
+    EXPECT_EQ(List.Cursor, 399);
+    // Within the room already held: no new block, the new records still zero.
+    List.Delete(399);
+    List.Delete(398);
+    List[398].X = 5;
+    EXPECT_EQ(List.AppendMany(2), &List[398]);
+    EXPECT_EQ(List.AllocatedBytes, 400 * 44);
+    EXPECT_EQ(List[398].X, 0);
+    EXPECT_EQ(List.AppendMany(0), nullptr);
+    EXPECT_EQ(List.Count, 400);
 }
 
 TEST_F(ListFixture, FailedAllocationReportsAndLeavesTheListUsable) {

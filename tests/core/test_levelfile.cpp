@@ -123,6 +123,28 @@ TEST_F(LevelFileTest, ShortFilesAreRefusedWholeAndLongFilesReadToTheirLayout) {
     EXPECT_EQ(Game.StartY, 315);
 }
 
+TEST_F(LevelFileTest, ManyEnemiesLoadIntoOneBlockOfTheChunkedSize) {
+    std::vector<TEnemy> enemies;
+    for (int i = 0; i < 1234; ++i) {
+        enemies.push_back(MakeEnemy(i % 4, i, 40));
+        enemies.back().DirX = 2;
+    }
+    WriteFile(Dir + "many.lev", LevelBytes(BorderGrid(), enemies, 38, 315));
+    static int obtained = 0;
+    const auto saved = TDynaArrayBase::Allocator;
+    TDynaArrayBase::Allocator = [](size_t bytes) -> void* {
+        ++obtained;
+        return std::calloc(bytes, 1);
+    };
+    Game.OpenLevel(Dir + "many.lev");
+    TDynaArrayBase::Allocator = saved;
+    EXPECT_EQ(obtained, 1);  // growing a hundred at a time would copy the list twelve times
+    ASSERT_EQ(Game.Enemies->Count, 1234);
+    EXPECT_EQ(Game.Enemies->AllocatedBytes, 1300 * 44);
+    EXPECT_EQ((*Game.Enemies)[1233].Kind, 1233 % 4);
+    EXPECT_EQ((*Game.Enemies)[1233].DirX, 0);
+}
+
 TEST_F(LevelFileTest, MissingFileClearsOnlyTheProtection) {
     Game.LastHitTick = 1234;
     Game.Grid.fill(3);
