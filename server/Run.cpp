@@ -118,6 +118,14 @@ int RunHiscoreServer(int argc, char** argv, const TVerifierFactory& makeVerifier
            "time a submission's check may take")
         ->default_str("10");
     cli.add_option("--verify-threads", limits.VerifyThreads, "threads that check replays")->capture_default_str();
+    cli.add_option(
+           "--list-cache-ms",
+           [&limits](const CLI::results_t& r) {
+               limits.ListCacheTime = std::chrono::milliseconds(std::stoll(r.at(0)));
+               return limits.ListCacheTime.count() >= 0;
+           },
+           "how long a list answer is reused, in ms (0: never)")
+        ->default_str("1000");
     cli.add_option("--threads", threads, "threads that serve HTTP connections")->capture_default_str();
     CLI11_PARSE(cli, argc, argv);
 
@@ -154,7 +162,8 @@ int RunHiscoreServer(int argc, char** argv, const TVerifierFactory& makeVerifier
     service.Install(server);
     // Each kept-alive connection holds a thread; enough of them for many clients at once.
     server.new_task_queue = [threads] { return new httplib::ThreadPool(static_cast<size_t>(std::max(2, threads))); };
-    server.set_keep_alive_max_count(1000);
+    server.set_keep_alive_max_count(1000000);
+    server.set_tcp_nodelay(true);  // the head and the body of an answer go out at once, not 40 ms apart
     server.set_read_timeout(10);
     server.set_write_timeout(10);
     server.set_address_family(address->Socket.ss_family);

@@ -7,6 +7,8 @@
 #include <ctime>
 #include <iostream>
 #include <nlohmann/json.hpp>
+#include <shared_mutex>
+#include <unordered_map>
 
 #include "server/Form.h"
 #include "server/Page.h"
@@ -16,19 +18,83 @@ namespace blubbi::hiscore {
 
 using nlohmann::json;
 
+namespace {
+
+// Finished list answers, reused until they are older than the cache time or a score was added here.
+// When one has aged, a single request makes it anew while the others still get the old one, so
+// that the clients of a busy server do not all query the database in the same moment.
+class TListCache {
+public:
+    struct TItem {
+        std::string Body;
+        std::chrono::steady_clock::time_point Made;
+        uint64_t Generation = 0;
+        std::atomic<bool> Renewing{false};
+    };
+
+    explicit TListCache(std::chrono::milliseconds time) : Time(time) {}
+
+    template <class F>
+    std::string Get(const std::string& key, F&& make) {
+        if (Time.count() <= 0) return make();
+        const uint64_t generation = Current;
+        std::shared_ptr<TItem> item;
+        {
+            std::shared_lock lock(Mutex);
+            const auto it = Items.find(key);
+            if (it != Items.end() && it->second->Generation == generation) item = it->second;
+        }
+        if (item) {
+            const bool aged = std::chrono::steady_clock::now() - item->Made > Time;
+            if (!aged || item->Renewing.exchange(true)) return item->Body;
+        }
+        auto fresh = std::make_shared<TItem>();
+        try {
+            fresh->Body = make();
+        } catch (...) {
+            if (item) item->Renewing = false;
+            throw;
+        }
+        fresh->Made = std::chrono::steady_clock::now();
+        // Made from the state before any score added meanwhile: kept under the older generation,
+        // so that such a score is not hidden.
+        fresh->Generation = generation;
+        std::unique_lock lock(Mutex);
+        if (Items.size() >= 1000) Items.clear();  // many different pages asked for: start again
+        Items[key] = fresh;
+        return fresh->Body;
+    }
+    void Invalidate() { ++Current; }
+
+private:
+    std::chrono::milliseconds Time;
+    std::atomic<uint64_t> Current{0};
+    std::shared_mutex Mutex;
+    std::unordered_map<std::string, std::shared_ptr<TItem>> Items;
+};
+
+}  // namespace
+
 struct THiscoreService::TContext {
     TScoreStore& Store;
     TScoreVerifier* Verifier;
     TLimits Limits;
     TRateLimit Rate;
     TVerifyPool Pool;
+    TListCache Lists;
 
     TContext(TScoreStore& store, TScoreVerifier* verifier, const TLimits& limits)
         : Store(store),
           Verifier(verifier),
           Limits(limits),
           Rate(limits.SubmissionsPerMinute, limits.SubmissionBurst),
-          Pool(limits.VerifyThreads, limits.VerifyQueue) {}
+          Pool(limits.VerifyThreads, limits.VerifyQueue),
+          Lists(limits.ListCacheTime) {}
+
+    template <class F>
+    std::string Cached(const std::string& key, F&& make) {
+        return Lists.Get(key, std::forward<F>(make));
+    }
 };
 
 namespace {
@@ -110,15 +176,20 @@ void THiscoreService::Install(httplib::Server& server) {
         const auto offset = QueryNumber(req, "offset", 0, INT32_MAX);
         if (!limit || !offset || *limit == 0)
             return Refuse(res, 400, "limit und offset müssen ganze Zahlen sein (limit ab 1).");
-        const auto page = c.Store.List(*limit, *offset);
-        res.set_content(ListJson(page, c.Store.Count(), *offset, *limit), kJson);
+        res.set_content(
+            c.Cached("json " + std::to_string(*limit) + " " + std::to_string(*offset),
+                     [&] { return ListJson(c.Store.List(*limit, *offset), c.Store.Count(), *offset, *limit); }),
+            kJson);
     });
 
     const auto listPage = [&c](const httplib::Request& req, httplib::Response& res) {
         const int offset = QueryNumber(req, "offset", 0, INT32_MAX).value_or(0);
         const int limit = c.Limits.PageSize;
-        const auto page = c.Store.List(limit, offset);
-        res.set_content(ListPage(page, c.Store.Count(), offset, limit, c.Limits.MaxFrames / kFramesPerSecond / 60),
+        res.set_content(c.Cached("page " + std::to_string(offset),
+                                 [&] {
+                                     return ListPage(c.Store.List(limit, offset), c.Store.Count(), offset, limit,
+                                                     c.Limits.MaxFrames / kFramesPerSecond / 60);
+                                 }),
                         "text/html; charset=utf-8");
     };
     server.Get("/", listPage);
@@ -260,6 +331,7 @@ void Submit(THiscoreService::TContext& c, const httplib::Request& req, httplib::
     score.Replay = *replay;
     score.CreatedAt = static_cast<int64_t>(std::time(nullptr));
     const auto added = c.Store.Add(score);
+    c.Lists.Invalidate();
     if (!added.Created) return AnswerKnown(c.Store, res, added.Id);
     const auto entry = c.Store.Get(added.Id);
     auto body = entry ? EntryJson(*entry) : json{{"id", added.Id}, {"rank", nullptr}, {"verified", j.Verified}};

@@ -28,6 +28,9 @@ struct TLimits {
     size_t VerifyQueue = 32;
     int PageSize = 100;  // entries on one list page
     int MaxPageSize = 500;
+    // How long a list answer is reused. This server's own new scores show at once; those that other
+    // servers on the same database take show after at most this time.
+    std::chrono::milliseconds ListCacheTime{1000};
 };
 
 class THiscoreService {

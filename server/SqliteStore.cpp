@@ -33,14 +33,37 @@ constexpr const char* kColumns = "id, name, points, level, frames, verified, ran
     throw TStoreError("SQLite: " + what + ": " + (db ? sqlite3_errmsg(db) : "out of memory"));
 }
 
-// One prepared statement, finalized when it goes out of scope.
+}  // namespace
+
+struct TSqliteStore::TConnection {
+    sqlite3* Db = nullptr;
+    std::unordered_map<std::string, sqlite3_stmt*> Statements;
+    ~TConnection() {
+        for (auto& [sql, stmt] : Statements) sqlite3_finalize(stmt);
+        sqlite3_close_v2(Db);
+    }
+};
+
+namespace {
+
+using TConnection = TSqliteStore::TConnection;
+
+// One use of a statement prepared once per connection; reset for the next use when it goes out of scope.
 class TStatement {
 public:
-    TStatement(sqlite3* db, const std::string& sql) : Db(db) {
-        if (sqlite3_prepare_v2(db, sql.c_str(), static_cast<int>(sql.size()), &Stmt, nullptr) != SQLITE_OK)
-            Fail(db, "prepare");
+    TStatement(TConnection& c, const std::string& sql) : Db(c.Db) {
+        auto& stmt = c.Statements[sql];
+        if (!stmt && sqlite3_prepare_v3(c.Db, sql.c_str(), static_cast<int>(sql.size()), SQLITE_PREPARE_PERSISTENT,
+                                        &stmt, nullptr) != SQLITE_OK) {
+            c.Statements.erase(sql);
+            Fail(c.Db, "prepare");
+        }
+        Stmt = stmt;
     }
-    ~TStatement() { sqlite3_finalize(Stmt); }
+    ~TStatement() {
+        sqlite3_reset(Stmt);
+        sqlite3_clear_bindings(Stmt);
+    }
     TStatement(const TStatement&) = delete;
     TStatement& operator=(const TStatement&) = delete;
 
@@ -95,7 +118,7 @@ TScoreEntry ReadEntry(const TStatement& s) {
     return e;
 }
 
-int64_t CountAbove(sqlite3* db, int32_t points) {
+int64_t CountAbove(TConnection& db, int32_t points) {
     TStatement s(db, "SELECT COUNT(*) FROM scores WHERE ranked = 1 AND points > ?");
     s.Bind(1, points);
     s.Step();
@@ -111,28 +134,26 @@ public:
         {
             std::lock_guard lock(store.Mutex);
             if (!store.Idle.empty()) {
-                Db = store.Idle.back();
+                Conn = std::move(store.Idle.back());
                 store.Idle.pop_back();
             }
         }
-        if (!Db) Db = store.OpenConnection();
+        if (!Conn) Conn = store.OpenConnection();
     }
     ~TLease() {
         // A connection left inside a transaction by an error is not reused.
-        if (!sqlite3_get_autocommit(Db)) {
-            sqlite3_close_v2(Db);
-            return;
-        }
+        if (!sqlite3_get_autocommit(Conn->Db)) return;
         std::lock_guard lock(Store.Mutex);
-        Store.Idle.push_back(Db);
+        Store.Idle.push_back(std::move(Conn));
     }
     TLease(const TLease&) = delete;
     TLease& operator=(const TLease&) = delete;
-    sqlite3* operator*() const { return Db; }
+    TConnection& operator*() const { return *Conn; }
+    sqlite3* Db() const { return Conn->Db; }
 
 private:
     TSqliteStore& Store;
-    sqlite3* Db = nullptr;
+    std::unique_ptr<TConnection> Conn;
 };
 
 TSqliteStore::TSqliteStore(const std::string& path) : Path(path) {
@@ -140,48 +161,33 @@ TSqliteStore::TSqliteStore(const std::string& path) : Path(path) {
     const auto folder = std::filesystem::path(path).parent_path();
     std::error_code ec;
     if (!folder.empty()) std::filesystem::create_directories(folder, ec);
-    sqlite3* db = OpenConnection();
-    try {
-        // Several processes may open a new file at once; the write lock orders their schema steps.
-        Exec(db, "BEGIN IMMEDIATE");
-        Exec(db, kSchema);
-        Exec(db, "COMMIT");
-    } catch (...) {
-        sqlite3_close_v2(db);
-        throw;
-    }
-    Idle.push_back(db);
+    auto c = OpenConnection();
+    // Several processes may open a new file at once; the write lock orders their schema steps.
+    Exec(c->Db, "BEGIN IMMEDIATE");
+    Exec(c->Db, kSchema);
+    Exec(c->Db, "COMMIT");
+    Idle.push_back(std::move(c));
 }
 
-TSqliteStore::~TSqliteStore() {
-    for (auto* db : Idle) sqlite3_close_v2(db);
-}
+TSqliteStore::~TSqliteStore() = default;
 
-sqlite3* TSqliteStore::OpenConnection() {
-    sqlite3* db = nullptr;
-    const int rc =
-        sqlite3_open_v2(Path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
-    if (rc != SQLITE_OK) {
-        const std::string message = db ? sqlite3_errmsg(db) : "out of memory";
-        sqlite3_close_v2(db);
-        throw TStoreError("SQLite: cannot open " + Path + ": " + message);
-    }
-    try {
-        sqlite3_busy_timeout(db, 10000);
-        // WAL with a sync at every commit: an answered score is on the disk, not only in a cache.
-        Exec(db, "PRAGMA journal_mode = WAL");
-        Exec(db, "PRAGMA synchronous = FULL");
-        Exec(db, "PRAGMA foreign_keys = ON");
-    } catch (...) {
-        sqlite3_close_v2(db);
-        throw;
-    }
-    return db;
+std::unique_ptr<TSqliteStore::TConnection> TSqliteStore::OpenConnection() {
+    auto c = std::make_unique<TConnection>();
+    const int rc = sqlite3_open_v2(Path.c_str(), &c->Db,
+                                   SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
+    if (rc != SQLITE_OK)
+        throw TStoreError("SQLite: cannot open " + Path + ": " + (c->Db ? sqlite3_errmsg(c->Db) : "out of memory"));
+    sqlite3_busy_timeout(c->Db, 10000);
+    // WAL with a sync at every commit: an answered score is on the disk, not only in a cache.
+    Exec(c->Db, "PRAGMA journal_mode = WAL");
+    Exec(c->Db, "PRAGMA synchronous = FULL");
+    Exec(c->Db, "PRAGMA foreign_keys = ON");
+    return c;
 }
 
 TAdded TSqliteStore::Add(const TNewScore& score) {
     TLease db(*this);
-    Exec(*db, "BEGIN IMMEDIATE");
+    Exec(db.Db(), "BEGIN IMMEDIATE");
     TAdded added;
     {
         TStatement ins(
@@ -204,10 +210,10 @@ TAdded TSqliteStore::Add(const TNewScore& score) {
     } else {
         TStatement old(*db, "SELECT id FROM scores WHERE replay_hash = ?");
         old.Bind(1, score.ReplayHash);
-        if (!old.Step()) Fail(*db, "entry of a known replay vanished");
+        if (!old.Step()) Fail(db.Db(), "entry of a known replay vanished");
         added.Id = old.Int(0);
     }
-    Exec(*db, "COMMIT");
+    Exec(db.Db(), "COMMIT");
     return added;
 }
 
@@ -232,7 +238,7 @@ std::optional<TScoreEntry> TSqliteStore::Get(int64_t id) {
 std::vector<TScoreEntry> TSqliteStore::List(int limit, int offset) {
     TLease db(*this);
     // One read transaction: the page and its first rank come from the same state.
-    Exec(*db, "BEGIN");
+    Exec(db.Db(), "BEGIN");
     std::vector<TScoreEntry> page;
     {
         TStatement s(*db, std::string("SELECT ") + kColumns +
@@ -241,7 +247,7 @@ std::vector<TScoreEntry> TSqliteStore::List(int limit, int offset) {
         while (s.Step()) page.push_back(ReadEntry(s));
     }
     const int64_t above = !page.empty() && page.front().Ranked ? CountAbove(*db, page.front().Points) : 0;
-    Exec(*db, "COMMIT");
+    Exec(db.Db(), "COMMIT");
     AssignRanks(page, offset, above);
     return page;
 }

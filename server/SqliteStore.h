@@ -1,12 +1,15 @@
 // The embedded store: one SQLite file in write-ahead-log mode, synced on every commit.
 #pragma once
+#include <memory>
 #include <mutex>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "server/ScoreStore.h"
 
 struct sqlite3;
+struct sqlite3_stmt;
 
 namespace blubbi::hiscore {
 
@@ -25,13 +28,16 @@ public:
     std::optional<std::string> Picture(int64_t id) override;
     void SavePicture(int64_t id, const std::string& png) override;
 
+    // A connection with its prepared statements, kept for reuse.
+    struct TConnection;
+
 private:
     class TLease;
-    sqlite3* OpenConnection();
+    std::unique_ptr<TConnection> OpenConnection();
 
     std::string Path;
     std::mutex Mutex;
-    std::vector<sqlite3*> Idle;  // one connection per concurrent caller, kept for reuse
+    std::vector<std::unique_ptr<TConnection>> Idle;  // one connection per concurrent caller
 };
 
 }  // namespace blubbi::hiscore

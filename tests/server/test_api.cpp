@@ -165,8 +165,12 @@ TEST_F(ApiTest, ListPagesReplaysAndCachedPictures) {
     ASSERT_EQ(list["scores"].size(), 2u);
     EXPECT_EQ(list["scores"][0]["name"], "P3");
     EXPECT_EQ(list["scores"][0]["rank"], 2);
+    EXPECT_EQ(list["scores"][0]["date"].get<std::string>().size(), 20u);  // 2026-12-07T11:14:03Z
     EXPECT_EQ(list["scores"][1]["points"], 200);
     EXPECT_EQ(Client->Get("/api/scores?limit=x")->status, 400);
+    // A list answer is reused, but not past a new score of this server.
+    Submit("P5", "1000", "FAKE-REPLAY score=1000");
+    EXPECT_EQ(Body(Client->Get("/api/scores?limit=2&offset=1"))["total"], 6);
 
     const std::string id = std::to_string(list["scores"][0]["id"].get<int64_t>());
     const auto replay = Client->Get("/replays/" + id + ".blubbi-replay");

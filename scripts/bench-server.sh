@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# Measures the hiscore server with wrk: the list page and the JSON list with 10,000 stored scores and
+# 50 clients at once, on 127.0.0.1. Prints the figures; passes or fails nothing.
+# Usage: scripts/bench-server.sh [BUILD_DIR] [SECONDS]; with BLUBBI_TEST_POSTGRES_URL set (for example
+# through scripts/with-postgres.sh) it measures the PostgreSQL store instead of SQLite. More options for
+# the server can be given in BLUBBI_BENCH_ARGS, for example "--list-cache-ms 0" to measure without reuse.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=${1:-build}
+seconds=${2:-10}
+cmake --build "$build" --target blubbi-hiscore blubbi-hiscore-seed >/dev/null
+work=$(mktemp -d /tmp/blubbi-bench.XXXXXX)
+pid=""
+cleanup() {
+  [ -n "$pid" ] && kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+if [ -n "${BLUBBI_TEST_POSTGRES_URL:-}" ]; then
+  db=$BLUBBI_TEST_POSTGRES_URL
+else
+  db="sqlite:$work/hiscore.sqlite"
+fi
+"$build/tests/blubbi-hiscore-seed" "$db" 10000
+# shellcheck disable=SC2086
+"$build/blubbi-hiscore" --listen 127.0.0.1:0 --db "$db" ${BLUBBI_BENCH_ARGS:-} >"$work/server.log" 2>&1 &
+pid=$!
+port=""
+for _ in $(seq 100); do
+  port=$(sed -n 's|^blubbi-hiscore: listening on http://127\.0\.0\.1:\([0-9][0-9]*\)/$|\1|p' "$work/server.log")
+  [ -n "$port" ] && break
+  sleep 0.1
+done
+[ -n "$port" ] || { cat "$work/server.log"; exit 1; }
+
+for path in / "/api/scores" "/api/scores?limit=20&offset=5000"; do
+  echo "== GET $path (${db%%:*}, 50 connections, ${seconds}s${BLUBBI_BENCH_ARGS:+, $BLUBBI_BENCH_ARGS})"
+  wrk -t2 -c50 -d"${seconds}s" --latency "http://127.0.0.1:$port$path" | grep -E "Requests/sec|Latency|99%|Non-2xx|errors"
+done
