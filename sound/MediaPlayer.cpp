@@ -124,9 +124,12 @@ std::string FindSoundFont() {
     return {};
 }
 
-void TMediaPlayer::CountMixed(void* self, uint8_t*, int bytes) {
+void TMediaPlayer::AfterMix(void* self, uint8_t* stream, int bytes) {
     auto* player = static_cast<TMediaPlayer*>(self);
-    if (bytes > 0) player->MixedFrames += static_cast<uint64_t>(bytes / player->FrameBytes);
+    if (bytes <= 0) return;
+    const int frames = bytes / player->FrameBytes;
+    if (player->FloatMix) player->Limiter.Process(reinterpret_cast<float*>(stream), frames, player->DeviceChannels);
+    player->MixedFrames += static_cast<uint64_t>(frames);
 }
 
 TMediaPlayer::TMediaPlayer() {
@@ -138,15 +141,21 @@ TMediaPlayer::TMediaPlayer() {
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return;
     SdlAudio = true;
     Mix_Init(MIX_INIT_MID);
-    if (Mix_OpenAudio(kRate, AUDIO_S16SYS, 2, kBufferSamples) != 0) return;
+    // Mixed in floating point, so that a sum beyond full scale reaches the limiter whole
+    // instead of being cut off sample by sample; SDL hands the device what it takes.
+    if (Mix_OpenAudio(kRate, AUDIO_F32SYS, 2, kBufferSamples) != 0) return;
     ChannelsAllocated = Mix_AllocateChannels(0);
     int rate = 0, channels = 0;
     Uint16 format = 0;
     if (Mix_QuerySpec(&rate, &format, &channels) && rate > 0 && channels > 0) {
         DeviceRate = rate;
+        DeviceChannels = channels;
         FrameBytes = channels * static_cast<int>(SDL_AUDIO_BITSIZE(format) / 8);
+        FloatMix = format == AUDIO_F32SYS;
+        Limiter = TLimiter(kCeiling, rate, kReleaseSeconds);
     }
-    Mix_SetPostMix(&TMediaPlayer::CountMixed, this);
+    Mix_VolumeMusic(kMusicVolume);
+    Mix_SetPostMix(&TMediaPlayer::AfterMix, this);
     AudioReady = true;
 }
 
@@ -217,6 +226,7 @@ std::string TMediaPlayer::Load(const std::string& path, const std::string& alias
             return {};
         }
         sound.Channel = channel;
+        Mix_Volume(channel, kEffectVolume);
     }
     Sounds.emplace(alias, sound);
     return {};

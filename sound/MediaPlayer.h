@@ -5,6 +5,8 @@
 #include <map>
 #include <string>
 
+#include "sound/Limiter.h"
+
 struct Mix_Chunk;
 struct _Mix_Music;
 
@@ -25,11 +27,19 @@ class TMediaPlayer {
 public:
     // Effects are converted to the device's format when they open, so a header claiming 1 Hz
     // would turn a few bytes into gigabytes; these bound what an effect can take (about
-    // 20 s x 44100 Hz x 2 channels x 2 bytes = 3.5 MB), and the file it is read from.
+    // 20 s x 44100 Hz x 2 channels x 4 bytes = 7 MB), and the file it is read from.
     static constexpr int kMinEffectRate = 4000;
     static constexpr int kMaxEffectRate = 192000;
     static constexpr double kMaxEffectSeconds = 20.0;
     static constexpr uintmax_t kMaxEffectFileBytes = uintmax_t{32} << 20;
+
+    // The mix, in the mixer's volumes of 0 to 128: the effects, all made equally loud (-20 dB
+    // of full scale), sound some 7 dB above the music. The mixer adds in floating point, and
+    // the limiter holds whatever comes together under the ceiling, so no sum is ever cut off.
+    static constexpr int kEffectVolume = 100;
+    static constexpr int kMusicVolume = 80;
+    static constexpr float kCeiling = 0.9f;
+    static constexpr double kReleaseSeconds = 0.08;
 
     TMediaPlayer();
     ~TMediaPlayer();
@@ -64,13 +74,17 @@ private:
     std::map<std::string, TSound> Sounds;  // by lower-case alias
     int ChannelsAllocated = 0;
     const _Mix_Music* Playing = nullptr;  // the music last started
-    // The audio clock: frames the mixer has put out, counted on the audio thread. Wall time
-    // would drift from it whenever the device runs late.
-    static void CountMixed(void* self, uint8_t* stream, int bytes);
+    // Runs on the audio thread with every mixed buffer: limits it and keeps the audio clock,
+    // the frames the mixer has put out. Wall time would drift from it whenever the device
+    // runs late.
+    static void AfterMix(void* self, uint8_t* stream, int bytes);
     std::atomic<uint64_t> MixedFrames{0};
     uint64_t PlayingFromFrame = 0;
     int DeviceRate = 44100;
-    int FrameBytes = 4;
+    int DeviceChannels = 2;
+    int FrameBytes = 8;
+    bool FloatMix = false;
+    TLimiter Limiter{kCeiling, 44100, kReleaseSeconds};
 };
 
 // The soundfont to use: the first file of $SDL_SOUNDFONTS (':'-separated) and then of the

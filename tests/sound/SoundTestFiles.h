@@ -4,7 +4,9 @@
 #include <sndfile.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -28,6 +30,28 @@ struct TScratch {
     }
     std::string operator/(const std::string& name) const { return (Dir / name).string(); }
 };
+
+// What SDL's disk audio driver was sent between two byte offsets of its file: the player's
+// interleaved stereo samples in floating point, full scale at 1.
+inline std::vector<float> DeviceOutput(const std::string& path, size_t fromByte = 0, size_t toByte = SIZE_MAX) {
+    std::ifstream in(path, std::ios::binary);
+    const size_t frame = 2 * sizeof(float);
+    fromByte -= fromByte % frame;
+    in.seekg(static_cast<std::streamoff>(fromByte));
+    std::vector<float> samples;
+    float s = 0;
+    for (size_t at = fromByte; at + sizeof s <= toByte && in.read(reinterpret_cast<char*>(&s), sizeof s);
+         at += sizeof s)
+        samples.push_back(s);
+    return samples;
+}
+
+// The loudest of those samples in steps of a 16-bit sample (32767 at full scale).
+inline int Loudest(const std::string& path, size_t fromByte = 0, size_t toByte = SIZE_MAX) {
+    float loudest = 0;
+    for (float s : DeviceOutput(path, fromByte, toByte)) loudest = std::max(loudest, std::abs(s));
+    return static_cast<int>(std::lround(loudest * 32767));
+}
 
 // A 440 Hz tone at half scale, 16-bit mono.
 inline bool WriteTone(const std::string& path, double seconds) {

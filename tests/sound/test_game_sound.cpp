@@ -64,15 +64,7 @@ struct GameSound : ::testing::Test {
         return ec ? 0 : static_cast<size_t>(size);
     }
     // The loudest sample the device was sent between two byte offsets.
-    int Loudest(size_t from, size_t to) const {
-        std::ifstream in(Output, std::ios::binary);
-        in.seekg(static_cast<std::streamoff>(from & ~size_t{3}));
-        int loudest = 0;
-        int16_t s = 0;
-        for (size_t at = from & ~size_t{3}; at + 2 <= to && in.read(reinterpret_cast<char*>(&s), 2); at += 2)
-            loudest = std::max(loudest, std::abs(int{s}));
-        return loudest;
-    }
+    int Loudest(size_t from, size_t to) const { return soundtest::Loudest(Output, from, to); }
 };
 
 TEST_F(GameSound, SpittingSoundsWhenTheBubbleLeaves) {

@@ -55,6 +55,22 @@ TEST_F(Builder, EffectIsNormalisedToItsPeakAndFadedAtTheEdges) {
     EXPECT_LT(std::abs(s[10]), 0.05f) << "10 samples into a 5 ms fade";
 }
 
+TEST_F(Builder, EffectIsNormalisedToItsLoudnessBelowItsPeak) {
+    const TCue cue = ReadCue(Write("a.cue", "loudness -20\nvoice sine length 0.3 from 440 decay 0.1\n"));
+    const std::vector<float> s = Render(cue);
+    double energy = 0;
+    float loudest = 0;
+    for (float x : s) {
+        energy += double(x) * x;
+        loudest = std::max(loudest, std::abs(x));
+    }
+    EXPECT_NEAR(20 * std::log10(std::sqrt(energy / double(s.size()))), -20.0, 0.01);
+    EXPECT_LT(loudest, 0.89f);
+    // A sine's loudest sample lies 3 dB over its RMS: at -2 dB it would pass the peak 0.89.
+    EXPECT_NE(Error([&] { Render(ReadCue(Write("b.cue", "loudness -2\nvoice sine length 0.3 from 440\n"))); }), "");
+    EXPECT_EQ(Error([&] { Render(ReadCue(Write("c.cue", "loudness -5\nvoice sine length 0.3 from 440\n"))); }), "");
+}
+
 TEST_F(Builder, EffectMistakesNameFileAndLine) {
     const std::string path = Write("bad.cue", "# comment\nvoice sine length 0.1 form 300\n");
     EXPECT_EQ(Error([&] { ReadCue(path); }), path + ":2: unknown key \"form\"");
@@ -65,6 +81,7 @@ TEST_F(Builder, EffectMistakesNameFileAndLine) {
     EXPECT_NE(Error([&] { ReadCue(Write("f.cue", "voice sine length 9\n")); }), "") << "beyond 5 s";
     EXPECT_NE(Error([&] { ReadCue(Write("g.cue", "rate 8000\nvoice sine length 1\n")); }), "");
     EXPECT_NE(Error([&] { ReadCue(Write("h.cue", "peak 1.2\nvoice sine length 1\n")); }), "");
+    EXPECT_NE(Error([&] { ReadCue(Write("j.cue", "loudness 3\nvoice sine length 1\n")); }), "");
     EXPECT_NE(Error([&] { ReadCue(Write("i.cue", "rate 44100\n")); }), "") << "no voice";
     EXPECT_NE(Error([&] { ReadCue(Scratch / "fehlt.cue"); }), "");
 }

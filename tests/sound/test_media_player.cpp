@@ -42,11 +42,7 @@ struct PlayerFixture : ::testing::Test {
     // Closes the device and gives the loudest sample it was sent.
     int Loudest() {
         Player.reset();
-        std::ifstream in(Output, std::ios::binary);
-        int loudest = 0;
-        int16_t s = 0;
-        while (in.read(reinterpret_cast<char*>(&s), sizeof s)) loudest = std::max(loudest, std::abs(int{s}));
-        return loudest;
+        return soundtest::Loudest(Output);
     }
     // Waits up to `limit` for the answer to become `want`; returns how long that took.
     std::optional<std::chrono::milliseconds> WaitFor(const std::string& command, const std::string& want,
@@ -309,11 +305,7 @@ TEST(SoundFontSearch, MusicPlaysWhenTheNamedFontIsRefused) {
         player.Send("play musik from 0");
         std::this_thread::sleep_for(700ms);
     }
-    std::ifstream in(scratch / "out.raw", std::ios::binary);
-    int loudest = 0;
-    int16_t s = 0;
-    while (in.read(reinterpret_cast<char*>(&s), sizeof s)) loudest = std::max(loudest, std::abs(int{s}));
-    EXPECT_GT(loudest, 500);
+    EXPECT_GT(soundtest::Loudest(scratch / "out.raw"), 500);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <map>
 #include <numbers>
+#include <sstream>
 #include <stdexcept>
 
 #include "Text.h"
@@ -175,6 +176,10 @@ TCue ReadCue(const std::string& fileName) {
         } else if (w[0] == "peak") {
             cue.Peak = Number(fileName, line.Number, w[1]);
             if (cue.Peak <= 0 || cue.Peak >= 1) Fail(fileName, line.Number, "peak lies between 0 and 1");
+        } else if (w[0] == "loudness") {
+            cue.Loudness = Number(fileName, line.Number, w[1]);
+            if (*cue.Loudness < -60 || *cue.Loudness > 0)
+                Fail(fileName, line.Number, "loudness lies between -60 and 0 dB");
         } else if (w[0] == "fade") {
             cue.Fade = Number(fileName, line.Number, w[1]);
             if (cue.Fade < 0 || cue.Fade > 0.1) Fail(fileName, line.Number, "fade lies between 0 and 0.1 s");
@@ -200,9 +205,21 @@ std::vector<float> Render(const TCue& cue) {
         mix[i] *= g;
         mix[mix.size() - 1 - i] *= g;
     }
-    double loudest = 0;
-    for (double s : mix) loudest = std::max(loudest, std::abs(s));
-    const double gain = loudest > 0 ? cue.Peak / loudest : 0;
+    double loudest = 0, energy = 0;
+    for (double s : mix) {
+        loudest = std::max(loudest, std::abs(s));
+        energy += s * s;
+    }
+    double gain = loudest > 0 ? cue.Peak / loudest : 0;
+    if (cue.Loudness && loudest > 0) {
+        gain = std::pow(10.0, *cue.Loudness / 20) / std::sqrt(energy / static_cast<double>(mix.size()));
+        if (loudest * gain > cue.Peak) {
+            std::ostringstream what;
+            what << "loudness " << *cue.Loudness << " dB takes the loudest sample to " << loudest * gain
+                 << ", past the peak " << cue.Peak;
+            throw std::runtime_error(what.str());
+        }
+    }
     std::vector<float> out(mix.size());
     for (size_t i = 0; i < mix.size(); ++i) out[i] = static_cast<float>(mix[i] * gain);
     return out;

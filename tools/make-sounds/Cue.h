@@ -1,5 +1,6 @@
 // Sound effects described as a few voices (waves, pitch glides, envelopes, noise) and rendered.
 #pragma once
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -26,7 +27,10 @@ struct TVoice {
 
 struct TCue {
     int Rate = 44100;
-    double Peak = 0.89;   // the loudest sample after normalising, as a fraction of full scale
+    double Peak = 0.89;  // the loudest sample after normalising, as a fraction of full scale
+    // Normalises the RMS of the whole effect to this many dB of full scale instead, so that
+    // effects of any shape sound equally loud; Peak is then the most the loudest sample may reach.
+    std::optional<double> Loudness;
     double Fade = 0.004;  // seconds faded in and out at the very edges
     std::vector<TVoice> Voices;
 };
@@ -34,7 +38,8 @@ struct TCue {
 // Throws std::runtime_error with file and line on anything it does not understand.
 TCue ReadCue(const std::string& fileName);
 
-// Mono samples in -1..1, normalised to the cue's peak and faded at both ends.
+// Mono samples in -1..1, normalised to the cue's peak or loudness and faded at both ends.
+// Throws std::runtime_error when the loudness would take a sample past the peak.
 std::vector<float> Render(const TCue& cue);
 
 // 16-bit PCM mono WAV through libsndfile; throws std::runtime_error on failure.
