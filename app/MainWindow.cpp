@@ -13,6 +13,7 @@
 #include "app/GameOverForm.h"
 #include "app/KeysForm.h"
 #include "app/LevelPublishForm.h"
+#include "app/MenuIcons.h"
 #include "app/PaintBox.h"
 #include "app/QtPlatform.h"
 #include "app/WinForm.h"
@@ -160,6 +161,9 @@ void TMainWindow::BuildMenu() {
     }
     // Shortcuts of items in a closed menu must work too; the window itself carries them.
     addActions(InsertGroup->actions());
+    for (QMenu* menu : {Datei1, Optionen1, Leveleditor1, Hilfe1})
+        for (QAction* a : menu->actions())
+            if (a->isCheckable() && !a->icon().isNull()) a->setIcon(WithCheckMark(a->icon()));
 }
 
 void TMainWindow::SyncChecks() {

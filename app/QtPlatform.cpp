@@ -14,6 +14,7 @@
 
 #include "app/BitBtn.h"
 #include "app/GameOverForm.h"
+#include "app/German.h"
 #include "app/PaintBox.h"
 #include "app/WinForm.h"
 #include "game/MainForm.h"
@@ -120,6 +121,7 @@ bool TQtPlatform::LevelDialog(bool save, std::string& fileName) {
                        QStringLiteral("Leveldateien (*.lev)"));
     dialog.setObjectName(save ? QStringLiteral("SaveDialog1") : QStringLiteral("OpenDialog1"));
     dialog.setDefaultSuffix(QStringLiteral("lev"));
+    PrepareLevelDialog(dialog);
     if (save) {
         dialog.setAcceptMode(QFileDialog::AcceptSave);
         dialog.setFileMode(QFileDialog::AnyFile);

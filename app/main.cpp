@@ -2,11 +2,9 @@
 #include <QApplication>
 #include <QDir>
 #include <QIcon>
-#include <QLibraryInfo>
-#include <QLocale>
-#include <QTranslator>
 
 #include "app/BitBtn.h"
+#include "app/German.h"
 #include "app/MainWindow.h"
 #include "app/Signals.h"
 
@@ -32,11 +30,8 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("Blubbi Blubbo"));
     QGuiApplication::setDesktopFileName(QStringLiteral("de.velkor.BlubbiBlubbo"));
     QApplication::setWindowIcon(ProgramIcon());
-    // The game speaks German, so do Qt's own dialogs and messages (file dialogs, network errors).
-    QTranslator qtGerman;
-    if (qtGerman.load(QLocale(QLocale::German), QStringLiteral("qtbase"), QStringLiteral("_"),
-                      QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        QApplication::installTranslator(&qtGerman);
+    // The game speaks German, so do Qt's own dialogs and messages.
+    blubbi::UseGerman();
 
     blubbi::TMainWindow mainForm;
     mainForm.CreateForms();

@@ -1,15 +1,28 @@
-// The shell tests run inside one QApplication, without a screen unless one is asked for.
+// The shell tests run inside one QApplication, without a screen unless one is asked for, in German
+// as the program runs, with the level files' type known as on an installed system and with
+// settings of their own.
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QTemporaryDir>
 #include <cstdlib>
+#include <string>
+
+#include "app/German.h"
 
 int main(int argc, char** argv) {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     setenv("SDL_AUDIODRIVER", "dummy", 0);
     setenv("SDL_NO_SIGNAL_HANDLERS", "1", 0);
+    const char* dataDirs = getenv("XDG_DATA_DIRS");
+    const std::string systemDirs = dataDirs && *dataDirs ? dataDirs : "/usr/local/share:/usr/share";
+    setenv("XDG_DATA_DIRS", (std::string(BLUBBI_TEST_SHARE) + ":" + systemDirs).c_str(), 1);
+    // Qt's file dialog keeps its column widths in the settings; the tests start from none.
+    QTemporaryDir config;
+    setenv("XDG_CONFIG_HOME", config.path().toLocal8Bit().constData(), 1);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Blubbi Blubbo"));
+    blubbi::UseGerman();
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
