@@ -42,7 +42,8 @@ inline TModalRun WhileModal(const std::function<void()>& show, const std::functi
     poll.setInterval(10);
     QObject::connect(&poll, &QTimer::timeout, [&] {
         QWidget* modal = QApplication::activeModalWidget();
-        if (!run.Acted && modal && modal->isVisible()) {
+        // Acting before the window is active would find no focus in it yet.
+        if (!run.Acted && modal && modal->isVisible() && modal->isActiveWindow()) {
             run.Acted = true;
             act(modal);
         } else if (clock.elapsed() > ms) {
