@@ -30,8 +30,10 @@ inline std::string DataDir(const std::string& name) {
     return dir.string() + "/";
 }
 
-inline TSimResult RunSim(const std::string& dataDir, const std::string& script, const std::string& options = "") {
-    const std::string scriptPath = dataDir + "script.txt", errPath = dataDir + "stderr.txt";
+// Runs on the program folder `dataDir`; the script and its error output are kept in `workDir`.
+inline TSimResult RunSimIn(const std::string& workDir, const std::string& dataDir, const std::string& script,
+                           const std::string& options = "") {
+    const std::string scriptPath = workDir + "script.txt", errPath = workDir + "stderr.txt";
     std::ofstream(scriptPath) << script;
     const std::string command =
         std::string(BLUBBI_SIM) + " --data " + dataDir + " " + options + " " + scriptPath + " 2>" + errPath;
@@ -49,6 +51,10 @@ inline TSimResult RunSim(const std::string& dataDir, const std::string& script, 
     std::ifstream err(errPath);
     result.Err.assign(std::istreambuf_iterator<char>(err), std::istreambuf_iterator<char>());
     return result;
+}
+
+inline TSimResult RunSim(const std::string& dataDir, const std::string& script, const std::string& options = "") {
+    return RunSimIn(dataDir, dataDir, script, options);
 }
 
 }  // namespace blubbi::e2e
