@@ -17,6 +17,11 @@ constexpr size_t kLevelRecordsOffset = 504;
 constexpr size_t kLevelRecordBytes = 44;
 // A level without enemies: grid, count and start position.
 constexpr size_t kLevelEmptyBytes = 512;
+// The most enemies a level may hold, far more than a field can show: what a file holds
+// beyond is not read, so a damaged or hostile file can't take the memory.
+constexpr int32_t kLevelMaxEnemies = 1000000;
+// The longest level file read, layout and any bytes after it together.
+constexpr uint64_t kLevelMaxFileBytes = kLevelEmptyBytes + uint64_t{kLevelRecordBytes} * kLevelMaxEnemies;
 
 struct TLevelData {
     std::array<uint8_t, kLevelGridBytes> Grid{};  // column-major: cell (col, row) at col * 20 + row

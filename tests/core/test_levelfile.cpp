@@ -2,11 +2,13 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <csignal>
 #include <filesystem>
 #include <random>
 
+#include "level/LevelCodec.h"
 #include "tests/core/GameFixture.h"
 
 namespace blubbi {
@@ -224,7 +226,61 @@ TEST_F(LevelFileTest, FailedSaveKeepsTheOldFileAndSaysSo) {
     std::filesystem::create_directories(Dir + "isdir.lev");
     EXPECT_FALSE(Game.SaveLevel(Dir + "isdir.lev"));
     for (const auto& entry : std::filesystem::directory_iterator(Dir))
-        EXPECT_EQ(entry.path().filename().string().find(".tmp-"), std::string::npos);
+        EXPECT_NE(entry.path().filename().string().front(), '.') << entry.path();
+}
+
+TEST_F(LevelFileTest, SaveWritesALinksTargetKeepsTheModeAndTakesTheLongestName) {
+    namespace fs = std::filesystem;
+    const mode_t umaskBefore = ::umask(022);
+    // Through a link the target gets the level and the link stays, also when it names no file yet.
+    WriteFile(Dir + "target.lev", {1});
+    fs::create_symlink("target.lev", Dir + "link.lev");
+    fs::create_symlink(Dir + "later.lev", Dir + "dangling.lev");
+    EXPECT_TRUE(Game.SaveLevel(Dir + "link.lev"));
+    EXPECT_TRUE(Game.SaveLevel(Dir + "dangling.lev"));
+    EXPECT_TRUE(fs::is_symlink(Dir + "link.lev"));
+    EXPECT_TRUE(fs::is_symlink(Dir + "dangling.lev"));
+    EXPECT_EQ(ReadFile(Dir + "target.lev").size(), 512u);
+    EXPECT_EQ(ReadFile(Dir + "later.lev").size(), 512u);
+    // A file shared with the group only stays so; a new file gets the usual mode.
+    WriteFile(Dir + "group.lev", {1});
+    fs::permissions(Dir + "group.lev", fs::perms(0640));
+    EXPECT_TRUE(Game.SaveLevel(Dir + "group.lev"));
+    EXPECT_TRUE(Game.SaveLevel(Dir + "fresh.lev"));
+    ::umask(umaskBefore);
+    EXPECT_EQ(fs::status(Dir + "group.lev").permissions(), fs::perms(0640));
+    EXPECT_EQ(ReadFile(Dir + "group.lev").size(), 512u);
+    EXPECT_EQ(fs::status(Dir + "fresh.lev").permissions(), fs::perms(0644));
+    // The longest name the folder allows can be saved: the temporary name is a short one.
+    const std::string longest = Dir + std::string(251, 'x') + ".lev";
+    EXPECT_TRUE(Game.SaveLevel(longest));
+    EXPECT_EQ(ReadFile(longest).size(), 512u);
+    EXPECT_TRUE(Platform.ErrorMessages.empty());
+    for (const auto& entry : fs::directory_iterator(Dir))
+        EXPECT_NE(entry.path().filename().string().front(), '.') << entry.path();
+}
+
+TEST_F(LevelFileTest, OnlyRegularFilesOfALevelsSizeAreRead) {
+    Game.Grid.fill(7);
+    const auto before = Game.Grid;
+    // A FIFO without a writer would block an open for ever; a device never ends.
+    const std::string fifo = Dir + "fifo.lev";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    ::alarm(10);  // a blocked open ends the test instead of hanging it
+    Game.OpenLevel(fifo);
+    Game.OpenLevel("/dev/zero");
+    Game.OpenLevel(Dir);
+    ::alarm(0);
+    EXPECT_EQ(Game.Grid, before);
+    // A file longer than the largest level is not read at all, even with a good layout.
+    const std::string big = Dir + "big.lev";
+    WriteFile(big, LevelBytes(BorderGrid(), {}, 38, 315));
+    std::filesystem::resize_file(big, kLevelMaxFileBytes + 1);
+    Game.OpenLevel(big);
+    EXPECT_EQ(Game.Grid, before);
+    std::filesystem::resize_file(big, kLevelMaxFileBytes);
+    Game.OpenLevel(big);
+    EXPECT_EQ(Game.Grid[0], 1);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // blubbi-level as a program: exit status, messages, and files written or left alone.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <cstdio>
@@ -15,9 +16,9 @@ struct TRun {
     std::string Output;
 };
 
-TRun RunTool(const std::string& args) {
+TRun RunTool(const std::string& args, const std::string& prefix = "") {
     TRun r;
-    FILE* pipe = popen((std::string(BLUBBI_LEVEL_TOOL) + " " + args + " 2>&1").c_str(), "r");
+    FILE* pipe = popen((prefix + BLUBBI_LEVEL_TOOL + " " + args + " 2>&1").c_str(), "r");
     if (!pipe) return r;
     char buf[512];
     size_t n;
@@ -83,5 +84,18 @@ TEST(LevelTool, BadTextWritesNoFile) {
 }
 
 TEST(LevelTool, NoSubcommandIsAnError) { EXPECT_NE(RunTool("").Status, 0); }
+
+TEST(LevelTool, OnlyRegularFilesAreReadAndSaidSoPlainly) {
+    const std::string fifo = Temp("fifo.lev");
+    std::remove(fifo.c_str());
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    // Each would wait or read for ever; the time limit turns that into a failure.
+    for (const std::string& path : {fifo, std::string("/dev/zero"), ::testing::TempDir()}) {
+        const TRun r = RunTool("check " + path, "timeout 20 ");
+        EXPECT_EQ(r.Status, 1) << path;
+        EXPECT_EQ(r.Output, path + ": cannot read the file: not a regular file\n");
+    }
+    std::remove(fifo.c_str());
+}
 
 }  // namespace

@@ -1,14 +1,13 @@
 // blubbi-level: converts levels between the .lev file and its text form, and checks them for designers.
 #include <CLI/CLI.hpp>
 
+#include <csignal>
 #include <cstdio>
-#include <fstream>
 #include <iostream>
-#include <iterator>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "level/Files.h"
 #include "tools/level/LevelCheck.h"
 #include "tools/level/LevelText.h"
 #ifdef BLUBBI_LEVEL_PNG
@@ -21,39 +20,32 @@ namespace {
 
 using namespace blubbi::leveltool;
 
-bool ReadAll(const std::string& path, std::string& out) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad();
-}
+// The text form of the largest level the game reads, with room to spare for comments.
+constexpr uint64_t kMaxTextBytes = 64 * blubbi::kLevelMaxFileBytes;
 
-// Writes beside the target first, so a failed run never leaves half a file under the real name.
-bool WriteAll(const std::string& path, const std::string& data) {
-    const std::string temp = path + ".part";
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        if (!out) return false;
-        out.write(data.data(), std::streamsize(data.size()));
-        out.close();
-        if (!out) {
-            std::remove(temp.c_str());
-            return false;
-        }
-    }
-    if (std::rename(temp.c_str(), path.c_str()) != 0) {
-        std::remove(temp.c_str());
+// Regular files only, and no longer than `maxBytes`: a FIFO or a device is refused at once.
+bool ReadAll(const std::string& path, uint64_t maxBytes, std::string& out) {
+    std::string error;
+    const std::optional<std::vector<uint8_t>> bytes = blubbi::ReadRegularFile(path, maxBytes, error);
+    if (!bytes) {
+        std::cerr << path << ": cannot read the file: " << error << "\n";
         return false;
     }
+    out.assign(bytes->begin(), bytes->end());
     return true;
+}
+
+// Replaces the file in one step, so a failed run never leaves half a file under the real name.
+bool WriteAll(const std::string& path, const std::string& data) {
+    std::string error;
+    if (blubbi::WriteFileSafely(path, data.data(), data.size(), error)) return true;
+    std::cerr << path << ": cannot write the file: " << error << "\n";
+    return false;
 }
 
 std::optional<TLevelFile> LoadLev(const std::string& path) {
     std::string raw;
-    if (!ReadAll(path, raw)) {
-        std::cerr << path << ": cannot read the file\n";
-        return std::nullopt;
-    }
+    if (!ReadAll(path, blubbi::kLevelMaxFileBytes, raw)) return std::nullopt;
     std::optional<TLevelFile> file = SplitLevelFile(std::vector<uint8_t>(raw.begin(), raw.end()));
     if (!file) std::cerr << path << ": not a level file (shorter than its enemy count needs)\n";
     return file;
@@ -67,30 +59,19 @@ int ToText(const std::string& in, const std::string& out) {
         std::cout << text;
         return std::cout ? 0 : 1;
     }
-    if (!WriteAll(out, text)) {
-        std::cerr << out << ": cannot write the file\n";
-        return 1;
-    }
-    return 0;
+    return WriteAll(out, text) ? 0 : 1;
 }
 
 int FromText(const std::string& in, const std::string& out) {
     std::string text;
-    if (!ReadAll(in, text)) {
-        std::cerr << in << ": cannot read the file\n";
-        return 1;
-    }
+    if (!ReadAll(in, kMaxTextBytes, text)) return 1;
     const TTextResult parsed = LevelFromText(text);
     if (!parsed.File) {
         std::cerr << in << ": " << parsed.Error << "\n";
         return 1;
     }
     const std::vector<uint8_t> bytes = JoinLevelFile(*parsed.File);
-    if (!WriteAll(out, std::string(bytes.begin(), bytes.end()))) {
-        std::cerr << out << ": cannot write the file\n";
-        return 1;
-    }
-    return 0;
+    return WriteAll(out, std::string(bytes.begin(), bytes.end())) ? 0 : 1;
 }
 
 int Check(const std::vector<std::string>& paths) {
@@ -134,6 +115,8 @@ int Png(const std::string& in, const std::string& out, const std::string& graphi
 }  // namespace
 
 int main(int argc, char** argv) {
+    // A file-size limit then fails the write with a message instead of killing the tool mid-file.
+    std::signal(SIGXFSZ, SIG_IGN);
     CLI::App app{"Converts Blubbi Blubbo levels between .lev files and text, and checks them."};
     app.require_subcommand(1);
 
