@@ -1,7 +1,13 @@
 // Writes palette pictures as 8-bit GIF files with giflib.
 #include "GifWriter.h"
 
+#include <fcntl.h>
 #include <gif_lib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 
 #include <memory>
 #include <stdexcept>
@@ -29,9 +35,20 @@ struct FileCloser {
 
 void writeGif(const IndexedPicture& picture, const std::string& path, bool keyed) {
     if (picture.palette.size() > 256) throw std::runtime_error(path + ": more than 256 colours");
+    // giflib would make the file readable by its owner alone; the game's data must be readable
+    // by every account that runs the build tree, also over a file an older build left private.
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0 || ::fchmod(fd, 0644) != 0) {
+        const std::string why = std::strerror(errno);
+        if (fd >= 0) ::close(fd);
+        throw std::runtime_error(path + ": " + why);
+    }
     int error = 0;
-    std::unique_ptr<GifFileType, FileCloser> file(EGifOpenFileName(path.c_str(), false, &error));
-    if (!file) fail(path, error);
+    std::unique_ptr<GifFileType, FileCloser> file(EGifOpenFileHandle(fd, &error));
+    if (!file) {
+        ::close(fd);
+        fail(path, error);
+    }
     EGifSetGifVersion(file.get(), true);  // the transparency extension needs GIF89a
 
     std::unique_ptr<ColorMapObject, decltype(&GifFreeMapObject)> map(GifMakeMapObject(256, nullptr), &GifFreeMapObject);

@@ -61,6 +61,8 @@ void saveImage(const QImage& image, const fs::path& path, const char* format, in
     fs::create_directories(path.parent_path());
     if (!image.save(QString::fromStdString(path.string()), format, quality))
         throw std::runtime_error(path.string() + ": cannot write");
+    // Readable by every account that runs the build tree, whatever the umask.
+    fs::permissions(path, fs::perms(0644));
 }
 
 // The icon sizes without a source of their own show the standing player, centred, scaled by whole pixels.

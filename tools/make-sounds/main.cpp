@@ -1,6 +1,7 @@
 // make-sounds: turns the readable sources of the game's effects and tune into WAV and MIDI files.
 #include <cstdio>
 #include <exception>
+#include <filesystem>
 #include <string>
 
 #include "Cue.h"
@@ -21,6 +22,8 @@ int main(int argc, char** argv) {
         } else {
             makesounds::WriteMidi(makesounds::ReadTune(argv[2]), argv[3]);
         }
+        // Readable by every account that runs the build tree, whatever the umask.
+        std::filesystem::permissions(argv[3], std::filesystem::perms(0644));
     } catch (const std::exception& e) {
         std::fprintf(stderr, "make-sounds: %s\n", e.what());
         std::remove(argv[3]);  // no half-written file for the build to take as done
