@@ -51,6 +51,11 @@ std::string Bytes(const pqxx::field& f) {
 
 }  // namespace
 
+struct TPostgresStore::TConnection {
+    explicit TConnection(const std::string& url) : Conn(url) {}
+    pqxx::connection Conn;
+};
+
 class TPostgresStore::TLease {
 public:
     explicit TLease(TPostgresStore& store) : Store(store) {
@@ -64,17 +69,17 @@ public:
         if (!Conn) Conn = store.Connect();
     }
     ~TLease() {
-        if (!Conn->is_open()) return;  // a lost connection is not reused
+        if (!Conn->Conn.is_open()) return;  // a lost connection is not reused
         std::lock_guard lock(Store.Mutex);
         Store.Idle.push_back(std::move(Conn));
     }
     TLease(const TLease&) = delete;
     TLease& operator=(const TLease&) = delete;
-    pqxx::connection_base& operator*() const { return *Conn; }
+    pqxx::connection_base& operator*() const { return Conn->Conn; }
 
 private:
     TPostgresStore& Store;
-    std::unique_ptr<pqxx::connection_base> Conn;
+    std::unique_ptr<TConnection> Conn;
 };
 
 // Runs fn in a transaction; database failures leave as TStoreError.
@@ -92,7 +97,7 @@ auto InTransaction(pqxx::connection_base& c, F&& fn) {
 
 TPostgresStore::TPostgresStore(const std::string& url) : Url(url) {
     auto c = Connect();
-    InTransaction(*c, [](pqxx::work& w) {
+    InTransaction(c->Conn, [](pqxx::work& w) {
         w.exec(kSchema);
         return 0;
     });
@@ -101,9 +106,9 @@ TPostgresStore::TPostgresStore(const std::string& url) : Url(url) {
 
 TPostgresStore::~TPostgresStore() = default;
 
-std::unique_ptr<pqxx::connection_base> TPostgresStore::Connect() {
+std::unique_ptr<TPostgresStore::TConnection> TPostgresStore::Connect() {
     try {
-        return std::make_unique<pqxx::connection>(Url);
+        return std::make_unique<TConnection>(Url);
     } catch (const std::exception& e) {
         throw TStoreError(std::string("PostgreSQL: cannot connect: ") + e.what());
     }

@@ -7,10 +7,6 @@
 
 #include "server/ScoreStore.h"
 
-namespace pqxx {
-class connection_base;
-}
-
 namespace blubbi::hiscore {
 
 class TPostgresStore : public TScoreStore {
@@ -29,13 +25,15 @@ public:
     std::optional<std::string> Picture(int64_t id) override;
     void SavePicture(int64_t id, const std::string& png) override;
 
+    struct TConnection;  // one connection to the server, kept for reuse
+
 private:
     class TLease;
-    std::unique_ptr<pqxx::connection_base> Connect();
+    std::unique_ptr<TConnection> Connect();
 
     std::string Url;
     std::mutex Mutex;
-    std::vector<std::unique_ptr<pqxx::connection_base>> Idle;
+    std::vector<std::unique_ptr<TConnection>> Idle;
 };
 
 }  // namespace blubbi::hiscore

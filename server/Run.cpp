@@ -109,25 +109,23 @@ int RunHiscoreServer(int argc, char** argv, const TVerifierFactory& makeVerifier
         ->capture_default_str();
     cli.add_option("--max-frames", limits.MaxFrames, "longest replay taken, in frames (40 a second)")
         ->capture_default_str();
-    cli.add_option(
-           "--verify-seconds",
-           [&limits](const CLI::results_t& r) {
-               limits.VerifyTime = std::chrono::milliseconds(static_cast<int64_t>(std::stod(r.at(0)) * 1000));
-               return limits.VerifyTime.count() > 0;
-           },
-           "time a submission's check may take")
-        ->default_str("10");
-    cli.add_option("--verify-threads", limits.VerifyThreads, "threads that check replays")->capture_default_str();
-    cli.add_option(
-           "--list-cache-ms",
-           [&limits](const CLI::results_t& r) {
-               limits.ListCacheTime = std::chrono::milliseconds(std::stoll(r.at(0)));
-               return limits.ListCacheTime.count() >= 0;
-           },
-           "how long a list answer is reused, in ms (0: never)")
-        ->default_str("1000");
-    cli.add_option("--threads", threads, "threads that serve HTTP connections")->capture_default_str();
+    double verifySeconds = 10;
+    cli.add_option("--verify-seconds", verifySeconds, "time a submission's check may take")
+        ->check(CLI::PositiveNumber)
+        ->capture_default_str();
+    cli.add_option("--verify-threads", limits.VerifyThreads, "threads that check replays")
+        ->check(CLI::Range(1, 256))
+        ->capture_default_str();
+    int64_t listCacheMs = limits.ListCacheTime.count();
+    cli.add_option("--list-cache-ms", listCacheMs, "how long a list answer is reused, in ms (0: never)")
+        ->check(CLI::NonNegativeNumber)
+        ->capture_default_str();
+    cli.add_option("--threads", threads, "threads that serve HTTP connections")
+        ->check(CLI::Range(2, 4096))
+        ->capture_default_str();
     CLI11_PARSE(cli, argc, argv);
+    limits.VerifyTime = std::chrono::milliseconds(static_cast<int64_t>(verifySeconds * 1000));
+    limits.ListCacheTime = std::chrono::milliseconds(listCacheMs);
 
     const auto address = ParseListen(listen);
     if (!address) {
