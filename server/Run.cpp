@@ -96,7 +96,7 @@ int RunHiscoreServer(int argc, char** argv, const TVerifierFactory& makeVerifier
     std::string db;
     std::string dataDir = ExecutableDir();
     TLimits limits;
-    int threads = 64;
+    int threads = 256;
     cli.add_option("--listen", listen, "address and port to listen on, ADDR:PORT (port 0: any free one)")
         ->capture_default_str();
     cli.add_option("--db", db, "sqlite:PATH or postgresql://... (default: sqlite:" + DefaultSqlitePath() + ")");
@@ -158,9 +158,11 @@ int RunHiscoreServer(int argc, char** argv, const TVerifierFactory& makeVerifier
     httplib::Server server;
     THiscoreService service(*store, verifier.get(), limits);
     service.Install(server);
-    // Each kept-alive connection holds a thread; enough of them for many clients at once.
+    // Each open connection holds a thread, also while it idles between requests: many threads (cheap
+    // while they wait), and idle connections closed after a few seconds.
     server.new_task_queue = [threads] { return new httplib::ThreadPool(static_cast<size_t>(std::max(2, threads))); };
     server.set_keep_alive_max_count(1000000);
+    server.set_keep_alive_timeout(3);
     server.set_tcp_nodelay(true);  // the head and the body of an answer go out at once, not 40 ms apart
     server.set_read_timeout(10);
     server.set_write_timeout(10);
