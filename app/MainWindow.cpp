@@ -49,7 +49,7 @@ TMainWindow::TMainWindow(QWidget* parent) : QMainWindow(parent) {
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setTimerType(Qt::PreciseTimer);
-    Timer1->setInterval(25);
+    Timer1->setInterval(static_cast<int>(kFrameIntervalMs));
     connect(Timer1, &QTimer::timeout, this, [this] { GameForm->Timer1Timer(); });
     Timer1->start();
 

@@ -29,16 +29,17 @@ TQtPlatform::TQtPlatform(TPaintBox* paintBox, QWidget* window)
       Window(window),
       ScreenPtr(std::make_unique<TScreen>(TPaintBox::kStartWidth, TPaintBox::kStartHeight)),
       Media(std::make_unique<TMediaPlayer>()) {
-    for (int i = 0; i < 2; ++i) {
-        Timers[i] = new QTimer(this);
-        Timers[i]->setObjectName(i == 0 ? QStringLiteral("Timer2") : QStringLiteral("Timer3"));
-        Timers[i]->setSingleShot(true);
-        Timers[i]->setInterval(3000);
+    for (QTimer*& timer : Timers) {
+        timer = new QTimer(this);
+        timer->setSingleShot(true);
+        timer->setInterval(static_cast<int>(kOneShotIntervalMs));
     }
-    connect(Timers[0], &QTimer::timeout, this, [this] {
+    Timer(TOneShotTimer::Timer2)->setObjectName(QStringLiteral("Timer2"));
+    Timer(TOneShotTimer::Timer3)->setObjectName(QStringLiteral("Timer3"));
+    connect(Timer(TOneShotTimer::Timer2), &QTimer::timeout, this, [this] {
         if (Game) Game->Timer2Timer();
     });
-    connect(Timers[1], &QTimer::timeout, this, [this] {
+    connect(Timer(TOneShotTimer::Timer3), &QTimer::timeout, this, [this] {
         if (Game) Game->Timer3Timer();
     });
 }
@@ -46,8 +47,7 @@ TQtPlatform::TQtPlatform(TPaintBox* paintBox, QWidget* window)
 TQtPlatform::~TQtPlatform() = default;
 
 void TQtPlatform::StopTimers() {
-    Timers[0]->stop();
-    Timers[1]->stop();
+    for (QTimer* timer : Timers) timer->stop();
     Game = nullptr;
 }
 
@@ -91,9 +91,8 @@ void TQtPlatform::PaintBoxRectangle(int x1, int y1, int x2, int y2, TColor color
 
 std::string TQtPlatform::SendMediaCommand(const std::string& command) { return Media->Send(command); }
 
-void TQtPlatform::SetTimerEnabled(int timer, bool enabled) {
-    if (timer < 2 || timer > 3) return;
-    QTimer* t = Timers[timer - 2];
+void TQtPlatform::SetTimerEnabled(TOneShotTimer timer, bool enabled) {
+    QTimer* t = Timer(timer);
     if (enabled)
         t->start();
     else

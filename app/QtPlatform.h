@@ -2,6 +2,7 @@
 #pragma once
 #include <QObject>
 #include <QString>
+#include <array>
 #include <memory>
 
 #include "game/Platform.h"
@@ -32,8 +33,7 @@ public:
         WinForm = win;
     }
     TScreen& Screen() { return *ScreenPtr; }
-    QTimer* Timer2() const { return Timers[0]; }
-    QTimer* Timer3() const { return Timers[1]; }
+    QTimer* Timer(TOneShotTimer timer) const { return Timers[static_cast<size_t>(timer)]; }
     // Stops the one-shot timers for good (shutdown).
     void StopTimers();
 
@@ -47,7 +47,7 @@ public:
     void Present(const TPicture& picture, int x, int y) override;
     void PaintBoxRectangle(int x1, int y1, int x2, int y2, TColor color) override;
     std::string SendMediaCommand(const std::string& command) override;
-    void SetTimerEnabled(int timer, bool enabled) override;
+    void SetTimerEnabled(TOneShotTimer timer, bool enabled) override;
     TModalResult ShowGameOverDialog(const std::string& points) override;
     void ShowWinDialog() override;
     void ShowErrorMessage(const std::string& text) override;
@@ -66,7 +66,7 @@ private:
     QWidget* Window;
     std::unique_ptr<TScreen> ScreenPtr;
     std::unique_ptr<TMediaPlayer> Media;
-    QTimer* Timers[2];
+    std::array<QTimer*, kOneShotTimerCount> Timers{};
     TMainForm* Game = nullptr;
     TGameOverForm* GameOverForm = nullptr;
     TWinForm* WinForm = nullptr;

@@ -2,6 +2,7 @@
 // timers, dialogs and the shell. The game program implements it with Qt and SDL,
 // blubbi-sim and the tests with a virtual clock and scripted answers.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -49,50 +50,84 @@ public:
 
 enum class TModalResult { Ok, Cancel };
 
+// The frame timer (Timer1) ticks this often; each tick calls Timer1Timer of the game.
+constexpr uint32_t kFrameIntervalMs = 25;
+// A one-shot timer calls its handler this long after it was enabled.
+constexpr uint32_t kOneShotIntervalMs = 3000;
+
+// The game's one-shot timers, by the names of their handlers: Timer2 loads the next
+// level, Timer3 shows the win. The values index arrays of both.
+enum class TOneShotTimer { Timer2, Timer3 };
+constexpr size_t kOneShotTimerCount = 2;
+
+// Everything runs on one thread. A platform calls into the game only from its event
+// loop: Timer1Timer every kFrameIntervalMs, Timer2Timer / Timer3Timer when due, and the
+// input and menu handlers; never while one of them is still running, except from inside
+// a modal dialog's nested loop (see the dialogs below).
 class TPlatform {
 public:
     virtual ~TPlatform() = default;
 
-    // System tick count in milliseconds (wraps at 2^32). Read by the frame whenever a
-    // rule needs "now".
+    // Called by every rule that needs "now" (firing, bubbles, hits, music), any number of
+    // times a frame; returns the system tick count in ms, wrapping at 2^32.
     virtual uint32_t GetTickCount() = 0;
-    // Seed of the game's random generator; asked once, at start-up.
+    // Called once by FormCreate; returns the seed of the game's random generator.
     virtual uint64_t RandomSeed() = 0;
-    // Folder of the program, ending in '/'; the data folders lie beside it.
+    // Called once by FormCreate; returns the program's folder, ending in '/', beside
+    // which grafiken/, sound/ and levels/ lie.
     virtual std::string ProgramDir() = 0;
 
-    // Decodes a sheet; a missing or unreadable file gives a record with Bits == nullptr.
+    // Called by FormCreate once per sheet; returns the decoded sheet, or a record with
+    // Bits == nullptr when the file is missing or unreadable.
     virtual TDib OpenDib(const std::string& fileName) = 0;
 
-    // The paint box: its size now, a new picture to compose into, showing a picture at an
-    // offset (what lies outside stays as it was), and a filled rectangle on the paint box.
+    // Called by every frame (NewBackBuffer) and by the editor's mouse handlers; returns
+    // the paint box's size now, which may change between frames.
     virtual int PaintBoxWidth() = 0;
     virtual int PaintBoxHeight() = 0;
+    // Called by every frame (NewBackBuffer); returns a new picture to compose into.
     virtual std::unique_ptr<TPicture> NewPicture(int width, int height) = 0;
+    // Called at the end of a frame (PresentPicture), twice while a level slides in; shows
+    // the picture with its top-left corner at (x, y), leaving the rest as it was.
     virtual void Present(const TPicture& picture, int x, int y) = 0;
+    // Called while the first level slides in with no earlier picture; fills a rectangle
+    // of the paint box itself.
     virtual void PaintBoxRectangle(int x1, int y1, int x2, int y2, TColor color) = 0;
 
-    // A media command string; returns the answer (empty when there is none or it failed).
+    // Called by FormCreate (open), frames (cues, the music's keep-alive), the sound menu
+    // items and FormDestroy (close); returns the answer, empty when there is none or it failed.
     virtual std::string SendMediaCommand(const std::string& command) = 0;
 
-    // One-shot timers 2 and 3 (3000 ms). Called only when the state changes; an enabled
-    // timer calls Timer2Timer / Timer3Timer of the game once its time has passed.
-    virtual void SetTimerEnabled(int timer, bool enabled) = 0;
+    // Called by SetTimer2 / SetTimer3 only when the state changes: by the end-of-level
+    // check (just before a frame) to enable, by the timer's own handler to disable. An
+    // enabled timer calls Timer2Timer / Timer3Timer once kOneShotIntervalMs have passed.
+    virtual void SetTimerEnabled(TOneShotTimer timer, bool enabled) = 0;
 
-    // Modal dialogs. The game-over dialog shows `points`; Ok is its "&Continue".
+    // Called by GameOverNow from inside a frame (the player phase lost the last life);
+    // shows `points` modally and returns Ok for "&Continue". It runs a nested event loop:
+    // the game has set InDialog, so Timer1Timer lets those ticks pass without a frame,
+    // while the one-shot timers still fire.
     virtual TModalResult ShowGameOverDialog(const std::string& points) = 0;
+    // Called by Timer3Timer, between frames, after the last level; shows the win modally.
+    // Its nested loop runs with InDialog set, holding frames off as the game-over one does.
     virtual void ShowWinDialog() = 0;
-    // A message box without a title and with the error icon.
+    // Called when a list cannot grow and when a level cannot be saved; a modal message
+    // box without a title and with the error icon.
     virtual void ShowErrorMessage(const std::string& text) = 0;
 
-    // Level file dialogs ("Leveldateien (*.lev)|*.lev", default extension ".lev");
-    // true with the chosen full path once the user confirmed.
+    // Called once by FormCreate: the folder the level file dialogs start in.
     virtual void SetLevelDialogFolder(const std::string& folder) = 0;
+    // Called by the editor's open and save commands; a modal file dialog ("Leveldateien
+    // (*.lev)|*.lev", default extension ".lev") whose nested loop does not hold frames
+    // off. Returns true with the chosen full path once the user confirmed.
     virtual bool OpenLevelDialog(std::string& fileName) = 0;
     virtual bool SaveLevelDialog(std::string& fileName) = 0;
 
+    // Called by the end-of-level check and the cheat to learn whether a next level file
+    // exists; true only for a regular file.
     virtual bool FileExists(const std::string& fileName) = 0;
-    // Shell "open" of a web or mail address; failures are silent.
+    // Called by the window's help items and dialogs, not by the core; a shell "open" of a
+    // web or mail address whose failures are silent.
     virtual void ShellOpen(const std::string& address) = 0;
 };
 

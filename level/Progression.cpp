@@ -23,13 +23,13 @@ std::string TMainForm::LevelFileName(int32_t levelNo) const {
 void TMainForm::SetTimer2(bool enabled) {
     if (Timer2Enabled == enabled) return;
     Timer2Enabled = enabled;
-    Platform.SetTimerEnabled(2, enabled);
+    Platform.SetTimerEnabled(TOneShotTimer::Timer2, enabled);
 }
 
 void TMainForm::SetTimer3(bool enabled) {
     if (Timer3Enabled == enabled) return;
     Timer3Enabled = enabled;
-    Platform.SetTimerEnabled(3, enabled);
+    Platform.SetTimerEnabled(TOneShotTimer::Timer3, enabled);
 }
 
 void TMainForm::checkendeNow() {

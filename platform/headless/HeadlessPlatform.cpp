@@ -38,10 +38,10 @@ std::string THeadlessPlatform::SendMediaCommand(const std::string& command) {
     return MediaAnswer ? MediaAnswer(command) : std::string();
 }
 
-void THeadlessPlatform::SetTimerEnabled(int timer, bool enabled) {
-    if (timer < 2 || timer > 3) return;
-    TimerOn[timer] = enabled;
-    if (enabled) TimerSince[timer] = Clock;
+void THeadlessPlatform::SetTimerEnabled(TOneShotTimer timer, bool enabled) {
+    const auto i = static_cast<size_t>(timer);
+    TimerOn[i] = enabled;
+    if (enabled) TimerSince[i] = Clock;
 }
 
 TModalResult THeadlessPlatform::ShowGameOverDialog(const std::string& points) {
@@ -74,14 +74,14 @@ bool THeadlessPlatform::FileExists(const std::string& fileName) {
 }
 
 void THeadlessPlatform::Tick(TMainForm& game) {
-    Clock += 25;
-    for (int timer = 2; timer <= 3; ++timer) {
-        if (TimerOn[timer] && Clock - TimerSince[timer] >= 3000) {
-            if (timer == 2)
-                game.Timer2Timer();
-            else
-                game.Timer3Timer();
-        }
+    Clock += kFrameIntervalMs;
+    for (const TOneShotTimer timer : {TOneShotTimer::Timer2, TOneShotTimer::Timer3}) {
+        const auto i = static_cast<size_t>(timer);
+        if (!TimerOn[i] || Clock - TimerSince[i] < kOneShotIntervalMs) continue;
+        if (timer == TOneShotTimer::Timer2)
+            game.Timer2Timer();
+        else
+            game.Timer3Timer();
     }
     game.Timer1Timer();
 }

@@ -1,6 +1,7 @@
 // A platform without a window: a virtual clock, recorded media commands and dialogs,
 // scripted answers. Runs the game in blubbi-sim and in the tests.
 #pragma once
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -46,7 +47,7 @@ public:
     void Present(const TPicture& picture, int x, int y) override;
     void PaintBoxRectangle(int, int, int, int, TColor) override {}
     std::string SendMediaCommand(const std::string& command) override;
-    void SetTimerEnabled(int timer, bool enabled) override;
+    void SetTimerEnabled(TOneShotTimer timer, bool enabled) override;
     TModalResult ShowGameOverDialog(const std::string& points) override;
     void ShowWinDialog() override;
     void ShowErrorMessage(const std::string& text) override { ErrorMessages.push_back(text); }
@@ -56,7 +57,7 @@ public:
     bool FileExists(const std::string& fileName) override;
     void ShellOpen(const std::string& address) override { ShellOpened.push_back(address); }
 
-    // One timer tick: the clock advances 25 ms, due one-shot timers fire (Timer2, then
+    // One timer tick: the clock advances kFrameIntervalMs, due one-shot timers fire (Timer2, then
     // Timer3), then the frame timer's handler runs with its gating.
     void Tick(TMainForm& game);
 
@@ -80,8 +81,9 @@ public:
     int Presented = 0;                       // pictures presented so far
     int LastPresentX = 0, LastPresentY = 0;
 
-    bool TimerOn[4] = {};
-    uint32_t TimerSince[4] = {};
+    // The one-shot timers, indexed by TOneShotTimer: running, and the clock when enabled.
+    std::array<bool, kOneShotTimerCount> TimerOn{};
+    std::array<uint32_t, kOneShotTimerCount> TimerSince{};
 };
 
 }  // namespace blubbi

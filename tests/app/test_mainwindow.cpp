@@ -95,7 +95,8 @@ TEST_F(MainWindowTest, TimersAndStartUp) {
     EXPECT_EQ(Window->Timer1->interval(), 25);
     EXPECT_EQ(Window->Timer1->timerType(), Qt::PreciseTimer);
     EXPECT_TRUE(Window->Timer1->isActive());
-    for (QTimer* t : {Window->Platform().Timer2(), Window->Platform().Timer3()}) {
+    for (QTimer* t :
+         {Window->Platform().Timer(TOneShotTimer::Timer2), Window->Platform().Timer(TOneShotTimer::Timer3)}) {
         EXPECT_EQ(t->interval(), 3000);
         EXPECT_TRUE(t->isSingleShot());
         EXPECT_FALSE(t->isActive());
@@ -107,15 +108,15 @@ TEST_F(MainWindowTest, TimersAndStartUp) {
 }
 
 TEST_F(MainWindowTest, OneShotTimersFollowTheGame) {
-    Window->Platform().SetTimerEnabled(2, true);
-    EXPECT_TRUE(Window->Platform().Timer2()->isActive());
-    Window->Platform().SetTimerEnabled(2, false);
-    EXPECT_FALSE(Window->Platform().Timer2()->isActive());
+    Window->Platform().SetTimerEnabled(TOneShotTimer::Timer2, true);
+    EXPECT_TRUE(Window->Platform().Timer(TOneShotTimer::Timer2)->isActive());
+    Window->Platform().SetTimerEnabled(TOneShotTimer::Timer2, false);
+    EXPECT_FALSE(Window->Platform().Timer(TOneShotTimer::Timer2)->isActive());
     // A due Timer2 loads the next level: the game's handler ran.
-    Window->Platform().Timer2()->setInterval(1);
+    Window->Platform().Timer(TOneShotTimer::Timer2)->setInterval(1);
     Game().Timer2Enabled = 1;
     const int32_t level = Game().LevelNo;
-    Window->Platform().SetTimerEnabled(2, true);
+    Window->Platform().SetTimerEnabled(TOneShotTimer::Timer2, true);
     EXPECT_TRUE(WaitFor([&] { return Game().LevelNo == level + 1; }, 2000));
 }
 

@@ -78,10 +78,8 @@ void TPlanGame::CopyFrom(const TPlanGame& other) {
     TPlanPlatform& p = Platform;
     const TPlanPlatform& q = other.Platform;
     p.Clock = q.Clock;
-    for (int t = 0; t < 4; ++t) {
-        p.TimerOn[t] = q.TimerOn[t];
-        p.TimerSince[t] = q.TimerSince[t];
-    }
+    p.TimerOn = q.TimerOn;
+    p.TimerSince = q.TimerSince;
     p.Width = q.Width;
     p.Height = q.Height;
     p.GameOvers = q.GameOvers;
