@@ -6,6 +6,7 @@
 #include <QPainter>
 #include <optional>
 
+#include "game/Latin1.h"
 #include "game/MainForm.h"
 #include "gfx/Screen.h"
 
@@ -86,7 +87,7 @@ void TPaintBox::KeyDown(QKeyEvent* event) {
     for (const QChar ch : event->text()) {
         const char16_t code = ch.unicode();
         if (code == 0) continue;
-        Game->FormKeyPress(code < 256 ? static_cast<char>(static_cast<unsigned char>(code)) : '?');
+        Game->FormKeyPress(Latin1Of(code));
     }
 }
 

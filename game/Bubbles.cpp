@@ -17,7 +17,6 @@ constexpr int32_t kBubblePoints = 1, kPopPoints = 10;
 constexpr int32_t kItemOffset = 3;  // the item lies a little inside the bubble's corner
 constexpr int32_t kRise = 4;
 constexpr int32_t kSlowDown = 5;
-constexpr int32_t kChance = 5;  // a drift fires when the drawn number is 5
 constexpr TColor kPenYoung = RGB(255, 255, 0), kPenOld = RGB(255, 128, 0), kBrush = RGB(64, 64, 0);
 
 struct TOffset {
@@ -46,14 +45,14 @@ const std::array<TOffset, 360>& CircleOffsets() {
 TBox BubbleBox(const TBubble& b) { return {b.X, b.Y, kBubbleSize, kBubbleSize}; }
 
 // Whether a point of the circle about the centre lies in a solid cell.
-bool CircleTouchesBlock(const TMainForm& f, const TBubble& b) {
+bool CircleTouchesBlock(const TGrid& grid, const TBubble& b) {
     // The circle lies inside the box: a box over free cells only can't touch anything.
-    if (!AnySolid(f, b.X, int64_t{b.X} + kBubbleSize, b.Y, int64_t{b.Y} + kBubbleSize)) return false;
+    if (!AnySolid(grid, b.X, int64_t{b.X} + kBubbleSize, b.Y, int64_t{b.Y} + kBubbleSize)) return false;
     const double cx = static_cast<double>(b.X) + kRadius, cy = static_cast<double>(b.Y) + kRadius;
     for (const TOffset& o : CircleOffsets()) {
         const auto px = static_cast<int64_t>(std::trunc(cx + o.Dx));
         const auto py = static_cast<int64_t>(std::trunc(cy + o.Dy));
-        if (f.SolidAt(px, py)) return true;
+        if (SolidAt(grid, px, py)) return true;
     }
     return false;
 }
@@ -109,12 +108,12 @@ void BurstPass(TMainForm& f) {
             continue;
         }
         // A bubble with an enemy inside does not burst on blocks; they only stop it.
-        if (!b.HasEnemy && CircleTouchesBlock(f, b)) {
+        if (!b.HasEnemy && CircleTouchesBlock(f.Grid, b)) {
             StartBurst(f, b, true);
             continue;
         }
         // The frozen player of a hit and the player in the editor burst bubbles too.
-        if (Meet(BubbleBox(b), PlayerBox(f)))
+        if (Meet(BubbleBox(b), f.PlayerBox()))
             StartBurst(f, b, true);
         else if (f.Now() - b.SpawnTick >= kLifeMs)
             StartBurst(f, b, false);
@@ -168,29 +167,29 @@ void Trap(TMainForm& f, TBubble& b) {
 }
 
 // Up 4 a frame through free cells, stopping under a block.
-void Rise(const TMainForm& f, TBubble& b) {
+void Rise(const TGrid& grid, TBubble& b) {
     const int64_t left = b.X, right = int64_t{b.X} + kBubbleSize;
     StepToward(b.Y, int64_t{b.Y} - kRise, [&](int32_t y) {
         const int64_t row = int64_t{y} - 1;
-        return AnySolid(f, left, right, row, row);
+        return AnySolid(grid, left, right, row, row);
     });
 }
 
 // Flying sideways and slowing down by 5 a frame, blocked or not; at rest, a rare drift.
 void MoveSideways(TMainForm& f, TBubble& b) {
-    const bool right = (b.SpeedX > 0 && b.BurstStep == 0) || (b.SpeedX == 0 && f.Random(50) == kChance);
-    const bool left = !right && ((b.SpeedX < 0 && b.BurstStep == 0) || (b.SpeedX == 0 && f.Random(50) == kChance));
+    const bool right = (b.SpeedX > 0 && b.BurstStep == 0) || (b.SpeedX == 0 && f.Chance(50));
+    const bool left = !right && ((b.SpeedX < 0 && b.BurstStep == 0) || (b.SpeedX == 0 && f.Chance(50)));
     const int64_t top = b.Y, bottom = int64_t{b.Y} + kBubbleSize;
     if (right) {
         StepToward(b.X, int64_t{b.X} + (b.SpeedX != 0 ? b.SpeedX : 1), [&](int32_t x) {
             const int64_t col = int64_t{x} + kBubbleSize + 1;
-            return AnySolid(f, col, col, top, bottom);
+            return AnySolid(f.Grid, col, col, top, bottom);
         });
         b.SpeedX = std::max(b.SpeedX - kSlowDown, 0);
     } else if (left) {
         StepToward(b.X, int64_t{b.X} + (b.SpeedX != 0 ? b.SpeedX : -1), [&](int32_t x) {
             const int64_t col = int64_t{x} - 1;
-            return AnySolid(f, col, col, top, bottom);
+            return AnySolid(f.Grid, col, col, top, bottom);
         });
         b.SpeedX = std::min(b.SpeedX + kSlowDown, 0);
     }
@@ -203,7 +202,7 @@ void FlyPass(TMainForm& f) {
         TBubble& b = *f.Bubbles->Current();
         DrawBubble(f, b);
         if (b.SpeedX != 0 && !b.HasEnemy && b.BurstStep == 0) Trap(f, b);
-        if (b.SpeedX == 0 && b.BurstStep == 0) Rise(f, b);
+        if (b.SpeedX == 0 && b.BurstStep == 0) Rise(f.Grid, b);
         MoveSideways(f, b);
     }
 }

@@ -15,9 +15,13 @@ void TMainForm::NewBackBuffer() {
     BackBuffer = Platform.NewPicture(width, height);
     // Dark red with a one-pixel black edge; a field as large as the box covers the edge.
     BackBuffer->Rectangle(0, 0, width, height, clBlack, kBackground);
+    PlacePlayField(width, height);
+}
+
+void TMainForm::PlacePlayField(int32_t boxWidth, int32_t boxHeight) {
     // Truncating division: a box smaller than the field cuts the field at both edges.
-    PlayFieldX = (width - kFieldWidth) / 2;
-    PlayFieldY = (height - kFieldHeight) / 2;
+    PlayFieldX = (boxWidth - kFieldWidth) / 2;
+    PlayFieldY = (boxHeight - kFieldHeight) / 2;
 }
 
 void TMainForm::DrawGrid() {
@@ -26,7 +30,7 @@ void TMainForm::DrawGrid() {
     for (int32_t col = 0; col < kCols; ++col) {
         for (int32_t row = 0; row < kRows; ++row) {
             const int32_t x = PlayFieldX + col * kCell, y = PlayFieldY + row * kCell;
-            if (Grid[col * kRows + row] == 1) {
+            if (Grid[CellIndex(col, row)] == 1) {
                 BackBuffer->StretchDrawDib(x, y, kCell, kCell, block, 0, 0, block.Width, block.Height);
             } else {
                 // Any other value is drawn as free, whatever the movement rules make of it.

@@ -6,9 +6,6 @@ namespace blubbi {
 
 namespace {
 
-constexpr int32_t kGravity = 2;
-constexpr int32_t kFallOutRow = 21;  // (bottom + 1) div 19 beyond this: out at the bottom
-constexpr int32_t kChance = 5;       // a random event fires when the drawn number is 5
 // Walkers and the "Feder" are held inside the field's border column on either side.
 constexpr int32_t kLeftLimit = 19, kRightLimit = 456;
 // The "Geist" stays two cells inside the right and bottom edges, one inside the others.
@@ -25,13 +22,12 @@ constexpr int32_t kUp = 0, kDown = 2;
 struct TWalker {
     int32_t Step;             // pixels per frame
     int32_t JumpSpeed;        // upward speed of any jump
-    int32_t JumpChance;       // a random jump when Random(JumpChance) fires
-    int32_t FootInset;        // footing is X + inset .. X + Width - inset
+    int32_t JumpChance;       // a random jump when Chance(JumpChance) fires
     int32_t JumpsBeforeTurn;  // jumps at blocked steps before it turns back
     bool ChangeClearsJumps;   // a random change of direction also forgets the jumps
 };
-constexpr TWalker kBlauesMaennelRules{3, -19, 75, 0, 2, false};
-constexpr TWalker kRotesMonsterRules{2, -20, 50, 8, 4, true};
+constexpr TWalker kBlauesMaennelRules{3, -19, 75, 2, false};
+constexpr TWalker kRotesMonsterRules{2, -20, 50, 4, true};
 
 // The frame to show for the animation counter; a counter brought in from a file outside
 // its cycle starts the cycle again rather than naming a frame the sheet does not have.
@@ -51,11 +47,12 @@ void Draw(TMainForm& f, const TEnemy& e, const TEnemyKind& look, bool mirrored, 
 }
 
 // Gravity and the pixel steps; returns whether it stands. Up it goes through blocks, on purpose.
-bool VerticalStep(TMainForm& f, TEnemy& e, int64_t footA, int64_t footB) {
+bool VerticalStep(const TGrid& grid, TEnemy& e, const TEnemyKind& look) {
     e.SpeedY = AddSaturated(e.SpeedY, kGravity);
-    const TVerticalResult r = VerticalSteps(f, e.Y, e.SpeedY, int64_t{e.Height} + 1, footA, footB);
+    const TVerticalResult r = VerticalSteps(grid, e.Y, e.SpeedY, int64_t{e.Height} + 1, int64_t{e.X} + look.FootInset,
+                                            int64_t{e.X} + e.Width - look.FootInset);
     e.Y = r.Y;
-    if ((int64_t{e.Y} + e.Height + 1) / kCell > kFallOutRow) {
+    if (FellOut(e.Y, int64_t{e.Height} + 1)) {
         e.Y = Clamp32(-int64_t{e.Height});  // back in above the top edge
         e.SpeedY = 0;
     }
@@ -64,18 +61,18 @@ bool VerticalStep(TMainForm& f, TEnemy& e, int64_t footA, int64_t footB) {
 }
 
 // Only the lower half of the box meets walls. Returns whether the step ended blocked.
-bool SidewaysStep(const TMainForm& f, TEnemy& e, int32_t s, bool right) {
+bool SidewaysStep(const TGrid& grid, TEnemy& e, int32_t s, bool right) {
     const int64_t top = int64_t{e.Y} + e.Height / 2, bottom = int64_t{e.Y} + e.Height;
     if (right) {
         const int64_t width = e.Width;
         return StepToward(e.X, int64_t{e.X} + s, [&](int32_t x) {
             const int64_t col = int64_t{x} + width + 1;
-            return AnySolid(f, col, col, top, bottom);
+            return AnySolid(grid, col, col, top, bottom);
         });
     }
     return StepToward(e.X, int64_t{e.X} - s, [&](int32_t x) {
         const int64_t col = int64_t{x} - 1;
-        return AnySolid(f, col, col, top, bottom);
+        return AnySolid(grid, col, col, top, bottom);
     });
 }
 
@@ -85,7 +82,7 @@ bool RandomChange(TMainForm& f, TEnemy& e) {
         --e.Timer;
         return false;
     }
-    if (f.Random(10) != kChance) return false;
+    if (!f.Chance(10)) return false;
     e.DirX = f.Random(3);
     e.Timer = 50 + f.Random(50);
     return true;
@@ -114,9 +111,9 @@ void MoveFeder(TMainForm& f, TEnemy& e, const TEnemyKind& look) {
     if (pushed < 0) e.DirX = kFederRight;
     if (pushed > 0) e.DirX = kFederLeft;
     const bool right = e.DirX == kFederRight;
-    if (SidewaysStep(f, e, kFederStep, right)) e.DirX = right ? kFederLeft : kFederRight;
+    if (SidewaysStep(f.Grid, e, kFederStep, right)) e.DirX = right ? kFederLeft : kFederRight;
     // It bounces off every landing, including one met on the way up.
-    const bool bounce = VerticalStep(f, e, e.X, int64_t{e.X} + e.Width);
+    const bool bounce = VerticalStep(f.Grid, e, look);
     if (bounce) {
         e.SpeedY = kFederBounce;
         f.PlayCue("feder");
@@ -130,11 +127,11 @@ void MoveGeist(TMainForm& f, TEnemy& e, const TEnemyKind& look) {
             --e.Timer;
         } else {
             // Two independent draws: one may turn it sideways, the other up or down.
-            if (f.Random(10) == kChance) {
+            if (f.Chance(10)) {
                 e.DirX = f.Random(3);
                 e.Timer = 50 + f.Random(50);
             }
-            if (f.Random(10) == kChance) {
+            if (f.Chance(10)) {
                 e.Aux = f.Random(3);
                 e.Timer = 50 + f.Random(50);
             }
@@ -170,15 +167,15 @@ void MoveGeist(TMainForm& f, TEnemy& e, const TEnemyKind& look) {
 
 void MoveWalker(TMainForm& f, TEnemy& e, const TEnemyKind& look, const TWalker& rules) {
     // Falls in the editor too, so an enemy placed in the air drops onto the blocks.
-    const bool standing = VerticalStep(f, e, int64_t{e.X} + rules.FootInset, int64_t{e.X} + e.Width - rules.FootInset);
+    const bool standing = VerticalStep(f.Grid, e, look);
     if (!f.EditorMode) {
         if (RandomChange(f, e) && rules.ChangeClearsJumps) e.Aux = 0;
-        if (f.Random(rules.JumpChance) == kChance && standing) e.SpeedY = rules.JumpSpeed;
+        if (f.Chance(rules.JumpChance) && standing) e.SpeedY = rules.JumpSpeed;
         const int pushed = HoldInside(e, kLeftLimit, kRightLimit);
         if (pushed < 0) e.DirX = kRight;
         if (pushed > 0) e.DirX = kLeft;
         if (e.DirX == kLeft || e.DirX == kRight) {
-            if (SidewaysStep(f, e, rules.Step, e.DirX == kRight)) {
+            if (SidewaysStep(f.Grid, e, rules.Step, e.DirX == kRight)) {
                 // The jump count carries from one obstacle to the next; only a turn clears it.
                 if (e.Aux >= rules.JumpsBeforeTurn) {
                     e.Aux = 0;
@@ -197,7 +194,7 @@ void MoveWalker(TMainForm& f, TEnemy& e, const TEnemyKind& look, const TWalker& 
 // One hit per frame: once HitTimer is set, later enemies of the frame pass harmlessly.
 void ContactTest(TMainForm& f, const TEnemy& e) {
     if (f.HitTimer != 0) return;
-    if (!Meet({e.X, e.Y, e.Width, e.Height}, PlayerBox(f))) return;
+    if (!Meet({e.X, e.Y, e.Width, e.Height}, f.PlayerBox())) return;
     if (f.Protected() || f.EditorMode) return;
     f.HitTimer = 1;
     f.PlayCue("getroffen");

@@ -1,5 +1,5 @@
 // Hits and lives: the hit sequence, respawn at the start position, protection and its blink.
-#include "game/Geometry.h"
+#include "game/MainForm.h"
 
 namespace blubbi {
 

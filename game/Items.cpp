@@ -1,14 +1,12 @@
 // Items left by popped enemies: their animation, their fall onto block tops, and collecting them.
-#include "game/Geometry.h"
+#include "game/MainForm.h"
 
 namespace blubbi {
 
 namespace {
 constexpr int32_t kItemFrames = 10;
-constexpr int32_t kItemGravity = 2;
 constexpr int32_t kItemPoints = 20;
-constexpr int32_t kFootWidth = 32;   // the footing is columns X .. X + 32
-constexpr int32_t kFallOutRow = 21;  // (Y + 34) div 19 beyond this: out at the bottom
+constexpr int32_t kFootWidth = 32;  // the footing is columns X .. X + 32
 }  // namespace
 
 void TMainForm::ItemPhase() {
@@ -24,12 +22,12 @@ void TMainForm::ItemPhase() {
                                       kItemFrames, item.Frame);
         if (++item.Frame == kItemFrames) item.Frame = 0;
 
-        item.SpeedY = AddSaturated(item.SpeedY, kItemGravity);
+        item.SpeedY = AddSaturated(item.SpeedY, kGravity);
         const TVerticalResult fall =
-            VerticalSteps(*this, item.Y, item.SpeedY, kItemSize + 1, item.X, int64_t{item.X} + kFootWidth);
+            VerticalSteps(Grid, item.Y, item.SpeedY, kItemSize + 1, item.X, int64_t{item.X} + kFootWidth);
         item.Y = fall.Y;
         // An item over a column without a block top falls round and round for ever.
-        if ((int64_t{item.Y} + kItemSize + 1) / kCell > kFallOutRow) {
+        if (FellOut(item.Y, kItemSize + 1)) {
             item.Y = -(kItemSize + 1);
             item.SpeedY = 0;
         }
@@ -37,7 +35,7 @@ void TMainForm::ItemPhase() {
         item.SpeedY = 0;
 
         // Collecting asks nothing of the player's state: frozen by a hit or in the editor it collects too.
-        if (Meet(PlayerBox(*this), {item.X, item.Y, kItemSize, kItemSize})) {
+        if (Meet(PlayerBox(), {item.X, item.Y, kItemSize, kItemSize})) {
             item.Collected = 1;
             Score = AddSaturated(Score, kItemPoints);
             PlayCue("sammeln");

@@ -8,6 +8,7 @@
 
 #include "game/Dib.h"
 #include "game/DynaArray.h"
+#include "game/Geometry.h"
 #include "game/Platform.h"
 #include "game/Random.h"
 #include "game/Records.h"
@@ -15,10 +16,6 @@
 namespace blubbi {
 
 struct TLevelData;
-
-// Play field: 25 x 20 cells of 19 pixels.
-constexpr int32_t kCols = 25, kRows = 20, kCell = 19;
-constexpr int32_t kFieldWidth = kCols * kCell, kFieldHeight = kRows * kCell;
 
 // Key codes of the arrow keys and space.
 constexpr int32_t VK_SPACE = 32, VK_LEFT = 37, VK_UP = 38, VK_RIGHT = 39;
@@ -69,6 +66,8 @@ public:
 
     // --- composition and presentation (Compose.cpp) ---
     void NewBackBuffer();
+    // Centres the play field in a paint box of this size.
+    void PlacePlayField(int32_t boxWidth, int32_t boxHeight);
     void DrawGrid();
     void DrawStatus();
     void PresentPicture();
@@ -124,15 +123,8 @@ public:
     // --- helpers shared by the phases ---
     uint32_t Now() { return Platform.GetTickCount(); }
     int32_t Random(int32_t n) { return Rng.Random(n); }
-    // A cell blocks when it lies in the grid and its byte is not 0.
-    bool Solid(int32_t col, int32_t row) const {
-        return col >= 0 && col < kCols && row >= 0 && row < kRows && Grid[col * kRows + row] != 0;
-    }
-    // The cell of a play-field pixel, with division truncating toward zero.
-    bool SolidAt(int64_t x, int64_t y) const {
-        const int64_t col = x / kCell, row = y / kCell;
-        return col >= 0 && col < kCols && row >= 0 && row < kRows && Grid[col * kRows + row] != 0;
-    }
+    bool Chance(int32_t n) { return Rng.Chance(n); }
+    TBox PlayerBox() const { return PlayerBoxAt(PlayerX, PlayerY); }
 
     TPlatform& Platform;
     TRandom Rng;
@@ -140,7 +132,7 @@ public:
     // --- the game state record ---
     std::string AppDir;  // ends in '/'
     std::array<TDib, kSheetCount> Sheets;
-    std::array<uint8_t, kCols * kRows> Grid{};
+    TGrid Grid{};
     uint8_t GameActive = 0;
     uint8_t FacingLeft = 0;
     uint8_t Walking = 0;

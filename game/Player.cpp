@@ -1,20 +1,68 @@
 // The player: key flags, walking, turning, spitting bubbles, jumping, vertical movement, drawing.
-#include "game/Geometry.h"
+#include "game/Player.h"
+
+#include "game/MainForm.h"
 
 namespace blubbi {
 
 namespace {
 constexpr int32_t kWalkStep = 10;
 constexpr int32_t kJumpSpeed = -21;
-constexpr int32_t kGravity = 2;
 constexpr uint32_t kFireRepeatMs = 500;
 constexpr int32_t kBubbleSpeed = 25;
 constexpr int32_t kWalkFrames = 4;
-// Walls meet only the lower 24 rows of the box; the feet are the middle 29 columns.
-constexpr int32_t kWallTop = 22;
-constexpr int32_t kFootLeft = 6, kFootRight = 34;
-constexpr int32_t kFallOutY = 372;  // (y + 46) div 19 > 21
+
+// One walking step of up to 10 pixels, stopped by a wall; returns whether it went unblocked.
+bool WalkStep(const TGrid& grid, int32_t& x, int32_t y, bool toLeft) {
+    const int64_t wallTop = int64_t{y} + kWallTop, wallBottom = int64_t{y} + kPlayerH;
+    // The column probed lies just beside the box on the side it walks to.
+    const int64_t probe = toLeft ? -1 : kPlayerW + 1;
+    const int64_t target = toLeft ? int64_t{x} - kWalkStep : int64_t{x} + kWalkStep;
+    return !StepToward(x, target, [&](int32_t at) {
+        const int64_t col = int64_t{at} + probe;
+        return AnySolid(grid, col, col, wallTop, wallBottom);
+    });
+}
 }  // namespace
+
+bool PlayerWalk(const TGrid& grid, int32_t& x, int32_t y, uint8_t& facingLeft, bool left, bool right) {
+    bool walked = false;
+    if (left) {
+        if (!facingLeft)
+            facingLeft = 1;
+        else
+            walked = WalkStep(grid, x, y, true) || walked;
+    }
+    if (right) {
+        if (facingLeft)
+            facingLeft = 0;
+        else
+            walked = WalkStep(grid, x, y, false) || walked;
+    }
+    return walked;
+}
+
+bool PlayerJump(bool key, bool onGround, int32_t& velY) {
+    if (!key || !onGround) return false;
+    velY = kJumpSpeed;
+    return true;
+}
+
+void PlayerFall(const TGrid& grid, int32_t x, int32_t& y, int32_t& velY, uint8_t& onGround, bool frozen) {
+    velY = AddSaturated(velY, kGravity);  // also while hit: the frozen player gathers speed
+    if (!frozen) {
+        const TVerticalResult r =
+            VerticalSteps(grid, y, velY, kPlayerH + 1, int64_t{x} + kFootLeft, int64_t{x} + kFootRight);
+        y = r.Y;
+        onGround = r.Stands ? 1 : 0;
+    }
+    // Out at the bottom, back in above the top edge of the same columns.
+    if (FellOut(y, kPlayerH + 1)) {
+        y = -(kPlayerH);
+        velY = 0;
+    }
+    if (onGround && velY > 0) velY = 0;
+}
 
 void TMainForm::FormKeyDown(int32_t key) {
     if (key == VK_SPACE)
@@ -40,29 +88,7 @@ void TMainForm::FormKeyUp(int32_t key) {
 }
 
 void TMainForm::InputPhase() {
-    const int64_t wallTop = int64_t{PlayerY} + kWallTop, wallBottom = int64_t{PlayerY} + kPlayerH;
-
-    // Left before right: holding both turns the player twice a frame, so it ends facing right.
-    if (KeyLeft) {
-        if (!FacingLeft) {
-            FacingLeft = 1;  // a turn takes the whole step
-        } else {
-            const bool blocked = StepToward(PlayerX, int64_t{PlayerX} - kWalkStep, [&](int32_t x) {
-                return AnySolid(*this, int64_t{x} - 1, int64_t{x} - 1, wallTop, wallBottom);
-            });
-            if (!blocked) Walking = 1;
-        }
-    }
-    if (KeyRight) {
-        if (FacingLeft) {
-            FacingLeft = 0;
-        } else {
-            const bool blocked = StepToward(PlayerX, int64_t{PlayerX} + kWalkStep, [&](int32_t x) {
-                return AnySolid(*this, int64_t{x} + kPlayerW + 1, int64_t{x} + kPlayerW + 1, wallTop, wallBottom);
-            });
-            if (!blocked) Walking = 1;
-        }
-    }
+    if (PlayerWalk(Grid, PlayerX, PlayerY, FacingLeft, KeyLeft != 0, KeyRight != 0)) Walking = 1;
 
     if (KeyFire && (LastFireTick == 0 || Now() - LastFireTick >= kFireRepeatMs)) {
         const uint32_t now = Now();
@@ -85,11 +111,7 @@ void TMainForm::InputPhase() {
         LastFireTick = now;
     }
 
-    // OnGround is what the previous frame's vertical movement left.
-    if (KeyJump && OnGround) {
-        VelY = kJumpSpeed;
-        PlayCue("springen");
-    }
+    if (PlayerJump(KeyJump != 0, OnGround != 0, VelY)) PlayCue("springen");
 
     if (Walking) {
         ++WalkFrame;
@@ -97,21 +119,7 @@ void TMainForm::InputPhase() {
     }
 }
 
-void TMainForm::VerticalMovement() {
-    VelY = AddSaturated(VelY, kGravity);  // also while hit: the frozen player gathers speed
-    if (HitTimer == 0) {
-        const TVerticalResult r = VerticalSteps(*this, PlayerY, VelY, kPlayerH + 1, int64_t{PlayerX} + kFootLeft,
-                                                int64_t{PlayerX} + kFootRight);
-        PlayerY = r.Y;
-        OnGround = r.Stands ? 1 : 0;
-    }
-    // Out at the bottom, back in above the top edge of the same columns.
-    if (PlayerY >= kFallOutY) {
-        PlayerY = -(kPlayerH);
-        VelY = 0;
-    }
-    if (OnGround && VelY > 0) VelY = 0;
-}
+void TMainForm::VerticalMovement() { PlayerFall(Grid, PlayerX, PlayerY, VelY, OnGround, HitTimer != 0); }
 
 void TMainForm::DrawPlayer() {
     if (!BackBuffer) return;

@@ -35,9 +35,13 @@ public:
         }
     }
 
+    // The game's random events fire when the number drawn from 0 .. n - 1 is 5.
+    bool Chance(int32_t n) { return Random(n) == kChance; }
+
     uint64_t State = 0;
 
 private:
+    static constexpr int32_t kChance = 5;
     static constexpr uint64_t kMultiplier = 6364136223846793005ULL;
     static constexpr uint64_t kIncrement = 1442695040888963407ULL;
     void Step() { State = State * kMultiplier + kIncrement; }

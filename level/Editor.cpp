@@ -12,11 +12,6 @@ static bool CellAt(const TMainForm& f, int32_t x, int32_t y, int32_t& col, int32
     return true;
 }
 
-static void ComputePlayField(TMainForm& f) {
-    f.PlayFieldX = (f.Platform.PaintBoxWidth() - kFieldWidth) / 2;
-    f.PlayFieldY = (f.Platform.PaintBoxHeight() - kFieldHeight) / 2;
-}
-
 // Bubbles hold their enemy by its place in the list. After a deletion the later records sit
 // one place lower, so the bubbles follow them; a bubble whose own enemy went is empty from
 // now on, and no other enemy is left trapped without a bubble.
@@ -34,12 +29,12 @@ void TMainForm::ForgetEnemy(int32_t index) {
 
 void TMainForm::PaintBox1MouseDown(TMouseButton button, int32_t x, int32_t y) {
     if (!EditorMode) return;
-    ComputePlayField(*this);
+    PlacePlayField(Platform.PaintBoxWidth(), Platform.PaintBoxHeight());
     if (InsertKind <= 0) {
         int32_t col, row;
         if (CellAt(*this, x, y, col, row)) {
-            Grid[col * kRows + row] = button == TMouseButton::mbLeft ? 1 : 0;
-            CellDragValue = Grid[col * kRows + row];
+            Grid[CellIndex(col, row)] = button == TMouseButton::mbLeft ? 1 : 0;
+            CellDragValue = Grid[CellIndex(col, row)];
             PaintBox1Paint();
         }
         // A press beside the field still starts a drag.
@@ -77,10 +72,10 @@ void TMainForm::PaintBox1MouseDown(TMouseButton button, int32_t x, int32_t y) {
 
 void TMainForm::PaintBox1MouseMove(int32_t x, int32_t y) {
     if (!CellDragActive) return;
-    ComputePlayField(*this);
+    PlacePlayField(Platform.PaintBoxWidth(), Platform.PaintBoxHeight());
     int32_t col, row;
     if (!CellAt(*this, x, y, col, row)) return;
-    Grid[col * kRows + row] = static_cast<uint8_t>(CellDragValue);
+    Grid[CellIndex(col, row)] = static_cast<uint8_t>(CellDragValue);
     PaintBox1Paint();
 }
 
@@ -93,7 +88,7 @@ void TMainForm::SetInsertKind(int32_t kind) { InsertKind = kind; }
 void TMainForm::NewBtnClick() {
     for (int32_t col = 0; col < kCols; ++col)
         for (int32_t row = 0; row < kRows; ++row)
-            Grid[col * kRows + row] = (col == 0 || col == kCols - 1 || row == 0 || row == kRows - 1) ? 1 : 0;
+            Grid[CellIndex(col, row)] = (col == 0 || col == kCols - 1 || row == 0 || row == kRows - 1) ? 1 : 0;
     if (Enemies) Enemies->Clear();
     PaintBox1Paint();
 }

@@ -6,6 +6,7 @@
 #include <optional>
 #include <vector>
 
+#include "game/Geometry.h"
 #include "game/Records.h"
 
 namespace blubbi {
@@ -22,10 +23,11 @@ constexpr size_t kLevelEmptyBytes = 512;
 constexpr int32_t kLevelMaxEnemies = 1000000;
 // The longest level file read, layout and any bytes after it together.
 constexpr uint64_t kLevelMaxFileBytes = kLevelEmptyBytes + uint64_t{kLevelRecordBytes} * kLevelMaxEnemies;
+static_assert(sizeof(TGrid) == kLevelGridBytes);
 
 struct TLevelData {
-    std::array<uint8_t, kLevelGridBytes> Grid{};  // column-major: cell (col, row) at col * 20 + row
-    std::vector<TEnemy> Enemies;                  // every record exactly as stored, padding included
+    TGrid Grid{};
+    std::vector<TEnemy> Enemies;  // every record exactly as stored, padding included
     int32_t StartX = 0, StartY = 0;
 };
 

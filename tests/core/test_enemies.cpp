@@ -240,12 +240,12 @@ TEST_F(Enemies, VerticalStepLandsWhereThePixelLoopLands) {
         int32_t y = rng.Random(600) - 150;
         const int32_t speed = rng.Random(90) - 30, below = rng.Random(70);
         const int64_t a = rng.Random(520) - 30, b = a + rng.Random(60) - 5;
-        const TVerticalResult fast = VerticalSteps(Game, y, speed, below, a, b);
+        const TVerticalResult fast = VerticalSteps(Game.Grid, y, speed, below, a, b);
         const int32_t target = y + speed;
         bool stands = false;
         do {
             if (speed < 0) --y;
-            stands = StandsAt(Game, int64_t{y} + below, a, b);
+            stands = StandsAt(Game.Grid, int64_t{y} + below, a, b);
             if (!stands && speed > 0) ++y;
         } while (!((stands && speed > 0) || (speed >= 0 && y >= target) || (speed < 0 && y <= target)));
         ASSERT_EQ(fast.Y, y) << "trial " << trial;

@@ -5,12 +5,11 @@
 #include <cstdio>
 #include <limits>
 
-#include "tools/level/EnemyKinds.h"
+#include "game/EnemyKinds.h"
 
 namespace blubbi::leveltool {
 namespace {
 
-constexpr int kCols = 25, kRows = 20, kCell = 19, kPlayerHeight = 46;
 constexpr size_t kTailBytesPerLine = 32;
 
 char MapChar(uint8_t v) { return v == 0 ? '.' : v == 1 ? '#' : '*'; }
@@ -72,7 +71,7 @@ struct TParser {
         if (text.size() != size_t(kCols))
             return Fail(lineNo, "a map row needs exactly 25 characters, found " + std::to_string(text.size()));
         for (int col = 0; col < kCols; ++col) {
-            const size_t i = size_t(col * kRows + row);
+            const size_t i = CellIndex(col, row);
             switch (text[size_t(col)]) {
                 case '.': File.Level.Grid[i] = 0; break;
                 case '#': File.Level.Grid[i] = 1; break;
@@ -92,7 +91,7 @@ struct TParser {
         if (w.size() != 4 || !ParseInt(w[1], col, 0, kCols - 1) || !ParseInt(w[2], row, 0, kRows - 1) ||
             !ParseInt(w[3], value, 2, 255))
             return Fail(lineNo, "expected: cell COLUMN(0-24) ROW(0-19) VALUE(2-255)");
-        const size_t i = size_t(col * kRows + row);
+        const size_t i = CellIndex(col, row);
         if (!Special[i]) return Fail(lineNo, "the map shows no '*' at this cell");
         if (Given[i]) return Fail(lineNo, "this cell was given already");
         Given[i] = true;
@@ -103,13 +102,13 @@ struct TParser {
     bool Enemy(size_t lineNo, const std::vector<std::string_view>& w) {
         if (w.size() < 2) return Fail(lineNo, "expected: enemy KIND FIELD=VALUE ...");
         TEnemy e{};
-        if (const TKindInfo* k = FindKindToken(w[1])) {
-            e.Kind = k->Kind;
+        if (const TEnemyKind* k = KindOfToken(w[1])) {
+            e.Kind = KindNumber(*k);
         } else if (!ParseI32(w[1], e.Kind)) {
             return Fail(lineNo, "unknown enemy kind '" + std::string(w[1]) +
                                     "' (Feder, Geist, BlauesMaennel, RotesMonster or a number)");
         }
-        if (const TKindInfo* k = FindKind(e.Kind)) {
+        if (const TEnemyKind* k = KindOf(e.Kind)) {
             e.Width = k->Width;
             e.Height = k->Height;
         }
@@ -176,7 +175,7 @@ struct TParser {
             if (!ParsePair(w[1].substr(3), 0, kCols - 1, col, row) || row < 1)
                 return Fail(lineNo, "expected: start on=COLUMN,ROW with a row from 1 to 19");
             File.Level.StartX = col * kCell;
-            File.Level.StartY = row * kCell - kPlayerHeight;
+            File.Level.StartY = row * kCell - (kPlayerH + 1);
             return true;
         }
         if (w.size() != 3 || !w[1].starts_with("X=") || !w[2].starts_with("Y=") ||
@@ -241,15 +240,15 @@ std::string LevelToText(const TLevelFile& file) {
     out += "; map: 25 columns x 20 rows of 19-pixel cells; '#' block, '.' free, '*' see its cell line\n";
     out += "grid\n";
     for (int row = 0; row < kRows; ++row) {
-        for (int col = 0; col < kCols; ++col) out += MapChar(level.Grid[size_t(col * kRows + row)]);
+        for (int col = 0; col < kCols; ++col) out += MapChar(level.Grid[CellIndex(col, row)]);
         out += '\n';
     }
     for (int col = 0; col < kCols; ++col)
         for (int row = 0; row < kRows; ++row)
-            if (const uint8_t v = level.Grid[size_t(col * kRows + row)]; v > 1)
+            if (const uint8_t v = level.Grid[CellIndex(col, row)]; v > 1)
                 out += "cell " + std::to_string(col) + " " + std::to_string(row) + " " + std::to_string(v) + "\n";
     for (const TEnemy& e : level.Enemies) {
-        const TKindInfo* k = FindKind(e.Kind);
+        const TEnemyKind* k = KindOf(e.Kind);
         out += "enemy ";
         out += k ? std::string(k->Token) : std::to_string(e.Kind);
         out += " X=" + std::to_string(e.X) + " Y=" + std::to_string(e.Y);
@@ -331,7 +330,7 @@ TTextResult LevelFromText(std::string_view text) {
     if (!p.HaveStart) return {std::nullopt, "no start position: a 'start' line is needed"};
     for (int col = 0; col < kCols; ++col)
         for (int row = 0; row < kRows; ++row)
-            if (const size_t i = size_t(col * kRows + row); p.Special[i] && !p.Given[i])
+            if (const size_t i = CellIndex(col, row); p.Special[i] && !p.Given[i])
                 return {std::nullopt, "the '*' at column " + std::to_string(col) + ", row " + std::to_string(row) +
                                           " has no cell line"};
     if (p.HaveCount && !p.File.Level.Enemies.empty())

@@ -3,6 +3,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "game/Latin1.h"
+
 namespace blubbi::sim {
 
 using nlohmann::ordered_json;
@@ -76,15 +78,7 @@ std::string DumpState(const TMainForm& g, uint32_t tick, const std::vector<std::
     j["OnGround"] = g.OnGround;
     j["HitTimer"] = g.HitTimer;
     j["LastFireTick"] = g.LastFireTick;
-    // Typed text is the game's 8-bit character set; JSON wants UTF-8.
-    std::string cheat;
-    for (unsigned char ch : g.CheatBuffer) {
-        if (ch < 0x80)
-            cheat += static_cast<char>(ch);
-        else
-            cheat += {static_cast<char>(0xC0 | (ch >> 6)), static_cast<char>(0x80 | (ch & 0x3F))};
-    }
-    j["CheatBuffer"] = cheat;
+    j["CheatBuffer"] = Utf8FromLatin1(g.CheatBuffer);  // JSON wants UTF-8
     j["EditorMode"] = g.EditorMode;
     j["MusicEnabled"] = g.MusicEnabled;
     j["SoundEnabled"] = g.SoundEnabled;

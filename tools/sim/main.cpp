@@ -4,6 +4,7 @@
 #include <fstream>
 #include <iostream>
 
+#include "game/Latin1.h"
 #include "platform/sim/SimPlatform.h"
 #include "tools/sim/Dump.h"
 #include "tools/sim/Script.h"
@@ -16,27 +17,6 @@ std::string ExecutableDir() {
     std::error_code ec;
     const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
     return ec ? std::string(".") : exe.parent_path().string();
-}
-
-// Script text is UTF-8; the game's typed characters are its 8-bit character set.
-std::string ToLatin1(const std::string& utf8) {
-    std::string out;
-    for (size_t i = 0; i < utf8.size();) {
-        const auto c = static_cast<unsigned char>(utf8[i]);
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-            ++i;
-        } else if ((c & 0xE0) == 0xC0 && i + 1 < utf8.size()) {
-            const uint32_t cp = ((c & 0x1Fu) << 6) | (static_cast<unsigned char>(utf8[i + 1]) & 0x3Fu);
-            out += cp <= 0xFF ? static_cast<char>(cp) : '?';
-            i += 2;
-        } else {
-            out += '?';
-            ++i;
-            while (i < utf8.size() && (static_cast<unsigned char>(utf8[i]) & 0xC0) == 0x80) ++i;
-        }
-    }
-    return out;
 }
 
 bool ParseSize(const std::string& text, int& w, int& h) {
@@ -119,7 +99,7 @@ int main(int argc, char** argv) {
             case sim::TOp::KeyDown: game.FormKeyDown(c.A); break;
             case sim::TOp::KeyUp: game.FormKeyUp(c.A); break;
             case sim::TOp::Type:
-                for (char ch : ToLatin1(c.Text)) game.FormKeyPress(ch);
+                for (char ch : Latin1FromUtf8(c.Text)) game.FormKeyPress(ch);  // script text is UTF-8
                 break;
             case sim::TOp::Menu: sim::RunMenu(game, c.Text); break;
             case sim::TOp::Open:
