@@ -47,17 +47,23 @@ TAboutBox::TAboutBox(const QString& programDir, std::function<void(const QString
     heading.setBold(true);
     ProductName->setFont(heading);
     Copyright = text(QStringLiteral("Copyright © Velkor Spielesoftware"), 56, 17);
-    Comments = text(QStringLiteral("Fragen, Lob und Ideen an: info@velkor.de"), 76, 17);
+    HomePage = addr::HomePage();
+    Comments = text(QStringLiteral("Die Anleitung liegt dem Spiel bei."), 76, 17);
     Label1 = text(QStringLiteral("Velkor macht kleine Spiele für die ganze Familie."), 104, 34);
     QFont bold = Label1->font();
     bold.setBold(true);
     Label1->setFont(bold);
     Label2 = text(QStringLiteral("Alle Bilder, Klänge und Level dieses Spiels sind bei uns entstanden."), 144, 34);
-    Label3 = text(QStringLiteral("Auf unserer Homepage finden Sie neue Level, die Hiscore-Liste und unsere "
-                                 "anderen Spiele."),
+    Label3 = text(HomePage.isEmpty()
+                      ? QStringLiteral("In der Anleitung steht, wie Sie Ihre Hiscores teilen und eigene Level "
+                                       "weitergeben.")
+                      : QStringLiteral("Auf unserer Homepage finden Sie neue Level, die Hiscore-Liste und unsere "
+                                       "anderen Spiele."),
                   184, 50);
 
-    BitBtnXP1 = MakeBitBtn(this, TBitBtnKind::Custom, QString::fromLatin1(addr::HomePage), 336, 240, 169, 25, Panel1);
+    BitBtnXP1 =
+        MakeBitBtn(this, TBitBtnKind::Custom, HomePage.isEmpty() ? QStringLiteral("Anleitung öffnen") : HomePage, 336,
+                   240, 169, 25, Panel1);
     BitBtnXP1->setIcon(style()->standardIcon(QStyle::SP_DirLinkIcon));
     BitBtnXP1->setAutoDefault(false);
     connect(BitBtnXP1, &QPushButton::clicked, this, &TAboutBox::BitBtnXP1Click);
@@ -72,6 +78,6 @@ int TAboutBox::exec() {
     return QDialog::exec();
 }
 
-void TAboutBox::BitBtnXP1Click() { ShellOpen(QString::fromLatin1(addr::HomePage)); }
+void TAboutBox::BitBtnXP1Click() { ShellOpen(HomePage.isEmpty() ? addr::Manual().toString() : HomePage); }
 
 }  // namespace blubbi

@@ -1,4 +1,4 @@
-// TAboutBox: the picture, the product, the maker and a button to the home page.
+// TAboutBox: the picture, the product, the maker and a button to the manual or a configured home page.
 #pragma once
 #include <QDialog>
 #include <functional>
@@ -31,6 +31,7 @@ public:
 
 private:
     std::function<void(const QString&)> ShellOpen;
+    QString HomePage;  // the configured one; empty: the button opens the manual
 };
 
 }  // namespace blubbi

@@ -4,16 +4,22 @@
 #include <pwd.h>
 #include <unistd.h>
 
+#include <QDialogButtonBox>
 #include <QFontMetrics>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QPushButton>
 #include <QStyle>
+#include <QTableWidget>
+#include <QVBoxLayout>
 
 #include "app/Addresses.h"
 #include "app/BitBtn.h"
 #include "app/HiscoreClient.h"
+#include "app/LocalHiscores.h"
 
 namespace blubbi {
 
@@ -125,8 +131,9 @@ QString TGameOverForm::LoginName() {
 
 void TGameOverForm::FormCreate() { NameEd->setText(LoginName()); }
 
-void TGameOverForm::SetPoints(const QString& points) {
+void TGameOverForm::SetPoints(const QString& points, int level) {
     PunkteEd->setText(points);
+    Level = level;
     ++GameNo;
     Posted = false;
     ShowOutcome(QString());
@@ -140,7 +147,58 @@ int TGameOverForm::exec() {
     return QDialog::exec();
 }
 
-void TGameOverForm::BitBtn3Click() { ShellOpen(QString::fromLatin1(addr::HiscoreListPage)); }
+void TGameOverForm::BitBtn3Click() {
+    const QUrl server = addr::HiscoreServer();
+    if (server.isEmpty())
+        ShowLocalTable();
+    else
+        ShellOpen(addr::HiscoreListUrl(server).toString());
+}
+
+void TGameOverForm::ShowLocalTable() {
+    QDialog table(this);
+    table.setObjectName(QStringLiteral("HiscoreTable"));
+    table.setWindowTitle(QStringLiteral("Hiscoreliste (dieser Computer)"));
+    auto* layout = new QVBoxLayout(&table);
+    const std::vector<THiscoreEntry> entries = TLocalHiscores().Load();
+    auto* grid = new QTableWidget(int(entries.size()), 4, &table);
+    grid->setHorizontalHeaderLabels(
+        {QStringLiteral("Name"), QStringLiteral("Punkte"), QStringLiteral("Level"), QStringLiteral("Datum")});
+    grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    grid->setSelectionMode(QAbstractItemView::NoSelection);
+    const QLocale german(QLocale::German, QLocale::Germany);
+    for (int row = 0; row < int(entries.size()); ++row) {
+        const THiscoreEntry& e = entries[size_t(row)];
+        const QString cells[] = {e.Name, QString::number(e.Points), QString::number(e.Level),
+                                 german.toString(e.Date.toLocalTime(), QLocale::ShortFormat)};
+        for (int col = 0; col < 4; ++col) grid->setItem(row, col, new QTableWidgetItem(cells[col]));
+    }
+    grid->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
+    grid->setMinimumSize(460, 330);
+    layout->addWidget(grid);
+    if (entries.empty()) layout->addWidget(new QLabel(QStringLiteral("Noch keine Einträge."), &table));
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, &table);
+    connect(buttons, &QDialogButtonBox::accepted, &table, &QDialog::accept);
+    layout->addWidget(buttons);
+    table.exec();
+}
+
+void TGameOverForm::EnterLocally(const QString& why) {
+    bool saved = false;
+    const int place = TLocalHiscores().Enter(
+        {NameEd->text().trimmed(), PunkteEd->text().trimmed().toLongLong(), Level, QDateTime::currentDateTime()},
+        &saved);
+    Posted = true;
+    BitBtn4->setEnabled(false);
+    QString outcome;
+    if (place == 0)
+        outcome = QStringLiteral("Für die lokalen besten 10 reicht es diesmal nicht.");
+    else if (!saved)
+        outcome = QStringLiteral("Die lokale Hiscore-Liste konnte nicht gespeichert werden.");
+    else
+        outcome = QStringLiteral("Platz %1 der lokalen Hiscore-Liste.").arg(place);
+    ShowOutcome(why.isEmpty() ? outcome : why + QLatin1Char(' ') + outcome);
+}
 
 void TGameOverForm::BitBtn4Click() {
     if (HttpCli1->Busy() || Posted) return;
@@ -149,7 +207,14 @@ void TGameOverForm::BitBtn4Click() {
         NameEd->setFocus(Qt::OtherFocusReason);
         return;
     }
-    if (!HttpCli1->Post(NameEd->text().trimmed(), PunkteEd->text())) return;
+    const QUrl server = addr::HiscoreServer();
+    if (server.isEmpty()) return EnterLocally(QStringLiteral("Kein Hiscore-Server eingestellt:"));
+    const std::optional<QByteArray> replay = Replay ? Replay() : std::nullopt;
+    // The server takes only games it can check by their recording.
+    if (!replay || replay->isEmpty())
+        return EnterLocally(QStringLiteral("Von diesem Spiel gibt es keine Aufzeichnung:"));
+    HttpCli1->SetUrl(addr::HiscoreUploadUrl(server));
+    if (!HttpCli1->Post(NameEd->text().trimmed(), PunkteEd->text(), *replay)) return;
     PostGameNo = GameNo;
     BitBtn4->setEnabled(false);
     ShowOutcome(QStringLiteral("Übertragung läuft..."));
@@ -157,7 +222,10 @@ void TGameOverForm::BitBtn4Click() {
 
 void TGameOverForm::UploadFinished(bool ok, const QString& message) {
     const bool thisGame = PostGameNo == GameNo;
-    if (ok && thisGame) Posted = true;
+    // A refusal stands for this recording; only a failed transfer or a busy server is worth another try.
+    const int status = HttpCli1->LastStatus();
+    const bool refused = status >= 400 && status < 500 && status != 408 && status != 429;
+    if ((ok || refused) && thisGame) Posted = true;
     BitBtn4->setEnabled(!Posted);
     if (thisGame) ShowOutcome(message);
     // Nobody would see it here: the dialog was closed, or it shows a later game over now.

@@ -1,7 +1,9 @@
 // TGameOverForm: the game-over dialog with the points, the name and the hiscore upload.
 #pragma once
+#include <QByteArray>
 #include <QDialog>
 #include <functional>
+#include <optional>
 
 class QGroupBox;
 class QLabel;
@@ -21,9 +23,17 @@ public:
     // The login name of the user running the program; empty when it can't be read.
     static QString LoginName();
 
-    // Before each showing, one call per game over: the points, a fresh outcome line, and
-    // the upload open again (each game's points go to the list once).
-    void SetPoints(const QString& points);
+    // Before each showing, one call per game over: the points and the level reached, a fresh
+    // outcome line, and the upload open again (each game's points go to the list once).
+    void SetPoints(const QString& points, int level = 0);
+
+    // The replay of the game that just ended, for a hiscore server to check; none when the game
+    // was not recorded.
+    using TReplayProvider = std::function<std::optional<QByteArray>()>;
+    void SetReplayProvider(TReplayProvider provider) { Replay = std::move(provider); }
+
+    // The table of this computer's best games, shown modally.
+    void ShowLocalTable();
     int exec() override;
 
     void FormCreate();
@@ -51,7 +61,11 @@ signals:
 private:
     void UploadFinished(bool ok, const QString& message);
     void ShowOutcome(const QString& message);
+    // Enters this game into the local table and says so, after `why` (may be empty).
+    void EnterLocally(const QString& why);
     std::function<void(const QString&)> ShellOpen;
+    TReplayProvider Replay;
+    int Level = 0;
     int GameNo = 0;       // counts the game overs (SetPoints)
     int PostGameNo = -1;  // the game over whose points the last upload carried
     bool Posted = false;  // this game's points are in the list

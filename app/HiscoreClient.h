@@ -1,4 +1,4 @@
-// THiscoreClient: posts a player's name and points to the hiscore service, one request at a time.
+// THiscoreClient: sends a game's name, points and replay to a hiscore server, one request at a time.
 #pragma once
 #include <QObject>
 #include <QString>
@@ -14,24 +14,30 @@ class THiscoreClient : public QObject {
     Q_OBJECT
 public:
     static constexpr int kDefaultTimeoutMs = 15000;
-    // The answer's body is read and thrown away; a longer one is not an answer of the service.
+    // A longer answer is not one of a hiscore server's.
     static constexpr qint64 kMaxAnswerBytes = 64 * 1024;
 
     explicit THiscoreClient(QObject* parent = nullptr);
     // A post still under way is dropped without a Finished.
     ~THiscoreClient() override;
 
+    // Where the scores go; empty until set.
     void SetUrl(const QUrl& url) { Url = url; }
     QUrl GetUrl() const { return Url; }
     void SetTimeout(int ms) { TimeoutMs = ms; }
     bool Busy() const { return Reply != nullptr; }
 
-    // The form body: name and points, UTF-8 and percent-encoded.
-    static QByteArray FormBody(const QString& name, const QString& points);
+    // The HTTP status of the last finished post; 0 when no answer came.
+    int LastStatus() const { return Status; }
 
-    // Starts the post and returns at once; false (and nothing sent) while one is running.
+    // Starts the post (multipart/form-data with the fields name, punkte and replay) and returns at
+    // once; false (and nothing sent) while one is running or without an address.
     // Finished follows exactly once for every post that was started.
-    bool Post(const QString& name, const QString& points);
+    bool Post(const QString& name, const QString& points, const QByteArray& replay);
+
+    // The line for the player on a finished answer: its status, body (JSON from a hiscore server,
+    // or anything else) and reason phrase.
+    static QString Verdict(int status, const QByteArray& body, const QString& phrase, bool* ok);
 
 signals:
     // ok: the service answered 2xx and the answer arrived whole. message: a German line to
@@ -50,7 +56,8 @@ private:
     int TimeoutMs = kDefaultTimeoutMs;
     bool TimedOut = false;
     bool TooLong = false;
-    qint64 AnswerBytes = 0;
+    QByteArray Answer;
+    int Status = 0;
 };
 
 }  // namespace blubbi

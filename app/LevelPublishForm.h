@@ -1,4 +1,4 @@
-// TLevelPublishForm: tells where to mail one's own levels and offers to start the mail.
+// TLevelPublishForm: tells how to pass one's own levels on and offers the mail or the manual.
 #pragma once
 #include <QDialog>
 
@@ -13,11 +13,16 @@ class TLevelPublishForm : public QDialog {
 public:
     explicit TLevelPublishForm(QWidget* parent = nullptr);
     int exec() override;
+    // What OK opens: a mail to the configured level address, or else the manual's part on sharing levels.
+    QString Target() const;
 
     QLabel* Label1;
     QFrame* Bevel1;
     QPushButton* BitBtn1;
     QPushButton* BitBtn2;
+
+private:
+    QString Mail;
 };
 
 }  // namespace blubbi

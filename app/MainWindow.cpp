@@ -4,7 +4,9 @@
 #include <QActionGroup>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QInputDialog>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QStatusBar>
 #include <QTimer>
 
@@ -41,6 +43,9 @@ TMainWindow::TMainWindow(QWidget* parent) : QMainWindow(parent) {
     for (int i = 0; i < int(ImageList1.size()); ++i)
         ImageList1[i] = QIcon(menuDir + QStringLiteral("%1.png").arg(i, 2, 10, QLatin1Char('0')));
     BuildMenu();
+    HiscoreServer1 = Optionen1->addAction(QStringLiteral("Hiscore-Server..."));
+    HiscoreServer1->setObjectName(QStringLiteral("HiscoreServer1"));
+    connect(HiscoreServer1, &QAction::triggered, this, &TMainWindow::HiscoreServer1Click);
 
     // The start size gives the paint box its design size; the window stays resizable.
     resize(sizeHint());
@@ -215,14 +220,42 @@ void TMainWindow::FeindRotesMonstereinfgen1Click() {
 
 void TMainWindow::Levelverffentlichen1Click() {
     if (LevelPublishForm && LevelPublishForm->exec() == QDialog::Accepted)
-        PlatformPtr->ShellOpen(std::string("mailto:") + addr::LevelMail);
+        PlatformPtr->ShellOpen(LevelPublishForm->Target().toStdString());
 }
 
 void TMainWindow::Tastenbelegung1Click() {
     if (KeysForm) KeysForm->exec();
 }
 
-void TMainWindow::AufzurVelkorHomepage1Click() { PlatformPtr->ShellOpen(addr::HomePage); }
+// Without a configured home page the game's own manual stands in for it.
+void TMainWindow::AufzurVelkorHomepage1Click() {
+    const QString home = addr::HomePage();
+    PlatformPtr->ShellOpen((home.isEmpty() ? addr::Manual().toString() : home).toStdString());
+}
+
+void TMainWindow::HiscoreServer1Click() {
+    QInputDialog dialog(this);
+    dialog.setObjectName(QStringLiteral("HiscoreServerForm"));
+    dialog.setWindowTitle(QStringLiteral("Hiscore-Server"));
+    QString label = QStringLiteral(
+        "Adresse des Hiscore-Servers (http:// oder https://).\n"
+        "Leer: Die Punkte bleiben in der Hiscore-Liste dieses Computers.");
+    if (!qEnvironmentVariable(addr::HiscoreServerEnv).trimmed().isEmpty())
+        label += QStringLiteral("\nZurzeit gilt %1=%2.")
+                     .arg(QString::fromLatin1(addr::HiscoreServerEnv), qEnvironmentVariable(addr::HiscoreServerEnv));
+    dialog.setLabelText(label);
+    dialog.setTextValue(addr::StoredHiscoreServer());
+    dialog.resize(460, dialog.sizeHint().height());
+    while (dialog.exec() == QDialog::Accepted) {
+        if (addr::IsServerAddress(dialog.textValue())) {
+            addr::SetHiscoreServer(dialog.textValue());
+            return;
+        }
+        QMessageBox::warning(this, QStringLiteral("Hiscore-Server"),
+                             QStringLiteral("Das ist keine Adresse eines Hiscore-Servers. Sie beginnt mit http:// "
+                                            "oder https:// und nennt einen Rechner."));
+    }
+}
 
 void TMainWindow::berdasProgramm1Click() {
     if (AboutBox) AboutBox->exec();

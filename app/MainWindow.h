@@ -51,6 +51,8 @@ public:
     void Tastenbelegung1Click();
     void AufzurVelkorHomepage1Click();
     void berdasProgramm1Click();
+    // Asks for the hiscore server's address and remembers it.
+    void HiscoreServer1Click();
 
     // The check marks as the game's switches say.
     void SyncChecks();
@@ -60,7 +62,7 @@ public:
     std::array<QIcon, 12> ImageList1;
     QMenu *Datei1, *Optionen1, *Leveleditor1, *Hilfe1;
     QAction *NeuesSpiel1, *N1, *Beenden1;
-    QAction *Hintergrundmusik1, *Soundeffekte1;
+    QAction *Hintergrundmusik1, *Soundeffekte1, *HiscoreServer1;
     QAction *Editormodus1, *N3, *NeuesLevel1, *Levelffnen1, *Levelspeichern1, *N4;
     QAction *Blockeinfgen1, *FeindFedereinfgen1, *FeindGeisteinfgen1, *FeindBlauesMnneleinfgen1,
         *FeindRotesMonstereinfgen1;

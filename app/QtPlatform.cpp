@@ -101,7 +101,7 @@ void TQtPlatform::SetTimerEnabled(TOneShotTimer timer, bool enabled) {
 
 TModalResult TQtPlatform::ShowGameOverDialog(const std::string& points) {
     if (!GameOverForm) return TModalResult::Cancel;
-    GameOverForm->SetPoints(QString::fromStdString(points));
+    GameOverForm->SetPoints(QString::fromStdString(points), Game ? int(Game->LevelNo) : 0);
     return GameOverForm->exec() == mrOk ? TModalResult::Ok : TModalResult::Cancel;
 }
 

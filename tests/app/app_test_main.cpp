@@ -1,6 +1,6 @@
 // The shell tests run inside one QApplication, without a screen unless one is asked for, in German
 // as the program runs, with the level files' type known as on an installed system and with
-// settings of their own.
+// settings and data of their own, and no hiscore server.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -20,6 +20,9 @@ int main(int argc, char** argv) {
     // Qt's file dialog keeps its column widths in the settings; the tests start from none.
     QTemporaryDir config;
     setenv("XDG_CONFIG_HOME", config.path().toLocal8Bit().constData(), 1);
+    QTemporaryDir data;
+    setenv("XDG_DATA_HOME", data.path().toLocal8Bit().constData(), 1);
+    unsetenv("BLUBBI_HISCORE_URL");
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Blubbi Blubbo"));
     blubbi::UseGerman();

@@ -4,6 +4,7 @@
 #include <pwd.h>
 #include <unistd.h>
 
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -132,6 +133,7 @@ TEST(GameOverForm, ResultsFocusTabOrderAndTheNameStays) {
 
 TEST(GameOverForm, HiscoreListOpensAndTheDialogStays) {
     TUrlCatcher urls;
+    qputenv("BLUBBI_HISCORE_URL", "http://127.0.0.1:8080/");
     TGameOverForm d([&](const QString& a) { QDesktopServices::openUrl(QUrl(a)); });
     bool stillOpen = false;
     EXPECT_EQ(Show(d,
@@ -141,9 +143,10 @@ TEST(GameOverForm, HiscoreListOpensAndTheDialogStays) {
                        d.BitBtn2->click();
                    }),
               mrOk);
+    qunsetenv("BLUBBI_HISCORE_URL");
     EXPECT_TRUE(stillOpen);
     ASSERT_EQ(urls.Opened.size(), 1u);
-    EXPECT_TRUE(urls.Opened[0].path().endsWith(QStringLiteral("/showhi.php")));
+    EXPECT_EQ(urls.Opened[0], QUrl(QStringLiteral("http://127.0.0.1:8080/showhi.php")));
 }
 
 TEST(WinForm, LayoutAndResults) {
@@ -250,12 +253,15 @@ TEST(LevelPublishForm, LayoutAndResults) {
     ExpectFixedClientSize(d, 501, 140);
     EXPECT_EQ(d.Label1->geometry(), QRect(8, 8, 465, 73));
     EXPECT_TRUE(d.Label1->wordWrap());
-    EXPECT_EQ(d.Label1->text(),
-              QStringLiteral("Wenn Sie Ihre eigenen Level anderen Benutzern zur Verfügung stellen möschen, dann senden "
-                             "Sie diese per eMail an level@velkor.de. Wir werden diese dann in Sammlungen zum "
-                             "kostenlosen Download zur Verfügung stellen."));
+    // Without a configured level mail it explains how to pass a level file on, and OK opens the manual there.
+    EXPECT_TRUE(d.Label1->text().contains(QStringLiteral(".lev-Datei an eine eMail an")));
+    EXPECT_LE(d.Label1->heightForWidth(d.Label1->width()), d.Label1->height());
     EXPECT_EQ(d.Bevel1->geometry().top(), 140 - 50);
-    EXPECT_EQ(d.BitBtn1->text(), QStringLiteral("level@velkor.de"));
+    EXPECT_EQ(d.BitBtn1->text(), QStringLiteral("Anleitung öffnen"));
+    const QUrl target(d.Target());
+    EXPECT_TRUE(target.isLocalFile());
+    EXPECT_EQ(QFileInfo(target.toLocalFile()).fileName(), QStringLiteral("anleitung.html"));
+    EXPECT_EQ(target.fragment(), QStringLiteral("level-teilen"));
     EXPECT_EQ(d.BitBtn1->geometry(), QRect(106, 104, 161, 25));
     EXPECT_TRUE(d.BitBtn1->isDefault());
     EXPECT_EQ(d.BitBtn2->text(), QStringLiteral("Abbrechen"));
@@ -272,7 +278,7 @@ TEST(LevelPublishForm, LayoutAndResults) {
 }
 
 TEST(AboutBox, LayoutResultsAndHomePage) {
-    TUrlCatcher urls;
+    TUrlCatcher urls({"http", "https", "mailto", "file"});
     TAboutBox d(QStringLiteral("/nonexistent/"), [](const QString& a) { QDesktopServices::openUrl(QUrl(a)); });
     EXPECT_EQ(d.windowTitle(), QStringLiteral("Info"));
     ExpectFixedClientSize(d, 664, 453);
@@ -289,7 +295,7 @@ TEST(AboutBox, LayoutResultsAndHomePage) {
     EXPECT_TRUE(d.Label1->font().bold());
     EXPECT_TRUE(d.Label3->wordWrap());
     EXPECT_EQ(d.BitBtnXP1->geometry(), QRect(336, 240, 169, 25));
-    EXPECT_EQ(d.BitBtnXP1->text(), QStringLiteral("https://www.velkor.de/"));
+    EXPECT_EQ(d.BitBtnXP1->text(), QStringLiteral("Anleitung öffnen"));
     EXPECT_EQ(d.BitBtn1->text(), QStringLiteral("OK"));
     EXPECT_EQ(d.BitBtn1->geometry(), QRect(241, 404, 181, 37));
     EXPECT_TRUE(d.BitBtn1->isDefault());
@@ -302,8 +308,10 @@ TEST(AboutBox, LayoutResultsAndHomePage) {
                    }),
               mrOk);
     EXPECT_TRUE(stillOpen);
+    // Without a configured home page: the game's own manual.
     ASSERT_EQ(urls.Opened.size(), 1u);
-    EXPECT_EQ(urls.Opened[0], QUrl(QStringLiteral("https://www.velkor.de/")));
+    EXPECT_TRUE(urls.Opened[0].isLocalFile());
+    EXPECT_EQ(QFileInfo(urls.Opened[0].toLocalFile()).fileName(), QStringLiteral("anleitung.html"));
     EXPECT_EQ(Show(d, [&] { QTest::keyClick(&d, Qt::Key_Escape); }), mrCancel);
     EXPECT_EQ(Show(d, [&] { d.close(); }), mrCancel);
 }

@@ -4,17 +4,22 @@
 #include <QActionGroup>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QInputDialog>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QSettings>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <utility>
 
 #include "app/AboutBox.h"
+#include "app/Addresses.h"
 #include "app/BitBtn.h"
 #include "app/GameOverForm.h"
 #include "app/KeysForm.h"
@@ -137,7 +142,9 @@ TEST_F(MainWindowTest, MenuStructure) {
     ASSERT_EQ(bar.size(), 4);
     ExpectMenu(Window->Datei1, "Datei", {{"NeuesSpiel1", "Neues Spiel"}, {"N1", nullptr}, {"Beenden1", "Beenden"}});
     ExpectMenu(Window->Optionen1, "Optionen",
-               {{"Hintergrundmusik1", "Hintergrundmusik"}, {"Soundeffekte1", "Soundeffekte"}});
+               {{"Hintergrundmusik1", "Hintergrundmusik"},
+                {"Soundeffekte1", "Soundeffekte"},
+                {"HiscoreServer1", "Hiscore-Server..."}});
     ExpectMenu(Window->Leveleditor1, "Leveleditor",
                {{"Editormodus1", "Editormodus"},
                 {"N3", nullptr},
@@ -316,16 +323,41 @@ TEST_F(MainWindowTest, CloseBoxEndsTheGame) {
     EXPECT_EQ(Game().Enemies, nullptr);
 }
 
-TEST_F(MainWindowTest, HomePageOpensInTheBrowser) {
-    TUrlCatcher urls;
+// Without a home page in the user's configuration the game's manual stands in; with one, that opens.
+TEST_F(MainWindowTest, HomePageOpensTheManualOrTheConfiguredPage) {
+    TUrlCatcher urls({"http", "https", "mailto", "file"});
     Window->AufzurVelkorHomepage1->trigger();
     ASSERT_EQ(urls.Opened.size(), 1u);
-    EXPECT_EQ(urls.Opened[0].scheme(), QStringLiteral("https"));
-    EXPECT_EQ(urls.Opened[0].path(), QStringLiteral("/"));
+    EXPECT_TRUE(urls.Opened[0].isLocalFile());
+    EXPECT_EQ(QFileInfo(urls.Opened[0].toLocalFile()).fileName(), QStringLiteral("anleitung.html"));
+    QSettings().setValue(QStringLiteral("links/homepage"), QStringLiteral("http://127.0.0.1:8080/"));
+    Window->AufzurVelkorHomepage1->trigger();
+    QSettings().remove(QStringLiteral("links"));
+    ASSERT_EQ(urls.Opened.size(), 2u);
+    EXPECT_EQ(urls.Opened[1], QUrl(QStringLiteral("http://127.0.0.1:8080/")));
+}
+
+TEST_F(MainWindowTest, TheHiscoreServerItemRemembersAValidAddress) {
+    auto enter = [&](const QString& text) {
+        return WhileModal([&] { Window->HiscoreServer1->trigger(); },
+                          [&](QWidget* modal) {
+                              auto* dialog = qobject_cast<QInputDialog*>(modal);
+                              ASSERT_NE(dialog, nullptr);
+                              dialog->setTextValue(text);
+                              dialog->accept();
+                          });
+    };
+    auto run = enter(QStringLiteral(" http://127.0.0.1:8080 "));
+    EXPECT_TRUE(run.Acted && !run.TimedOut);
+    EXPECT_EQ(addr::StoredHiscoreServer(), QStringLiteral("http://127.0.0.1:8080"));
+    EXPECT_EQ(addr::HiscoreServer(), QUrl(QStringLiteral("http://127.0.0.1:8080/")));
+    run = enter(QString());
+    EXPECT_TRUE(run.Acted && !run.TimedOut);
+    EXPECT_TRUE(addr::HiscoreServer().isEmpty());
 }
 
 TEST_F(MainWindowTest, LevelPublishingOkOpensAMailCancelDoesNot) {
-    TUrlCatcher urls;
+    TUrlCatcher urls({"http", "https", "mailto", "file"});
     auto run = WhileModal([&] { Window->Levelverffentlichen1->trigger(); },
                           [&](QWidget* modal) {
                               EXPECT_EQ(modal, Window->LevelPublishForm);
@@ -342,10 +374,24 @@ TEST_F(MainWindowTest, LevelPublishingOkOpensAMailCancelDoesNot) {
     run = WhileModal([&] { Window->Levelverffentlichen1->trigger(); },
                      [&](QWidget*) { Window->LevelPublishForm->BitBtn1->click(); });
     EXPECT_TRUE(run.Acted && !run.TimedOut);
+    // No level mail is configured: the manual's part on passing levels on.
     ASSERT_EQ(urls.Opened.size(), 1u);
-    EXPECT_EQ(urls.Opened[0].scheme(), QStringLiteral("mailto"));
-    EXPECT_EQ(urls.Opened[0].path(), QStringLiteral("level@velkor.de"));
-    EXPECT_FALSE(urls.Opened[0].hasQuery());
+    EXPECT_TRUE(urls.Opened[0].isLocalFile());
+    EXPECT_EQ(urls.Opened[0].fragment(), QStringLiteral("level-teilen"));
+
+    // With one, OK starts a mail to it.
+    QSettings().setValue(QStringLiteral("links/levelmail"), QStringLiteral("level@127.0.0.1"));
+    TLevelPublishForm configured(Window.get());
+    TLevelPublishForm* const shipped = std::exchange(Window->LevelPublishForm, &configured);
+    run = WhileModal([&] { Window->Levelverffentlichen1->trigger(); }, [&](QWidget*) { configured.BitBtn1->click(); });
+    QSettings().remove(QStringLiteral("links"));
+    Window->LevelPublishForm = shipped;
+    EXPECT_TRUE(run.Acted && !run.TimedOut);
+    EXPECT_EQ(configured.BitBtn1->text(), QStringLiteral("level@127.0.0.1"));
+    ASSERT_EQ(urls.Opened.size(), 2u);
+    EXPECT_EQ(urls.Opened[1].scheme(), QStringLiteral("mailto"));
+    EXPECT_EQ(urls.Opened[1].path(), QStringLiteral("level@127.0.0.1"));
+    EXPECT_FALSE(urls.Opened[1].hasQuery());
 }
 
 TEST_F(MainWindowTest, HelpItemsShowTheirDialogsAndTheGameGoesOn) {

@@ -1,21 +1,27 @@
-// The hiscore upload against a small HTTP server on 127.0.0.1 that checks what arrives.
+// The hiscore upload against a small HTTP server on 127.0.0.1 that checks what arrives; the local table
+// when no server is set.
 #include <gtest/gtest.h>
 
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSettings>
 #include <QSignalSpy>
 #include <QStatusBar>
+#include <QTableWidget>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTextDocumentFragment>
 #include <QUrlQuery>
 #include <functional>
 #include <map>
 
+#include "app/Addresses.h"
 #include "app/GameOverForm.h"
 #include "app/HiscoreClient.h"
+#include "app/LocalHiscores.h"
 #include "app/MainWindow.h"
 #include "app/QtPlatform.h"
 #include "tests/app/AppTestSupport.h"
@@ -44,7 +50,9 @@ public:
             }
         });
     }
-    QUrl Url() const { return QUrl(QStringLiteral("http://127.0.0.1:%1/blubbi/inshi.php").arg(Server.serverPort())); }
+    // The server's base address, as the player sets it.
+    QString Base() const { return QStringLiteral("http://127.0.0.1:%1").arg(Server.serverPort()); }
+    QUrl Url() const { return QUrl(Base() + QStringLiteral("/api/scores")); }
 
     void Release() {
         Hold = false;
@@ -99,36 +107,77 @@ private:
     std::vector<QTcpSocket*> Held;
 };
 
-std::map<QString, QString> Fields(const QByteArray& body) {
-    std::map<QString, QString> fields;
-    for (const QByteArray& pair : body.split('&')) {
-        const qsizetype eq = pair.indexOf('=');
-        EXPECT_GT(eq, 0) << pair.toStdString();
-        fields[QString::fromLatin1(pair.left(eq))] = QUrl::fromPercentEncoding(pair.mid(eq + 1));
+// The fields of a multipart/form-data body, by name.
+std::map<QString, QByteArray> Fields(const TRequest& r) {
+    std::map<QString, QByteArray> fields;
+    const QByteArray type = r.Headers.at("content-type");
+    EXPECT_TRUE(type.startsWith("multipart/form-data")) << type.toStdString();
+    QByteArray boundary = type.mid(type.indexOf("boundary=") + 9);
+    if (boundary.startsWith('"')) boundary = boundary.mid(1, boundary.size() - 2);
+    const QByteArray delimiter = "--" + boundary;
+    qsizetype at = r.Body.indexOf(delimiter);
+    while (at >= 0) {
+        const qsizetype start = at + delimiter.size();
+        if (r.Body.mid(start, 2) == "--") break;  // the closing delimiter
+        const qsizetype next = r.Body.indexOf("\r\n" + delimiter, start);
+        if (next < 0) break;
+        const QByteArray part = r.Body.mid(start + 2, next - start - 2);
+        const qsizetype headEnd = part.indexOf("\r\n\r\n");
+        const QByteArray head = part.left(headEnd);
+        const qsizetype nameAt = head.indexOf("name=\"") + 6;
+        fields[QString::fromUtf8(head.mid(nameAt, head.indexOf('"', nameAt) - nameAt))] = part.mid(headEnd + 4);
+        at = next + 2;
     }
     return fields;
 }
 
-}  // namespace
+// While it lives, the game's hiscore server is `base` (through the environment, as a player may set it).
+struct TServerChosen {
+    explicit TServerChosen(const QString& base) { qputenv(addr::HiscoreServerEnv, base.toUtf8()); }
+    ~TServerChosen() { qunsetenv(addr::HiscoreServerEnv); }
+};
 
-TEST(HiscoreClient, FormBodyKeepsAnyTypedNameIntact) {
-    const QString name = QStringLiteral("Jörg & Co = +1% ?#/ \"ß\" 😀");
-    const QByteArray body = THiscoreClient::FormBody(name, QStringLiteral(" 4711 "));
-    for (char c : QByteArray(" +\"#?/")) EXPECT_EQ(body.indexOf(c), -1) << "unescaped " << c;
-    EXPECT_EQ(body.count('&'), 1);
-    EXPECT_EQ(body.count('='), 2);
-    const auto fields = Fields(body);
-    EXPECT_EQ(fields.at(QStringLiteral("name")), name);
-    EXPECT_EQ(fields.at(QStringLiteral("punkte")), QStringLiteral("4711"));
-    EXPECT_TRUE(body.startsWith("name=J%C3%B6rg%20%26%20Co%20%3D%20%2B1%25"));
+constexpr char kReplayBytes[] = "BLUBBI\0\x01\r\n--not-a-boundary\r\n\xff";
+const QByteArray kReplay(kReplayBytes, sizeof kReplayBytes - 1);
+
+// A game-over dialog that uploads to `server` with kReplay as its game's recording.
+void Arm(TGameOverForm& d) {
+    d.SetReplayProvider([] { return std::optional<QByteArray>(kReplay); });
 }
 
-TEST(HiscoreUpload, PostsNameAndPointsAndShowsSuccess) {
+void ForgetLocalTable() { QFile::remove(TLocalHiscores().File()); }
+
+}  // namespace
+
+TEST(HiscoreClient, AnyTypedNameAndTheReplayArriveIntact) {
     THiscoreServer server;
+    const QString name = QStringLiteral("Jörg & Co = +1% ?#/ \"ß\" 😀\r\n--x");
+    THiscoreClient client;
+    client.SetUrl(server.Url());
+    QSignalSpy done(&client, &THiscoreClient::Finished);
+    ASSERT_TRUE(client.Post(name, QStringLiteral(" 4711 "), kReplay));
+    ASSERT_TRUE(done.wait(10000));
+    ASSERT_EQ(server.Requests.size(), 1u);
+    const auto fields = Fields(server.Requests[0]);
+    EXPECT_EQ(fields.size(), 3u);
+    EXPECT_EQ(QString::fromUtf8(fields.at(QStringLiteral("name"))), name);
+    EXPECT_EQ(fields.at(QStringLiteral("punkte")), "4711");
+    EXPECT_EQ(fields.at(QStringLiteral("replay")), kReplay);
+}
+
+TEST(HiscoreUpload, PostsNameAndPointsAndReplayAndShowsTheRank) {
+    THiscoreServer server;
+    server.Answer = [](QTcpSocket* s) {
+        const QByteArray json = R"({"id":7,"rank":3,"verified":true,"ranked":true,"duplicate":false,"reason":""})";
+        s->write("HTTP/1.1 201 Created\r\nContent-Type: application/json\r\nContent-Length: " +
+                 QByteArray::number(json.size()) + "\r\nConnection: close\r\n\r\n" + json);
+        s->disconnectFromHost();
+    };
+    TServerChosen chosen(server.Base());
     TGameOverForm d([](const QString&) {});
-    d.HttpCli1->SetUrl(server.Url());
+    Arm(d);
     d.NameEd->setText(QStringLiteral("Anna-Lena Müller"));
-    d.SetPoints(QStringLiteral("1230"));
+    d.SetPoints(QStringLiteral("1230"), 4);
     d.show();
     QSignalSpy done(d.HttpCli1, &THiscoreClient::Finished);
     d.BitBtn4->click();
@@ -138,31 +187,147 @@ TEST(HiscoreUpload, PostsNameAndPointsAndShowsSuccess) {
     EXPECT_TRUE(done.at(0).at(0).toBool());
     EXPECT_TRUE(d.isVisible());
     EXPECT_FALSE(d.BitBtn4->isEnabled());  // these points are in the list now
-    EXPECT_EQ(d.UploadLbl->text(), QStringLiteral("Ihre Punkte wurden in die Hiscore-Liste übertragen."));
+    EXPECT_EQ(d.UploadLbl->text(), QStringLiteral("Geprüft und eingetragen: Platz 3 der Hiscore-Liste."));
 
     ASSERT_EQ(server.Requests.size(), 1u);
     const TRequest& r = server.Requests[0];
     EXPECT_EQ(r.Method, "POST");
-    EXPECT_EQ(r.Path, "/blubbi/inshi.php");
+    EXPECT_EQ(r.Path, "/api/scores");
     EXPECT_EQ(r.Headers.at("user-agent"), "Mozilla/3.0 (compatible)");
-    EXPECT_EQ(r.Headers.at("accept"), "image/gif, image/x-xbitmap, image/jpeg, image/pjpeg, */*");
-    EXPECT_EQ(r.Headers.at("content-type"), "application/x-www-form-urlencoded");
-    const auto fields = Fields(r.Body);
-    EXPECT_EQ(fields.size(), 2u);
-    EXPECT_EQ(fields.at(QStringLiteral("name")), QStringLiteral("Anna-Lena Müller"));
-    EXPECT_EQ(fields.at(QStringLiteral("punkte")), QStringLiteral("1230"));
+    const auto fields = Fields(r);
+    EXPECT_EQ(fields.size(), 3u);
+    EXPECT_EQ(QString::fromUtf8(fields.at(QStringLiteral("name"))), QStringLiteral("Anna-Lena Müller"));
+    EXPECT_EQ(fields.at(QStringLiteral("punkte")), "1230");
+    EXPECT_EQ(fields.at(QStringLiteral("replay")), kReplay);
+}
+
+// A refusal is the server's word on this recording: shown as text, and not sent again.
+TEST(HiscoreUpload, ARefusalShowsTheServersReasonAsText) {
+    THiscoreServer server;
+    const QString reason = QStringLiteral("<b>Die Punkte</b> stimmen nicht mit der Aufzeichnung überein.");
+    server.Answer = [&](QTcpSocket* s) {
+        const QByteArray json = R"({"reason":")" + reason.toUtf8() + R"("})";
+        s->write("HTTP/1.1 422 Unprocessable Entity\r\nContent-Type: application/json\r\nContent-Length: " +
+                 QByteArray::number(json.size()) + "\r\nConnection: close\r\n\r\n" + json);
+        s->disconnectFromHost();
+    };
+    TServerChosen chosen(server.Base());
+    TGameOverForm d([](const QString&) {});
+    Arm(d);
+    d.NameEd->setText(QStringLiteral("Fälscher"));
+    d.SetPoints(QStringLiteral("999999"));
+    QSignalSpy done(d.HttpCli1, &THiscoreClient::Finished);
+    d.BitBtn4->click();
+    ASSERT_TRUE(done.wait(10000));
+    EXPECT_FALSE(done.at(0).at(0).toBool());
+    EXPECT_EQ(d.UploadLbl->textFormat(), Qt::PlainText);
+    EXPECT_EQ(d.UploadLbl->text(), QStringLiteral("Der Server hat die Punkte abgelehnt: ") + reason);
+    EXPECT_FALSE(d.BitBtn4->isEnabled());
+}
+
+// Without a server the game's points go into the table on this computer, and nothing is sent.
+TEST(HiscoreUpload, WithoutAServerScoresStayLocal) {
+    ForgetLocalTable();
+    THiscoreServer server;
+    TGameOverForm d([](const QString&) {});
+    Arm(d);
+    EXPECT_TRUE(d.HttpCli1->GetUrl().isEmpty());
+    d.NameEd->setText(QStringLiteral("Zuhause"));
+    d.SetPoints(QStringLiteral("420"), 3);
+    d.BitBtn4->click();
+    EXPECT_EQ(d.UploadLbl->text(),
+              QStringLiteral("Kein Hiscore-Server eingestellt: Platz 1 der lokalen Hiscore-Liste."));
+    EXPECT_FALSE(d.BitBtn4->isEnabled());
+    const auto entries = TLocalHiscores().Load();
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].Name, QStringLiteral("Zuhause"));
+    EXPECT_EQ(entries[0].Points, 420);
+    EXPECT_EQ(entries[0].Level, 3);
+    EXPECT_LT(entries[0].Date.secsTo(QDateTime::currentDateTime()), 60);
+    QTest::qWait(100);
+    EXPECT_EQ(server.Connections, 0);
+
+    // "Hiscoreliste anschauen" shows that table.
+    blubbi::test::TUrlCatcher urls({"http", "https", "file"});
+    QStringList row;
+    auto run = blubbi::test::WhileModal([&] { d.BitBtn3->click(); },
+                                        [&](QWidget* modal) {
+                                            auto* grid = modal->findChild<QTableWidget*>();
+                                            ASSERT_NE(grid, nullptr);
+                                            ASSERT_EQ(grid->rowCount(), 1);
+                                            for (int c = 0; c < 3; ++c) row << grid->item(0, c)->text();
+                                            qobject_cast<QDialog*>(modal)->accept();
+                                        });
+    EXPECT_TRUE(run.Acted && !run.TimedOut);
+    EXPECT_EQ(row, QStringList({QStringLiteral("Zuhause"), QStringLiteral("420"), QStringLiteral("3")}));
+    EXPECT_TRUE(urls.Opened.empty());
+}
+
+TEST(HiscoreUpload, AGameWithoutRecordingIsEnteredLocally) {
+    ForgetLocalTable();
+    THiscoreServer server;
+    TServerChosen chosen(server.Base());
+    TGameOverForm d([](const QString&) {});
+    d.SetReplayProvider([] { return std::optional<QByteArray>(); });
+    d.NameEd->setText(QStringLiteral("Ohne"));
+    d.SetPoints(QStringLiteral("10"));
+    d.BitBtn4->click();
+    EXPECT_EQ(d.UploadLbl->text(),
+              QStringLiteral("Von diesem Spiel gibt es keine Aufzeichnung: Platz 1 der lokalen Hiscore-Liste."));
+    EXPECT_EQ(TLocalHiscores().Load().size(), 1u);
+    QTest::qWait(100);
+    EXPECT_EQ(server.Connections, 0);
+}
+
+TEST(HiscoreUpload, WithAServerTheListPageIsTheServers) {
+    QString opened;
+    TServerChosen chosen(QStringLiteral("http://127.0.0.1:8080/spiele"));
+    TGameOverForm d([&](const QString& a) { opened = a; });
+    d.BitBtn3->click();
+    EXPECT_EQ(opened, QStringLiteral("http://127.0.0.1:8080/spiele/showhi.php"));
+}
+
+TEST(HiscoreSettings, TheEnvironmentOverridesTheSettingAndBadAddressesCountAsNone) {
+    addr::SetHiscoreServer(QStringLiteral("http://127.0.0.1:1/"));
+    EXPECT_EQ(addr::HiscoreServer(), QUrl(QStringLiteral("http://127.0.0.1:1/")));
+    {
+        TServerChosen chosen(QStringLiteral("http://127.0.0.1:2"));
+        EXPECT_EQ(addr::HiscoreServer(), QUrl(QStringLiteral("http://127.0.0.1:2/")));
+        EXPECT_EQ(addr::HiscoreUploadUrl(addr::HiscoreServer()), QUrl(QStringLiteral("http://127.0.0.1:2/api/scores")));
+    }
+    for (const char* bad : {"ftp://127.0.0.1/", "127.0.0.1:8080", "http://", "javascript:alert(1)"}) {
+        EXPECT_FALSE(addr::IsServerAddress(QString::fromLatin1(bad))) << bad;
+        TServerChosen chosen(QString::fromLatin1(bad));
+        EXPECT_TRUE(addr::HiscoreServer().isEmpty()) << bad;
+    }
+    addr::SetHiscoreServer(QString());
+    EXPECT_TRUE(addr::HiscoreServer().isEmpty());
+}
+
+TEST(HiscoreSettings, ADamagedSettingsFileMeansNoServer) {
+    const QString file = QSettings().fileName();
+    QDir().mkpath(QFileInfo(file).absolutePath());
+    {
+        QFile f(file);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray("[hiscore\nserver=\x01\xff\xfe\0[[[\n=\n", 28));
+    }
+    EXPECT_TRUE(addr::HiscoreServer().isEmpty());
+    EXPECT_TRUE(addr::HomePage().isEmpty());
+    QFile::remove(file);
 }
 
 TEST(HiscoreUpload, OneGameIsPostedOnceAndNotTwiceAtATime) {
     THiscoreServer server;
     TGameOverForm d([](const QString&) {});
-    d.HttpCli1->SetUrl(server.Url());
+    TServerChosen chosen(server.Base());
+    Arm(d);
     d.SetPoints(QStringLiteral("5"));
     d.NameEd->setText(QStringLiteral("Zweimal"));
     QSignalSpy done(d.HttpCli1, &THiscoreClient::Finished);
     d.BitBtn4Click();
     d.BitBtn4Click();
-    EXPECT_FALSE(d.HttpCli1->Post(QStringLiteral("x"), QStringLiteral("1")));
+    EXPECT_FALSE(d.HttpCli1->Post(QStringLiteral("x"), QStringLiteral("1"), kReplay));
     ASSERT_TRUE(done.wait(10000));
     QTest::qWait(200);  // room for a second request, should one have been sent
     EXPECT_EQ(done.size(), 1);
@@ -181,13 +346,14 @@ TEST(HiscoreUpload, OneGameIsPostedOnceAndNotTwiceAtATime) {
     d.BitBtn4->click();
     ASSERT_TRUE(done.wait(10000));
     ASSERT_EQ(server.Requests.size(), 2u);
-    EXPECT_EQ(Fields(server.Requests[1].Body).at(QStringLiteral("punkte")), QStringLiteral("8"));
+    EXPECT_EQ(Fields(server.Requests[1]).at(QStringLiteral("punkte")), "8");
 }
 
 TEST(HiscoreUpload, ServerErrorIsShownWithItsStatus) {
     THiscoreServer server(500);
     TGameOverForm d([](const QString&) {});
-    d.HttpCli1->SetUrl(server.Url());
+    TServerChosen chosen(server.Base());
+    Arm(d);
     d.NameEd->setText(QStringLiteral("Tester"));
     QSignalSpy done(d.HttpCli1, &THiscoreClient::Finished);
     d.BitBtn4->click();
@@ -205,7 +371,8 @@ TEST(HiscoreUpload, MarkupFromTheServerIsShownAsText) {
         s->disconnectFromHost();
     };
     TGameOverForm d([](const QString&) {});
-    d.HttpCli1->SetUrl(server.Url());
+    TServerChosen chosen(server.Base());
+    Arm(d);
     d.NameEd->setText(QStringLiteral("<b>Tester</b>"));
     QSignalSpy done(d.HttpCli1, &THiscoreClient::Finished);
     d.BitBtn4->click();
@@ -223,7 +390,8 @@ TEST(HiscoreUpload, AnAnswerCutOffAfterThreeBytesFails) {
         s->disconnectFromHost();
     };
     TGameOverForm d([](const QString&) {});
-    d.HttpCli1->SetUrl(server.Url());
+    TServerChosen chosen(server.Base());
+    Arm(d);
     d.NameEd->setText(QStringLiteral("Tester"));
     QSignalSpy done(d.HttpCli1, &THiscoreClient::Finished);
     d.BitBtn4->click();
@@ -251,7 +419,7 @@ TEST(HiscoreUpload, AnEndlessAnswerIsDroppedAtItsCap) {
     client.SetUrl(server.Url());
     client.SetTimeout(60000);
     QSignalSpy done(&client, &THiscoreClient::Finished);
-    ASSERT_TRUE(client.Post(QStringLiteral("Tester"), QStringLiteral("1")));
+    ASSERT_TRUE(client.Post(QStringLiteral("Tester"), QStringLiteral("1"), kReplay));
     ASSERT_TRUE(done.wait(20000)) << "ran on to the deadline";
     EXPECT_FALSE(done.at(0).at(0).toBool());
     EXPECT_EQ(done.at(0).at(1).toString(),
@@ -263,7 +431,8 @@ TEST(HiscoreUpload, ALongOutcomeWrapsAtWordsAndFitsItsLines) {
     THiscoreServer server;
     server.Hold = true;
     TGameOverForm d([](const QString&) {});
-    d.HttpCli1->SetUrl(server.Url());
+    TServerChosen chosen(server.Base());
+    Arm(d);
     d.NameEd->setText(QStringLiteral("Tester"));
     d.BitBtn4->click();
     // The outcome of this upload, as long as anything a server or the network says may make it.
@@ -298,7 +467,8 @@ TEST(HiscoreUpload, RefusedConnectionIsReported) {
         port = probe.serverPort();
     }
     TGameOverForm d([](const QString&) {});
-    d.HttpCli1->SetUrl(QUrl(QStringLiteral("http://127.0.0.1:%1/blubbi/inshi.php").arg(port)));
+    TServerChosen chosen(QStringLiteral("http://127.0.0.1:%1").arg(port));
+    Arm(d);
     d.NameEd->setText(QStringLiteral("Tester"));
     QSignalSpy done(d.HttpCli1, &THiscoreClient::Finished);
     d.BitBtn4->click();
@@ -312,7 +482,8 @@ TEST(HiscoreUpload, RefusedConnectionIsReported) {
 TEST(HiscoreUpload, SilentServerRunsIntoTheTimeout) {
     THiscoreServer server(0);
     TGameOverForm d([](const QString&) {});
-    d.HttpCli1->SetUrl(server.Url());
+    TServerChosen chosen(server.Base());
+    Arm(d);
     d.HttpCli1->SetTimeout(300);
     d.NameEd->setText(QStringLiteral("Tester"));
     QSignalSpy done(d.HttpCli1, &THiscoreClient::Finished);
@@ -330,15 +501,11 @@ TEST(HiscoreUpload, SilentServerRunsIntoTheTimeout) {
     EXPECT_FALSE(d.HttpCli1->Busy());
 }
 
-TEST(HiscoreUpload, DefaultAddressIsTheProjectsService) {
-    THiscoreClient client;
-    EXPECT_EQ(client.GetUrl(), QUrl(QStringLiteral("https://www.velkor.de/blubbi/inshi.php")));
-}
-
 TEST(HiscoreUpload, WithoutANameNothingIsSent) {
     THiscoreServer server;
     TGameOverForm d([](const QString&) {});
-    d.HttpCli1->SetUrl(server.Url());
+    TServerChosen chosen(server.Base());
+    Arm(d);
     d.NameEd->setText(QStringLiteral("   "));
     d.SetPoints(QStringLiteral("99"));
     d.BitBtn4->click();
@@ -356,7 +523,8 @@ TEST(HiscoreUpload, AnOutcomeAfterTheDialogClosedReachesTheStatusBar) {
     TMainWindow window;
     window.CreateForms();
     TGameOverForm* d = window.GameOverForm;
-    d->HttpCli1->SetUrl(server.Url());
+    TServerChosen chosen(server.Base());
+    Arm(*d);
     d->NameEd->setText(QStringLiteral("Spät"));
     const auto run = blubbi::test::WhileModal([&] { window.Platform().ShowGameOverDialog("77"); },
                                               [&](QWidget*) {
@@ -380,9 +548,46 @@ TEST(HiscoreUpload, ClosingTheProgramDuringAnUploadIsSafe) {
         THiscoreClient client;
         client.SetUrl(server.Url());
         QObject::connect(&client, &THiscoreClient::Finished, [&] { finished = true; });
-        ASSERT_TRUE(client.Post(QStringLiteral("Eilig"), QStringLiteral("1")));
+        ASSERT_TRUE(client.Post(QStringLiteral("Eilig"), QStringLiteral("1"), kReplay));
         EXPECT_TRUE(WaitFor([&] { return !server.Requests.empty(); }, 5000));
     }
     QTest::qWait(50);
     EXPECT_FALSE(finished);
+}
+
+TEST(LocalHiscores, KeepsTheBestTenSortedAcrossReloadsAndSurvivesDamage) {
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("sub/hiscores.json"));
+    const QDateTime when(QDate(2024, 5, 17), QTime(20, 15));
+    const int points[] = {50, 10, 90, 30, 70, 20, 100, 60, 40, 80, 5, 65};
+    // Each entry through a fresh table object, so every step reads what the last one wrote.
+    std::vector<int> places;
+    for (int i = 0; i < 12; ++i) {
+        bool saved = false;
+        places.push_back(TLocalHiscores(file).Enter(
+            {QStringLiteral("Spieler %1").arg(i), points[i], i % 5 + 1, when.addSecs(i)}, &saved));
+        EXPECT_TRUE(saved || places.back() == 0) << i;
+    }
+    EXPECT_EQ(places, (std::vector<int>{1, 2, 1, 3, 2, 5, 1, 4, 6, 3, 0, 5}));
+    const auto entries = TLocalHiscores(file).Load();
+    ASSERT_EQ(entries.size(), 10u);
+    const qint64 best[] = {100, 90, 80, 70, 65, 60, 50, 40, 30, 20};
+    for (size_t i = 0; i < 10; ++i) EXPECT_EQ(entries[i].Points, best[i]) << i;
+    EXPECT_EQ(entries[0].Name, QStringLiteral("Spieler 6"));
+    EXPECT_EQ(entries[0].Level, 2);
+    EXPECT_EQ(entries[0].Date, when.addSecs(6));
+    // Equal points: the older game stays ahead.
+    EXPECT_EQ(TLocalHiscores(file).Enter({QStringLiteral("Später"), 65, 1, when}), 6);
+
+    // A damaged file is an empty table, and the next game replaces it.
+    for (const QByteArray& junk : {QByteArray("{\"scores\":[{\"name\":"), QByteArray(70 * 1024, '['),
+                                   QByteArray(R"({"scores":[{"name":"","points":5},{"name":"x","points":-1},7]})")}) {
+        QFile f(file);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(junk);
+        f.close();
+        EXPECT_TRUE(TLocalHiscores(file).Load().empty());
+    }
+    EXPECT_EQ(TLocalHiscores(file).Enter({QStringLiteral("Neu"), 1, 1, when}), 1);
+    EXPECT_EQ(TLocalHiscores(file).Load().size(), 1u);
 }
