@@ -110,6 +110,11 @@ void TDynaArrayBase::Delete(int32_t index) {
     SetCurrent(nullptr);
 }
 
+void TDynaArrayBase::Unselect() {
+    Cursor = -1;
+    SetCurrent(nullptr);
+}
+
 void TDynaArrayBase::Clear() {
     std::free(Storage);
     Storage = nullptr;

@@ -29,6 +29,8 @@ public:
     bool Next();
     void Delete(int32_t index);
     void Clear();
+    // No current record and the cursor before the first, as after Delete.
+    void Unselect();
 
     int32_t Count = 0;
     int32_t Cursor = -1;
@@ -89,6 +91,10 @@ public:
     }
     void Clear() {
         TDynaArrayBase::Clear();
+        Mirror();
+    }
+    void Unselect() {
+        TDynaArrayBase::Unselect();
         Mirror();
     }
     T* Current() const { return static_cast<T*>(CurrentRaw()); }

@@ -121,7 +121,8 @@ public:
     void SetTimer3(bool enabled);
 
     // --- helpers shared by the phases ---
-    uint32_t Now() { return Platform.GetTickCount(); }
+    // While an event runs its clock is held (see TClockHold), so every read in it agrees.
+    uint32_t Now() { return ClockHeld ? HeldClock : Platform.GetTickCount(); }
     int32_t Random(int32_t n) { return Rng.Random(n); }
     bool Chance(int32_t n) { return Rng.Chance(n); }
     TBox PlayerBox() const { return PlayerBoxAt(PlayerX, PlayerY); }
@@ -181,6 +182,10 @@ public:
     uint8_t EditorMode = 0;
     uint8_t Timer2Enabled = 0;
     uint8_t Timer3Enabled = 0;
+
+    // The clock of the event being dispatched.
+    uint8_t ClockHeld = 0;
+    uint32_t HeldClock = 0;
 
     // Values of the running frame.
     int32_t PlayFieldX = 0, PlayFieldY = 0;

@@ -74,16 +74,23 @@ bool THeadlessPlatform::FileExists(const std::string& fileName) {
 }
 
 void THeadlessPlatform::Tick(TMainForm& game) {
+    Tick(game, [&game](const TEvent& e) { Dispatch(game, e); });
+}
+
+void THeadlessPlatform::Tick(TMainForm&, const std::function<void(const TEvent&)>& dispatch) {
     Clock += kFrameIntervalMs;
     for (const TOneShotTimer timer : {TOneShotTimer::Timer2, TOneShotTimer::Timer3}) {
         const auto i = static_cast<size_t>(timer);
         if (!TimerOn[i] || Clock - TimerSince[i] < kOneShotIntervalMs) continue;
-        if (timer == TOneShotTimer::Timer2)
-            game.Timer2Timer();
-        else
-            game.Timer3Timer();
+        TEvent e;
+        e.Kind = timer == TOneShotTimer::Timer2 ? TEventKind::Timer2 : TEventKind::Timer3;
+        e.Clock = Clock;
+        dispatch(e);
     }
-    game.Timer1Timer();
+    TEvent frame;
+    frame.Kind = TEventKind::Tick;
+    frame.Clock = Clock;
+    dispatch(frame);
 }
 
 }  // namespace blubbi

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "game/Events.h"
 #include "game/MainForm.h"
 #include "game/Platform.h"
 
@@ -60,6 +61,8 @@ public:
     // One timer tick: the clock advances kFrameIntervalMs, due one-shot timers fire (Timer2, then
     // Timer3), then the frame timer's handler runs with its gating.
     void Tick(TMainForm& game);
+    // The same tick with its events handed to `dispatch` (a recorder) instead of the game.
+    void Tick(TMainForm& game, const std::function<void(const TEvent&)>& dispatch);
 
     uint32_t Clock = 100000;
     uint64_t Seed = 1;

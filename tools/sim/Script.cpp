@@ -1,6 +1,8 @@
 // Parsing blubbi-sim scripts and naming the menu handlers they may call.
 #include "tools/sim/Script.h"
 
+#include "game/Events.h"
+
 #include <charconv>
 #include <map>
 #include <sstream>
@@ -8,23 +10,6 @@
 namespace blubbi::sim {
 
 namespace {
-
-using THandler = void (TMainForm::*)();
-const std::map<std::string, THandler>& MenuHandlers() {
-    static const std::map<std::string, THandler> handlers{
-        {"NeuesSpiel1Click", &TMainForm::NeuesSpiel1Click},
-        {"Hintergrundmusik1Click", &TMainForm::Hintergrundmusik1Click},
-        {"Soundeffekte1Click", &TMainForm::Soundeffekte1Click},
-        {"Editormodus1Click", &TMainForm::Editormodus1Click},
-        {"NeuesLevel1Click", &TMainForm::NeuesLevel1Click},
-        {"Blockeinfgen1Click", &TMainForm::Blockeinfgen1Click},
-        {"FeindFedereinfgen1Click", &TMainForm::FeindFedereinfgen1Click},
-        {"FeindGeisteinfgen1Click", &TMainForm::FeindGeisteinfgen1Click},
-        {"FeindBlauesMnneleinfgen1Click", &TMainForm::FeindBlauesMnneleinfgen1Click},
-        {"FeindRotesMonstereinfgen1Click", &TMainForm::FeindRotesMonstereinfgen1Click},
-    };
-    return handlers;
-}
 
 bool ParseInt(const std::string& word, int32_t& value) {
     const char* end = word.data() + word.size();
@@ -82,7 +67,7 @@ std::optional<std::string> ParseLine(const std::string& line, TCommand& c) {
         if (c.Text.empty()) return bad("type needs text");
     } else if (op == "menu") {
         c.Op = TOp::Menu;
-        if (args != 1 || !MenuHandlers().count(w[1])) return bad("unknown menu handler");
+        if (args != 1 || !IsMenuCommand(w[1])) return bad("unknown menu handler");
         c.Text = w[1];
     } else if (op == "open" || op == "save") {
         c.Op = op == "open" ? TOp::Open : TOp::Save;
@@ -142,13 +127,6 @@ std::vector<TCommand> ParseScript(std::istream& in, std::optional<TParseError>& 
         script.push_back(std::move(c));
     }
     return script;
-}
-
-bool RunMenu(TMainForm& game, const std::string& name) {
-    auto it = MenuHandlers().find(name);
-    if (it == MenuHandlers().end()) return false;
-    (game.*(it->second))();
-    return true;
 }
 
 }  // namespace blubbi::sim

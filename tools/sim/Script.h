@@ -42,7 +42,4 @@ struct TParseError {
 // Reads the whole script; the first bad line is reported and nothing is run.
 std::vector<TCommand> ParseScript(std::istream& in, std::optional<TParseError>& error);
 
-// The menu handlers a script may call, by name.
-bool RunMenu(TMainForm& game, const std::string& name);
-
 }  // namespace blubbi::sim

@@ -3,8 +3,11 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <sstream>
 
 #include "game/Latin1.h"
+#include "game/Events.h"
+#include "platform/replay/Replay.h"
 #include "platform/sim/SimPlatform.h"
 #include "tools/sim/Dump.h"
 #include "tools/sim/Script.h"
@@ -49,8 +52,53 @@ int main(int argc, char** argv) {
     cli.add_option("--clock", clock, "system tick count at start-up, in ms");
     cli.add_option("--size", size, "size of the paint box, WxH");
     cli.add_option("--level", startLevel, "the game's own level to start at (default 1)")->check(CLI::PositiveNumber);
-    cli.add_option("SCRIPT", scriptPath, "script file; none or - reads standard input");
+    std::string recordPath, replayPath, verifyPath;
+    cli.add_option("--record", recordPath, "write the replay of the scripted run to this file");
+    cli.add_option("--replay", replayPath, "play this replay exactly, then the script if one is given");
+    cli.add_option("--verify", verifyPath, "play this replay without pictures and print its summary as JSON");
+    auto* scriptOption = cli.add_option("SCRIPT", scriptPath, "script file; none or - reads standard input");
     CLI11_PARSE(cli, argc, argv);
+    if (!verifyPath.empty()) {
+        std::ifstream in(verifyPath, std::ios::binary);
+        if (!in) {
+            std::cerr << "blubbi-sim: cannot read " << verifyPath << "\n";
+            return 2;
+        }
+        std::ostringstream text;
+        text << in.rdbuf();
+        const TVerifyResult result = VerifyReplay(text.str(), dataDir, TVerifyLimits{});
+        std::cout << VerifyJson(result) << "\n";
+        switch (result.Status) {
+            case TVerifyResult::TStatus::Ok: return 0;
+            case TVerifyResult::TStatus::Mismatch:
+                std::cerr << "blubbi-sim: " << verifyPath << ": frame " << result.Frame << ": " << result.Reason
+                          << "\n";
+                return 3;
+            default:
+                std::cerr << "blubbi-sim: " << verifyPath << ": line " << result.Line << ": " << result.Reason << "\n";
+                return 2;
+        }
+    }
+    std::optional<TReplay> replay;
+    if (!replayPath.empty()) {
+        std::ifstream in(replayPath, std::ios::binary);
+        if (!in) {
+            std::cerr << "blubbi-sim: cannot read " << replayPath << "\n";
+            return 2;
+        }
+        std::ostringstream text;
+        text << in.rdbuf();
+        TReplayError replayError;
+        replay = ParseReplay(text.str(), TReplayLimits{}, replayError);
+        if (!replay) {
+            std::cerr << "blubbi-sim: " << replayPath << ": line " << replayError.Line << ": " << replayError.Message
+                      << "\n";
+            return 2;
+        }
+        size = std::to_string(replay->Header.Width) + "x" + std::to_string(replay->Header.Height);
+        // A replay plays alone unless a script is named.
+        if (scriptOption->count() == 0) scriptPath.clear();
+    }
     int width = 0, height = 0;
     if (!ParseSize(size, width, height)) {
         std::cerr << "blubbi-sim: --size wants WxH, for example 681x425\n";
@@ -59,7 +107,8 @@ int main(int argc, char** argv) {
 
     std::optional<sim::TParseError> error;
     std::vector<sim::TCommand> script;
-    if (scriptPath == "-") {
+    if (scriptPath.empty()) {
+    } else if (scriptPath == "-") {
         script = sim::ParseScript(std::cin, error);
     } else {
         std::ifstream file(scriptPath);
@@ -79,44 +128,103 @@ int main(int argc, char** argv) {
     platform.Dir = dataDir.empty() || dataDir.back() == '/' ? dataDir : dataDir + "/";
     platform.Seed = seed;
     platform.Clock = clock;
-    TMainForm game(platform);
+    // The game talks to a recorder or a player when there is one, else to the platform itself.
+    std::optional<TRecorder> recorder;
+    std::optional<TReplayPlayer> player;
+    TPlatform* face = &platform;
+    if (replay) {
+        player.emplace(platform, std::move(*replay), platform.Dir);
+        player->OnResize = [&platform](int w, int h) { platform.Resize(w, h); };
+        face = &*player;
+    } else if (!recordPath.empty()) {
+        recorder.emplace(platform);
+        recorder->Begin(platform.Dir, startLevel, clock);
+        face = &*recorder;
+    }
+    TMainForm game(*face);
     game.StartLevelNo = startLevel;
-    game.FormCreate();
+    if (player)
+        player->Create(game);
+    else if (recorder)
+        recorder->Create(game);
+    else
+        game.FormCreate();
     // Level 1 may be missing (the game then runs on its empty level); another start must exist.
-    if (startLevel != 1 && !platform.FileExists(game.LevelFileName(startLevel))) {
-        std::cerr << "blubbi-sim: --level " << startLevel << ": the game has no such level\n";
+    if (game.StartLevelNo != 1 && !platform.FileExists(game.LevelFileName(game.StartLevelNo))) {
+        std::cerr << "blubbi-sim: --level " << game.StartLevelNo << ": the game has no such level\n";
         game.FormDestroy();
         return 2;
     }
+    int replayStatus = 0;
+    if (player) {
+        player->PlayAll(game, TVerifyLimits{}.MaxFrames);
+        platform.Clock = player->GetTickCount();
+        if (player->Status == TPlayStatus::Mismatch) {
+            std::cerr << "blubbi-sim: " << replayPath << ": frame " << player->MismatchFrame << ": " << player->Reason
+                      << "\n";
+            replayStatus = 3;
+        } else if (player->Status != TPlayStatus::Done) {
+            std::cerr << "blubbi-sim: " << replayPath << ": line " << player->Line << ": " << player->Reason << "\n";
+            replayStatus = 2;
+        }
+    }
+    auto send = [&](const TEvent& e) {
+        if (recorder)
+            recorder->Record(game, e);
+        else
+            Dispatch(game, e);
+    };
+    auto event = [&](TEventKind kind, int32_t a = 0, int32_t b = 0) {
+        TEvent e;
+        e.Kind = kind;
+        e.Clock = platform.Clock;
+        e.A = a;
+        e.B = b;
+        return e;
+    };
 
     size_t sentFrom = 0, dialogsFrom = 0;
     int status = 0;
     for (const auto& c : script) {
         switch (c.Op) {
             case sim::TOp::Tick:
-                for (int32_t i = 0; i < c.A; ++i) platform.Tick(game);
+                for (int32_t i = 0; i < c.A; ++i) platform.Tick(game, send);
                 break;
-            case sim::TOp::KeyDown: game.FormKeyDown(c.A); break;
-            case sim::TOp::KeyUp: game.FormKeyUp(c.A); break;
+            case sim::TOp::KeyDown: send(event(TEventKind::KeyDown, c.A)); break;
+            case sim::TOp::KeyUp: send(event(TEventKind::KeyUp, c.A)); break;
             case sim::TOp::Type:
-                for (char ch : Latin1FromUtf8(c.Text)) game.FormKeyPress(ch);  // script text is UTF-8
+                for (char ch : Latin1FromUtf8(c.Text)) send(event(TEventKind::Char, static_cast<unsigned char>(ch)));
                 break;
-            case sim::TOp::Menu: sim::RunMenu(game, c.Text); break;
+            case sim::TOp::Menu: {
+                TEvent e = event(TEventKind::Menu);
+                e.Text = c.Text;
+                send(e);
+                break;
+            }
             case sim::TOp::Open:
-                platform.NextOpenFile = c.Text;
-                game.OpenBtnClick();
+            case sim::TOp::Save: {
+                const bool open = c.Op == sim::TOp::Open;
+                (open ? platform.NextOpenFile : platform.NextSaveFile) = c.Text;
+                TEvent e = event(TEventKind::Menu);
+                e.Text = open ? "Levelffnen1Click" : "Levelspeichern1Click";
+                send(e);
                 platform.NextOpenFile.clear();
-                break;
-            case sim::TOp::Save:
-                platform.NextSaveFile = c.Text;
-                game.SaveBtnClick();
                 platform.NextSaveFile.clear();
                 break;
-            case sim::TOp::MouseDown: game.PaintBox1MouseDown(c.Button, c.A, c.B); break;
-            case sim::TOp::MouseMove: game.PaintBox1MouseMove(c.A, c.B); break;
-            case sim::TOp::MouseUp: game.PaintBox1MouseUp(c.Button, c.A, c.B); break;
+            }
+            case sim::TOp::MouseDown:
+            case sim::TOp::MouseUp: {
+                TEvent e = event(c.Op == sim::TOp::MouseDown ? TEventKind::MouseDown : TEventKind::MouseUp, c.A, c.B);
+                e.Button = c.Button;
+                send(e);
+                break;
+            }
+            case sim::TOp::MouseMove: send(event(TEventKind::MouseMove, c.A, c.B)); break;
             case sim::TOp::Answer: platform.GameOverAnswer = c.A ? TModalResult::Ok : TModalResult::Cancel; break;
-            case sim::TOp::Resize: platform.Resize(c.A, c.B); break;
+            case sim::TOp::Resize:
+                platform.Resize(c.A, c.B);
+                send(event(TEventKind::Resize, c.A, c.B));
+                break;
             case sim::TOp::Dump: {
                 std::vector<std::string> sent(platform.Sent.begin() + sentFrom, platform.Sent.end());
                 std::vector<std::string> dialogs(platform.Dialogs.begin() + dialogsFrom, platform.Dialogs.end());
@@ -134,6 +242,14 @@ int main(int argc, char** argv) {
         }
     }
     std::cout.flush();
+    if (recorder) {
+        std::ofstream out(recordPath, std::ios::binary | std::ios::trunc);
+        out << recorder->Text(game);
+        if (!out.flush()) {
+            std::cerr << "blubbi-sim: cannot write " << recordPath << "\n";
+            status = 1;
+        }
+    }
     game.FormDestroy();
-    return status;
+    return replayStatus ? replayStatus : status;
 }

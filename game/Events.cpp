@@ -1,0 +1,75 @@
+// The one dispatch of outside events into the game's handlers, and the menu command names.
+#include "game/Events.h"
+
+#include <array>
+#include <utility>
+
+namespace blubbi {
+
+namespace {
+
+using THandler = void (TMainForm::*)();
+constexpr std::array<std::pair<std::string_view, THandler>, 12> kMenuCommands{{
+    {"NeuesSpiel1Click", &TMainForm::NeuesSpiel1Click},
+    {"Hintergrundmusik1Click", &TMainForm::Hintergrundmusik1Click},
+    {"Soundeffekte1Click", &TMainForm::Soundeffekte1Click},
+    {"Editormodus1Click", &TMainForm::Editormodus1Click},
+    {"NeuesLevel1Click", &TMainForm::NeuesLevel1Click},
+    {"Levelffnen1Click", &TMainForm::Levelffnen1Click},
+    {"Levelspeichern1Click", &TMainForm::Levelspeichern1Click},
+    {"Blockeinfgen1Click", &TMainForm::Blockeinfgen1Click},
+    {"FeindFedereinfgen1Click", &TMainForm::FeindFedereinfgen1Click},
+    {"FeindGeisteinfgen1Click", &TMainForm::FeindGeisteinfgen1Click},
+    {"FeindBlauesMnneleinfgen1Click", &TMainForm::FeindBlauesMnneleinfgen1Click},
+    {"FeindRotesMonstereinfgen1Click", &TMainForm::FeindRotesMonstereinfgen1Click},
+}};
+
+THandler FindMenu(std::string_view name) {
+    for (const auto& [n, handler] : kMenuCommands)
+        if (n == name) return handler;
+    return nullptr;
+}
+
+}  // namespace
+
+TClockHold::TClockHold(TMainForm& game, uint32_t clock)
+    : Game(game), WasHeld(game.ClockHeld), WasClock(game.HeldClock) {
+    Game.ClockHeld = 1;
+    Game.HeldClock = clock;
+}
+
+TClockHold::~TClockHold() {
+    Game.ClockHeld = WasHeld;
+    Game.HeldClock = WasClock;
+}
+
+bool IsMenuCommand(std::string_view name) { return FindMenu(name) != nullptr; }
+
+bool RunMenuCommand(TMainForm& game, std::string_view name) {
+    const THandler handler = FindMenu(name);
+    if (!handler) return false;
+    (game.*handler)();
+    return true;
+}
+
+void Dispatch(TMainForm& game, const TEvent& e) {
+    const TClockHold hold(game, e.Clock);
+    switch (e.Kind) {
+        case TEventKind::Tick: game.Timer1Timer(); break;
+        case TEventKind::Timer2: game.Timer2Timer(); break;
+        case TEventKind::Timer3: game.Timer3Timer(); break;
+        case TEventKind::KeyDown: game.FormKeyDown(e.A); break;
+        case TEventKind::KeyUp: game.FormKeyUp(e.A); break;
+        case TEventKind::Char: game.FormKeyPress(static_cast<char>(static_cast<uint8_t>(e.A))); break;
+        case TEventKind::MouseDown: game.PaintBox1MouseDown(e.Button, e.A, e.B); break;
+        case TEventKind::MouseMove: game.PaintBox1MouseMove(e.A, e.B); break;
+        case TEventKind::MouseUp: game.PaintBox1MouseUp(e.Button, e.A, e.B); break;
+        case TEventKind::Menu: RunMenuCommand(game, e.Text); break;
+        // The frame reads the paint box's size itself; a repaint only shows the last picture.
+        case TEventKind::Resize:
+        case TEventKind::Repaint:
+        case TEventKind::Pause: break;
+    }
+}
+
+}  // namespace blubbi

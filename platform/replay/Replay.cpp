@@ -1,0 +1,542 @@
+// The recorder, the player and the check of a replay without pictures.
+#include "platform/replay/Replay.h"
+
+#include <openssl/evp.h>
+#include <stdlib.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <nlohmann/json.hpp>
+
+#include "game/Snapshot.h"
+#include "level/Files.h"
+#include "level/LevelCodec.h"
+#include "platform/headless/HeadlessPlatform.h"
+
+namespace blubbi {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr size_t kMaxMediaChars = 255;
+
+bool IsStatusQuery(const std::string& command) { return command.rfind("status ", 0) == 0; }
+
+std::string WithSlash(std::string dir) {
+    if (dir.empty() || dir.back() != '/') dir += '/';
+    return dir;
+}
+
+// The files of the game's data in one order: pictures, sounds, levels.
+std::vector<fs::path> DataFiles(const std::string& dataDir) {
+    std::vector<fs::path> files;
+    for (const char* folder : {"grafiken", "sound", "levels"}) {
+        std::error_code ec;
+        const fs::path root = fs::path(dataDir) / folder;
+        if (!fs::is_directory(root, ec)) continue;
+        for (fs::recursive_directory_iterator it(root, ec), end; !ec && it != end; it.increment(ec))
+            if (it->is_regular_file(ec)) files.push_back(it->path());
+    }
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+std::string ReadAll(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+}  // namespace
+
+std::string StateHash(const TMainForm& game) {
+    const auto bytes = SaveState(game);
+    return Sha256Hex(bytes.data(), bytes.size()).substr(0, 16);
+}
+
+std::string DataHash(const std::string& dataDir) {
+    EVP_MD_CTX* ctx = EVP_MD_CTX_new();
+    EVP_DigestInit_ex(ctx, EVP_sha256(), nullptr);
+    for (const auto& file : DataFiles(dataDir)) {
+        const std::string name = fs::relative(file, dataDir).generic_string();
+        const std::string bytes = ReadAll(file);
+        const std::string head = name + '\0' + std::to_string(bytes.size()) + '\0';
+        EVP_DigestUpdate(ctx, head.data(), head.size());
+        EVP_DigestUpdate(ctx, bytes.data(), bytes.size());
+    }
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned int length = 0;
+    EVP_DigestFinal_ex(ctx, digest, &length);
+    EVP_MD_CTX_free(ctx);
+    static const char* hex = "0123456789abcdef";
+    std::string out;
+    for (unsigned int i = 0; i < length; ++i) {
+        out += hex[digest[i] >> 4];
+        out += hex[digest[i] & 15];
+    }
+    return out;
+}
+
+std::string ProgramVersion() { return BLUBBI_VERSION; }
+
+// --- recording ---
+
+TRecorder::TRecorder(TPlatform& inner) : TForwardingPlatform(inner) {}
+
+void TRecorder::Begin(const std::string& dataDir, int32_t startLevel, uint32_t clock) {
+    DataDir = WithSlash(dataDir);
+    Header = {};
+    Header.Program = ProgramVersion();
+    Header.Seed = Inner.RandomSeed();
+    Header.Clock = clock;
+    Header.Level = startLevel;
+    Header.Width = Inner.PaintBoxWidth();
+    Header.Height = Inner.PaintBoxHeight();
+    Header.DataHash = DataHash(DataDir);
+    Body.clear();
+    LastClock = clock;
+    FrameCount = RunCount = 0;
+}
+
+void TRecorder::Create(TMainForm& game) {
+    const TClockHold hold(game, Header.Clock);
+    game.StartLevelNo = Header.Level;
+    game.FormCreate();
+}
+
+void TRecorder::Restart(TMainForm& game, uint32_t clock) {
+    Header.StartState = SaveState(game);
+    Header.Clock = clock;
+    Header.Width = Inner.PaintBoxWidth();
+    Header.Height = Inner.PaintBoxHeight();
+    Body.clear();
+    LastClock = clock;
+    FrameCount = RunCount = 0;
+}
+
+void TRecorder::FlushRun() {
+    if (RunCount == 0) return;
+    TReplayStep run;
+    run.Repeat = RunCount;
+    run.Step = RunStep;
+    Body += FormatStep(run) + "\n";
+    RunCount = 0;
+}
+
+void TRecorder::Record(TMainForm& game, const TEvent& event) {
+    if (Depth > 0) {
+        Dispatch(game, event);
+        return;
+    }
+    TReplayStep written;
+    written.Event = event;
+    written.Step = event.Clock - LastClock;
+    const std::string line = FormatStep(written);
+    // The game runs on what the line says, so it cannot differ from a playback of it.
+    const auto read = ParseEventLine(line);
+    if (!read) {
+        Dispatch(game, event);  // nothing the game knows (an unknown menu name): not recorded
+        return;
+    }
+    TEvent played = read->Event;
+    played.Clock = LastClock + read->Step;
+    Pending.clear();
+    MediaQueries = 0;
+    ++Depth;
+    Dispatch(game, played);
+    --Depth;
+    LastClock = played.Clock;
+    if (played.Kind == TEventKind::Tick) {
+        if (RunCount > 0 && RunStep == read->Step && Pending.empty()) {
+            ++RunCount;
+        } else {
+            FlushRun();
+            RunCount = 1;
+            RunStep = read->Step;
+        }
+        ++FrameCount;
+        if (!Pending.empty()) FlushRun();
+    } else {
+        FlushRun();
+        Body += line + "\n";
+    }
+    for (const TAnswer& a : Pending) Body += FormatAnswer(a) + "\n";
+    Pending.clear();
+    if (played.Kind == TEventKind::Tick && FrameCount % kCheckpointFrames == 0) {
+        FlushRun();
+        Body += "check " + std::to_string(FrameCount) + " " + StateHash(game) + "\n";
+    }
+}
+
+std::string TRecorder::Text(const TMainForm& game) {
+    FlushRun();
+    return FormatHeader(Header) + Body + "end " + std::to_string(FrameCount) + " " + StateHash(game) + "\n";
+}
+
+void TRecorder::Answer(TAnswer answer) {
+    if (Depth > 0) Pending.push_back(std::move(answer));
+}
+
+TModalResult TRecorder::ShowGameOverDialog(const std::string& points) {
+    const TModalResult result = Inner.ShowGameOverDialog(points);
+    TAnswer a;
+    a.Kind = TAnswerKind::GameOver;
+    a.Yes = result == TModalResult::Ok;
+    Answer(a);
+    return result;
+}
+
+std::string TRecorder::OwnLevelHash(const std::vector<uint8_t>& bytes) {
+    if (!LevelHashesRead) {
+        LevelHashesRead = true;
+        std::error_code ec;
+        for (fs::directory_iterator it(DataDir + "levels", ec), end; !ec && it != end; it.increment(ec)) {
+            if (!it->is_regular_file(ec)) continue;
+            const std::string content = ReadAll(it->path());
+            LevelHashes[Sha256Hex(content.data(), content.size())] = it->path().string();
+        }
+    }
+    const std::string hash = Sha256Hex(bytes.data(), bytes.size());
+    return LevelHashes.count(hash) ? hash : std::string();
+}
+
+bool TRecorder::OpenLevelDialog(std::string& fileName) {
+    const bool ok = Inner.OpenLevelDialog(fileName);
+    TAnswer a;
+    a.Kind = TAnswerKind::Open;
+    a.Yes = ok;
+    if (ok) {
+        // The file goes into the replay as it is now, so the replay stands on its own.
+        std::string error;
+        if (auto bytes = ReadRegularFile(fileName, kLevelMaxFileBytes, error); bytes && !bytes->empty()) {
+            a.Text = OwnLevelHash(*bytes);
+            a.OwnLevel = !a.Text.empty();
+            if (!a.OwnLevel) a.Bytes = std::move(*bytes);
+        } else {
+            a.Text = "unreadable";
+        }
+    }
+    Answer(std::move(a));
+    return ok;
+}
+
+bool TRecorder::SaveLevelDialog(std::string& fileName) {
+    const bool ok = Inner.SaveLevelDialog(fileName);
+    TAnswer a;
+    a.Kind = TAnswerKind::Save;
+    a.Yes = ok;
+    if (ok) {
+        a.Text = fs::path(fileName).filename().string();
+        const bool plain = !a.Text.empty() && a.Text[0] != '.' && a.Text.size() <= 255 &&
+                           std::all_of(a.Text.begin(), a.Text.end(), [](char c) { return c > ' ' && c <= '~'; });
+        if (!plain) a.Text = "level.lev";
+    }
+    Answer(std::move(a));
+    return ok;
+}
+
+std::string TRecorder::SendMediaCommand(const std::string& command) {
+    std::string answer = Inner.SendMediaCommand(command);
+    if (!IsStatusQuery(command) || Depth == 0) return answer;
+    // What the game gets is what a line can hold.
+    if (answer.size() > kMaxMediaChars) answer.resize(kMaxMediaChars);
+    for (char& c : answer)
+        if (static_cast<unsigned char>(c) < ' ' || c == 0x7F) c = '?';
+    const int32_t query = MediaQueries++;
+    if (answer != LastMedia) {
+        TAnswer a;
+        a.Kind = TAnswerKind::Media;
+        a.Query = query;
+        a.Text = answer;
+        Answer(std::move(a));
+        LastMedia = answer;
+    }
+    return answer;
+}
+
+// --- playing ---
+
+TReplayPlayer::TReplayPlayer(TPlatform& inner, TReplay replay, std::string dataDir)
+    : TForwardingPlatform(inner), Data(std::move(replay)), DataDir(WithSlash(std::move(dataDir))) {
+    Clock = Data.Header.Clock;
+}
+
+TReplayPlayer::~TReplayPlayer() {
+    if (!ScratchDir.empty()) {
+        std::error_code ec;
+        fs::remove_all(ScratchDir, ec);
+    }
+}
+
+std::string TReplayPlayer::Scratch() {
+    if (ScratchDir.empty()) {
+        const char* tmp = std::getenv("TMPDIR");
+        std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/blubbi-replay-XXXXXX";
+        if (mkdtemp(pattern.data())) ScratchDir = pattern;
+    }
+    return WithSlash(ScratchDir);
+}
+
+void TReplayPlayer::Create(TMainForm& game) {
+    const TClockHold hold(game, Data.Header.Clock);
+    game.StartLevelNo = Data.Header.Level;
+    game.FormCreate();
+    const auto& state = Data.Header.StartState;
+    if (!state.empty() && !LoadState(game, state.data(), state.size())) {
+        Status = TPlayStatus::Malformed;
+        Reason = "the saved state it starts from is damaged";
+    }
+}
+
+uint32_t TReplayPlayer::NextClock() const {
+    for (size_t i = At; i < Data.Steps.size(); ++i)
+        if (Data.Steps[i].Kind == TReplayStep::TKind::Event) return Clock + Data.Steps[i].Step;
+    return Clock;
+}
+
+bool TReplayPlayer::Step(TMainForm& game) {
+    while (Status == TPlayStatus::Running && At < Data.Steps.size()) {
+        const TReplayStep& s = Data.Steps[At];
+        Line = s.Line;
+        if (s.Kind != TReplayStep::TKind::Event) {
+            if (StateHash(game) != s.Hash) {
+                Status = TPlayStatus::Mismatch;
+                MismatchFrame = s.Frame;
+                Reason = "the game state differs from the recorded one";
+                return false;
+            }
+            ++At;
+            if (s.Kind == TReplayStep::TKind::End) {
+                Status = TPlayStatus::Done;
+                return false;
+            }
+            continue;
+        }
+        Clock += s.Step;
+        TEvent e = s.Event;
+        e.Clock = Clock;
+        Current = RunDone == 0 ? &s : nullptr;
+        Used.assign(s.Answers.size(), false);
+        MediaQueries = 0;
+        EndedInGameOver = false;
+        if (e.Kind == TEventKind::Resize && OnResize) OnResize(e.A, e.B);
+        const int32_t levelBefore = game.LevelNo;
+        Dispatch(game, e);
+        if (e.Kind == TEventKind::Char && game.LevelNo != levelBefore) CheatUsed = true;
+        if (game.EditorMode) EditorUsed = true;
+        if (e.Kind == TEventKind::Tick) ++Frames;
+        if (Current && Status == TPlayStatus::Running && std::find(Used.begin(), Used.end(), false) != Used.end()) {
+            Status = TPlayStatus::Mismatch;
+            MismatchFrame = Frames;
+            Reason = "the game asked fewer questions than the recorded one";
+        }
+        Current = nullptr;
+        if (e.Kind == TEventKind::Tick && ++RunDone < s.Repeat) return Status == TPlayStatus::Running;
+        RunDone = 0;
+        ++At;
+        return Status == TPlayStatus::Running;
+    }
+    return false;
+}
+
+void TReplayPlayer::PlayAll(TMainForm& game, int64_t frameLimit) {
+    while (Step(game))
+        if (Frames > frameLimit) break;
+}
+
+const TAnswer* TReplayPlayer::NextAnswer(TAnswerKind kind) {
+    if (!Current) return nullptr;
+    for (size_t i = 0; i < Current->Answers.size(); ++i) {
+        if (Used[i] || Current->Answers[i].Kind != kind) continue;
+        if (kind == TAnswerKind::Media && Current->Answers[i].Query != MediaQueries) continue;
+        Used[i] = true;
+        return &Current->Answers[i];
+    }
+    return nullptr;
+}
+
+TModalResult TReplayPlayer::ShowGameOverDialog(const std::string& points) {
+    if (Status != TPlayStatus::Running) return Inner.ShowGameOverDialog(points);
+    ++GameOvers;
+    GameOverPoints = points;
+    EndedInGameOver = true;
+    Inner.ShowGameOverDialog(points);
+    const TAnswer* a = NextAnswer(TAnswerKind::GameOver);
+    if (!a) {
+        Status = TPlayStatus::Mismatch;
+        MismatchFrame = Frames + 1;
+        Reason = "a game-over dialog the recorded game did not have";
+        return TModalResult::Cancel;
+    }
+    return a->Yes ? TModalResult::Ok : TModalResult::Cancel;
+}
+
+void TReplayPlayer::ShowWinDialog() {
+    if (Status == TPlayStatus::Running) ++Wins;
+    Inner.ShowWinDialog();
+}
+
+bool TReplayPlayer::OpenLevelDialog(std::string& fileName) {
+    if (Status != TPlayStatus::Running) return Inner.OpenLevelDialog(fileName);
+    const TAnswer* a = NextAnswer(TAnswerKind::Open);
+    if (!a) {
+        Status = TPlayStatus::Mismatch;
+        MismatchFrame = Frames + 1;
+        Reason = "a file dialog the recorded game did not have";
+        return false;
+    }
+    if (!a->Yes) return false;
+    if (a->OwnLevel) {
+        std::error_code ec;
+        for (fs::directory_iterator it(DataDir + "levels", ec), end; !ec && it != end; it.increment(ec)) {
+            if (!it->is_regular_file(ec)) continue;
+            const std::string content = ReadAll(it->path());
+            if (Sha256Hex(content.data(), content.size()) == a->Text) {
+                fileName = it->path().string();
+                return true;
+            }
+        }
+        Status = TPlayStatus::Mismatch;
+        MismatchFrame = Frames + 1;
+        Reason = "a level the game's data does not hold";
+        return false;
+    }
+    UserLevels = true;
+    fileName = Scratch() + "open-" + std::to_string(++Files) + ".lev";
+    if (a->Text == "unreadable") return true;  // a name with no file behind it
+    std::ofstream out(fileName, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(a->Bytes.data()), static_cast<std::streamsize>(a->Bytes.size()));
+    return true;
+}
+
+bool TReplayPlayer::SaveLevelDialog(std::string& fileName) {
+    if (Status != TPlayStatus::Running) return Inner.SaveLevelDialog(fileName);
+    const TAnswer* a = NextAnswer(TAnswerKind::Save);
+    if (!a) {
+        Status = TPlayStatus::Mismatch;
+        MismatchFrame = Frames + 1;
+        Reason = "a file dialog the recorded game did not have";
+        return false;
+    }
+    if (!a->Yes) return false;
+    fileName = Scratch() + a->Text;
+    return true;
+}
+
+std::string TReplayPlayer::SendMediaCommand(const std::string& command) {
+    std::string answer = Inner.SendMediaCommand(command);
+    if (Status != TPlayStatus::Running) return answer;
+    if (!IsStatusQuery(command)) return {};
+    if (const TAnswer* a = NextAnswer(TAnswerKind::Media)) MediaNow = a->Text;
+    ++MediaQueries;
+    return MediaNow;
+}
+
+// --- checking ---
+
+namespace {
+
+std::string CachedDataHash(const std::string& dataDir) {
+    static std::mutex lock;
+    static std::map<std::string, std::string> cache;
+    const std::lock_guard guard(lock);
+    auto it = cache.find(dataDir);
+    if (it == cache.end()) it = cache.emplace(dataDir, DataHash(dataDir)).first;
+    return it->second;
+}
+
+}  // namespace
+
+TVerifyResult VerifyReplay(std::string_view replayText, const std::string& dataDir, const TVerifyLimits& limits) {
+    TVerifyResult result;
+    TReplayError error;
+    auto replay = ParseReplay(replayText, limits.Text, error);
+    if (!replay) {
+        result.Status = TVerifyResult::TStatus::Malformed;
+        result.Line = error.Line;
+        result.Reason = error.Message;
+        return result;
+    }
+    result.Version = replay->Header.Program;
+    result.DataMatch = replay->Header.DataHash == CachedDataHash(WithSlash(dataDir));
+
+    THeadlessPlatform inner;
+    inner.Dir = WithSlash(dataDir);
+    inner.Width = replay->Header.Width;
+    inner.Height = replay->Header.Height;
+    // Only whether a sheet is there counts for the rules; its pixels do not.
+    inner.Loader = [](const std::string& file) {
+        std::error_code ec;
+        return fs::is_regular_file(file, ec) ? THeadlessPlatform::MakeDib(19, 19) : TDib{};
+    };
+    TReplayPlayer player(inner, std::move(*replay), dataDir);
+    player.OnResize = [&inner](int w, int h) {
+        inner.Width = w;
+        inner.Height = h;
+    };
+    TMainForm game(player);
+    player.Create(game);
+    player.PlayAll(game, limits.MaxFrames);
+
+    result.Frames = player.Frames;
+    result.Score = game.Score;
+    result.LevelNo = game.LevelNo;
+    result.Lives = game.Lives;
+    result.GameOvers = player.GameOvers;
+    result.Wins = player.Wins;
+    result.EditorUsed = player.EditorUsed;
+    result.CheatUsed = player.CheatUsed;
+    result.UserLevels = player.UserLevels;
+    result.EndedInGameOver = player.EndedInGameOver;
+    result.GameOverPoints = player.GameOverPoints;
+    switch (player.Status) {
+        case TPlayStatus::Done: result.Status = TVerifyResult::TStatus::Ok; break;
+        case TPlayStatus::Mismatch:
+            result.Status = TVerifyResult::TStatus::Mismatch;
+            result.Frame = player.MismatchFrame;
+            result.Line = player.Line;
+            result.Reason = player.Reason;
+            break;
+        case TPlayStatus::Malformed:
+            result.Status = TVerifyResult::TStatus::Malformed;
+            result.Line = player.Line;
+            result.Reason = player.Reason;
+            break;
+        case TPlayStatus::Running:
+            result.Status = TVerifyResult::TStatus::LimitExceeded;
+            result.Line = player.Line;
+            result.Reason = "more frames than a check may play";
+            break;
+    }
+    game.FormDestroy();
+    return result;
+}
+
+std::string VerifyJson(const TVerifyResult& r) {
+    nlohmann::ordered_json j;
+    static const char* names[] = {"ok", "mismatch", "malformed", "limit"};
+    j["status"] = names[static_cast<int>(r.Status)];
+    if (r.Status == TVerifyResult::TStatus::Mismatch) j["frame"] = r.Frame;
+    if (r.Status != TVerifyResult::TStatus::Ok) {
+        j["line"] = r.Line;
+        j["reason"] = r.Reason;
+    }
+    j["frames"] = r.Frames;
+    j["Score"] = r.Score;
+    j["LevelNo"] = r.LevelNo;
+    j["Lives"] = r.Lives;
+    j["GameOvers"] = r.GameOvers;
+    j["Wins"] = r.Wins;
+    j["EditorUsed"] = r.EditorUsed;
+    j["CheatUsed"] = r.CheatUsed;
+    j["UserLevels"] = r.UserLevels;
+    j["Version"] = r.Version;
+    j["DataMatch"] = r.DataMatch;
+    j["EndedInGameOver"] = r.EndedInGameOver;
+    j["GameOverPoints"] = r.GameOverPoints;
+    return j.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
+}  // namespace blubbi

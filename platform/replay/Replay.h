@@ -1,0 +1,152 @@
+// Recording the events of a game as a replay, playing one back, and checking one without pictures.
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "game/Events.h"
+#include "platform/replay/ForwardingPlatform.h"
+#include "platform/replay/ReplayFormat.h"
+
+namespace blubbi {
+
+// A short hash of the whole game state, as checkpoints hold it.
+std::string StateHash(const TMainForm& game);
+// A hash of the game's pictures, sounds and levels in `dataDir`.
+std::string DataHash(const std::string& dataDir);
+// The program's version as replays name it.
+std::string ProgramVersion();
+
+// Sits between the game and its platform; every event goes through Record, which writes its
+// line, reads the line back and dispatches what it read. Dialog and sound answers the game
+// gets while an event runs are written after the event's line. Events that arrive while
+// another runs (a timer during a modal dialog) reach the game but are not written: the game
+// ignores them, as it ignores them on playback.
+class TRecorder : public TForwardingPlatform {
+public:
+    explicit TRecorder(TPlatform& inner);
+
+    // Before FormCreate: fixes the seed and writes the header; `dataDir` holds the game's levels.
+    void Begin(const std::string& dataDir, int32_t startLevel, uint32_t clock);
+    // FormCreate with the clock held at the header's value.
+    void Create(TMainForm& game);
+    // A new replay from the game's state now (after "Neues Spiel" or a continue); the events so
+    // far are dropped.
+    void Restart(TMainForm& game, uint32_t clock);
+
+    void Record(TMainForm& game, const TEvent& event);
+    // The text so far with its end line: a whole replay. Recording may go on after it.
+    std::string Text(const TMainForm& game);
+    int64_t Frames() const { return FrameCount; }
+
+    uint64_t RandomSeed() override { return Header.Seed; }
+    TModalResult ShowGameOverDialog(const std::string& points) override;
+    bool OpenLevelDialog(std::string& fileName) override;
+    bool SaveLevelDialog(std::string& fileName) override;
+    std::string SendMediaCommand(const std::string& command) override;
+
+private:
+    void Answer(TAnswer answer);
+    void FlushRun();
+    std::string OwnLevelHash(const std::vector<uint8_t>& bytes);
+
+    TReplayHeader Header;
+    std::string DataDir;
+    std::string Body;
+    uint32_t LastClock = 0;
+    int64_t FrameCount = 0;
+    int64_t RunCount = 0;  // ticks of equal steps not yet written
+    uint32_t RunStep = 0;
+    int Depth = 0;
+    int32_t MediaQueries = 0;
+    std::string LastMedia;
+    std::vector<TAnswer> Pending;
+    std::map<std::string, std::string> LevelHashes;  // hash -> file, filled on first need
+    bool LevelHashesRead = false;
+};
+
+enum class TPlayStatus { Running, Done, Mismatch, Malformed };
+
+// Plays a parsed replay into a game: the clock, the one-shot timers and every answer come
+// from the replay. The inner platform draws and sounds; its own answers are not used.
+class TReplayPlayer : public TForwardingPlatform {
+public:
+    TReplayPlayer(TPlatform& inner, TReplay replay, std::string dataDir);
+    ~TReplayPlayer() override;
+
+    // FormCreate at the header's clock (and the saved state when the replay starts from one).
+    void Create(TMainForm& game);
+    // Plays the next event (one tick of a run); false once the replay is over or went wrong.
+    bool Step(TMainForm& game);
+    // The clock value of the next event, for showing at real speed.
+    uint32_t NextClock() const;
+    void PlayAll(TMainForm& game, int64_t frameLimit);
+
+    TPlayStatus Status = TPlayStatus::Running;
+    int64_t Frames = 0;
+    int64_t MismatchFrame = 0;
+    int Line = 0;
+    std::string Reason;
+    int32_t GameOvers = 0, Wins = 0;
+    bool EditorUsed = false, CheatUsed = false, UserLevels = false;
+    bool EndedInGameOver = false;
+    std::string GameOverPoints;
+    const TReplay& Replay() const { return Data; }
+
+    // Called on a resize line before its event, so the paint box reports the new size.
+    std::function<void(int, int)> OnResize;
+
+    uint32_t GetTickCount() override { return Clock; }
+    uint64_t RandomSeed() override { return Data.Header.Seed; }
+    void SetTimerEnabled(TOneShotTimer, bool) override {}
+    TModalResult ShowGameOverDialog(const std::string& points) override;
+    void ShowWinDialog() override;
+    bool OpenLevelDialog(std::string& fileName) override;
+    bool SaveLevelDialog(std::string& fileName) override;
+    std::string SendMediaCommand(const std::string& command) override;
+
+private:
+    const TAnswer* NextAnswer(TAnswerKind kind);
+    std::string Scratch();
+
+    TReplay Data;
+    std::string DataDir;
+    std::string ScratchDir;
+    size_t At = 0;
+    int64_t RunDone = 0;
+    uint32_t Clock = 0;
+    const TReplayStep* Current = nullptr;
+    std::vector<bool> Used;
+    int32_t MediaQueries = 0;
+    std::string MediaNow;
+    int32_t Files = 0;
+};
+
+struct TVerifyLimits {
+    TReplayLimits Text;
+    int64_t MaxFrames = 2'000'000;
+};
+
+struct TVerifyResult {
+    enum class TStatus { Ok, Mismatch, Malformed, LimitExceeded } Status = TStatus::Ok;
+    int64_t Frame = 0;  // of the first mismatch
+    int Line = 0;       // of the first bad line
+    std::string Reason;
+    int64_t Frames = 0;
+    int32_t Score = 0, LevelNo = 0, Lives = 0, GameOvers = 0, Wins = 0;
+    bool EditorUsed = false, CheatUsed = false, UserLevels = false;
+    std::string Version;
+    bool DataMatch = false;
+    bool EndedInGameOver = false;
+    std::string GameOverPoints;
+};
+
+// Plays the replay without pictures against the game's data in `dataDir`.
+TVerifyResult VerifyReplay(std::string_view replayText, const std::string& dataDir, const TVerifyLimits& limits);
+// The result as one line of JSON.
+std::string VerifyJson(const TVerifyResult& result);
+
+}  // namespace blubbi
