@@ -97,7 +97,8 @@ void TRecorder::Begin(const std::string& dataDir, int32_t startLevel, uint32_t c
     Header.DataHash = DataHash(DataDir);
     Body.clear();
     LastClock = clock;
-    FrameCount = RunCount = 0;
+    FrameCount = 0;
+    Run.clear();
 }
 
 void TRecorder::Create(TMainForm& game) {
@@ -113,16 +114,38 @@ void TRecorder::Restart(TMainForm& game, uint32_t clock) {
     Header.Height = Inner.PaintBoxHeight();
     Body.clear();
     LastClock = clock;
-    FrameCount = RunCount = 0;
+    FrameCount = 0;
+    Run.clear();
 }
 
+// Equal steps as one counted tick line; else one character a step where each fits.
 void TRecorder::FlushRun() {
-    if (RunCount == 0) return;
-    TReplayStep run;
-    run.Repeat = RunCount;
-    run.Step = RunStep;
-    Body += FormatStep(run) + "\n";
-    RunCount = 0;
+    if (Run.empty()) return;
+    TReplayStep line;
+    if (std::all_of(Run.begin(), Run.end(), [&](uint32_t step) { return step == Run[0]; })) {
+        line.Repeat = static_cast<int64_t>(Run.size());
+        line.Step = Run[0];
+        Body += FormatStep(line) + "\n";
+        Run.clear();
+        return;
+    }
+    auto flushChars = [&] {
+        if (line.Steps.empty()) return;
+        Body += FormatStep(line) + "\n";
+        line.Steps.clear();
+    };
+    for (uint32_t step : Run) {
+        if (TickStepChar(step)) {
+            line.Steps.push_back(static_cast<uint8_t>(step));
+            continue;
+        }
+        flushChars();
+        TReplayStep one;
+        one.Step = step;
+        Body += FormatStep(one) + "\n";
+    }
+    flushChars();
+    Run.clear();
 }
 
 void TRecorder::Record(TMainForm& game, const TEvent& event) {
@@ -149,13 +172,9 @@ void TRecorder::Record(TMainForm& game, const TEvent& event) {
     --Depth;
     LastClock = played.Clock;
     if (played.Kind == TEventKind::Tick) {
-        if (RunCount > 0 && RunStep == read->Step && Pending.empty()) {
-            ++RunCount;
-        } else {
-            FlushRun();
-            RunCount = 1;
-            RunStep = read->Step;
-        }
+        // A tick that got answers stands on its own line, so they follow it.
+        if (!Pending.empty()) FlushRun();
+        Run.push_back(read->Step);
         ++FrameCount;
         if (!Pending.empty()) FlushRun();
     } else {
@@ -292,7 +311,10 @@ void TReplayPlayer::Create(TMainForm& game) {
 
 uint32_t TReplayPlayer::NextClock() const {
     for (size_t i = At; i < Data.Steps.size(); ++i)
-        if (Data.Steps[i].Kind == TReplayStep::TKind::Event) return Clock + Data.Steps[i].Step;
+        if (Data.Steps[i].Kind == TReplayStep::TKind::Event) {
+            const TReplayStep& s = Data.Steps[i];
+            return Clock + (s.Steps.empty() ? s.Step : s.Steps[i == At ? static_cast<size_t>(RunDone) : 0]);
+        }
     return Clock;
 }
 
@@ -314,7 +336,7 @@ bool TReplayPlayer::Step(TMainForm& game) {
             }
             continue;
         }
-        Clock += s.Step;
+        Clock += s.Steps.empty() ? s.Step : s.Steps[static_cast<size_t>(RunDone)];
         TEvent e = s.Event;
         e.Clock = Clock;
         Current = RunDone == 0 ? &s : nullptr;

@@ -58,8 +58,7 @@ private:
     std::string Body;
     uint32_t LastClock = 0;
     int64_t FrameCount = 0;
-    int64_t RunCount = 0;  // ticks of equal steps not yet written
-    uint32_t RunStep = 0;
+    std::vector<uint32_t> Run;  // steps of the ticks not yet written
     int Depth = 0;
     int32_t MediaQueries = 0;
     std::string LastMedia;

@@ -13,6 +13,9 @@ namespace {
 
 constexpr uint32_t kDefaultTickStep = 25;
 constexpr size_t kMaxTextChars = 4096;
+// A ticks line writes each step as one of these; its index is the step in ms.
+constexpr std::string_view kStepChars = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
+constexpr size_t kMaxStepChars = 4096;
 
 std::vector<std::string_view> Words(std::string_view line) {
     std::vector<std::string_view> w;
@@ -118,6 +121,15 @@ std::optional<std::string> EventLine(std::string_view line, TReplayStep& s) {
         e.Kind = TEventKind::Tick;
         if (!stepGiven) s.Step = kDefaultTickStep;
         if (args > 1 || (args == 1 && (!Number(w[1], s.Repeat) || s.Repeat < 1))) return "tick [COUNT] [+MS]";
+    } else if (op == "ticks") {
+        e.Kind = TEventKind::Tick;
+        if (stepGiven || args != 1 || w[1].size() > kMaxStepChars) return "ticks STEPS, one character a tick";
+        for (char c : w[1]) {
+            const size_t step = kStepChars.find(c);
+            if (step == std::string_view::npos) return "ticks STEPS, one character a tick";
+            s.Steps.push_back(static_cast<uint8_t>(step));
+        }
+        s.Repeat = static_cast<int64_t>(s.Steps.size());
     } else if (op == "timer2" || op == "timer3") {
         e.Kind = op == "timer2" ? TEventKind::Timer2 : TEventKind::Timer3;
         if (args != 0) return "a timer takes no arguments";
@@ -200,6 +212,8 @@ std::string StepSuffix(uint32_t step, uint32_t usual) { return step == usual ? "
 
 }  // namespace
 
+char TickStepChar(uint32_t step) { return step < kStepChars.size() ? kStepChars[step] : '\0'; }
+
 std::string Sha256Hex(const void* data, size_t size) {
     unsigned char digest[EVP_MAX_MD_SIZE];
     unsigned int length = 0;
@@ -259,6 +273,11 @@ std::string FormatStep(const TReplayStep& s) {
     std::string line;
     switch (e.Kind) {
         case TEventKind::Tick:
+            if (!s.Steps.empty()) {
+                line = "ticks ";
+                for (uint8_t step : s.Steps) line += kStepChars[step];
+                return line;
+            }
             line = "tick";
             if (s.Repeat != 1) line += " " + std::to_string(s.Repeat);
             return line + StepSuffix(s.Step, kDefaultTickStep);

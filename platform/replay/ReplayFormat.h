@@ -36,9 +36,10 @@ struct TAnswer {
 
 struct TReplayStep {
     enum class TKind : uint8_t { Event, Check, End } Kind = TKind::Event;
-    TEvent Event;        // Clock unused: Step says how far the clock moves
-    uint32_t Step = 0;   // ms before the event (before each one of a run of ticks)
-    int64_t Repeat = 1;  // ticks in the run
+    TEvent Event;                // Clock unused: Step says how far the clock moves
+    uint32_t Step = 0;           // ms before the event (before each one of a run of ticks)
+    int64_t Repeat = 1;          // ticks in the run
+    std::vector<uint8_t> Steps;  // a ticks line: a step for each tick; else all are Step
     std::vector<TAnswer> Answers;
     int64_t Frame = 0;  // Check, End
     std::string Hash;   // Check, End
@@ -71,6 +72,9 @@ std::string FormatHeader(const TReplayHeader& header);
 
 // Reads one event line on its own (as a recorder does with the line it just wrote).
 std::optional<TReplayStep> ParseEventLine(std::string_view line);
+
+// One tick's clock step as one character of a ticks line, for steps 0 to 61 ms; 0 for others.
+char TickStepChar(uint32_t step);
 
 std::string Base64(const uint8_t* data, size_t size);
 std::optional<std::vector<uint8_t>> FromBase64(std::string_view text, size_t maxBytes);

@@ -1,0 +1,197 @@
+// Replays: a recorded game checks out, an edited one fails at its checkpoint, damage names its line,
+// a long game stays small, and a saved state runs on as the game it came from.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <random>
+#include <sstream>
+
+#include "game/Snapshot.h"
+#include "platform/headless/HeadlessPlatform.h"
+#include "platform/replay/Replay.h"
+#include "tests/core/LevelBytes.h"
+
+namespace blubbi::test {
+namespace {
+
+struct ReplayTest : ::testing::Test {
+    std::string Dir;
+    THeadlessPlatform Platform;
+    std::unique_ptr<TRecorder> Recorder;
+    std::unique_ptr<TMainForm> Game;
+    std::mt19937 Dice{7};
+
+    void SetUp() override {
+        Dir = TempProgramDir(std::string("replay-") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        for (int n = 1; n <= 2; ++n)
+            WriteFile(Dir + "levels/level00" + std::to_string(n) + ".lev",
+                      LevelBytes(BorderGrid(), {MakeEnemy(n, 200, 300), MakeEnemy(0, 300, 100)}, 38, 315));
+        WriteFile(Dir + "grafiken/stein1.gif", {1, 2, 3});
+        Platform.Dir = Dir;
+        // As a check without pictures sees them: a sheet is there when its file is.
+        Platform.Loader = [](const std::string& file) {
+            return std::filesystem::exists(file) ? THeadlessPlatform::MakeDib(19, 19) : TDib{};
+        };
+        Platform.GameOverAnswer = TModalResult::Ok;
+        Recorder = std::make_unique<TRecorder>(Platform);
+        Recorder->Begin(Dir, 1, Platform.Clock);
+        Game = std::make_unique<TMainForm>(*Recorder);
+        Recorder->Create(*Game);
+    }
+    void TearDown() override {
+        Game->FormDestroy();
+        std::filesystem::remove_all(Dir);
+    }
+
+    void Send(TEventKind kind, int32_t a = 0) {
+        TEvent e;
+        e.Kind = kind;
+        e.Clock = Platform.Clock;
+        e.A = a;
+        Recorder->Record(*Game, e);
+    }
+    void Ticks(int n, int jitter = 0) {
+        for (int i = 0; i < n; ++i) {
+            if (jitter) Platform.Clock += static_cast<uint32_t>(static_cast<int>(Dice() % (2 * jitter + 1)) - jitter);
+            Platform.Tick(*Game, [this](const TEvent& e) { Recorder->Record(*Game, e); });
+        }
+    }
+    // Keys pressed and let go at random, as a player would: about two changes a second.
+    void Play(int frames, int jitter = 0) {
+        static const int32_t keys[] = {VK_LEFT, VK_RIGHT, VK_UP, VK_SPACE};
+        for (int done = 0; done < frames;) {
+            const int n = std::min(frames - done, 1 + static_cast<int>(Dice() % 40));
+            Ticks(n, jitter);
+            done += n;
+            const int32_t key = keys[Dice() % 4];
+            Send(Dice() % 2 ? TEventKind::KeyDown : TEventKind::KeyUp, key);
+        }
+    }
+    static int LineOf(const std::string& text, const std::string& line) {
+        std::istringstream in(text);
+        int n = 0;
+        for (std::string l; std::getline(in, l);) {
+            ++n;
+            if (l == line) return n;
+        }
+        return 0;
+    }
+};
+
+TEST_F(ReplayTest, RecordedGameChecksOutWithTheLiveGamesEnd) {
+    Play(3000);
+    Send(TEventKind::Char, 'x');
+    Send(TEventKind::Menu);  // no name: not a command, so not written
+    Ticks(40);
+    const std::string text = Recorder->Text(*Game);
+    const TVerifyResult r = VerifyReplay(text, Dir, TVerifyLimits{});
+    EXPECT_EQ(r.Status, TVerifyResult::TStatus::Ok) << r.Reason << " at line " << r.Line;
+    EXPECT_EQ(r.Frames, Recorder->Frames());
+    EXPECT_EQ(r.Frames, 3040);
+    EXPECT_EQ(r.Score, Game->Score);
+    EXPECT_EQ(r.Lives, Game->Lives);
+    EXPECT_EQ(r.LevelNo, Game->LevelNo);
+    EXPECT_EQ(r.GameOvers,
+              static_cast<int32_t>(std::count(Platform.Dialogs.begin(), Platform.Dialogs.end(), "GameOver")));
+    EXPECT_TRUE(r.DataMatch);
+    EXPECT_FALSE(r.EditorUsed);
+    EXPECT_EQ(r.Version, ProgramVersion());
+}
+
+TEST_F(ReplayTest, EditedKeyLineIsAMismatchAtTheNextCheckpoint) {
+    Ticks(100);  // the slide is over; the player stands at the level's start
+    Send(TEventKind::KeyDown, VK_RIGHT);
+    Ticks(30);
+    Send(TEventKind::KeyUp, VK_RIGHT);
+    Play(200);
+    std::string text = Recorder->Text(*Game);
+    ASSERT_EQ(VerifyReplay(text, Dir, TVerifyLimits{}).Status, TVerifyResult::TStatus::Ok);
+    const size_t at = text.find("down right\n");
+    ASSERT_NE(at, std::string::npos);
+    text.replace(at, 10, "down left");
+    const TVerifyResult r = VerifyReplay(text, Dir, TVerifyLimits{});
+    EXPECT_EQ(r.Status, TVerifyResult::TStatus::Mismatch);
+    // 100 frames ran before the key; the first checkpoint after it is at frame 120.
+    EXPECT_EQ(r.Frame, (100 / kCheckpointFrames + 1) * kCheckpointFrames);
+}
+
+TEST_F(ReplayTest, DamageIsReportedWithItsLine) {
+    Play(200);
+    const std::string text = Recorder->Text(*Game);
+    const int endLine = static_cast<int>(std::count(text.begin(), text.end(), '\n'));  // the end line is the last
+    ASSERT_GT(endLine, 10);
+
+    const std::string truncated = text.substr(0, text.rfind("end "));
+    TVerifyResult r = VerifyReplay(truncated, Dir, TVerifyLimits{});
+    EXPECT_EQ(r.Status, TVerifyResult::TStatus::Malformed);
+    EXPECT_EQ(r.Line, endLine);
+
+    std::string bad = text;
+    const size_t tick = bad.find("tick", bad.find("start\n"));
+    bad.insert(tick + 4, " -3");
+    r = VerifyReplay(bad, Dir, TVerifyLimits{});
+    EXPECT_EQ(r.Status, TVerifyResult::TStatus::Malformed);
+    EXPECT_EQ(r.Line, LineOf(bad, bad.substr(tick, bad.find('\n', tick) - tick)));
+
+    r = VerifyReplay("\x7f\x45LF\n", Dir, TVerifyLimits{});
+    EXPECT_EQ(r.Status, TVerifyResult::TStatus::Malformed);
+    EXPECT_EQ(r.Line, 1);
+}
+
+TEST_F(ReplayTest, TenMinutesWithTimerJitterStayUnder150KB) {
+    Play(24000, 3);
+    const std::string text = Recorder->Text(*Game);
+    EXPECT_LE(text.size(), 150u * 1024u);
+    const TVerifyResult r = VerifyReplay(text, Dir, TVerifyLimits{});
+    EXPECT_EQ(r.Status, TVerifyResult::TStatus::Ok) << r.Reason << " at line " << r.Line;
+    EXPECT_EQ(r.Frames, 24000);
+}
+
+// A game restored from a state saved at a random frame runs on exactly as the game itself.
+TEST_F(ReplayTest, SavedStateRunsOnAsTheGameItCameFrom) {
+    for (uint32_t round = 0; round < 3; ++round) {
+        Play(100 + static_cast<int>(Dice() % 700));
+        const std::vector<uint8_t> saved = SaveState(*Game);
+
+        THeadlessPlatform otherPlatform;
+        otherPlatform.Dir = Dir;
+        otherPlatform.Loader = Platform.Loader;
+        otherPlatform.GameOverAnswer = TModalResult::Ok;
+        TMainForm other(otherPlatform);
+        other.FormCreate();
+        ASSERT_TRUE(LoadState(other, saved.data(), saved.size()));
+        EXPECT_EQ(SaveState(other), saved);
+        otherPlatform.Clock = Platform.Clock;
+        for (size_t i = 0; i < std::size(Platform.TimerOn); ++i) {
+            otherPlatform.TimerOn[i] = Platform.TimerOn[i];
+            otherPlatform.TimerSince[i] = Platform.TimerSince[i];
+        }
+        // The same keys and ticks for both.
+        std::mt19937 keys(round);
+        for (int i = 0; i < 400; ++i) {
+            if (keys() % 8 == 0) {
+                const int32_t key = std::array{VK_LEFT, VK_RIGHT, VK_UP, VK_SPACE}[keys() % 4];
+                const bool down = keys() % 2;
+                Send(down ? TEventKind::KeyDown : TEventKind::KeyUp, key);
+                TEvent e;
+                e.Kind = down ? TEventKind::KeyDown : TEventKind::KeyUp;
+                e.Clock = otherPlatform.Clock;
+                e.A = key;
+                Dispatch(other, e);
+            }
+            Ticks(1);
+            otherPlatform.Tick(other);
+        }
+        EXPECT_EQ(SaveState(other), SaveState(*Game)) << "round " << round;
+        other.FormDestroy();
+    }
+    // Damaged bytes are refused and leave the game as it was.
+    std::vector<uint8_t> saved = SaveState(*Game);
+    saved.resize(saved.size() - 1);
+    const auto before = SaveState(*Game);
+    EXPECT_FALSE(LoadState(*Game, saved.data(), saved.size()));
+    EXPECT_EQ(SaveState(*Game), before);
+}
+
+}  // namespace
+}  // namespace blubbi::test
