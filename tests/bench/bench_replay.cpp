@@ -1,0 +1,98 @@
+// Checking a replay without pictures against real time: a 10-minute game (24,000 frames with timer
+// jitter and about two key changes a second) must check in at most 0.3 s, 2,000 times real time.
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <random>
+
+#include "level/LevelCodec.h"
+#include "platform/headless/HeadlessPlatform.h"
+#include "platform/replay/Replay.h"
+
+namespace blubbi {
+namespace {
+
+constexpr int kFrames = 24000;
+constexpr double kGameSeconds = kFrames * 0.025;
+
+void Write(const std::filesystem::path& path, const std::vector<uint8_t>& bytes) {
+    std::filesystem::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+struct TRecordedGame {
+    std::string Dir;
+    std::string Text;
+
+    TRecordedGame() {
+        Dir = (std::filesystem::temp_directory_path() / ("blubbi-bench-replay-" + std::to_string(::getpid()))).string();
+        TLevelData level;
+        for (int c = 0; c < kCols; ++c)
+            for (int r = 0; r < kRows; ++r)
+                level.Grid[c * kRows + r] = (c == 0 || c == 24 || r == 0 || r == 19 || (r == 14 && c > 3 && c < 10));
+        level.StartX = 38;
+        level.StartY = 315;
+        static const int32_t sizes[4][2] = {{46, 60}, {50, 40}, {30, 40}, {44, 50}};
+        for (int32_t i = 0; i < 6; ++i) {
+            TEnemy e{};
+            e.Kind = i % 4;
+            e.Width = sizes[i % 4][0];
+            e.Height = sizes[i % 4][1];
+            e.X = 60 + 60 * i;
+            e.Y = 100 + 30 * (i % 3);
+            level.Enemies.push_back(e);
+        }
+        Write(Dir + "/levels/level001.lev", EncodeLevel(level));
+        Write(Dir + "/levels/level002.lev", EncodeLevel(level));
+        Write(Dir + "/grafiken/stein1.gif", {1});
+
+        THeadlessPlatform platform;
+        platform.Dir = Dir + "/";
+        platform.Loader = [](const std::string& file) {
+            return std::filesystem::exists(file) ? THeadlessPlatform::MakeDib(19, 19) : TDib{};
+        };
+        platform.GameOverAnswer = TModalResult::Ok;
+        TRecorder recorder(platform);
+        recorder.Begin(platform.Dir, 1, platform.Clock);
+        TMainForm game(recorder);
+        recorder.Create(game);
+        std::mt19937 dice(3);
+        static const int32_t keys[] = {VK_LEFT, VK_RIGHT, VK_UP, VK_SPACE};
+        for (int frame = 0; frame < kFrames; ++frame) {
+            platform.Clock += dice() % 7 - 3;
+            platform.Tick(game, [&](const TEvent& e) { recorder.Record(game, e); });
+            if (dice() % 20 == 0) {
+                TEvent e;
+                e.Kind = dice() % 2 ? TEventKind::KeyDown : TEventKind::KeyUp;
+                e.A = keys[dice() % 4];
+                e.Clock = platform.Clock;
+                recorder.Record(game, e);
+            }
+        }
+        Text = recorder.Text(game);
+        game.FormDestroy();
+    }
+    ~TRecordedGame() { std::filesystem::remove_all(Dir); }
+};
+
+void BM_VerifyTenMinuteGame(benchmark::State& state) {
+    static const TRecordedGame recorded;
+    for (auto _ : state) {
+        const TVerifyResult r = VerifyReplay(recorded.Text, recorded.Dir, TVerifyLimits{});
+        if (r.Status != TVerifyResult::TStatus::Ok) state.SkipWithError(r.Reason.c_str());
+        benchmark::DoNotOptimize(r.Score);
+    }
+    // Game seconds checked per second of checking: the ratio to real time.
+    state.counters["x_real_time"] =
+        benchmark::Counter(kGameSeconds * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+    state.counters["replay_bytes"] = static_cast<double>(recorded.Text.size());
+}
+BENCHMARK(BM_VerifyTenMinuteGame)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace blubbi
+
+BENCHMARK_MAIN();
