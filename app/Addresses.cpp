@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QSettings>
+#include <QStandardPaths>
 
 namespace blubbi::addr {
 
@@ -22,7 +23,7 @@ QUrl ServerUrl(const QString& text) {
 
 QString Setting(const QString& key) {
     // A damaged file reads as no settings at all.
-    const QSettings settings;
+    const QSettings settings(SettingsFile(), QSettings::IniFormat);
     return settings.value(key).toString().trimmed();
 }
 }  // namespace
@@ -43,8 +44,12 @@ QUrl HiscoreServer() {
 
 QString StoredHiscoreServer() { return Setting(kServerKey); }
 
+QString SettingsFile() {
+    return QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation) + QStringLiteral("/blubbi.conf");
+}
+
 void SetHiscoreServer(const QString& address) {
-    QSettings settings;
+    QSettings settings(SettingsFile(), QSettings::IniFormat);
     if (address.trimmed().isEmpty())
         settings.remove(kServerKey);
     else

@@ -8,6 +8,9 @@ namespace blubbi::addr {
 // The environment variable that names a hiscore server for this run, over the one set in "Optionen".
 inline constexpr char HiscoreServerEnv[] = "BLUBBI_HISCORE_URL";
 
+// The file of the player's settings: an INI file in the user's configuration folder.
+QString SettingsFile();
+
 // The hiscore server's base address, or an empty URL when none is set: then scores stay on this
 // computer. Only http and https addresses count.
 QUrl HiscoreServer();

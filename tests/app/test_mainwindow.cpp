@@ -330,9 +330,10 @@ TEST_F(MainWindowTest, HomePageOpensTheManualOrTheConfiguredPage) {
     ASSERT_EQ(urls.Opened.size(), 1u);
     EXPECT_TRUE(urls.Opened[0].isLocalFile());
     EXPECT_EQ(QFileInfo(urls.Opened[0].toLocalFile()).fileName(), QStringLiteral("anleitung.html"));
-    QSettings().setValue(QStringLiteral("links/homepage"), QStringLiteral("http://127.0.0.1:8080/"));
+    QSettings(addr::SettingsFile(), QSettings::IniFormat)
+        .setValue(QStringLiteral("links/homepage"), QStringLiteral("http://127.0.0.1:8080/"));
     Window->AufzurVelkorHomepage1->trigger();
-    QSettings().remove(QStringLiteral("links"));
+    QSettings(addr::SettingsFile(), QSettings::IniFormat).remove(QStringLiteral("links"));
     ASSERT_EQ(urls.Opened.size(), 2u);
     EXPECT_EQ(urls.Opened[1], QUrl(QStringLiteral("http://127.0.0.1:8080/")));
 }
@@ -380,11 +381,12 @@ TEST_F(MainWindowTest, LevelPublishingOkOpensAMailCancelDoesNot) {
     EXPECT_EQ(urls.Opened[0].fragment(), QStringLiteral("level-teilen"));
 
     // With one, OK starts a mail to it.
-    QSettings().setValue(QStringLiteral("links/levelmail"), QStringLiteral("level@127.0.0.1"));
+    QSettings(addr::SettingsFile(), QSettings::IniFormat)
+        .setValue(QStringLiteral("links/levelmail"), QStringLiteral("level@127.0.0.1"));
     TLevelPublishForm configured(Window.get());
     TLevelPublishForm* const shipped = std::exchange(Window->LevelPublishForm, &configured);
     run = WhileModal([&] { Window->Levelverffentlichen1->trigger(); }, [&](QWidget*) { configured.BitBtn1->click(); });
-    QSettings().remove(QStringLiteral("links"));
+    QSettings(addr::SettingsFile(), QSettings::IniFormat).remove(QStringLiteral("links"));
     Window->LevelPublishForm = shipped;
     EXPECT_TRUE(run.Acted && !run.TimedOut);
     EXPECT_EQ(configured.BitBtn1->text(), QStringLiteral("level@127.0.0.1"));

@@ -291,6 +291,11 @@ TEST(HiscoreSettings, TheEnvironmentOverridesTheSettingAndBadAddressesCountAsNon
     addr::SetHiscoreServer(QStringLiteral("http://127.0.0.1:1/"));
     EXPECT_EQ(addr::HiscoreServer(), QUrl(QStringLiteral("http://127.0.0.1:1/")));
     {
+        QFile stored(addr::SettingsFile());  // on the disk, for the next start
+        ASSERT_TRUE(stored.open(QIODevice::ReadOnly));
+        EXPECT_TRUE(stored.readAll().contains("http://127.0.0.1:1/"));
+    }
+    {
         TServerChosen chosen(QStringLiteral("http://127.0.0.1:2"));
         EXPECT_EQ(addr::HiscoreServer(), QUrl(QStringLiteral("http://127.0.0.1:2/")));
         EXPECT_EQ(addr::HiscoreUploadUrl(addr::HiscoreServer()), QUrl(QStringLiteral("http://127.0.0.1:2/api/scores")));
@@ -305,7 +310,7 @@ TEST(HiscoreSettings, TheEnvironmentOverridesTheSettingAndBadAddressesCountAsNon
 }
 
 TEST(HiscoreSettings, ADamagedSettingsFileMeansNoServer) {
-    const QString file = QSettings().fileName();
+    const QString file = addr::SettingsFile();
     QDir().mkpath(QFileInfo(file).absolutePath());
     {
         QFile f(file);
