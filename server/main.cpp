@@ -1,7 +1,14 @@
 // blubbi-hiscore: the game's own hiscore server.
+#include <filesystem>
+
+#include "server/ReplayVerifier.h"
 #include "server/Run.h"
 
 int main(int argc, char** argv) {
-    // Replays are checked by re-playing them with the game's core once that library is part of the build.
-    return blubbi::hiscore::RunHiscoreServer(argc, argv, [](const std::string&) { return nullptr; });
+    // The runner that draws last frames lies beside the server, as in the build tree.
+    std::error_code ec;
+    const auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
+    const std::string sim = ec ? std::string() : (self.parent_path() / "blubbi-sim").string();
+    return blubbi::hiscore::RunHiscoreServer(
+        argc, argv, [&sim](const std::string& dataDir) { return blubbi::hiscore::MakeReplayVerifier(dataDir, sim); });
 }

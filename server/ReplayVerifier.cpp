@@ -1,0 +1,134 @@
+// The real replay checker: the game's core plays the replay headless; the runner draws its last frame.
+#include "server/ReplayVerifier.h"
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+#include "platform/replay/Replay.h"
+#include "platform/replay/ReplayFormat.h"
+
+extern char** environ;
+
+namespace blubbi::hiscore {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+int32_t PointsShown(const TVerifyResult& r) {
+    try {
+        return std::stoi(r.GameOverPoints);
+    } catch (...) {
+        return r.Score;
+    }
+}
+
+// A folder of its own for one drawing, removed with the object.
+struct TScratch {
+    fs::path Dir;
+    TScratch() {
+        std::string pattern = (fs::temp_directory_path() / "blubbi-hiscore-XXXXXX").string();
+        if (mkdtemp(pattern.data())) Dir = pattern;
+    }
+    ~TScratch() {
+        std::error_code ec;
+        if (!Dir.empty()) fs::remove_all(Dir, ec);
+    }
+};
+
+class TReplayVerifier final : public TScoreVerifier {
+public:
+    TReplayVerifier(std::string dataDir, std::string simPath) : DataDir(std::move(dataDir)), Sim(std::move(simPath)) {}
+
+    std::optional<int64_t> DeclaredFrames(std::string_view replay) override {
+        TReplayError error;
+        const auto parsed = ParseReplay(replay, TReplayLimits{}, error);
+        if (!parsed || parsed->Steps.empty()) return std::nullopt;
+        return parsed->Steps.back().Frame;
+    }
+
+    // The core runs to the replay's end or to maxFrames, whichever comes first, so a check is bounded by the
+    // frame limit; a cancel that arrives meanwhile is answered once it returns.
+    TReplaySummary Verify(std::string_view replay, int64_t maxFrames, const std::atomic<bool>& cancel) override {
+        TVerifyLimits limits;
+        limits.MaxFrames = maxFrames;
+        limits.Text.MaxFrames = maxFrames;
+        const TVerifyResult r = VerifyReplay(replay, DataDir, limits);
+        TReplaySummary s;
+        if (cancel) {
+            s.Status = TReplayStatus::Cancelled;
+            return s;
+        }
+        s.Frames = r.Frames;
+        s.GameOver = r.EndedInGameOver;
+        s.Score = r.EndedInGameOver ? PointsShown(r) : r.Score;
+        s.LevelNo = r.LevelNo;
+        s.EditorUsed = r.EditorUsed;
+        s.CheatUsed = r.CheatUsed;
+        s.UserLevels = r.UserLevels;
+        s.DataMatches = r.DataMatch;
+        s.Checkpoints = static_cast<int32_t>(r.Frames / 40);
+        switch (r.Status) {
+            case TVerifyResult::TStatus::Ok: s.Status = TReplayStatus::Ok; break;
+            case TVerifyResult::TStatus::Mismatch:
+                s.Status = TReplayStatus::Mismatch;
+                s.Detail = "Die Aufzeichnung weicht bei Bild " + std::to_string(r.Frame) + " vom Spiel ab";
+                break;
+            case TVerifyResult::TStatus::Malformed:
+                s.Status = TReplayStatus::Malformed;
+                s.Detail = "Die Aufzeichnung ist in Zeile " + std::to_string(r.Line) + " nicht lesbar";
+                break;
+            case TVerifyResult::TStatus::LimitExceeded: s.Status = TReplayStatus::TooLong; break;
+        }
+        return s;
+    }
+
+    std::optional<std::string> LastFramePng(std::string_view replay, int64_t maxFrames) override {
+        const auto declared = DeclaredFrames(replay);
+        if (!declared || *declared > maxFrames || Sim.empty()) return std::nullopt;
+        TScratch scratch;
+        if (scratch.Dir.empty()) return std::nullopt;
+        const std::string replayFile = (scratch.Dir / "game.blubbi-replay").string();
+        const std::string scriptFile = (scratch.Dir / "last.script").string();
+        const std::string pngFile = (scratch.Dir / "last.png").string();
+        std::ofstream(replayFile, std::ios::binary) << replay;
+        std::ofstream(scriptFile) << "png " << pngFile << "\n";
+        std::vector<std::string> args{Sim, "--data", DataDir, "--replay", replayFile, scriptFile};
+        std::vector<char*> argv;
+        for (auto& a : args) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+        pid_t pid = 0;
+        const int spawned = posix_spawn(&pid, Sim.c_str(), &actions, nullptr, argv.data(), environ);
+        posix_spawn_file_actions_destroy(&actions);
+        if (spawned != 0) return std::nullopt;
+        int status = 0;
+        while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {}
+        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return std::nullopt;
+        std::ifstream in(pngFile, std::ios::binary);
+        if (!in) return std::nullopt;
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+
+private:
+    std::string DataDir;
+    std::string Sim;
+};
+
+}  // namespace
+
+std::unique_ptr<TScoreVerifier> MakeReplayVerifier(const std::string& dataDir, const std::string& simPath) {
+    return std::make_unique<TReplayVerifier>(dataDir, simPath);
+}
+
+}  // namespace blubbi::hiscore
