@@ -22,11 +22,11 @@ struct TDib {
     uint8_t UsesPalette = 0;
     std::array<TRGBQuad, 256> Colours{};
     std::unique_ptr<uint8_t[]> Storage;  // owns what Bits points into
-    // What the drawing layer made of this picture on first use (its pixels as ready words),
-    // kept with it so that drawing never prepares or checks it again: sheets are not written
-    // after loading. Whatever writes the pixels or colours of a drawn picture resets it
-    // (setpixel does). A moved record takes it along; a new record starts without.
-    mutable std::shared_ptr<void> Prepared;
+    // Which picture this is: the image library numbers every picture it makes and gives it a
+    // new number whenever it writes a pixel, never using one twice. What the drawing layer
+    // keeps of a picture it keeps under this number, so it is never taken for another's.
+    // 0: a record filled in by hand, of which nothing is kept.
+    uint64_t Serial = 0;
 
     // The pixel at (x, y), y counted from the top: a palette index for 8-bit pictures.
     // Callers ask only for pixels inside the picture.

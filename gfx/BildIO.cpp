@@ -4,6 +4,7 @@
 #include <gif_lib.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <vector>
 
@@ -19,6 +20,12 @@ constexpr int64_t kMaxPixels = int64_t{1} << 26;
 int32_t RowBytes(int width, int bitsPerPixel) {
     // Rows are padded to whole 32-bit words, as the platform's bitmaps are.
     return static_cast<int32_t>(((int64_t{width} * bitsPerPixel + 31) / 32) * 4);
+}
+
+// Numbers for pictures, one after the other from 1; pictures may be made on any thread.
+uint64_t NewSerial() {
+    static std::atomic<uint64_t> next{1};
+    return next.fetch_add(1, std::memory_order_relaxed);
 }
 
 bool SizeAllowed(int64_t width, int64_t height) {
@@ -175,6 +182,7 @@ TDib newdib(int width, int height, int bitsPerPixel, const TDib* colourSource, i
     const size_t bytes = static_cast<size_t>(dib.Stride) * static_cast<size_t>(height);
     dib.Storage = std::make_unique<uint8_t[]>(bytes);  // value-initialised: all zero
     dib.Bits = dib.Storage.get();
+    dib.Serial = NewSerial();
     if (colourSource != nullptr) {
         const int count = std::clamp(colourCount, 0, 256);
         std::copy_n(colourSource->Colours.begin(), count, dib.Colours.begin());
@@ -211,8 +219,8 @@ int32_t getpixel(const TDib& dib, int x, int y) {
 
 void setpixel(TDib& dib, int x, int y, int32_t value) {
     if (!Addressable(dib, x, y)) return;
-    // What drawing made of the old pixels no longer holds.
-    if (dib.Prepared) dib.Prepared.reset();
+    // A new picture now: what drawing kept of the old one no longer holds.
+    dib.Serial = NewSerial();
     uint8_t* row = dib.Bits + static_cast<size_t>(dib.Height - 1 - y) * dib.Stride;
     const auto v = static_cast<uint32_t>(value);
     switch (dib.BitCount) {

@@ -11,9 +11,9 @@ namespace blubbi {
 // A missing, corrupt or truncated file gives an empty 0 x 0 record with Bits == nullptr.
 TDib OpenDib(const std::string& fileName);
 
-// A zero-filled picture of the given size and depth (1, 4, 8, 16, 24 or 32 bits). Its colour
-// table takes the first `colourCount` colours of `colourSource` (nullptr and 0 for none).
-// Impossible sizes give an empty record.
+// A zero-filled picture of the given size and depth (1, 4, 8, 16, 24 or 32 bits), with a
+// serial number of its own. Its colour table takes the first `colourCount` colours of
+// `colourSource` (nullptr and 0 for none). Impossible sizes give an empty record.
 TDib newdib(int width, int height, int bitsPerPixel, const TDib* colourSource, int colourCount);
 
 // Releases the pixels; the record is left empty.
@@ -25,7 +25,7 @@ void deldib(TDib& dib);
 int32_t getpixel(const TDib& dib, int x, int y);
 
 // Writes a pixel value in the same terms as getpixel; outside the picture nothing happens.
-// The picture's prepared drawing form, if any, is dropped.
+// The picture gets a new serial number, so nothing kept of it before is used again.
 void setpixel(TDib& dib, int x, int y, int32_t value);
 
 // An 8-bit copy of a picture on a fixed 6 x 6 x 6 colour cube, each pixel taking the nearest

@@ -1,4 +1,4 @@
-// Prepared sheets: pixel words in every look the sprites need, kept with the sheet's record.
+// Prepared sheets: pixel words in every look the sprites need, kept by the screen that draws them.
 #include "gfx/PreparedSheets.h"
 
 #include <algorithm>
@@ -23,24 +23,21 @@ uint32_t Word(const TRGBQuad& c, bool tinted) {
 
 }  // namespace
 
-bool TPreparedSheet::Describes(const TDib& sheet) const {
-    return sheet.Bits == Bits && sheet.Width == W && sheet.Height == H && sheet.Stride == Stride &&
-           sheet.BitCount == BitCount;
-}
+TPreparedSheet::TPreparedSheet(const TDib& sheet)
+    : Bits(sheet.Bits), W(sheet.Width), H(sheet.Height), Stride(sheet.Stride), BitCount(sheet.BitCount) {}
 
-TPreparedSheet& TPreparedSheet::Of(const TDib& sheet) {
-    auto* prepared = static_cast<TPreparedSheet*>(sheet.Prepared.get());
-    if (prepared != nullptr && prepared->Describes(sheet)) return *prepared;
+TPreparedSheet& TPreparedSheets::Find(const TDib& sheet) {
+    if (sheet.Serial == 0) {
+        Unnumbered = std::make_unique<TPreparedSheet>(sheet);
+        return *Unnumbered;
+    }
+    auto entry =
+        std::find_if(Entries.begin(), Entries.end(), [&](const TEntry& e) { return e.Serial == sheet.Serial; });
+    if (entry == Entries.end()) entry = Entries.insert(Entries.end(), {sheet.Serial, nullptr});
     // Fields set by hand after a drawing (another size, other pixel memory) start afresh.
-    auto fresh = std::make_shared<TPreparedSheet>();
-    fresh->Bits = sheet.Bits;
-    fresh->W = sheet.Width;
-    fresh->H = sheet.Height;
-    fresh->Stride = sheet.Stride;
-    fresh->BitCount = sheet.BitCount;
-    prepared = fresh.get();
-    sheet.Prepared = std::move(fresh);
-    return *prepared;
+    if (!entry->Sheet || !entry->Sheet->Describes(sheet)) entry->Sheet = std::make_unique<TPreparedSheet>(sheet);
+    Slots[sheet.Serial % kSlots] = {sheet.Serial, entry->Sheet.get()};
+    return *entry->Sheet;
 }
 
 const TPreparedSheet::TLookData& TPreparedSheet::Look(const TDib& sheet, TLook look) {

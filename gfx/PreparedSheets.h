@@ -2,6 +2,7 @@
 #pragma once
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "game/Dib.h"
@@ -12,11 +13,6 @@ namespace blubbi {
 // primitives draw: plain or in-bubble tint, as stored or mirrored left to right, and opaque.
 // Keyed looks also list each row's runs of pixels that are not the key colour, so drawing
 // copies whole runs and never looks at a transparent pixel.
-//
-// A sheet's prepared form lives in its record (TDib::Prepared) from its first drawing on.
-// Sheets are not written after loading, so it is never compared with the sheet again;
-// setpixel drops it, and a record whose size, depth or pixel memory no longer matches gets a
-// new one. Drawing runs on one thread at a time.
 class TPreparedSheet {
 public:
     enum TLook : int { kKeyed = 0, kKeyedMirrored = 1, kTinted = 2, kTintedMirrored = 3, kOpaque = 4, kLooks };
@@ -39,9 +35,14 @@ public:
         std::vector<int32_t> Index;
     };
 
-    // The prepared form of `sheet`, made on first use and kept with it. The sheet must be
-    // drawable: 8 or 24 bits, Bits set, rows that fit Stride.
-    static TPreparedSheet& Of(const TDib& sheet);
+    // Nothing is built yet; `sheet` must be drawable: 8 or 24 bits, Bits set, rows that fit Stride.
+    explicit TPreparedSheet(const TDib& sheet);
+
+    // Whether this was prepared for `sheet` as it is now: its size, depth and pixel memory.
+    bool Describes(const TDib& sheet) const {
+        return sheet.Bits == Bits && sheet.Width == W && sheet.Height == H && sheet.Stride == Stride &&
+               sheet.BitCount == BitCount;
+    }
 
     // Each is built on first use, from `sheet`, the record this was prepared for.
     const TLookData& Look(const TDib& sheet, TLook look);
@@ -51,14 +52,45 @@ public:
     const uint32_t* Scaled(const TDib& sheet, int64_t width, int64_t height);
 
 private:
-    bool Describes(const TDib& sheet) const;
-
     const uint8_t* Bits = nullptr;
     int W = 0, H = 0, Stride = 0, BitCount = 0;
     std::array<TLookData, kLooks> Looks;
     TFrameRuns FrameRuns;
     int64_t ScaledWidth = 0, ScaledHeight = 0;
     std::vector<uint32_t> ScaledWords;
+};
+
+// The prepared forms of the sheets one screen draws, each kept under its sheet's serial number
+// from its first drawing on. Sheets are not written after loading: one written with setpixel
+// has a new number and is prepared afresh, and so is one whose size, depth or pixel memory
+// was changed by hand. Records filled in by hand (serial 0) are prepared for each drawing.
+// Drawing runs on one thread at a time.
+class TPreparedSheets {
+public:
+    TPreparedSheet& Of(const TDib& sheet) {
+        const TSlot& slot = Slots[sheet.Serial % kSlots];
+        if (slot.Serial == sheet.Serial && slot.Sheet->Describes(sheet)) return *slot.Sheet;
+        return Find(sheet);
+    }
+
+private:
+    TPreparedSheet& Find(const TDib& sheet);
+
+    struct TEntry {
+        uint64_t Serial = 0;
+        std::unique_ptr<TPreparedSheet> Sheet;
+    };
+    std::vector<TEntry> Entries;
+    // Where each sheet is found at once, by its serial number: a frame's sprites switch sheets
+    // all the time, and the game's sheets, loaded one after the other, have numbers in a row.
+    // An empty slot holds a number no picture has.
+    struct TSlot {
+        uint64_t Serial = ~uint64_t{0};
+        TPreparedSheet* Sheet = nullptr;
+    };
+    static constexpr uint64_t kSlots = 16;
+    std::array<TSlot, kSlots> Slots{};
+    std::unique_ptr<TPreparedSheet> Unnumbered;
 };
 
 }  // namespace blubbi

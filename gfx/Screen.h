@@ -9,6 +9,7 @@
 #include <string>
 
 #include "game/Platform.h"
+#include "gfx/PreparedSheets.h"
 #include "gfx/Sprites.h"
 
 class QPainter;
@@ -18,10 +19,11 @@ namespace blubbi {
 // An off-screen picture (Format_RGB32). Sprites write its pixels directly; rectangles are
 // plain fills; ellipses, arcs and text go through QPainter without anti-aliasing, each figure
 // covering x1..x2-1, y1..y2-1 as the platform's drawing calls do. Text needs a
-// QGuiApplication (the offscreen platform will do).
+// QGuiApplication (the offscreen platform will do). Sheets are drawn as `sheets` keeps them
+// prepared, shared with the screen's other pictures (a store of its own when none is given).
 class TImagePicture : public TPicture {
 public:
-    TImagePicture(int width, int height);
+    TImagePicture(int width, int height, std::shared_ptr<TPreparedSheets> sheets = nullptr);
     ~TImagePicture() override;
     TImagePicture(const TImagePicture&) = delete;
     TImagePicture& operator=(const TImagePicture&) = delete;
@@ -56,10 +58,12 @@ private:
     mutable QImage Img;
     mutable bool Unpainted;           // nothing drawn yet, and the pixels not yet made black
     std::unique_ptr<QPainter> Paint;  // begun for a figure too large to keep, ended with the picture
+    std::shared_ptr<TPreparedSheets> Sheets;
 };
 
 // The paint box: what the player sees. Presenting copies a picture onto it; what the picture
-// does not cover stays as it was.
+// does not cover stays as it was. Its pictures share one store of prepared sheets, which
+// lives as long as the last of them.
 class TScreen {
 public:
     TScreen(int width, int height);
@@ -79,6 +83,7 @@ private:
     TPixels Pixels();
 
     QImage Img;
+    std::shared_ptr<TPreparedSheets> Sheets = std::make_shared<TPreparedSheets>();
 };
 
 }  // namespace blubbi

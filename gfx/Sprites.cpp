@@ -219,8 +219,8 @@ void FillRect(TPixels& target, int64_t x1, int64_t y1, int64_t x2, int64_t y2, u
     for (int64_t y = y1; y < y2; ++y) FillWords(TargetRow(target, y) + x1, x2 - x1, pixel);
 }
 
-void DrawSprite(TPixels& target, const TDib& sheet, int x, int y, bool mirrored, int frame, int frameCount,
-                bool inBubble) {
+void DrawSprite(TPixels& target, TPreparedSheets& prepared, const TDib& sheet, int x, int y, bool mirrored, int frame,
+                int frameCount, bool inBubble) {
     if (!Drawable(target, sheet) || frameCount <= 0 || frame < 0 || frame >= frameCount) return;
     const int width = sheet.Width;
     const int frameHeight = sheet.Height / frameCount;
@@ -236,7 +236,7 @@ void DrawSprite(TPixels& target, const TDib& sheet, int x, int y, bool mirrored,
 
     const auto look = static_cast<TPreparedSheet::TLook>((inBubble ? TPreparedSheet::kTinted : TPreparedSheet::kKeyed) +
                                                          (mirrored ? 1 : 0));
-    const TPreparedSheet::TLookData& words = TPreparedSheet::Of(sheet).Look(sheet, look);
+    const TPreparedSheet::TLookData& words = prepared.Of(sheet).Look(sheet, look);
     for (int64_t r = rLo; r < rHi; ++r) {
         int64_t from = cLo, to = cHi;
         if (inBubble) {
@@ -253,7 +253,8 @@ void DrawSprite(TPixels& target, const TDib& sheet, int x, int y, bool mirrored,
     }
 }
 
-void DrawSpriteRow(TPixels& target, const TDib& sheet, int x, int y, int frameCount, int frame) {
+void DrawSpriteRow(TPixels& target, TPreparedSheets& prepared, const TDib& sheet, int x, int y, int frameCount,
+                   int frame) {
     if (!Drawable(target, sheet) || frameCount <= 0 || frame < 0 || frame >= frameCount) return;
     const int frameWidth = sheet.Width / frameCount;
 
@@ -263,7 +264,7 @@ void DrawSpriteRow(TPixels& target, const TDib& sheet, int x, int y, int frameCo
     const int64_t rHi = std::min<int64_t>(sheet.Height, int64_t{target.Height} - y);
     if (cLo >= cHi || rLo >= rHi) return;
 
-    const TPreparedSheet::TFrameRuns& frames = TPreparedSheet::Of(sheet).SideBySide(sheet, frameCount);
+    const TPreparedSheet::TFrameRuns& frames = prepared.Of(sheet).SideBySide(sheet, frameCount);
     const size_t firstRow = static_cast<size_t>(frame) * static_cast<size_t>(sheet.Height);
     for (int64_t r = rLo; r < rHi; ++r) {
         uint32_t* row = TargetRow(target, y + r);
@@ -278,8 +279,8 @@ void DrawSpriteRow(TPixels& target, const TDib& sheet, int x, int y, int frameCo
     }
 }
 
-void StretchDrawDib(TPixels& target, int x, int y, int destWidth, int destHeight, const TDib& image, int srcX, int srcY,
-                    int srcWidth, int srcHeight) {
+void StretchDrawDib(TPixels& target, TPreparedSheets& prepared, int x, int y, int destWidth, int destHeight,
+                    const TDib& image, int srcX, int srcY, int srcWidth, int srcHeight) {
     if (!target.Pixels || !Stretchable(image)) return;
     const TStretch s = ClipSource(image, x, y, destWidth, destHeight, srcX, srcY, srcWidth, srcHeight);
     if (s.DestWidth <= 0 || s.DestHeight <= 0) return;
@@ -289,10 +290,10 @@ void StretchDrawDib(TPixels& target, int x, int y, int destWidth, int destHeight
     const int64_t jLo = std::max<int64_t>(0, -s.Y), jHi = std::min<int64_t>(s.DestHeight, target.Height - s.Y);
     if (iLo >= iHi || jLo >= jHi) return;
 
-    TPreparedSheet& prepared = TPreparedSheet::Of(image);
+    TPreparedSheet& sheet = prepared.Of(image);
     if (s.SrcX == 0 && s.SrcY == 0 && s.SrcWidth == image.Width && s.SrcHeight == image.Height) {
         // The whole picture, as every block of the grid is drawn: kept scaled to the cell.
-        if (const uint32_t* scaled = prepared.Scaled(image, s.DestWidth, s.DestHeight)) {
+        if (const uint32_t* scaled = sheet.Scaled(image, s.DestWidth, s.DestHeight)) {
             for (int64_t j = jLo; j < jHi; ++j) {
                 CopyWords(TargetRow(target, s.Y + j) + (s.X + iLo),
                           scaled + static_cast<size_t>(j) * static_cast<size_t>(s.DestWidth) + iLo, iHi - iLo);
@@ -321,7 +322,7 @@ void StretchDrawDib(TPixels& target, int x, int y, int destWidth, int destHeight
     }
 
     const int64_t topRow = image.Height - s.SrcY - s.SrcHeight;
-    const uint32_t* words = prepared.Look(image, TPreparedSheet::kOpaque).Words.data();
+    const uint32_t* words = sheet.Look(image, TPreparedSheet::kOpaque).Words.data();
     const uint32_t zero = image.BitCount == 8
                               ? PixelOf(RGB(image.Colours[0].Red, image.Colours[0].Green, image.Colours[0].Blue))
                               : PixelOf(0);

@@ -22,16 +22,20 @@ constexpr uint32_t ColourOf(uint32_t pixel) {
     return ((pixel >> 16) & 0xFFu) | (pixel & 0xFF00u) | ((pixel & 0xFFu) << 16);
 }
 
+class TPreparedSheets;
+
 // (x, y) is where the frame's top-left pixel lands in `target`. Pixels that fall outside
 // are dropped. The key colour is the palette index of the sheet's pixel (0, 0). Only 8-bit
-// sheets draw; a frame outside 0 .. frameCount - 1 draws nothing.
-void DrawSprite(TPixels& target, const TDib& sheet, int x, int y, bool mirrored, int frame, int frameCount,
-                bool inBubble);
-void DrawSpriteRow(TPixels& target, const TDib& sheet, int x, int y, int frameCount, int frame);
+// sheets draw; a frame outside 0 .. frameCount - 1 draws nothing. The sheets' pixels are
+// read as `prepared` keeps them, prepared there on their first drawing.
+void DrawSprite(TPixels& target, TPreparedSheets& prepared, const TDib& sheet, int x, int y, bool mirrored, int frame,
+                int frameCount, bool inBubble);
+void DrawSpriteRow(TPixels& target, TPreparedSheets& prepared, const TDib& sheet, int x, int y, int frameCount,
+                   int frame);
 // Scaled copy of the source rectangle without transparency (nearest neighbour); srcY counts
 // from the bottom row of the image. Draws 8-bit and 24-bit images.
-void StretchDrawDib(TPixels& target, int x, int y, int destWidth, int destHeight, const TDib& image, int srcX, int srcY,
-                    int srcWidth, int srcHeight);
+void StretchDrawDib(TPixels& target, TPreparedSheets& prepared, int x, int y, int destWidth, int destHeight,
+                    const TDib& image, int srcX, int srcY, int srcWidth, int srcHeight);
 
 // Fills x1..x2-1, y1..y2-1 with `pixel`, clipped.
 void FillRect(TPixels& target, int64_t x1, int64_t y1, int64_t x2, int64_t y2, uint32_t pixel);

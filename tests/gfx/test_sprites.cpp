@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "GfxTestSupport.h"
+#include "gfx/PreparedSheets.h"
 #include "gfx/Sprites.h"
 #include "tests/gfx/support/LiteralSprites.h"
 
@@ -22,7 +23,21 @@ struct TPrimitives {
     void (*SpriteRow)(TPixels&, const TDib&, int, int, int, int);
     void (*Stretch)(TPixels&, int, int, int, int, const TDib&, int, int, int, int);
 };
-const TPrimitives kFast{"fast", &DrawSprite, &DrawSpriteRow, &StretchDrawDib};
+// The fast ones keep what they prepare in one store, as the pictures of one screen do.
+TPreparedSheets& Kept() {
+    static TPreparedSheets sheets;
+    return sheets;
+}
+void FastSprite(TPixels& t, const TDib& s, int x, int y, bool mirrored, int frame, int frames, bool inBubble) {
+    DrawSprite(t, Kept(), s, x, y, mirrored, frame, frames, inBubble);
+}
+void FastSpriteRow(TPixels& t, const TDib& s, int x, int y, int frames, int frame) {
+    DrawSpriteRow(t, Kept(), s, x, y, frames, frame);
+}
+void FastStretch(TPixels& t, int x, int y, int w, int h, const TDib& s, int sx, int sy, int sw, int sh) {
+    StretchDrawDib(t, Kept(), x, y, w, h, s, sx, sy, sw, sh);
+}
+const TPrimitives kFast{"fast", &FastSprite, &FastSpriteRow, &FastStretch};
 const TPrimitives kLiteral{"literal", &literal::DrawSprite, &literal::DrawSpriteRow, &literal::StretchDrawDib};
 
 class SpriteRules : public testing::TestWithParam<TPrimitives> {};
@@ -231,10 +246,10 @@ TEST(FastSprites, MatchTheLiteralOnesEverywhere) {
         const int x = static_cast<int>(random() % 160) - 70, y = static_cast<int>(random() % 160) - 90;
         const bool mirrored = random() % 2, inBubble = random() % 2;
         TCanvas fast(64, 48), slow(64, 48);
-        DrawSprite(fast.View, sheet, x, y, mirrored, frame, frameCount, inBubble);
+        FastSprite(fast.View, sheet, x, y, mirrored, frame, frameCount, inBubble);
         literal::DrawSprite(slow.View, sheet, x, y, mirrored, frame, frameCount, inBubble);
         ASSERT_EQ(fast, slow) << "sprite trial " << trial;
-        DrawSpriteRow(fast.View, sheet, y, x, frameCount, frame);
+        FastSpriteRow(fast.View, sheet, y, x, frameCount, frame);
         literal::DrawSpriteRow(slow.View, sheet, y, x, frameCount, frame);
         ASSERT_EQ(fast, slow) << "row trial " << trial;
     }
@@ -260,7 +275,7 @@ TEST(FastStretch, MatchesTheLiteralOneEverywhere) {
         }
         for (const TDib* image : {static_cast<const TDib*>(&sheet), static_cast<const TDib*>(&trueColour)}) {
             TCanvas fast(64, 48), slow(64, 48);
-            StretchDrawDib(fast.View, x, y, destWidth, destHeight, *image, srcX, srcY, srcWidth, srcHeight);
+            FastStretch(fast.View, x, y, destWidth, destHeight, *image, srcX, srcY, srcWidth, srcHeight);
             literal::StretchDrawDib(slow.View, x, y, destWidth, destHeight, *image, srcX, srcY, srcWidth, srcHeight);
             ASSERT_EQ(fast, slow) << "trial " << trial << " depth " << image->BitCount;
         }
@@ -269,66 +284,82 @@ TEST(FastStretch, MatchesTheLiteralOneEverywhere) {
 
 // --- what is kept of a sheet between drawings ---
 
-// Draws `sheet` with all three fast primitives and with the literal ones, each on a canvas
-// of its own, and expects the same pictures.
-void ExpectDrawnAsTheLiteralOnesDo(const TDib& sheet, int frameCount, const char* when) {
+// Draws `sheet` with all three fast primitives, keeping what they prepare in `kept`, and with
+// the literal ones, each on a canvas of its own, and expects the same pictures.
+void ExpectDrawnAsTheLiteralOnesDo(TPreparedSheets& kept, const TDib& sheet, int frameCount, const char* when) {
     TCanvas fast(40, 30), slow(40, 30);
     for (const bool mirrored : {false, true}) {
         for (const bool inBubble : {false, true}) {
-            DrawSprite(fast.View, sheet, 1, 2, mirrored, frameCount - 1, frameCount, inBubble);
+            DrawSprite(fast.View, kept, sheet, 1, 2, mirrored, frameCount - 1, frameCount, inBubble);
             literal::DrawSprite(slow.View, sheet, 1, 2, mirrored, frameCount - 1, frameCount, inBubble);
         }
     }
-    DrawSpriteRow(fast.View, sheet, 3, 1, frameCount, frameCount / 2);
+    DrawSpriteRow(fast.View, kept, sheet, 3, 1, frameCount, frameCount / 2);
     literal::DrawSpriteRow(slow.View, sheet, 3, 1, frameCount, frameCount / 2);
-    StretchDrawDib(fast.View, 20, 5, 19, 19, sheet, 0, 0, sheet.Width, sheet.Height);
+    StretchDrawDib(fast.View, kept, 20, 5, 19, 19, sheet, 0, 0, sheet.Width, sheet.Height);
     literal::StretchDrawDib(slow.View, 20, 5, 19, 19, sheet, 0, 0, sheet.Width, sheet.Height);
     EXPECT_EQ(fast, slow) << when;
 }
 
 TEST(KeptSheets, PreparedOnceAndKeptAcrossDrawings) {
+    TPreparedSheets kept;
     const TDib sheet = MakeSheet(12, 18, [](int x, int y) { return (x * 5 + y) % 7; });
-    EXPECT_EQ(sheet.Prepared, nullptr);
-    ExpectDrawnAsTheLiteralOnesDo(sheet, 3, "first");
-    const void* kept = sheet.Prepared.get();
-    EXPECT_NE(kept, nullptr);
-    ExpectDrawnAsTheLiteralOnesDo(sheet, 3, "again");
-    EXPECT_EQ(sheet.Prepared.get(), kept);
+    ExpectDrawnAsTheLiteralOnesDo(kept, sheet, 3, "first");
+    TPreparedSheet& prepared = kept.Of(sheet);
+    const uint32_t* words = prepared.Look(sheet, TPreparedSheet::kTintedMirrored).Words.data();
+    ExpectDrawnAsTheLiteralOnesDo(kept, sheet, 3, "again");
+    EXPECT_EQ(&kept.Of(sheet), &prepared);
+    EXPECT_EQ(prepared.Look(sheet, TPreparedSheet::kTintedMirrored).Words.data(), words);
 }
 
 TEST(KeptSheets, PixelWrittenWithSetpixelIsDrawnAnew) {
+    TPreparedSheets kept;
     TDib sheet = MakeSheet(12, 18, [](int x, int y) { return (x + y) % 5; });
-    ExpectDrawnAsTheLiteralOnesDo(sheet, 3, "before");
+    ExpectDrawnAsTheLiteralOnesDo(kept, sheet, 3, "before");
     // The key pixel too: the key colour of every look changes with it.
     setpixel(sheet, 0, 0, 3);
     setpixel(sheet, 6, 7, 200);
-    EXPECT_EQ(sheet.Prepared, nullptr);
-    ExpectDrawnAsTheLiteralOnesDo(sheet, 3, "after");
+    ExpectDrawnAsTheLiteralOnesDo(kept, sheet, 3, "after");
 }
 
 TEST(KeptSheets, NewRecordInTheSameSlotIsDrawnAsItIs) {
+    TPreparedSheets kept;
     TDib sheet = MakeSheet(12, 18, [](int x, int y) { return (x + y) % 5; });
-    ExpectDrawnAsTheLiteralOnesDo(sheet, 3, "old");
+    ExpectDrawnAsTheLiteralOnesDo(kept, sheet, 3, "old");
     sheet = MakeSheet(9, 20, [](int x, int y) { return (x * y) % 11; });
-    EXPECT_EQ(sheet.Prepared, nullptr);
-    ExpectDrawnAsTheLiteralOnesDo(sheet, 2, "new");
+    ExpectDrawnAsTheLiteralOnesDo(kept, sheet, 2, "new");
+    // Freed first, the next picture of the same size likely gets the old one's pixel memory.
+    deldib(sheet);
+    sheet = MakeSheet(9, 20, [](int x, int y) { return (x + 3 * y) % 13; });
+    ExpectDrawnAsTheLiteralOnesDo(kept, sheet, 2, "same size, after freeing");
 }
 
 TEST(KeptSheets, MovedRecordTakesWhatWasKeptAlong) {
+    TPreparedSheets kept;
     TDib sheet = MakeSheet(12, 18, [](int x, int y) { return (x + 2 * y) % 6; });
-    ExpectDrawnAsTheLiteralOnesDo(sheet, 3, "before the move");
-    const void* kept = sheet.Prepared.get();
+    ExpectDrawnAsTheLiteralOnesDo(kept, sheet, 3, "before the move");
+    const TPreparedSheet* prepared = &kept.Of(sheet);
     const TDib moved = std::move(sheet);
-    EXPECT_EQ(moved.Prepared.get(), kept);
-    ExpectDrawnAsTheLiteralOnesDo(moved, 3, "after the move");
+    EXPECT_EQ(&kept.Of(moved), prepared);
+    ExpectDrawnAsTheLiteralOnesDo(kept, moved, 3, "after the move");
 }
 
 TEST(KeptSheets, SizeChangedByHandIsPreparedAfresh) {
+    TPreparedSheets kept;
     TDib sheet = MakeSheet(12, 18, [](int x, int y) { return (x + y) % 4; });
-    ExpectDrawnAsTheLiteralOnesDo(sheet, 3, "whole");
+    ExpectDrawnAsTheLiteralOnesDo(kept, sheet, 3, "whole");
     sheet.Width = 7;
     sheet.Height = 10;
-    ExpectDrawnAsTheLiteralOnesDo(sheet, 2, "narrowed");
+    ExpectDrawnAsTheLiteralOnesDo(kept, sheet, 2, "narrowed");
+}
+
+TEST(KeptSheets, NothingIsKeptOfARecordFilledInByHand) {
+    TPreparedSheets kept;
+    TDib sheet = MakeSheet(12, 18, [](int x, int y) { return (x + y) % 4; });
+    sheet.Serial = 0;
+    ExpectDrawnAsTheLiteralOnesDo(kept, sheet, 3, "as filled in");
+    for (int i = 0; i < sheet.Stride * sheet.Height; i += 3) sheet.Bits[i] = static_cast<uint8_t>(i % 17);
+    ExpectDrawnAsTheLiteralOnesDo(kept, sheet, 3, "its pixels written by hand");
 }
 
 TEST(KeptSheets, OtherFrameCountsAndCellSizesOfOneSheet) {
@@ -336,14 +367,14 @@ TEST(KeptSheets, OtherFrameCountsAndCellSizesOfOneSheet) {
     for (const int frames : {3, 5, 10, 3}) {
         TCanvas fast(40, 30), slow(40, 30);
         for (int frame = 0; frame < frames; ++frame) {
-            DrawSpriteRow(fast.View, sheet, frame * 3 - 2, frame - 1, frames, frame);
+            FastSpriteRow(fast.View, sheet, frame * 3 - 2, frame - 1, frames, frame);
             literal::DrawSpriteRow(slow.View, sheet, frame * 3 - 2, frame - 1, frames, frame);
         }
         ASSERT_EQ(fast, slow) << frames << " frames";
     }
     for (const auto& [w, h] : {std::pair{19, 19}, std::pair{7, 11}, std::pair{45, 3}, std::pair{19, 19}}) {
         TCanvas fast(40, 30), slow(40, 30);
-        StretchDrawDib(fast.View, -3, 2, w, h, sheet, 0, 0, sheet.Width, sheet.Height);
+        FastStretch(fast.View, -3, 2, w, h, sheet, 0, 0, sheet.Width, sheet.Height);
         literal::StretchDrawDib(slow.View, -3, 2, w, h, sheet, 0, 0, sheet.Width, sheet.Height);
         ASSERT_EQ(fast, slow) << w << " x " << h;
     }
