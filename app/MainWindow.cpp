@@ -19,6 +19,7 @@
 #include "app/PaintBox.h"
 #include "app/QtPlatform.h"
 #include "app/WinForm.h"
+#include "game/Events.h"
 #include "game/MainForm.h"
 #include "gfx/Screen.h"
 
@@ -38,6 +39,7 @@ TMainWindow::TMainWindow(QWidget* parent) : QMainWindow(parent) {
     GameForm = std::make_unique<TMainForm>(*PlatformPtr);
     PlatformPtr->AttachGame(GameForm.get());
     PaintBox1->Bind(GameForm.get(), &PlatformPtr->Screen());
+    PaintBox1->SendEvent = [this](TEvent e) { PlatformPtr->Send(std::move(e)); };
 
     const QString menuDir = QCoreApplication::applicationDirPath() + QStringLiteral("/grafiken/menu/");
     for (int i = 0; i < int(ImageList1.size()); ++i)
@@ -55,10 +57,13 @@ TMainWindow::TMainWindow(QWidget* parent) : QMainWindow(parent) {
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setTimerType(Qt::PreciseTimer);
     Timer1->setInterval(static_cast<int>(kFrameIntervalMs));
-    connect(Timer1, &QTimer::timeout, this, [this] { GameForm->Timer1Timer(); });
+    connect(Timer1, &QTimer::timeout, this, [this] { PlatformPtr->Send(MakeEvent(TEventKind::Tick)); });
     Timer1->start();
 
-    GameForm->FormCreate();
+    {
+        const TClockHold hold(*GameForm, PlatformPtr->GetTickCount());
+        GameForm->FormCreate();
+    }
     SyncChecks();
 }
 
@@ -180,41 +185,47 @@ void TMainWindow::SyncChecks() {
     if (kind >= 0 && kind < inserts.size()) inserts[kind]->setChecked(true);
 }
 
-void TMainWindow::NeuesSpiel1Click() { GameForm->NeuesSpiel1Click(); }
+void TMainWindow::SendMenu(const char* name) {
+    TEvent e = MakeEvent(TEventKind::Menu);
+    e.Text = name;
+    PlatformPtr->Send(std::move(e));
+}
+
+void TMainWindow::NeuesSpiel1Click() { SendMenu("NeuesSpiel1Click"); }
 void TMainWindow::Beenden1Click() { close(); }
 void TMainWindow::Hintergrundmusik1Click() {
-    GameForm->Hintergrundmusik1Click();
+    SendMenu("Hintergrundmusik1Click");
     SyncChecks();
 }
 void TMainWindow::Soundeffekte1Click() {
-    GameForm->Soundeffekte1Click();
+    SendMenu("Soundeffekte1Click");
     SyncChecks();
 }
 void TMainWindow::Editormodus1Click() {
-    GameForm->Editormodus1Click();
+    SendMenu("Editormodus1Click");
     SyncChecks();
 }
-void TMainWindow::NeuesLevel1Click() { GameForm->NeuesLevel1Click(); }
-void TMainWindow::Levelffnen1Click() { GameForm->Levelffnen1Click(); }
-void TMainWindow::Levelspeichern1Click() { GameForm->Levelspeichern1Click(); }
+void TMainWindow::NeuesLevel1Click() { SendMenu("NeuesLevel1Click"); }
+void TMainWindow::Levelffnen1Click() { SendMenu("Levelffnen1Click"); }
+void TMainWindow::Levelspeichern1Click() { SendMenu("Levelspeichern1Click"); }
 void TMainWindow::Blockeinfgen1Click() {
-    GameForm->Blockeinfgen1Click();
+    SendMenu("Blockeinfgen1Click");
     SyncChecks();
 }
 void TMainWindow::FeindFedereinfgen1Click() {
-    GameForm->FeindFedereinfgen1Click();
+    SendMenu("FeindFedereinfgen1Click");
     SyncChecks();
 }
 void TMainWindow::FeindGeisteinfgen1Click() {
-    GameForm->FeindGeisteinfgen1Click();
+    SendMenu("FeindGeisteinfgen1Click");
     SyncChecks();
 }
 void TMainWindow::FeindBlauesMnneleinfgen1Click() {
-    GameForm->FeindBlauesMnneleinfgen1Click();
+    SendMenu("FeindBlauesMnneleinfgen1Click");
     SyncChecks();
 }
 void TMainWindow::FeindRotesMonstereinfgen1Click() {
-    GameForm->FeindRotesMonstereinfgen1Click();
+    SendMenu("FeindRotesMonstereinfgen1Click");
     SyncChecks();
 }
 

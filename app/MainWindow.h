@@ -34,6 +34,8 @@ public:
     TQtPlatform& Platform() { return *PlatformPtr; }
 
     // --- menu commands ---
+    // A menu command goes to the game as an event, by its handler's name.
+    void SendMenu(const char* name);
     void NeuesSpiel1Click();
     void Beenden1Click();
     void Hintergrundmusik1Click();

@@ -77,12 +77,25 @@ bool TPaintBox::event(QEvent* event) {
     return QWidget::event(event);
 }
 
+void TPaintBox::Post(TEventKind kind, int32_t a, int32_t b, TMouseButton button) {
+    TEvent e = MakeEvent(kind);
+    e.A = a;
+    e.B = b;
+    e.Button = button;
+    if (SendEvent) {
+        SendEvent(std::move(e));
+        return;
+    }
+    e.Clock = Game->Platform.GetTickCount();
+    Dispatch(*Game, e);
+}
+
 void TPaintBox::KeyDown(QKeyEvent* event) {
     event->accept();
     if (!Game) return;
     // A held key is one press for the game: the window system's repeats are dropped.
     if (!event->isAutoRepeat()) {
-        if (const int32_t code = VirtualKey(event->key())) Game->FormKeyDown(code);
+        if (const int32_t code = VirtualKey(event->key())) Post(TEventKind::KeyDown, code);
     }
     for (const QChar ch : event->text()) {
         const char16_t code = ch.unicode();
@@ -94,27 +107,27 @@ void TPaintBox::KeyDown(QKeyEvent* event) {
 void TPaintBox::KeyUp(QKeyEvent* event) {
     event->accept();
     if (!Game || event->isAutoRepeat()) return;
-    if (const int32_t code = VirtualKey(event->key())) Game->FormKeyUp(code);
+    if (const int32_t code = VirtualKey(event->key())) Post(TEventKind::KeyUp, code);
 }
 
 void TPaintBox::mousePressEvent(QMouseEvent* event) {
     const auto button = GameButton(event->button());
     if (!Game || !button) return;
     const QPoint p = event->position().toPoint();
-    Game->PaintBox1MouseDown(*button, p.x(), p.y());
+    Post(TEventKind::MouseDown, p.x(), p.y(), *button);
 }
 
 void TPaintBox::mouseMoveEvent(QMouseEvent* event) {
     if (!Game) return;
     const QPoint p = event->position().toPoint();
-    Game->PaintBox1MouseMove(p.x(), p.y());
+    Post(TEventKind::MouseMove, p.x(), p.y());
 }
 
 void TPaintBox::mouseReleaseEvent(QMouseEvent* event) {
     const auto button = GameButton(event->button());
     if (!Game || !button) return;
     const QPoint p = event->position().toPoint();
-    Game->PaintBox1MouseUp(*button, p.x(), p.y());
+    Post(TEventKind::MouseUp, p.x(), p.y(), *button);
 }
 
 void TPaintBox::paintEvent(QPaintEvent*) {
@@ -133,6 +146,7 @@ void TPaintBox::paintEvent(QPaintEvent*) {
 void TPaintBox::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     if (Screen) Screen->Resize(width(), height());
+    if (Game) Post(TEventKind::Resize, width(), height());
 }
 
 }  // namespace blubbi

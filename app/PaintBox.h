@@ -2,6 +2,9 @@
 #pragma once
 #include <QWidget>
 #include <cstdint>
+#include <functional>
+
+#include "game/Events.h"
 
 namespace blubbi {
 
@@ -38,6 +41,13 @@ protected:
 
 private:
     TMainForm* Game = nullptr;
+
+public:
+    // Where the box's events go (the platform's Send); unset, straight to the game.
+    std::function<void(TEvent)> SendEvent;
+
+private:
+    void Post(TEventKind kind, int32_t a = 0, int32_t b = 0, TMouseButton button = TMouseButton::mbLeft);
     TScreen* Screen = nullptr;
 };
 

@@ -36,15 +36,20 @@ TQtPlatform::TQtPlatform(TPaintBox* paintBox, QWidget* window)
     }
     Timer(TOneShotTimer::Timer2)->setObjectName(QStringLiteral("Timer2"));
     Timer(TOneShotTimer::Timer3)->setObjectName(QStringLiteral("Timer3"));
-    connect(Timer(TOneShotTimer::Timer2), &QTimer::timeout, this, [this] {
-        if (Game) Game->Timer2Timer();
-    });
-    connect(Timer(TOneShotTimer::Timer3), &QTimer::timeout, this, [this] {
-        if (Game) Game->Timer3Timer();
-    });
+    connect(Timer(TOneShotTimer::Timer2), &QTimer::timeout, this, [this] { Send(MakeEvent(TEventKind::Timer2)); });
+    connect(Timer(TOneShotTimer::Timer3), &QTimer::timeout, this, [this] { Send(MakeEvent(TEventKind::Timer3)); });
 }
 
 TQtPlatform::~TQtPlatform() = default;
+
+void TQtPlatform::Send(TEvent event) {
+    if (!Game) return;
+    event.Clock = GetTickCount();
+    if (Sink)
+        Sink(event);
+    else
+        Dispatch(*Game, event);
+}
 
 void TQtPlatform::StopTimers() {
     for (QTimer* timer : Timers) timer->stop();

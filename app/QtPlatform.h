@@ -3,8 +3,10 @@
 #include <QObject>
 #include <QString>
 #include <array>
+#include <functional>
 #include <memory>
 
+#include "game/Events.h"
 #include "game/Platform.h"
 
 class QTimer;
@@ -28,6 +30,10 @@ public:
 
     // The game whose Timer2Timer / Timer3Timer the one-shot timers call.
     void AttachGame(TMainForm* game) { Game = game; }
+    // Every event of the window reaches the game here, with the clock read once for it. A
+    // recorder set as Sink gets it instead and passes it on.
+    void Send(TEvent event);
+    std::function<void(const TEvent&)> Sink;
     void AttachDialogs(TGameOverForm* gameOver, TWinForm* win) {
         GameOverForm = gameOver;
         WinForm = win;

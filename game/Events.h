@@ -32,6 +32,14 @@ struct TEvent {
     std::string Text;
 };
 
+inline TEvent MakeEvent(TEventKind kind, int32_t a = 0, int32_t b = 0) {
+    TEvent e;
+    e.Kind = kind;
+    e.A = a;
+    e.B = b;
+    return e;
+}
+
 // Holds the game's clock at one value for as long as it lives; nested holds give the outer
 // value back when they end. What was recorded is then exactly what the game read.
 class TClockHold {
