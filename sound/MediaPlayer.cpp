@@ -237,14 +237,14 @@ Mix_Chunk* TMediaPlayer::LoadEffect(const std::string& path) {
     std::error_code ec;
     const uintmax_t fileBytes = std::filesystem::file_size(path, ec);
     if (ec || fileBytes > kMaxEffectFileBytes) return nullptr;
-    SDL_AudioSpec spec{};
+    SDL_AudioSpec wav{};
     Uint8* samples = nullptr;
     Uint32 bytes = 0;
-    if (!SDL_LoadWAV(path.c_str(), &spec, &samples, &bytes)) return nullptr;
+    if (!SDL_LoadWAV(path.c_str(), &wav, &samples, &bytes)) return nullptr;
     SDL_FreeWAV(samples);
-    const int frameBytes = spec.channels * static_cast<int>(SDL_AUDIO_BITSIZE(spec.format) / 8);
-    if (spec.freq < kMinEffectRate || spec.freq > kMaxEffectRate || frameBytes <= 0) return nullptr;
-    if (static_cast<double>(bytes / static_cast<Uint32>(frameBytes)) / spec.freq > kMaxEffectSeconds) return nullptr;
+    const int frameBytes = wav.channels * static_cast<int>(SDL_AUDIO_BITSIZE(wav.format) / 8);
+    if (wav.freq < kMinEffectRate || wav.freq > kMaxEffectRate || frameBytes <= 0) return nullptr;
+    if (static_cast<double>(bytes / static_cast<Uint32>(frameBytes)) / wav.freq > kMaxEffectSeconds) return nullptr;
     return Mix_LoadWAV(path.c_str());
 }
 
