@@ -315,7 +315,8 @@ TEST(HiscoreSettings, ADamagedSettingsFileMeansNoServer) {
     {
         QFile f(file);
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(QByteArray("[hiscore\nserver=\x01\xff\xfe\0[[[\n=\n", 28));
+        static const char damaged[] = "[hiscore\nserver=\x01\xff\xfe\0[[[\n=\n";
+        f.write(QByteArray(damaged, sizeof damaged - 1));
     }
     EXPECT_TRUE(addr::HiscoreServer().isEmpty());
     EXPECT_TRUE(addr::HomePage().isEmpty());
