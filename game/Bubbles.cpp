@@ -94,7 +94,7 @@ void BurstPass(TMainForm& f) {
     for (int32_t i = f.Bubbles->Count - 1; i >= 0; --i) {
         TBubble& b = *f.Bubbles->Select(i);
         if (b.BurstStep > 0) {
-            if (b.BurstStep == 1) f.PlayCue("platzen");  // a frame after the burst began
+            if (b.BurstStep == 1) f.PlayCue(TCue::Platzen);  // a frame after the burst began
             b.BurstStep += 2;
             if (b.BurstStep <= kBurstDone) continue;
             f.Score = AddSaturated(f.Score, kBubblePoints);

@@ -116,7 +116,7 @@ void MoveFeder(TMainForm& f, TEnemy& e, const TEnemyKind& look) {
     const bool bounce = VerticalStep(f.Grid, e, look);
     if (bounce) {
         e.SpeedY = kFederBounce;
-        f.PlayCue("feder");
+        f.PlayCue(TCue::Feder);
     }
     Draw(f, e, look, false, bounce ? 1 : 0);
 }
@@ -197,7 +197,7 @@ void ContactTest(TMainForm& f, const TEnemy& e) {
     if (!Meet({e.X, e.Y, e.Width, e.Height}, f.PlayerBox())) return;
     if (f.Protected() || f.EditorMode) return;
     f.HitTimer = 1;
-    f.PlayCue("getroffen");
+    f.PlayCue(TCue::Getroffen);
 }
 
 }  // namespace

@@ -38,7 +38,7 @@ void TMainForm::ItemPhase() {
         if (Meet(PlayerBox(), {item.X, item.Y, kItemSize, kItemSize})) {
             item.Collected = 1;
             Score = AddSaturated(Score, kItemPoints);
-            PlayCue("sammeln");
+            PlayCue(TCue::Sammeln);
         }
     }
 }

@@ -37,6 +37,11 @@ enum : int {
     kSheetCount
 };
 
+// The sounds, by their aliases; each indexes the cue table (Sounds.cpp). The effects go
+// through PlayCue, the music through its own switch and keep-alive.
+enum class TCue { Blasen, Platzen, Springen, Feder, Sammeln, Getroffen, Musik };
+constexpr size_t kCueCount = static_cast<size_t>(TCue::Musik) + 1;
+
 class TMainForm {
 public:
     explicit TMainForm(TPlatform& platform);
@@ -74,7 +79,7 @@ public:
 
     // --- sound (Sounds.cpp) ---
     void OpenSounds();
-    void PlayCue(const char* alias);
+    void PlayCue(TCue cue);
     void MusicKeepAlive();
     void CloseSounds();
     void Hintergrundmusik1Click();

@@ -105,13 +105,13 @@ void TMainForm::InputPhase() {
                 b->SpeedX = kBubbleSpeed;
             }
             b->Y = PlayerY;
-            PlayCue("blasen");
+            PlayCue(TCue::Blasen);
         }
         // Also after a failed append, so a held key does not ask for memory every frame.
         LastFireTick = now;
     }
 
-    if (PlayerJump(KeyJump != 0, OnGround != 0, VelY)) PlayCue("springen");
+    if (PlayerJump(KeyJump != 0, OnGround != 0, VelY)) PlayCue(TCue::Springen);
 
     if (Walking) {
         ++WalkFrame;

@@ -8,21 +8,31 @@ namespace blubbi {
 
 namespace {
 
-struct TCue {
+struct TCueFile {
+    TCue Cue;
     const char* Alias;
     const char* File;  // relative to AppDir
 };
 
-// Opening and closing both run in this order.
-constexpr std::array<TCue, 7> kCues{{
-    {"blasen", "sound/blasen.wav"},
-    {"platzen", "sound/platzen.wav"},
-    {"springen", "sound/springen.wav"},
-    {"feder", "sound/feder.wav"},
-    {"sammeln", "sound/sammeln.wav"},
-    {"getroffen", "sound/getroffen.wav"},
-    {"musik", "sound/getspeed6.mid"},
+// Opening and closing both run in this order; row i is the sound TCue i.
+constexpr std::array<TCueFile, kCueCount> kCues{{
+    {TCue::Blasen, "blasen", "sound/blasen.wav"},
+    {TCue::Platzen, "platzen", "sound/platzen.wav"},
+    {TCue::Springen, "springen", "sound/springen.wav"},
+    {TCue::Feder, "feder", "sound/feder.wav"},
+    {TCue::Sammeln, "sammeln", "sound/sammeln.wav"},
+    {TCue::Getroffen, "getroffen", "sound/getroffen.wav"},
+    {TCue::Musik, "musik", "sound/getspeed6.mid"},
 }};
+
+constexpr bool RowsFollowTheCues() {
+    for (size_t i = 0; i < kCues.size(); ++i)
+        if (static_cast<size_t>(kCues[i].Cue) != i) return false;
+    return true;
+}
+static_assert(RowsFollowTheCues(), "the cue table must be in the order of TCue");
+
+std::string Alias(TCue cue) { return kCues[static_cast<size_t>(cue)].Alias; }
 
 // The mode answered this long after a (re)start is the "still playing" reference.
 constexpr uint32_t kSettleMs = 1000;
@@ -31,13 +41,13 @@ constexpr uint32_t kSettleMs = 1000;
 constexpr size_t kModeBufferChars = 255;
 
 void StartMusic(TMainForm& f) {
-    f.Platform.SendMediaCommand("play musik from 0");
+    f.Platform.SendMediaCommand("play " + Alias(TCue::Musik) + " from 0");
     f.MusicJustStarted = 1;
     f.MusicStartTick = f.Now();
 }
 
 std::string AskMusicMode(TMainForm& f) {
-    std::string mode = f.Platform.SendMediaCommand("status musik mode");
+    std::string mode = f.Platform.SendMediaCommand("status " + Alias(TCue::Musik) + " mode");
     if (mode.size() > kModeBufferChars) mode.resize(kModeBufferChars);
     return mode;
 }
@@ -45,14 +55,15 @@ std::string AskMusicMode(TMainForm& f) {
 }  // namespace
 
 void TMainForm::OpenSounds() {
-    for (const TCue& cue : kCues) Platform.SendMediaCommand("open \"" + AppDir + cue.File + "\" alias " + cue.Alias);
+    for (const TCueFile& cue : kCues)
+        Platform.SendMediaCommand("open \"" + AppDir + cue.File + "\" alias " + cue.Alias);
     // The music starts whatever the switch says; a switched-off game simply never keeps it alive.
     StartMusic(*this);
 }
 
-void TMainForm::PlayCue(const char* alias) {
-    if (!SoundEnabled || alias == nullptr) return;
-    Platform.SendMediaCommand(std::string("play ") + alias + " from 0");
+void TMainForm::PlayCue(TCue cue) {
+    if (!SoundEnabled) return;
+    Platform.SendMediaCommand("play " + Alias(cue) + " from 0");
 }
 
 void TMainForm::MusicKeepAlive() {
@@ -71,7 +82,7 @@ void TMainForm::MusicKeepAlive() {
 }
 
 void TMainForm::CloseSounds() {
-    for (const TCue& cue : kCues) Platform.SendMediaCommand(std::string("close ") + cue.Alias);
+    for (const TCueFile& cue : kCues) Platform.SendMediaCommand(std::string("close ") + cue.Alias);
 }
 
 void TMainForm::Hintergrundmusik1Click() {
@@ -79,7 +90,7 @@ void TMainForm::Hintergrundmusik1Click() {
     if (MusicEnabled)
         StartMusic(*this);
     else
-        Platform.SendMediaCommand("stop musik");
+        Platform.SendMediaCommand("stop " + Alias(TCue::Musik));
 }
 
 // An effect that is sounding plays to its end; nothing is sent.

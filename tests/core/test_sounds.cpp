@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "game/MainForm.h"
@@ -100,23 +101,27 @@ TEST(SoundLifecycle, WholeStartUpAndShutdownSendOnlyTheSoundCommands) {
 // --- effects ---
 
 TEST_F(SoundFixture, EachCuePlaysFromTheStart) {
-    for (const char* alias : {"blasen", "platzen", "springen", "feder", "sammeln", "getroffen"}) {
+    const std::pair<TCue, const char*> effects[] = {
+        {TCue::Blasen, "play blasen from 0"},     {TCue::Platzen, "play platzen from 0"},
+        {TCue::Springen, "play springen from 0"}, {TCue::Feder, "play feder from 0"},
+        {TCue::Sammeln, "play sammeln from 0"},   {TCue::Getroffen, "play getroffen from 0"}};
+    for (const auto& [cue, command] : effects) {
         Platform.Sent.clear();
-        Game.PlayCue(alias);
-        EXPECT_EQ(Platform.Sent, Strings{std::string("play ") + alias + " from 0"});
+        Game.PlayCue(cue);
+        EXPECT_EQ(Platform.Sent, Strings{command});
     }
 }
 
 TEST_F(SoundFixture, EffectsSwitchedOffSendNothingAtAll) {
     Game.Soundeffekte1Click();
     EXPECT_EQ(Game.SoundEnabled, 0);
-    Game.PlayCue("sammeln");
-    Game.PlayCue("getroffen");
+    Game.PlayCue(TCue::Sammeln);
+    Game.PlayCue(TCue::Getroffen);
     EXPECT_TRUE(Platform.Sent.empty());
     Game.Soundeffekte1Click();
     EXPECT_EQ(Game.SoundEnabled, 1);
     EXPECT_TRUE(Platform.Sent.empty()) << "the switch itself sends nothing";
-    Game.PlayCue("sammeln");
+    Game.PlayCue(TCue::Sammeln);
     EXPECT_EQ(Platform.Sent, Strings{"play sammeln from 0"});
 }
 
