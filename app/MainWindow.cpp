@@ -1,4 +1,4 @@
-// The main window (MainUnit): components, menu, the frame timer, and the routing of every command.
+// The main window (MainUnit): components, the menu as the window shows it, the frame timer, its own commands.
 #include "app/MainWindow.h"
 
 #include <QActionGroup>
@@ -9,6 +9,7 @@
 #include <QMessageBox>
 #include <QStatusBar>
 #include <QTimer>
+#include <vector>
 
 #include "app/AboutBox.h"
 #include "app/Addresses.h"
@@ -21,9 +22,101 @@
 #include "app/WinForm.h"
 #include "game/Events.h"
 #include "game/MainForm.h"
+#include "game/MenuCommands.h"
 #include "gfx/Screen.h"
 
 namespace blubbi {
+
+namespace {
+
+// How an item shows its command's state: not at all, as a check mark, or as one of the
+// insert kinds of which exactly one is chosen.
+enum class TMark { None, Check, Insert };
+
+// One item of a menu as the window shows it; a row without text is a separator. It runs
+// either one of the game's commands or one of the window's own.
+struct TItemRow {
+    QAction* TMainWindow::*Field;
+    const char* Name;
+    const char* Text = nullptr;
+    int Image = -1;  // in ImageList1; -1: none
+    const TMenuCommand* Command = nullptr;
+    void (TMainWindow::*Own)() = nullptr;
+    TMark Mark = TMark::None;
+    QKeyCombination Shortcut{};
+};
+
+struct TMenuRow {
+    QMenu* TMainWindow::*Field;
+    const char* Name;
+    const char* Text;
+    std::vector<TItemRow> Items;
+};
+
+using W = TMainWindow;
+
+// The menu bar, in the order it shows.
+const std::vector<TMenuRow>& Menus() {
+    static const std::vector<TMenuRow> menus{
+        {&W::Datei1,
+         "Datei1",
+         "Datei",
+         {
+             {&W::NeuesSpiel1, "NeuesSpiel1", "Neues Spiel", 0, MenuCommand("NeuesSpiel1Click")},
+             {&W::N1, "N1"},
+             {&W::Beenden1, "Beenden1", "Beenden", 1, nullptr, &W::Beenden1Click},
+         }},
+        {&W::Optionen1,
+         "Optionen1",
+         "Optionen",
+         {
+             {&W::Hintergrundmusik1, "Hintergrundmusik1", "Hintergrundmusik", 2, MenuCommand("Hintergrundmusik1Click"),
+              nullptr, TMark::Check},
+             {&W::Soundeffekte1, "Soundeffekte1", "Soundeffekte", 3, MenuCommand("Soundeffekte1Click"), nullptr,
+              TMark::Check},
+             {&W::HiscoreServer1, "HiscoreServer1", "Hiscore-Server...", -1, nullptr, &W::HiscoreServer1Click},
+         }},
+        {&W::Leveleditor1,
+         "Leveleditor1",
+         "Leveleditor",
+         {
+             {&W::Editormodus1, "Editormodus1", "Editormodus", -1, MenuCommand("Editormodus1Click"), nullptr,
+              TMark::Check},
+             {&W::N3, "N3"},
+             {&W::NeuesLevel1, "NeuesLevel1", "Neues Level", 5, MenuCommand("NeuesLevel1Click")},
+             {&W::Levelffnen1, "Levelffnen1", "Level öffnen...", 6, MenuCommand("Levelffnen1Click")},
+             {&W::Levelspeichern1, "Levelspeichern1", "Level speichern...", 7, MenuCommand("Levelspeichern1Click")},
+             {&W::N4, "N4"},
+             {&W::Blockeinfgen1, "Blockeinfgen1", "Block einfügen", -1, MenuCommand("Blockeinfgen1Click"), nullptr,
+              TMark::Insert, Qt::CTRL | Qt::Key_F1},
+             {&W::FeindFedereinfgen1, "FeindFedereinfgen1", "Feind \"Feder\" einfügen", -1,
+              MenuCommand("FeindFedereinfgen1Click"), nullptr, TMark::Insert, Qt::CTRL | Qt::Key_F2},
+             {&W::FeindGeisteinfgen1, "FeindGeisteinfgen1", "Feind \"Geist\" einfügen", -1,
+              MenuCommand("FeindGeisteinfgen1Click"), nullptr, TMark::Insert, Qt::CTRL | Qt::Key_F3},
+             {&W::FeindBlauesMnneleinfgen1, "FeindBlauesMnneleinfgen1", "Feind \"Blaues Männel\" einfügen", -1,
+              MenuCommand("FeindBlauesMnneleinfgen1Click"), nullptr, TMark::Insert, Qt::CTRL | Qt::Key_F4},
+             {&W::FeindRotesMonstereinfgen1, "FeindRotesMonstereinfgen1", "Feind \"Rotes Monster\" einfügen", -1,
+              MenuCommand("FeindRotesMonstereinfgen1Click"), nullptr, TMark::Insert, Qt::CTRL | Qt::Key_F5},
+             {&W::N6, "N6"},
+             {&W::Levelverffentlichen1, "Levelverffentlichen1", "Level veröffentlichen...", 11, nullptr,
+              &W::Levelverffentlichen1Click},
+         }},
+        {&W::Hilfe1,
+         "Hilfe1",
+         "Hilfe",
+         {
+             {&W::Tastenbelegung1, "Tastenbelegung1", "Tastenbelegung", 8, nullptr, &W::Tastenbelegung1Click},
+             {&W::N5, "N5"},
+             {&W::AufzurVelkorHomepage1, "AufzurVelkorHomepage1", "Auf zur Velkor Homepage,,,", 9, nullptr,
+              &W::AufzurVelkorHomepage1Click},
+             {&W::N2, "N2"},
+             {&W::berdasProgramm1, "berdasProgramm1", "Über das Programm...", 10, nullptr, &W::berdasProgramm1Click},
+         }},
+    };
+    return menus;
+}
+
+}  // namespace
 
 TMainWindow::TMainWindow(QWidget* parent) : QMainWindow(parent) {
     setObjectName(QStringLiteral("MainForm"));
@@ -45,9 +138,6 @@ TMainWindow::TMainWindow(QWidget* parent) : QMainWindow(parent) {
     for (int i = 0; i < int(ImageList1.size()); ++i)
         ImageList1[i] = QIcon(menuDir + QStringLiteral("%1.png").arg(i, 2, 10, QLatin1Char('0')));
     BuildMenu();
-    HiscoreServer1 = Optionen1->addAction(QStringLiteral("Hiscore-Server..."));
-    HiscoreServer1->setObjectName(QStringLiteral("HiscoreServer1"));
-    connect(HiscoreServer1, &QAction::triggered, this, &TMainWindow::HiscoreServer1Click);
 
     // The start size gives the paint box its design size; the window stays resizable.
     resize(sizeHint());
@@ -83,151 +173,63 @@ void TMainWindow::CreateForms() {
     PlatformPtr->AttachDialogs(GameOverForm, WinForm);
 }
 
-QAction* TMainWindow::Item(QMenu* menu, const QString& name, const QString& text, int image,
-                           void (TMainWindow::*handler)()) {
-    QAction* action = menu->addAction(text);
-    action->setObjectName(name);
-    if (image >= 0) action->setIcon(ImageList1[image]);
-    connect(action, &QAction::triggered, this, handler);
-    return action;
-}
-
 void TMainWindow::BuildMenu() {
-    auto separator = [](QMenu* menu, const QString& name) {
-        QAction* s = menu->addSeparator();
-        s->setObjectName(name);
-        return s;
-    };
     QMenuBar* bar = menuBar();
     bar->setObjectName(QStringLiteral("MainMenu1"));
-
-    Datei1 = bar->addMenu(QStringLiteral("Datei"));
-    Datei1->setObjectName(QStringLiteral("Datei1"));
-    NeuesSpiel1 =
-        Item(Datei1, QStringLiteral("NeuesSpiel1"), QStringLiteral("Neues Spiel"), 0, &TMainWindow::NeuesSpiel1Click);
-    N1 = separator(Datei1, QStringLiteral("N1"));
-    Beenden1 = Item(Datei1, QStringLiteral("Beenden1"), QStringLiteral("Beenden"), 1, &TMainWindow::Beenden1Click);
-
-    Optionen1 = bar->addMenu(QStringLiteral("Optionen"));
-    Optionen1->setObjectName(QStringLiteral("Optionen1"));
-    Hintergrundmusik1 = Item(Optionen1, QStringLiteral("Hintergrundmusik1"), QStringLiteral("Hintergrundmusik"), 2,
-                             &TMainWindow::Hintergrundmusik1Click);
-    Soundeffekte1 = Item(Optionen1, QStringLiteral("Soundeffekte1"), QStringLiteral("Soundeffekte"), 3,
-                         &TMainWindow::Soundeffekte1Click);
-
-    Leveleditor1 = bar->addMenu(QStringLiteral("Leveleditor"));
-    Leveleditor1->setObjectName(QStringLiteral("Leveleditor1"));
-    Editormodus1 = Item(Leveleditor1, QStringLiteral("Editormodus1"), QStringLiteral("Editormodus"), -1,
-                        &TMainWindow::Editormodus1Click);
-    N3 = separator(Leveleditor1, QStringLiteral("N3"));
-    NeuesLevel1 = Item(Leveleditor1, QStringLiteral("NeuesLevel1"), QStringLiteral("Neues Level"), 5,
-                       &TMainWindow::NeuesLevel1Click);
-    Levelffnen1 = Item(Leveleditor1, QStringLiteral("Levelffnen1"), QStringLiteral("Level öffnen..."), 6,
-                       &TMainWindow::Levelffnen1Click);
-    Levelspeichern1 = Item(Leveleditor1, QStringLiteral("Levelspeichern1"), QStringLiteral("Level speichern..."), 7,
-                           &TMainWindow::Levelspeichern1Click);
-    N4 = separator(Leveleditor1, QStringLiteral("N4"));
-    Blockeinfgen1 = Item(Leveleditor1, QStringLiteral("Blockeinfgen1"), QStringLiteral("Block einfügen"), -1,
-                         &TMainWindow::Blockeinfgen1Click);
-    FeindFedereinfgen1 = Item(Leveleditor1, QStringLiteral("FeindFedereinfgen1"),
-                              QStringLiteral("Feind \"Feder\" einfügen"), -1, &TMainWindow::FeindFedereinfgen1Click);
-    FeindGeisteinfgen1 = Item(Leveleditor1, QStringLiteral("FeindGeisteinfgen1"),
-                              QStringLiteral("Feind \"Geist\" einfügen"), -1, &TMainWindow::FeindGeisteinfgen1Click);
-    FeindBlauesMnneleinfgen1 =
-        Item(Leveleditor1, QStringLiteral("FeindBlauesMnneleinfgen1"),
-             QStringLiteral("Feind \"Blaues Männel\" einfügen"), -1, &TMainWindow::FeindBlauesMnneleinfgen1Click);
-    FeindRotesMonstereinfgen1 =
-        Item(Leveleditor1, QStringLiteral("FeindRotesMonstereinfgen1"),
-             QStringLiteral("Feind \"Rotes Monster\" einfügen"), -1, &TMainWindow::FeindRotesMonstereinfgen1Click);
-    N6 = separator(Leveleditor1, QStringLiteral("N6"));
-    Levelverffentlichen1 =
-        Item(Leveleditor1, QStringLiteral("Levelverffentlichen1"), QStringLiteral("Level veröffentlichen..."), 11,
-             &TMainWindow::Levelverffentlichen1Click);
-
-    Hilfe1 = bar->addMenu(QStringLiteral("Hilfe"));
-    Hilfe1->setObjectName(QStringLiteral("Hilfe1"));
-    Tastenbelegung1 = Item(Hilfe1, QStringLiteral("Tastenbelegung1"), QStringLiteral("Tastenbelegung"), 8,
-                           &TMainWindow::Tastenbelegung1Click);
-    N5 = separator(Hilfe1, QStringLiteral("N5"));
-    AufzurVelkorHomepage1 =
-        Item(Hilfe1, QStringLiteral("AufzurVelkorHomepage1"), QStringLiteral("Auf zur Velkor Homepage,,,"), 9,
-             &TMainWindow::AufzurVelkorHomepage1Click);
-    N2 = separator(Hilfe1, QStringLiteral("N2"));
-    berdasProgramm1 = Item(Hilfe1, QStringLiteral("berdasProgramm1"), QStringLiteral("Über das Programm..."), 10,
-                           &TMainWindow::berdasProgramm1Click);
-
-    for (QAction* a : {Hintergrundmusik1, Soundeffekte1, Editormodus1}) a->setCheckable(true);
     InsertGroup = new QActionGroup(this);
     InsertGroup->setObjectName(QStringLiteral("InsertGroup"));
     InsertGroup->setExclusionPolicy(QActionGroup::ExclusionPolicy::Exclusive);
-    QAction* const inserts[] = {Blockeinfgen1, FeindFedereinfgen1, FeindGeisteinfgen1, FeindBlauesMnneleinfgen1,
-                                FeindRotesMonstereinfgen1};
-    for (int i = 0; i < 5; ++i) {
-        QAction* a = inserts[i];
-        a->setCheckable(true);
-        InsertGroup->addAction(a);
-        a->setShortcut(QKeySequence(Qt::CTRL | Qt::Key(Qt::Key_F1 + i)));
-        a->setShortcutContext(Qt::WindowShortcut);
+    for (const TMenuRow& menuRow : Menus()) {
+        QMenu* menu = bar->addMenu(QString::fromUtf8(menuRow.Text));
+        menu->setObjectName(QString::fromUtf8(menuRow.Name));
+        this->*menuRow.Field = menu;
+        for (const TItemRow& row : menuRow.Items) {
+            QAction* action = row.Text ? menu->addAction(QString::fromUtf8(row.Text)) : menu->addSeparator();
+            action->setObjectName(QString::fromUtf8(row.Name));
+            this->*row.Field = action;
+            if (row.Mark != TMark::None) action->setCheckable(true);
+            if (row.Image >= 0) {
+                const QIcon& image = ImageList1[size_t(row.Image)];
+                action->setIcon(action->isCheckable() && !image.isNull() ? WithCheckMark(image) : image);
+            }
+            if (row.Mark == TMark::Insert) InsertGroup->addAction(action);
+            if (row.Shortcut != QKeyCombination()) {
+                action->setShortcut(QKeySequence(row.Shortcut));
+                action->setShortcutContext(Qt::WindowShortcut);
+                // Shortcuts of items in a closed menu must work too; the window itself carries them.
+                addAction(action);
+            }
+            if (const TMenuCommand* command = row.Command) {
+                connect(action, &QAction::triggered, this, [this, command] {
+                    SendMenu(command->Name);
+                    SyncChecks();
+                });
+            } else if (row.Own) {
+                connect(action, &QAction::triggered, this, row.Own);
+            }
+        }
     }
-    // Shortcuts of items in a closed menu must work too; the window itself carries them.
-    addActions(InsertGroup->actions());
-    for (QMenu* menu : {Datei1, Optionen1, Leveleditor1, Hilfe1})
-        for (QAction* a : menu->actions())
-            if (a->isCheckable() && !a->icon().isNull()) a->setIcon(WithCheckMark(a->icon()));
 }
 
 void TMainWindow::SyncChecks() {
-    Hintergrundmusik1->setChecked(GameForm->MusicEnabled != 0);
-    Soundeffekte1->setChecked(GameForm->SoundEnabled != 0);
-    Editormodus1->setChecked(GameForm->EditorMode != 0);
-    const QList<QAction*> inserts = InsertGroup->actions();
-    const int kind = GameForm->InsertKind;
-    if (kind >= 0 && kind < inserts.size()) inserts[kind]->setChecked(true);
+    for (const TMenuRow& menu : Menus()) {
+        for (const TItemRow& row : menu.Items) {
+            if (!row.Command || !row.Command->Checked) continue;
+            QAction* action = this->*row.Field;
+            const bool on = row.Command->Checked(*GameForm);
+            // An insert kind is only ever switched on: its group switches the others off.
+            if (on || row.Mark != TMark::Insert) action->setChecked(on);
+        }
+    }
 }
 
-void TMainWindow::SendMenu(const char* name) {
+void TMainWindow::SendMenu(std::string_view name) {
     TEvent e = MakeEvent(TEventKind::Menu);
     e.Text = name;
     PlatformPtr->Send(std::move(e));
 }
 
-void TMainWindow::NeuesSpiel1Click() { SendMenu("NeuesSpiel1Click"); }
 void TMainWindow::Beenden1Click() { close(); }
-void TMainWindow::Hintergrundmusik1Click() {
-    SendMenu("Hintergrundmusik1Click");
-    SyncChecks();
-}
-void TMainWindow::Soundeffekte1Click() {
-    SendMenu("Soundeffekte1Click");
-    SyncChecks();
-}
-void TMainWindow::Editormodus1Click() {
-    SendMenu("Editormodus1Click");
-    SyncChecks();
-}
-void TMainWindow::NeuesLevel1Click() { SendMenu("NeuesLevel1Click"); }
-void TMainWindow::Levelffnen1Click() { SendMenu("Levelffnen1Click"); }
-void TMainWindow::Levelspeichern1Click() { SendMenu("Levelspeichern1Click"); }
-void TMainWindow::Blockeinfgen1Click() {
-    SendMenu("Blockeinfgen1Click");
-    SyncChecks();
-}
-void TMainWindow::FeindFedereinfgen1Click() {
-    SendMenu("FeindFedereinfgen1Click");
-    SyncChecks();
-}
-void TMainWindow::FeindGeisteinfgen1Click() {
-    SendMenu("FeindGeisteinfgen1Click");
-    SyncChecks();
-}
-void TMainWindow::FeindBlauesMnneleinfgen1Click() {
-    SendMenu("FeindBlauesMnneleinfgen1Click");
-    SyncChecks();
-}
-void TMainWindow::FeindRotesMonstereinfgen1Click() {
-    SendMenu("FeindRotesMonstereinfgen1Click");
-    SyncChecks();
-}
 
 void TMainWindow::Levelverffentlichen1Click() {
     if (LevelPublishForm && LevelPublishForm->exec() == QDialog::Accepted)

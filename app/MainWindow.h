@@ -3,6 +3,7 @@
 #include <QMainWindow>
 #include <array>
 #include <memory>
+#include <string_view>
 
 class QAction;
 class QActionGroup;
@@ -33,22 +34,10 @@ public:
     TMainForm& Game() { return *GameForm; }
     TQtPlatform& Platform() { return *PlatformPtr; }
 
-    // --- menu commands ---
-    // A menu command goes to the game as an event, by its handler's name.
-    void SendMenu(const char* name);
-    void NeuesSpiel1Click();
+    // A menu command of the game goes to it as an event, by its handler's name.
+    void SendMenu(std::string_view name);
+    // --- the menu commands only the window has; the game's own are in game/MenuCommands.h ---
     void Beenden1Click();
-    void Hintergrundmusik1Click();
-    void Soundeffekte1Click();
-    void Editormodus1Click();
-    void NeuesLevel1Click();
-    void Levelffnen1Click();
-    void Levelspeichern1Click();
-    void Blockeinfgen1Click();
-    void FeindFedereinfgen1Click();
-    void FeindGeisteinfgen1Click();
-    void FeindBlauesMnneleinfgen1Click();
-    void FeindRotesMonstereinfgen1Click();
     void Levelverffentlichen1Click();
     void Tastenbelegung1Click();
     void AufzurVelkorHomepage1Click();
@@ -86,7 +75,6 @@ protected:
 private:
     void BuildMenu();
     void FormDestroy();
-    QAction* Item(QMenu* menu, const QString& name, const QString& text, int image, void (TMainWindow::*handler)());
 
     std::unique_ptr<TQtPlatform> PlatformPtr;
     std::unique_ptr<TMainForm> GameForm;

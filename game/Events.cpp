@@ -1,36 +1,9 @@
-// The one dispatch of outside events into the game's handlers, and the menu command names.
+// The one dispatch of outside events into the game's handlers.
 #include "game/Events.h"
 
-#include <array>
-#include <utility>
+#include "game/MenuCommands.h"
 
 namespace blubbi {
-
-namespace {
-
-using THandler = void (TMainForm::*)();
-constexpr std::array<std::pair<std::string_view, THandler>, 12> kMenuCommands{{
-    {"NeuesSpiel1Click", &TMainForm::NeuesSpiel1Click},
-    {"Hintergrundmusik1Click", &TMainForm::Hintergrundmusik1Click},
-    {"Soundeffekte1Click", &TMainForm::Soundeffekte1Click},
-    {"Editormodus1Click", &TMainForm::Editormodus1Click},
-    {"NeuesLevel1Click", &TMainForm::NeuesLevel1Click},
-    {"Levelffnen1Click", &TMainForm::Levelffnen1Click},
-    {"Levelspeichern1Click", &TMainForm::Levelspeichern1Click},
-    {"Blockeinfgen1Click", &TMainForm::Blockeinfgen1Click},
-    {"FeindFedereinfgen1Click", &TMainForm::FeindFedereinfgen1Click},
-    {"FeindGeisteinfgen1Click", &TMainForm::FeindGeisteinfgen1Click},
-    {"FeindBlauesMnneleinfgen1Click", &TMainForm::FeindBlauesMnneleinfgen1Click},
-    {"FeindRotesMonstereinfgen1Click", &TMainForm::FeindRotesMonstereinfgen1Click},
-}};
-
-THandler FindMenu(std::string_view name) {
-    for (const auto& [n, handler] : kMenuCommands)
-        if (n == name) return handler;
-    return nullptr;
-}
-
-}  // namespace
 
 TClockHold::TClockHold(TMainForm& game, uint32_t clock)
     : Game(game), WasHeld(game.ClockHeld), WasClock(game.HeldClock) {
@@ -43,12 +16,12 @@ TClockHold::~TClockHold() {
     Game.HeldClock = WasClock;
 }
 
-bool IsMenuCommand(std::string_view name) { return FindMenu(name) != nullptr; }
+bool IsMenuCommand(std::string_view name) { return FindMenuCommand(name) != nullptr; }
 
 bool RunMenuCommand(TMainForm& game, std::string_view name) {
-    const THandler handler = FindMenu(name);
-    if (!handler) return false;
-    (game.*handler)();
+    const TMenuCommand* command = FindMenuCommand(name);
+    if (!command) return false;
+    (game.*command->Run)();
     return true;
 }
 

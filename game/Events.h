@@ -59,7 +59,8 @@ private:
 // does not know does nothing.
 void Dispatch(TMainForm& game, const TEvent& event);
 
-// The menu commands of the game, by their handler's name; false for an unknown name.
+// The menu commands of the game (game/MenuCommands.h), by their handler's name; false for an
+// unknown name.
 bool IsMenuCommand(std::string_view name);
 bool RunMenuCommand(TMainForm& game, std::string_view name);
 

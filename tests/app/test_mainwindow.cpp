@@ -308,6 +308,21 @@ TEST_F(MainWindowTest, MouseDrivesTheEditor) {
     EXPECT_EQ(Game().Enemies->Count, before);
 }
 
+// The items without a mark run the game's command of their own name, not a neighbour's.
+TEST_F(MainWindowTest, NewGameAndNewLevelItemsRunTheirCommands) {
+    Game().Score = 70;
+    Game().Lives = 1;
+    Game().Grid[5 * 20 + 5] = 1;
+    Window->NeuesLevel1->trigger();
+    EXPECT_EQ(Game().Grid[5 * 20 + 5], 0);  // an empty field inside its border
+    EXPECT_EQ(Game().Grid[0], 1);
+    EXPECT_EQ(Game().Score, 70);  // not a new game
+    Window->NeuesSpiel1->trigger();
+    EXPECT_EQ(Game().Score, 0);
+    EXPECT_EQ(Game().Lives, 3);
+    EXPECT_EQ(Game().LevelNo, 1);
+}
+
 TEST_F(MainWindowTest, BeendenEndsTheGame) {
     ShowActive();
     ASSERT_NE(Game().Bubbles, nullptr);

@@ -1,0 +1,57 @@
+// The menu commands the game carries out itself, by their handlers' names: the window's menu and the event
+// dispatch (menu events of the window, replays, blubbi-sim scripts) all find them in this one table.
+#pragma once
+#include <array>
+#include <string_view>
+
+#include "game/MainForm.h"
+
+namespace blubbi {
+
+struct TMenuCommand {
+    std::string_view Name;  // the handler's name, as the game calls it
+    void (TMainForm::*Run)();
+    // Whether the command's item carries its mark now; null for an item that has none.
+    bool (*Checked)(const TMainForm& game) = nullptr;
+};
+
+// The window adds each item's text, picture, shortcut and look; the commands that only the window
+// has (quitting, its own dialogs, the shell) are not here.
+inline constexpr std::array kMenuCommands{
+    TMenuCommand{"NeuesSpiel1Click", &TMainForm::NeuesSpiel1Click},
+    TMenuCommand{"Hintergrundmusik1Click", &TMainForm::Hintergrundmusik1Click,
+                 [](const TMainForm& g) { return g.MusicEnabled != 0; }},
+    TMenuCommand{"Soundeffekte1Click", &TMainForm::Soundeffekte1Click,
+                 [](const TMainForm& g) { return g.SoundEnabled != 0; }},
+    TMenuCommand{"Editormodus1Click", &TMainForm::Editormodus1Click,
+                 [](const TMainForm& g) { return g.EditorMode != 0; }},
+    TMenuCommand{"NeuesLevel1Click", &TMainForm::NeuesLevel1Click},
+    TMenuCommand{"Levelffnen1Click", &TMainForm::Levelffnen1Click},
+    TMenuCommand{"Levelspeichern1Click", &TMainForm::Levelspeichern1Click},
+    TMenuCommand{"Blockeinfgen1Click", &TMainForm::Blockeinfgen1Click,
+                 [](const TMainForm& g) { return g.InsertKind == 0; }},
+    TMenuCommand{"FeindFedereinfgen1Click", &TMainForm::FeindFedereinfgen1Click,
+                 [](const TMainForm& g) { return g.InsertKind == 1; }},
+    TMenuCommand{"FeindGeisteinfgen1Click", &TMainForm::FeindGeisteinfgen1Click,
+                 [](const TMainForm& g) { return g.InsertKind == 2; }},
+    TMenuCommand{"FeindBlauesMnneleinfgen1Click", &TMainForm::FeindBlauesMnneleinfgen1Click,
+                 [](const TMainForm& g) { return g.InsertKind == 3; }},
+    TMenuCommand{"FeindRotesMonstereinfgen1Click", &TMainForm::FeindRotesMonstereinfgen1Click,
+                 [](const TMainForm& g) { return g.InsertKind == 4; }},
+};
+
+// The command of that name, or null.
+constexpr const TMenuCommand* FindMenuCommand(std::string_view name) {
+    for (const TMenuCommand& command : kMenuCommands)
+        if (command.Name == name) return &command;
+    return nullptr;
+}
+
+// The command of a name written into the program: a name not in the table does not compile.
+consteval const TMenuCommand* MenuCommand(std::string_view name) {
+    const TMenuCommand* command = FindMenuCommand(name);
+    if (!command) throw "no such menu command";
+    return command;
+}
+
+}  // namespace blubbi
