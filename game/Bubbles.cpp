@@ -33,8 +33,8 @@ const std::array<TOffset, 360>& CircleOffsets() {
             const double halves = std::round(v * 2.0) / 2.0;
             return std::fabs(v - halves) < 1e-12 ? halves : v;
         };
-        for (int deg = 0; deg < 360; ++deg) {
-            const double rad = deg * 3.14159265358979323846 / 180.0;
+        for (size_t deg = 0; deg < t.size(); ++deg) {
+            const double rad = static_cast<double>(deg) * 3.14159265358979323846 / 180.0;
             t[deg] = {kRadius * exact(std::sin(rad)), kRadius * exact(std::cos(rad))};
         }
         return t;

@@ -70,7 +70,7 @@ void* TDynaArrayBase::AppendManyRaw(int32_t count) {
 
 void* TDynaArrayBase::SelectRaw(int32_t index) {
     Cursor = index;
-    SetCurrent(Storage + static_cast<size_t>(index) * ElementSize);
+    SetCurrent(Record(index));
     return Current;
 }
 
@@ -81,7 +81,7 @@ void TDynaArrayBase::Rewind() {
 
 bool TDynaArrayBase::Next() {
     if (Count == 0 || Cursor < 0 || Cursor > Count - 1) return false;
-    SetCurrent(Storage + static_cast<size_t>(Cursor) * ElementSize);
+    SetCurrent(Record(Cursor));
     ++Cursor;
     return true;
 }
@@ -89,8 +89,7 @@ bool TDynaArrayBase::Next() {
 void TDynaArrayBase::Delete(int32_t index) {
     if (index < 0 || index > Count - 1) return;
     for (int32_t i = index; i <= Count - 2; ++i)
-        std::memcpy(Storage + static_cast<size_t>(i) * ElementSize, Storage + static_cast<size_t>(i + 1) * ElementSize,
-                    ElementSize);
+        std::memcpy(Record(i), Record(i + 1), static_cast<size_t>(ElementSize));
     --Count;
     const int64_t wanted = WantedBytes(Count);
     if (wanted != AllocatedBytes) {

@@ -49,6 +49,10 @@ protected:
     TErrorSink OnError;
 
 private:
+    // The record at an index the caller has checked.
+    uint8_t* Record(int32_t index) const {
+        return Storage + static_cast<size_t>(index) * static_cast<size_t>(ElementSize);
+    }
     int64_t WantedBytes(int64_t count) const;
     void SetCurrent(void* record);
     uint8_t* Obtain(int64_t bytes, const char* leadIn);

@@ -12,7 +12,7 @@ namespace blubbi {
 struct TEnemyKind {
     std::string_view Token;  // the kind's word in a level's text form
     std::string_view Name;   // the kind as the editor's menu names it (UTF-8)
-    int Slot;                // sheet slot
+    size_t Slot;             // sheet slot
     int Frames;              // frames stacked in the sheet
     int32_t AnimCycle;       // AnimCounter runs 0 .. AnimCycle - 1; each frame shows for 5 (0: not animated)
     int32_t FootInset;       // it stands on columns X + inset .. X + Width - inset

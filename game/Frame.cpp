@@ -5,7 +5,7 @@ namespace blubbi {
 
 namespace {
 // Load order of the sheets; release runs in the same order.
-constexpr std::array<std::pair<int, const char*>, kSheetCount> kSheetFiles{{
+constexpr std::array<std::pair<size_t, const char*>, kSheetCount> kSheetFiles{{
     {kSlotStein1, "grafiken/stein1.gif"},
     {kSlotFigur1, "grafiken/figur1.gif"},
     {kSlotFigur2, "grafiken/figur2.gif"},

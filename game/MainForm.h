@@ -22,8 +22,8 @@ constexpr int32_t VK_SPACE = 32, VK_LEFT = 37, VK_UP = 38, VK_RIGHT = 39;
 
 enum class TMouseButton { mbLeft, mbRight, mbMiddle };
 
-// Sheet slots.
-enum : int {
+// Sheet slots: indexes of Sheets.
+enum : size_t {
     kSlotItem = 0,
     kSlotLeben,
     kSlotFeind4,

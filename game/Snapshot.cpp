@@ -22,7 +22,7 @@ public:
         static_assert(std::is_integral_v<T>);
         using U = std::make_unsigned_t<T>;
         auto u = static_cast<U>(v);
-        for (size_t i = 0; i < sizeof(T); ++i) Bytes.push_back(static_cast<uint8_t>((u >> (8 * i)) & 0xFFu));
+        for (size_t i = 0; i < sizeof(T); ++i) Bytes.push_back(static_cast<uint8_t>(uint64_t{u} >> (8 * i)));
     }
     void Raw(const void* p, size_t n) {
         const auto* b = static_cast<const uint8_t*>(p);
