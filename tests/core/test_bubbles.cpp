@@ -1,7 +1,7 @@
 // Bubbles: flight and rise, trapping, the three ways to burst, pop and release, the shared flag, drawing.
 #include <climits>
 
-#include "tests/core/PlayFixture.h"
+#include "tests/support/PlayFixture.h"
 
 namespace blubbi {
 namespace {

@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "game/Geometry.h"
-#include "tests/core/PlayFixture.h"
+#include "tests/support/PlayFixture.h"
 
 namespace blubbi {
 namespace {

@@ -1,5 +1,5 @@
 // Start-up, the frame timer's gating, the order of a frame and the level-start slide.
-#include "tests/core/GameFixture.h"
+#include "tests/support/GameFixture.h"
 
 namespace blubbi {
 namespace {

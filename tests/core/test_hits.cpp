@@ -1,5 +1,5 @@
 // Hits and lives: the hit's frames, one hit per frame, respawn, protection, the last life.
-#include "tests/core/PlayFixture.h"
+#include "tests/support/PlayFixture.h"
 
 namespace blubbi {
 namespace {

@@ -1,5 +1,5 @@
 // Items and points: falling onto block tops, falling out, collecting, and what one enemy is worth.
-#include "tests/core/PlayFixture.h"
+#include "tests/support/PlayFixture.h"
 
 namespace blubbi {
 namespace {

@@ -1,7 +1,7 @@
 // The player: jump heights and rhythm, walking and turning, walls, ledges, falling out, spitting.
 #include <climits>
 
-#include "tests/core/PlayFixture.h"
+#include "tests/support/PlayFixture.h"
 
 namespace blubbi {
 namespace {

@@ -2,7 +2,7 @@
 #include <utility>
 #include <vector>
 
-#include "tests/core/PlayFixture.h"
+#include "tests/support/PlayFixture.h"
 
 namespace blubbi {
 namespace {

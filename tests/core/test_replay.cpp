@@ -9,7 +9,7 @@
 #include "game/Snapshot.h"
 #include "platform/headless/HeadlessPlatform.h"
 #include "platform/replay/Replay.h"
-#include "tests/core/LevelBytes.h"
+#include "tests/support/LevelBytes.h"
 
 namespace blubbi::test {
 namespace {

@@ -1,7 +1,7 @@
 // A long soak: random levels, random keys, mouse and menu commands for 100,000 frames.
 #include <random>
 
-#include "tests/core/GameFixture.h"
+#include "tests/support/GameFixture.h"
 
 namespace blubbi {
 namespace {

@@ -3,8 +3,8 @@
 
 #include "game/MainForm.h"
 #include "level/LevelCodec.h"
-#include "tests/core/LevelBytes.h"
 #include "tests/e2e/SimRun.h"
+#include "tests/support/LevelBytes.h"
 
 namespace blubbi::e2e {
 namespace {

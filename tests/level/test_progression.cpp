@@ -1,5 +1,5 @@
 // Level progression: the end check's outcomes, the pause, next level, win, game over, new game, cheat.
-#include "tests/core/GameFixture.h"
+#include "tests/support/GameFixture.h"
 
 namespace blubbi {
 namespace {

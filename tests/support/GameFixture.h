@@ -5,7 +5,7 @@
 #include <filesystem>
 
 #include "platform/headless/HeadlessPlatform.h"
-#include "tests/core/LevelBytes.h"
+#include "tests/support/LevelBytes.h"
 
 namespace blubbi::test {
 

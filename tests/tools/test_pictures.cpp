@@ -51,7 +51,7 @@ struct Sheet {
 };
 
 const Sheet kSheets[] = {
-    {"item.gif", 34, 34, 10, true, true, false},   {"leben.gif", 19, 19, 1, false, false, false},
+    {"item.gif", 34, 34, 10, true, true, false},    {"leben.gif", 19, 19, 1, false, false, false},
     {"feind4.gif", 45, 51, 4, false, true, true},   {"feind3.gif", 31, 41, 2, false, true, true},
     {"feind2.gif", 51, 41, 2, false, false, true},  {"feind1.gif", 47, 61, 2, false, true, true},
     {"laufe2.gif", 41, 46, 4, false, true, false},  {"figur1.gif", 41, 46, 1, false, true, false},

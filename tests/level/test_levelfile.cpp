@@ -9,7 +9,7 @@
 #include <random>
 
 #include "level/LevelCodec.h"
-#include "tests/core/GameFixture.h"
+#include "tests/support/GameFixture.h"
 
 namespace blubbi {
 namespace {

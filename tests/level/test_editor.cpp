@@ -1,5 +1,5 @@
 // The level editor: painting and dragging cells, placing and removing enemies, new level, files.
-#include "tests/core/GameFixture.h"
+#include "tests/support/GameFixture.h"
 
 namespace blubbi {
 namespace {

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "platform/headless/HeadlessPlatform.h"
-#include "tests/core/LevelBytes.h"
+#include "tests/support/LevelBytes.h"
 
 namespace blubbi::test {
 
