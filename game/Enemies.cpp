@@ -121,48 +121,68 @@ void MoveFeder(TMainForm& f, TEnemy& e, const TEnemyKind& look) {
     Draw(f, e, look, false, bounce ? 1 : 0);
 }
 
+// Two independent draws once its timer has run out: one may turn it sideways, the other up or down.
+void GeistTurns(TMainForm& f, TEnemy& e) {
+    if (e.Timer > 0) {
+        --e.Timer;
+        return;
+    }
+    if (f.Chance(10)) {
+        e.DirX = f.Random(3);
+        e.Timer = 50 + f.Random(50);
+    }
+    if (f.Chance(10)) {
+        e.Aux = f.Random(3);
+        e.Timer = 50 + f.Random(50);
+    }
+}
+
+// It flies through blocks and is held only by its area, in this order.
+void GeistFlies(TEnemy& e) {
+    int64_t x = e.X, y = e.Y;
+    if (e.DirX == kLeft) x -= kGeistStep;
+    if (e.DirX == kRight) x += kGeistStep;
+    if (e.Aux == kUp) y -= kGeistStep;
+    if (e.Aux == kDown) y += kGeistStep;
+    if (x < kGeistLeft) {
+        x = kGeistLeft;
+        e.DirX = kRight;
+    }
+    if (y < kGeistTop) {
+        y = kGeistTop;
+        e.Aux = kDown;
+    }
+    if (x > int64_t{kGeistRight} - e.Width) {
+        x = int64_t{kGeistRight} - e.Width;
+        e.DirX = kLeft;
+    }
+    if (y > int64_t{kGeistBottom} - e.Height) {
+        y = int64_t{kGeistBottom} - e.Height;
+        e.Aux = kUp;
+    }
+    e.X = Clamp32(x);
+    e.Y = Clamp32(y);
+}
+
 void MoveGeist(TMainForm& f, TEnemy& e, const TEnemyKind& look) {
     if (!f.EditorMode) {
-        if (e.Timer > 0) {
-            --e.Timer;
-        } else {
-            // Two independent draws: one may turn it sideways, the other up or down.
-            if (f.Chance(10)) {
-                e.DirX = f.Random(3);
-                e.Timer = 50 + f.Random(50);
-            }
-            if (f.Chance(10)) {
-                e.Aux = f.Random(3);
-                e.Timer = 50 + f.Random(50);
-            }
-        }
-        int64_t x = e.X, y = e.Y;
-        if (e.DirX == kLeft) x -= kGeistStep;
-        if (e.DirX == kRight) x += kGeistStep;
-        if (e.Aux == kUp) y -= kGeistStep;
-        if (e.Aux == kDown) y += kGeistStep;
-        // It flies through blocks and is held only by its area, in this order.
-        if (x < kGeistLeft) {
-            x = kGeistLeft;
-            e.DirX = kRight;
-        }
-        if (y < kGeistTop) {
-            y = kGeistTop;
-            e.Aux = kDown;
-        }
-        if (x > int64_t{kGeistRight} - e.Width) {
-            x = int64_t{kGeistRight} - e.Width;
-            e.DirX = kLeft;
-        }
-        if (y > int64_t{kGeistBottom} - e.Height) {
-            y = int64_t{kGeistBottom} - e.Height;
-            e.Aux = kUp;
-        }
-        e.X = Clamp32(x);
-        e.Y = Clamp32(y);
+        GeistTurns(f, e);
+        GeistFlies(e);
     }
     Draw(f, e, look, e.DirX != 0, AnimFrame(e, look));
     Animate(e, look);
+}
+
+// A walker stopped by a wall jumps, or turns back once it has jumped often enough. The jump
+// count carries from one obstacle to the next; only a turn clears it.
+void MeetWall(TEnemy& e, const TWalker& rules, bool standing) {
+    if (e.Aux >= rules.JumpsBeforeTurn) {
+        e.Aux = 0;
+        e.DirX = e.DirX == kLeft ? kRight : kLeft;
+    } else if (standing) {
+        e.SpeedY = rules.JumpSpeed;
+        ++e.Aux;
+    }
 }
 
 void MoveWalker(TMainForm& f, TEnemy& e, const TEnemyKind& look, const TWalker& rules) {
@@ -174,18 +194,8 @@ void MoveWalker(TMainForm& f, TEnemy& e, const TEnemyKind& look, const TWalker& 
         const int pushed = HoldInside(e, kLeftLimit, kRightLimit);
         if (pushed < 0) e.DirX = kRight;
         if (pushed > 0) e.DirX = kLeft;
-        if (e.DirX == kLeft || e.DirX == kRight) {
-            if (SidewaysStep(f.Grid, e, rules.Step, e.DirX == kRight)) {
-                // The jump count carries from one obstacle to the next; only a turn clears it.
-                if (e.Aux >= rules.JumpsBeforeTurn) {
-                    e.Aux = 0;
-                    e.DirX = e.DirX == kLeft ? kRight : kLeft;
-                } else if (standing) {
-                    e.SpeedY = rules.JumpSpeed;
-                    ++e.Aux;
-                }
-            }
-        }
+        if ((e.DirX == kLeft || e.DirX == kRight) && SidewaysStep(f.Grid, e, rules.Step, e.DirX == kRight))
+            MeetWall(e, rules, standing);
     }
     Draw(f, e, look, e.DirX != 0, AnimFrame(e, look));
     Animate(e, look);

@@ -70,6 +70,33 @@ bool WriteAllTo(int fd, const uint8_t* data, size_t size) {
     return true;
 }
 
+// Reads fd to its end; nullopt, with the reason, on a read error or past maxBytes. The size
+// is only a hint: the file may change while it is read, so the limit holds for what is
+// actually read.
+std::optional<std::vector<uint8_t>> ReadToEnd(int fd, size_t sizeHint, uint64_t maxBytes, std::string& error) {
+    std::vector<uint8_t> got(sizeHint + 1);
+    size_t used = 0;
+    for (;;) {
+        if (used == got.size()) {
+            if (got.size() > maxBytes) break;
+            got.resize(std::min<uint64_t>(uint64_t{got.size()} * 2, maxBytes + 1));
+        }
+        const ssize_t n = ::read(fd, got.data() + used, got.size() - used);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            error = SystemError();
+            return std::nullopt;
+        }
+        if (n == 0) {
+            got.resize(used);
+            return got;
+        }
+        used += static_cast<size_t>(n);
+    }
+    error = "larger than " + std::to_string(maxBytes) + " bytes";
+    return std::nullopt;
+}
+
 }  // namespace
 
 std::optional<std::vector<uint8_t>> ReadRegularFile(const std::string& path, uint64_t maxBytes, std::string& error) {
@@ -88,29 +115,7 @@ std::optional<std::vector<uint8_t>> ReadRegularFile(const std::string& path, uin
     } else if (static_cast<uint64_t>(st.st_size) > maxBytes) {
         error = "larger than " + std::to_string(maxBytes) + " bytes";
     } else {
-        // The size is only a hint: the file may change while it is read, so the limit holds
-        // for what is actually read.
-        std::vector<uint8_t> got(static_cast<size_t>(st.st_size) + 1);
-        size_t used = 0;
-        for (;;) {
-            if (used == got.size()) {
-                if (got.size() > maxBytes) break;
-                got.resize(std::min<uint64_t>(uint64_t{got.size()} * 2, maxBytes + 1));
-            }
-            const ssize_t n = ::read(fd, got.data() + used, got.size() - used);
-            if (n < 0 && errno == EINTR) continue;
-            if (n < 0) {
-                error = SystemError();
-                break;
-            }
-            if (n == 0) {
-                got.resize(used);
-                bytes = std::move(got);
-                break;
-            }
-            used += static_cast<size_t>(n);
-        }
-        if (!bytes && error.empty()) error = "larger than " + std::to_string(maxBytes) + " bytes";
+        bytes = ReadToEnd(fd, static_cast<size_t>(st.st_size), maxBytes, error);
     }
     ::close(fd);
     return bytes;

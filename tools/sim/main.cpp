@@ -5,8 +5,8 @@
 #include <iostream>
 #include <sstream>
 
-#include "game/Latin1.h"
 #include "game/Events.h"
+#include "game/Latin1.h"
 #include "platform/replay/Replay.h"
 #include "platform/sim/SimPlatform.h"
 #include "tools/sim/Dump.h"
