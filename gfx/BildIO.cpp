@@ -147,11 +147,12 @@ TDib OpenDib(const std::string& fileName) {
     } while (record != TERMINATE_RECORD_TYPE);
     if (record != IMAGE_DESC_RECORD_TYPE) return TDib{};  // a file without any image
 
-    // The logical screen, grown to hold the first image should it stick out.
+    // The logical screen, grown to hold the first image should it stick out. A few bytes may
+    // claim any size; nothing larger than a sheet can be is decoded.
     const GifImageDesc& desc = gif->Image;
     const int64_t width = std::max<int64_t>(gif->SWidth, int64_t{desc.Left} + desc.Width);
     const int64_t height = std::max<int64_t>(gif->SHeight, int64_t{desc.Top} + desc.Height);
-    if (!SizeAllowed(width, height)) return TDib{};
+    if (!SizeAllowed(width, height) || width * height > kMaxSheetPixels) return TDib{};
 
     const int w = static_cast<int>(width), h = static_cast<int>(height);
     const int background = gif->SColorMap != nullptr ? std::clamp(gif->SBackGroundColor, 0, 255) : 0;

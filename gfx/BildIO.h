@@ -7,8 +7,13 @@
 
 namespace blubbi {
 
+// The most pixels a sheet may have: the game's largest is 340 x 34, and a picture of this
+// size takes a quarter megabyte, a few megabytes in the ways it is drawn.
+constexpr int64_t kMaxSheetPixels = int64_t{1} << 18;
+
 // Decodes the first image of a GIF file into an 8-bit palette picture with bottom-up rows.
-// A missing, corrupt or truncated file gives an empty 0 x 0 record with Bits == nullptr.
+// A missing, corrupt or truncated file, or one of more than kMaxSheetPixels, gives an empty
+// 0 x 0 record with Bits == nullptr.
 TDib OpenDib(const std::string& fileName);
 
 // A zero-filled picture of the given size and depth (1, 4, 8, 16, 24 or 32 bits), with a

@@ -1,6 +1,7 @@
 // Sheets turned into ready pixel words once, so sprites are copied rather than looked up.
 #pragma once
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -9,10 +10,13 @@
 
 namespace blubbi {
 
+class TPreparedSheets;
+
 // The pixel words of one sheet, top row first, Width words per row, in the looks the
 // primitives draw: plain or in-bubble tint, as stored or mirrored left to right, and opaque.
 // Keyed looks also list each row's runs of pixels that are not the key colour, so drawing
-// copies whole runs and never looks at a transparent pixel.
+// copies whole runs and never looks at a transparent pixel. Each way of drawing the sheet
+// keeps one copy of its pixels, made when the sheet is first drawn that way.
 class TPreparedSheet {
 public:
     enum TLook : int { kKeyed = 0, kKeyedMirrored = 1, kTinted = 2, kTintedMirrored = 3, kOpaque = 4, kLooks };
@@ -35,8 +39,9 @@ public:
         std::vector<int32_t> Index;
     };
 
-    // Nothing is built yet; `sheet` must be drawable: 8 or 24 bits, Bits set, rows that fit Stride.
-    explicit TPreparedSheet(const TDib& sheet);
+    // Nothing is built yet; `sheet` must be drawable: 8 or 24 bits, Bits set, rows that fit
+    // Stride. What is built is counted in `owner`, if any.
+    explicit TPreparedSheet(const TDib& sheet, TPreparedSheets* owner = nullptr);
 
     // Whether this was prepared for `sheet` as it is now: its size, depth and pixel memory.
     bool Describes(const TDib& sheet) const {
@@ -51,7 +56,16 @@ public:
     // draws it (nearest neighbour, from the top-left); nullptr when too large to keep.
     const uint32_t* Scaled(const TDib& sheet, int64_t width, int64_t height);
 
+    // The memory all that is built takes.
+    size_t Bytes() const;
+
 private:
+    friend class TPreparedSheets;
+    // Tells the owner what the built parts take now.
+    void Built();
+
+    TPreparedSheets* Owner = nullptr;
+    size_t Counted = 0;  // bytes the owner has been told of
     const uint8_t* Bits = nullptr;
     int W = 0, H = 0, Stride = 0, BitCount = 0;
     std::array<TLookData, kLooks> Looks;
@@ -64,23 +78,36 @@ private:
 // from its first drawing on. Sheets are not written after loading: one written with setpixel
 // has a new number and is prepared afresh, and so is one whose size, depth or pixel memory
 // was changed by hand. Records filled in by hand (serial 0) are prepared for each drawing.
-// Drawing runs on one thread at a time.
+// All kept together take at most kMostBytes beside the sheet being drawn: past that, the
+// others are let go and prepared again when they are drawn next. Drawing runs on one thread
+// at a time.
 class TPreparedSheets {
 public:
+    // The game's sheets take a few hundred kilobytes prepared; even sheets of the largest
+    // size the image library opens fit several times over.
+    static constexpr size_t kMostBytes = size_t{64} << 20;
+
     TPreparedSheet& Of(const TDib& sheet) {
         const TSlot& slot = Slots[sheet.Serial % kSlots];
         if (slot.Serial == sheet.Serial && slot.Sheet->Describes(sheet)) return *slot.Sheet;
         return Find(sheet);
     }
 
+    // The memory the kept sheets take.
+    size_t Bytes() const { return Total; }
+
 private:
+    friend class TPreparedSheet;
     TPreparedSheet& Find(const TDib& sheet);
+    // `sheet` takes `bytes` now, having taken `before`; past the limit, every other sheet is let go.
+    void Resized(const TPreparedSheet& sheet, size_t before, size_t bytes);
 
     struct TEntry {
         uint64_t Serial = 0;
         std::unique_ptr<TPreparedSheet> Sheet;
     };
     std::vector<TEntry> Entries;
+    size_t Total = 0;
     // Where each sheet is found at once, by its serial number: a frame's sprites switch sheets
     // all the time, and the game's sheets, loaded one after the other, have numbers in a row.
     // An empty slot holds a number no picture has.

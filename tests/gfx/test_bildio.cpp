@@ -11,6 +11,8 @@
 
 #include <unistd.h>
 
+#include <gif_lib.h>
+
 #include "GfxTestSupport.h"
 #include "gfx/BildIO.h"
 
@@ -167,6 +169,43 @@ TEST_F(DamagedGif, HugeClaimedSizeIsRefused) {
     bytes[6] = bytes[7] = bytes[8] = bytes[9] = static_cast<char>(0xFF);
     Write(bytes.data(), bytes.size());
     EXPECT_TRUE(IsEmpty(OpenDib(Path)));
+}
+
+// A whole, valid GIF through giflib: a logical screen of screenWidth x screenHeight holding
+// one image of width x height at its top-left, every pixel colour 1.
+bool WriteGif(const std::string& path, int screenWidth, int screenHeight, int width, int height) {
+    int error = 0;
+    GifFileType* gif = EGifOpenFileName(path.c_str(), false, &error);
+    if (gif == nullptr) return false;
+    ColorMapObject* map = GifMakeMapObject(2, nullptr);
+    bool ok = map != nullptr && EGifPutScreenDesc(gif, screenWidth, screenHeight, 1, 0, map) == GIF_OK &&
+              EGifPutImageDesc(gif, 0, 0, width, height, false, nullptr) == GIF_OK;
+    std::vector<GifPixelType> line(static_cast<size_t>(width), 1);
+    for (int y = 0; ok && y < height; ++y) ok = EGifPutLine(gif, line.data(), width) == GIF_OK;
+    ok = EGifCloseFile(gif, &error) == GIF_OK && ok;
+    GifFreeMapObject(map);
+    return ok;
+}
+
+// A sheet file of a few hundred bytes may claim a picture of gigabytes; no sheet is larger than
+// kMaxSheetPixels, and a larger picture is refused as a damaged file is.
+TEST_F(DamagedGif, PicturesLargerThanASheetAreRefused) {
+    ASSERT_TRUE(WriteGif(Path, 16384, 4096, 1, 1));
+    EXPECT_LT(std::filesystem::file_size(Path), 100u);
+    EXPECT_TRUE(IsEmpty(OpenDib(Path)));
+
+    constexpr int kSide = 512;
+    static_assert(int64_t{kSide} * kSide == kMaxSheetPixels);
+    ASSERT_TRUE(WriteGif(Path, kSide, kSide + 1, kSide, kSide + 1));
+    EXPECT_TRUE(IsEmpty(OpenDib(Path)));
+    ASSERT_TRUE(WriteGif(Path, kSide + 1, kSide, 1, 1));
+    EXPECT_TRUE(IsEmpty(OpenDib(Path)));
+
+    ASSERT_TRUE(WriteGif(Path, kSide, kSide, kSide, kSide));
+    const TDib largest = OpenDib(Path);
+    ASSERT_NE(largest.Bits, nullptr);
+    EXPECT_EQ(largest.Width, kSide);
+    EXPECT_EQ(getpixel(largest, kSide - 1, kSide - 1), 1);
 }
 
 TEST_F(DamagedGif, NotAGifAtAll) {

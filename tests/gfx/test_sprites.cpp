@@ -362,6 +362,47 @@ TEST(KeptSheets, NothingIsKeptOfARecordFilledInByHand) {
     ExpectDrawnAsTheLiteralOnesDo(kept, sheet, 3, "its pixels written by hand");
 }
 
+// Each way a sheet is drawn keeps one copy of its pixels, and only the ways it is drawn.
+TEST(KeptSheets, OneCopyOfThePixelsForEachWayASheetIsDrawn) {
+    TPreparedSheets kept;
+    TCanvas canvas(400, 60);
+    // Ten items of 34 x 34 side by side, each a bar on the key colour.
+    const TDib items = MakeSheet(340, 34, [](int x, int) { return x % 34 >= 5 && x % 34 < 29 ? 7 : 0; });
+    const size_t pixels = size_t{340} * 34 * sizeof(uint32_t);
+    DrawSpriteRow(canvas.View, kept, items, 0, 0, 10, 3);
+    EXPECT_GE(kept.Bytes(), pixels);
+    EXPECT_LT(kept.Bytes(), pixels * 3 / 2) << "the frames, and nothing else";
+    DrawSprite(canvas.View, kept, items, 0, 0, true, 0, 1, false);
+    EXPECT_GE(kept.Bytes(), pixels * 2);
+    EXPECT_LT(kept.Bytes(), pixels * 5 / 2) << "the frames and the mirrored look";
+
+    // A block drawn whole into its cell keeps the cell's words, not the block's.
+    const TDib block = MakeSheet(64, 64, [](int x, int y) { return (x ^ y) & 15; });
+    const size_t before = kept.Bytes();
+    StretchDrawDib(canvas.View, kept, 0, 0, 19, 19, block, 0, 0, 64, 64);
+    EXPECT_LT(kept.Bytes() - before, size_t{64} * 64 * sizeof(uint32_t) / 4);
+}
+
+// Sheets drawn once and never again, or many far larger than the game's, do not pile up.
+TEST(KeptSheets, AllKeptTogetherStayUnderTheLimit) {
+    TPreparedSheets kept;
+    const TDib first = MakeSheet(300, 90, [](int x, int y) { return (x * 7 + y) % 6; });
+    ExpectDrawnAsTheLiteralOnesDo(kept, first, 3, "before the others");
+    size_t most = 0;
+    for (int i = 0; i < 24; ++i) {
+        const TDib sheet = MakeSheet(512, 512, [i](int x, int y) { return static_cast<uint8_t>((x + y + i) % 5); });
+        TCanvas canvas(64, 64);
+        for (const bool mirrored : {false, true}) {
+            for (const bool inBubble : {false, true})
+                DrawSprite(canvas.View, kept, sheet, 0, 0, mirrored, 1, 3, inBubble);
+        }
+        most = std::max(most, kept.Bytes());
+        ASSERT_LE(kept.Bytes(), TPreparedSheets::kMostBytes) << "sheet " << i;
+    }
+    EXPECT_GT(most, TPreparedSheets::kMostBytes / 2) << "the limit was reached";
+    ExpectDrawnAsTheLiteralOnesDo(kept, first, 3, "prepared again");
+}
+
 TEST(KeptSheets, OtherFrameCountsAndCellSizesOfOneSheet) {
     const TDib sheet = MakeSheet(30, 24, [](int x, int y) { return (x / 3 + y) % 9; });
     for (const int frames : {3, 5, 10, 3}) {
