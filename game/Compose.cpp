@@ -40,15 +40,17 @@ void TMainForm::DrawGrid() {
     }
 }
 
-void TMainForm::DrawStatus() {
+void TMainForm::DrawStatus(bool withLevelNo) {
     if (!BackBuffer) return;
     // White text with a black copy down-right and another up-left, so it reads on any block.
     const struct {
         int32_t X;
         const char* Label;
         int32_t Value;
-    } texts[] = {{8, "Level: ", LevelNo}, {108, "Punkte: ", Score}};
+        bool Shown;
+    } texts[] = {{8, "Level: ", LevelNo, withLevelNo}, {108, "Punkte: ", Score, true}};
     for (const auto& t : texts) {
+        if (!t.Shown) continue;
         const std::string text = t.Label + std::to_string(t.Value);
         BackBuffer->TextOut(PlayFieldX + t.X + 3, PlayFieldY + 3, text, clBlack);
         BackBuffer->TextOut(PlayFieldX + t.X, PlayFieldY + 0, text, clBlack);
@@ -60,6 +62,15 @@ void TMainForm::DrawStatus() {
         if (x >= width) break;  // the rest would land beyond the right edge
         BackBuffer->DrawSprite(Sheets[kSlotLeben], static_cast<int>(x), PlayFieldY + kLifeRow, false, 0, 1, false);
     }
+}
+
+void TMainForm::ComposeLoadedLevel(bool withLevelNo) {
+    if (!Sheets[kSlotStein1].Bits) return;  // as in a frame: no block sheet, no picture
+    NewBackBuffer();
+    DrawGrid();
+    if (Enemies) DrawEnemies();
+    DrawPlayer();
+    DrawStatus(withLevelNo);
 }
 
 void TMainForm::PresentPicture() {

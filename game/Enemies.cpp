@@ -46,6 +46,15 @@ void Draw(TMainForm& f, const TEnemy& e, const TEnemyKind& look, bool mirrored, 
                              frame, look.Frames, false);
 }
 
+// An enemy as it stands, with no step: the "Feder" in its resting frame, the others in the
+// frame of their animation counter, mirrored unless they face left.
+void DrawAsItStands(TMainForm& f, TEnemy& e, const TEnemyKind& look) {
+    if (e.Kind == kFeder)
+        Draw(f, e, look, false, 0);
+    else
+        Draw(f, e, look, e.DirX != 0, AnimFrame(e, look));
+}
+
 // Gravity and the pixel steps; returns whether it stands. Up it goes through blocks, on purpose.
 bool VerticalStep(const TGrid& grid, TEnemy& e, const TEnemyKind& look) {
     e.SpeedY = AddSaturated(e.SpeedY, kGravity);
@@ -104,7 +113,7 @@ int HoldInside(TEnemy& e, int32_t left, int32_t right) {
 
 void MoveFeder(TMainForm& f, TEnemy& e, const TEnemyKind& look) {
     if (f.EditorMode) {
-        Draw(f, e, look, false, 0);
+        DrawAsItStands(f, e, look);
         return;
     }
     const int pushed = HoldInside(e, kLeftLimit, kRightLimit);
@@ -169,7 +178,7 @@ void MoveGeist(TMainForm& f, TEnemy& e, const TEnemyKind& look) {
         GeistTurns(f, e);
         GeistFlies(e);
     }
-    Draw(f, e, look, e.DirX != 0, AnimFrame(e, look));
+    DrawAsItStands(f, e, look);
     Animate(e, look);
 }
 
@@ -197,7 +206,7 @@ void MoveWalker(TMainForm& f, TEnemy& e, const TEnemyKind& look, const TWalker& 
         if ((e.DirX == kLeft || e.DirX == kRight) && SidewaysStep(f.Grid, e, rules.Step, e.DirX == kRight))
             MeetWall(e, rules, standing);
     }
-    Draw(f, e, look, e.DirX != 0, AnimFrame(e, look));
+    DrawAsItStands(f, e, look);
     Animate(e, look);
 }
 
@@ -227,6 +236,15 @@ void TMainForm::EnemyPhase() {
             }
         }
         ContactTest(*this, e);
+    }
+}
+
+void TMainForm::DrawEnemies() {
+    Enemies->Rewind();
+    while (Enemies->Next()) {
+        TEnemy& e = *Enemies->Current();
+        if (e.Trapped || e.Removed) continue;
+        if (const TEnemyKind* look = KindOf(e.Kind)) DrawAsItStands(*this, e, *look);
     }
 }
 

@@ -67,6 +67,8 @@ public:
     // --- actors (Items.cpp, Enemies.cpp, Bubbles.cpp) ---
     void ItemPhase();
     void EnemyPhase();
+    // Every free enemy as it stands, without a step.
+    void DrawEnemies();
     void BubblePhase();
 
     // --- composition and presentation (Compose.cpp) ---
@@ -74,7 +76,10 @@ public:
     // Centres the play field in a paint box of this size.
     void PlacePlayField(int32_t boxWidth, int32_t boxHeight);
     void DrawGrid();
-    void DrawStatus();
+    void DrawStatus(bool withLevelNo = true);
+    // The picture of a level as loaded, with no game step: grid, enemies, player and status
+    // (a load leaves no items and no bubbles). The level number is left out unless asked for.
+    void ComposeLoadedLevel(bool withLevelNo);
     void PresentPicture();
 
     // --- sound (Sounds.cpp) ---

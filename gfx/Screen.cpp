@@ -1,6 +1,8 @@
 // QImage pictures for the paint box: figures, status text, sprites and presenting.
 #include "gfx/Screen.h"
 
+#include <QBuffer>
+#include <QByteArray>
 #include <QColor>
 #include <QFont>
 #include <QFontMetrics>
@@ -13,6 +15,8 @@
 #include <numbers>
 #include <unordered_map>
 #include <vector>
+
+#include "level/Files.h"
 
 namespace blubbi {
 
@@ -330,6 +334,16 @@ void TScreen::Rectangle(int x1, int y1, int x2, int y2, TColor color) {
     FillRect(pixels, x1, y1, x2, y2, PixelOf(color));
 }
 
-bool TScreen::SavePng(const std::string& path) const { return Img.save(QString::fromStdString(path), "PNG"); }
+bool TScreen::SavePng(const std::string& path, std::string& error) const {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    if (!buffer.open(QIODevice::WriteOnly) || !Img.save(&buffer, "PNG")) {
+        error = "the picture could not be encoded as PNG";
+        return false;
+    }
+    // Made whole in memory and put in place in one step: a full disk leaves no empty or half
+    // file behind a report of success.
+    return WriteFileSafely(path, bytes.constData(), static_cast<size_t>(bytes.size()), error);
+}
 
 }  // namespace blubbi

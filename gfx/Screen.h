@@ -77,7 +77,9 @@ public:
     void Rectangle(int x1, int y1, int x2, int y2, TColor color);
 
     const QImage& Image() const { return Img; }
-    bool SavePng(const std::string& path) const;
+    // Writes what the paint box shows as a PNG file; false with `error` saying why, and then
+    // the file is as it was before.
+    bool SavePng(const std::string& path, std::string& error) const;
 
 private:
     TPixels Pixels();

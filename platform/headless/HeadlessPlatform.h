@@ -51,7 +51,11 @@ public:
     void SetTimerEnabled(TOneShotTimer timer, bool enabled) override;
     TModalResult ShowGameOverDialog(const std::string& points) override;
     void ShowWinDialog() override;
-    void ShowErrorMessage(const std::string& text) override { ErrorMessages.push_back(text); }
+    // An error box is a dialog like the others: "Error: " and its text.
+    void ShowErrorMessage(const std::string& text) override {
+        ErrorMessages.push_back(text);
+        Dialogs.push_back("Error: " + text);
+    }
     void SetLevelDialogFolder(const std::string& folder) override { LevelFolder = folder; }
     bool OpenLevelDialog(std::string& fileName) override;
     bool SaveLevelDialog(std::string& fileName) override;
@@ -72,7 +76,7 @@ public:
     std::function<std::string(const std::string&)> MediaAnswer;  // default: no answer
 
     std::vector<std::string> Sent;     // media commands, in order
-    std::vector<std::string> Dialogs;  // "GameOver" / "Win", in order
+    std::vector<std::string> Dialogs;  // "GameOver", "Win" and "Error: TEXT", in order
     std::vector<std::string> ErrorMessages;
     std::vector<std::string> ShellOpened;
     std::vector<std::string> GameOverPoints;  // what each game-over dialog showed

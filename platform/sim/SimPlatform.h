@@ -19,7 +19,7 @@ public:
     void PaintBoxRectangle(int x1, int y1, int x2, int y2, TColor color) override;
 
     void Resize(int width, int height);
-    bool SavePng(const std::string& path) const { return Screen.SavePng(path); }
+    bool SavePng(const std::string& path, std::string& error) const { return Screen.SavePng(path, error); }
 
     TScreen Screen;
 };

@@ -31,12 +31,13 @@ inline std::string DataDir(const std::string& name) {
 }
 
 // Runs on the program folder `dataDir`; the script and its error output are kept in `workDir`.
+// `shellFirst` runs in the same shell just before, for limits such as "ulimit -f 2;".
 inline TSimResult RunSimIn(const std::string& workDir, const std::string& dataDir, const std::string& script,
-                           const std::string& options = "") {
+                           const std::string& options = "", const std::string& shellFirst = "") {
     const std::string scriptPath = workDir + "script.txt", errPath = workDir + "stderr.txt";
     std::ofstream(scriptPath) << script;
-    const std::string command =
-        std::string(BLUBBI_SIM) + " --data " + dataDir + " " + options + " " + scriptPath + " 2>" + errPath;
+    const std::string command = shellFirst + std::string(BLUBBI_SIM) + " --data " + dataDir + " " + options + " " +
+                                scriptPath + " 2>" + errPath;
     TSimResult result;
     FILE* pipe = ::popen(command.c_str(), "r");
     if (!pipe) return result;

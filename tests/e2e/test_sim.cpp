@@ -126,6 +126,32 @@ TEST_F(Sim, TheSameSeedReplaysTheSameGame) {
     EXPECT_NE(a.Dumps.back()["Enemies"], c.Dumps.back()["Enemies"]);  // the ghosts fly elsewhere
 }
 
+TEST_F(Sim, APictureThatCannotBeWrittenFailsTheRunAndLeavesTheOldFile) {
+    Level(1, {});
+    WriteFile(Dir + "old.png", {1, 2, 3});
+    // A file-size limit of a kilobyte stands in for a full disk; the picture of the level takes more.
+    auto r = RunSimIn(Dir, Dir, "tick 60\npng " + Dir + "old.png\npng " + Dir + "new.png\ndump\n", "", "ulimit -f 2; ");
+    EXPECT_EQ(r.Status, 1);
+    EXPECT_EQ(r.Dumps.size(), 1u);  // the run goes on to its end
+    EXPECT_NE(r.Err.find("line 2: cannot write " + Dir + "old.png: File too large"), std::string::npos) << r.Err;
+    EXPECT_NE(r.Err.find("line 3: cannot write " + Dir + "new.png: File too large"), std::string::npos) << r.Err;
+    EXPECT_EQ(ReadFile(Dir + "old.png"), (std::vector<uint8_t>{1, 2, 3}));
+    EXPECT_FALSE(std::filesystem::exists(Dir + "new.png"));
+    for (const auto& entry : std::filesystem::directory_iterator(Dir))
+        EXPECT_NE(entry.path().filename().string().front(), '.') << entry.path();
+}
+
+TEST_F(Sim, AFailedSaveShowsItsErrorBoxInTheNextDump) {
+    Level(1, {});
+    const std::string nowhere = Dir + "no-such-folder/x.lev";
+    auto r = RunSim(Dir, "dump\nsave " + nowhere + "\ndump\ndump\n");
+    ASSERT_EQ(r.Dumps.size(), 3u);
+    EXPECT_TRUE(r.Dumps[0]["Dialogs"].empty());
+    EXPECT_EQ(r.Dumps[1]["Dialogs"],
+              nlohmann::json::array({"Error: Der Level konnte nicht gespeichert werden:\n" + nowhere}));
+    EXPECT_TRUE(r.Dumps[2]["Dialogs"].empty());
+}
+
 TEST_F(Sim, PictureIsWhatThePaintBoxShows) {
     Level(1, {});
     auto r = RunSim(Dir, "png " + Dir + "first.png\ntick 60\npng " + Dir + "later.png\n", "--size 681x425");

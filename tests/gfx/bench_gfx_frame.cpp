@@ -86,7 +86,10 @@ void ComposedFrame(benchmark::State& state) {
         scene.Compose(tick++);
         benchmark::ClobberMemory();
     }
-    if (const char* png = std::getenv("BLUBBI_FRAME_PNG")) scene.Platform.Screen.SavePng(png);
+    if (const char* png = std::getenv("BLUBBI_FRAME_PNG")) {
+        std::string error;
+        scene.Platform.Screen.SavePng(png, error);
+    }
 }
 BENCHMARK(ComposedFrame)->Unit(benchmark::kMicrosecond);
 

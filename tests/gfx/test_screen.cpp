@@ -256,7 +256,8 @@ TEST(PaintBox, SavesAPng) {
     TScreen screen(7, 5);
     screen.Rectangle(1, 1, 3, 3, kBlue);
     const auto path = std::filesystem::temp_directory_path() / "blubbi_gfx_screen_test.png";
-    ASSERT_TRUE(screen.SavePng(path.string()));
+    std::string error;
+    ASSERT_TRUE(screen.SavePng(path.string(), error)) << error;
     const QImage back(QString::fromStdString(path.string()));
     std::filesystem::remove(path);
     ASSERT_EQ(back.size(), QSize(7, 5));

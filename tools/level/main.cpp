@@ -104,7 +104,8 @@ int Png(const std::string& in, const std::string& out, const std::string& graphi
     const std::optional<TLevelFile> file = LoadLev(in);
     if (!file) return 1;
     std::string error;
-    if (!WriteLevelPicture(file->Level, graphicsDir.empty() ? GraphicsBesideProgram() : graphicsDir, out, error)) {
+    if (!WriteLevelPicture(file->Level, LevelNoOfFileName(in),
+                           graphicsDir.empty() ? GraphicsBesideProgram() : graphicsDir, out, error)) {
         std::cerr << error << "\n";
         return 1;
     }
@@ -136,7 +137,9 @@ int main(int argc, char** argv) {
 
 #ifdef BLUBBI_LEVEL_PNG
     std::string pngIn, pngOut, graphicsDir;
-    CLI::App* png = app.add_subcommand("png", "Draw a .lev file into a PNG picture with the game's sprites");
+    CLI::App* png = app.add_subcommand("png",
+                                       "Draw a .lev file as loaded into a PNG picture with the game's sprites; a file "
+                                       "named levelNNN.lev shows its level number");
     png->add_option("file", pngIn, "The .lev file")->required();
     png->add_option("-o,--output", pngOut, "The PNG file to write")->required();
     png->add_option("--graphics", graphicsDir, "Folder of the sprite sheets (grafiken beside the program)");

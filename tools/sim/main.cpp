@@ -1,5 +1,6 @@
 // blubbi-sim: runs the real game without a window, driven by a script, on a virtual clock.
 #include <CLI/CLI.hpp>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -40,6 +41,8 @@ bool ParseSize(const std::string& text, int& w, int& h) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // A file-size limit then fails a write with a message instead of killing the run mid-file.
+    std::signal(SIGXFSZ, SIG_IGN);
     CLI::App cli{"Runs Blubbi Blubbo without a window, driven by a script."};
     std::string dataDir = ExecutableDir();
     uint64_t seed = 1;
@@ -233,12 +236,14 @@ int main(int argc, char** argv) {
                 std::cout << sim::DumpState(game, platform.Clock, sent, dialogs) << "\n";
                 break;
             }
-            case sim::TOp::Png:
-                if (!platform.SavePng(c.Text)) {
-                    std::cerr << "blubbi-sim: line " << c.Line << ": cannot write " << c.Text << "\n";
+            case sim::TOp::Png: {
+                std::string error;
+                if (!platform.SavePng(c.Text, error)) {
+                    std::cerr << "blubbi-sim: line " << c.Line << ": cannot write " << c.Text << ": " << error << "\n";
                     status = 1;
                 }
                 break;
+            }
         }
     }
     std::cout.flush();
