@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "tests/core/LevelBytes.h"
+#include "tests/support/LevelBytes.h"
 
 namespace blubbi {
 namespace {
