@@ -10,6 +10,7 @@
 #include <QMessageBox>
 #include <QTimer>
 #include <QUrl>
+#include <algorithm>
 #include <chrono>
 
 #include "app/BitBtn.h"
@@ -56,13 +57,17 @@ void TQtPlatform::StopTimers() {
     Game = nullptr;
 }
 
-uint32_t TQtPlatform::GetTickCount() {
+namespace {
+// The machine's tick in ms; wraps at 2^32 like the system tick counter the rules are written for.
+uint32_t MachineTick() {
     timespec ts{};
     clock_gettime(CLOCK_MONOTONIC, &ts);
-    // Wraps at 2^32 ms like the system tick counter the rules are written for.
     return static_cast<uint32_t>(static_cast<uint64_t>(ts.tv_sec) * 1000u +
                                  static_cast<uint64_t>(ts.tv_nsec) / 1000000u);
 }
+}  // namespace
+
+uint32_t TQtPlatform::GetTickCount() { return (ClockPaused ? PausedAt : MachineTick()) - PausedMs; }
 
 uint64_t TQtPlatform::RandomSeed() {
     const auto wall = std::chrono::system_clock::now().time_since_epoch();
@@ -97,11 +102,32 @@ void TQtPlatform::PaintBoxRectangle(int x1, int y1, int x2, int y2, TColor color
 std::string TQtPlatform::SendMediaCommand(const std::string& command) { return Media->Send(command); }
 
 void TQtPlatform::SetTimerEnabled(TOneShotTimer timer, bool enabled) {
+    if (ClockPaused) {  // it starts counting when the game goes on
+        TimerLeft[static_cast<size_t>(timer)] = enabled ? static_cast<int>(kOneShotIntervalMs) : -1;
+        return;
+    }
     QTimer* t = Timer(timer);
     if (enabled)
-        t->start();
+        t->start(static_cast<int>(kOneShotIntervalMs));
     else
         t->stop();
+}
+
+void TQtPlatform::SetClockPaused(bool paused) {
+    if (paused == ClockPaused) return;
+    if (paused) {
+        PausedAt = MachineTick();
+        for (size_t i = 0; i < kOneShotTimerCount; ++i) {
+            TimerLeft[i] = Timers[i]->isActive() ? std::max(0, Timers[i]->remainingTime()) : -1;
+            Timers[i]->stop();
+        }
+        ClockPaused = true;
+        return;
+    }
+    PausedMs += MachineTick() - PausedAt;
+    ClockPaused = false;
+    for (size_t i = 0; i < kOneShotTimerCount; ++i)
+        if (TimerLeft[i] >= 0) Timers[i]->start(TimerLeft[i]);
 }
 
 TModalResult TQtPlatform::ShowGameOverDialog(const std::string& points) {

@@ -54,6 +54,7 @@ public:
     void PaintBoxRectangle(int x1, int y1, int x2, int y2, TColor color) override;
     std::string SendMediaCommand(const std::string& command) override;
     void SetTimerEnabled(TOneShotTimer timer, bool enabled) override;
+    void SetClockPaused(bool paused) override;
     TModalResult ShowGameOverDialog(const std::string& points) override;
     void ShowWinDialog() override;
     void ShowErrorMessage(const std::string& text) override;
@@ -77,6 +78,12 @@ private:
     TGameOverForm* GameOverForm = nullptr;
     TWinForm* WinForm = nullptr;
     QString LevelFolder;
+    // The pause: the machine's tick when it began, the time spent paused before it, and
+    // what each one-shot timer still had to run (below 0: not running).
+    bool ClockPaused = false;
+    uint32_t PausedAt = 0;
+    uint32_t PausedMs = 0;
+    std::array<int, kOneShotTimerCount> TimerLeft{};
 };
 
 }  // namespace blubbi

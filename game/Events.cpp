@@ -40,8 +40,8 @@ void Dispatch(TMainForm& game, const TEvent& e) {
         case TEventKind::Menu: RunMenuCommand(game, e.Text); break;
         // The frame reads the paint box's size itself; a repaint only shows the last picture.
         case TEventKind::Resize:
-        case TEventKind::Repaint:
-        case TEventKind::Pause: break;
+        case TEventKind::Repaint: break;
+        case TEventKind::Pause: game.SetPaused(e.A != 0); break;
     }
 }
 

@@ -21,7 +21,7 @@ enum class TEventKind : uint8_t {
     Menu,       // Text = the menu command's name
     Resize,     // A = width, B = height: the platform already reports the new size
     Repaint,    // the paint box asked to be drawn again
-    Pause,      // A = 1 on, 0 off; the game has no pause yet, so it changes nothing
+    Pause,      // A = 1 on, 0 off
 };
 
 struct TEvent {

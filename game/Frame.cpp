@@ -61,9 +61,16 @@ void TMainForm::FormDestroy() {
 }
 
 void TMainForm::Timer1Timer() {
-    if (!GameActive || InDialog || InPaint || InEndCheck) return;  // such ticks are lost
+    if (!GameActive || Paused || InDialog || InPaint || InEndCheck) return;  // such ticks are lost
     if (EndCheckPending) checkendeNow();
     PaintBox1Paint();
+}
+
+void TMainForm::SetPaused(bool paused) {
+    if ((Paused != 0) == paused) return;
+    Paused = paused ? 1 : 0;
+    Platform.SetClockPaused(paused);
+    PauseMusic(paused);
 }
 
 // One whole frame. Every caller (timer, level load, editor) gets all of it.

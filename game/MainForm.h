@@ -54,6 +54,10 @@ public:
     void FormDestroy();
     void Timer1Timer();
     void PaintBox1Paint();
+    // Stops or restarts the game: no frame runs, the game's clock and its one-shot timers
+    // stand still and the music holds while paused.
+    void SetPaused(bool paused);
+    void PauseToggle() { SetPaused(!Paused); }
 
     // --- player (Player.cpp) ---
     void FormKeyDown(int32_t key);
@@ -87,6 +91,7 @@ public:
     void PlayCue(TCue cue);
     void MusicKeepAlive();
     void CloseSounds();
+    void PauseMusic(bool paused);
     void Hintergrundmusik1Click();
     void Soundeffekte1Click();
 
@@ -167,6 +172,7 @@ public:
     uint8_t MusicJustStarted = 0;
     uint8_t EndCheckPending = 0;
     uint8_t InDialog = 0;
+    uint8_t Paused = 0;
     uint8_t KeyJump = 0, KeyFire = 0, KeyLeft = 0, KeyRight = 0;
     uint8_t OnGround = 0;
     std::unique_ptr<TDynaArray<TBubble>> Bubbles;

@@ -103,6 +103,12 @@ public:
     // enabled timer calls Timer2Timer / Timer3Timer once kOneShotIntervalMs have passed.
     virtual void SetTimerEnabled(TOneShotTimer timer, bool enabled) = 0;
 
+    // Called by SetPaused only when the state changes. While paused, GetTickCount keeps
+    // answering the tick at which the pause began and enabled one-shot timers keep the
+    // time they still had; after it the clock goes on from there, so the game never sees
+    // the paused time. Enabling or disabling a timer while paused takes effect as usual.
+    virtual void SetClockPaused(bool paused) = 0;
+
     // Called by GameOverNow from inside a frame (the player phase lost the last life);
     // shows `points` modally and returns Ok for "&Continue". It runs a nested event loop:
     // the game has set InDialog, so Timer1Timer lets those ticks pass without a frame,

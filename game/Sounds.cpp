@@ -85,11 +85,17 @@ void TMainForm::CloseSounds() {
     for (const TCueFile& cue : kCues) Platform.SendMediaCommand(std::string("close ") + cue.Alias);
 }
 
+// A switched-off music was stopped and stays so.
+void TMainForm::PauseMusic(bool paused) {
+    if (MusicEnabled) Platform.SendMediaCommand((paused ? "pause " : "resume ") + Alias(TCue::Musik));
+}
+
 void TMainForm::Hintergrundmusik1Click() {
     MusicEnabled = MusicEnabled ? 0 : 1;
-    if (MusicEnabled)
+    if (MusicEnabled) {
         StartMusic(*this);
-    else
+        if (Paused) Platform.SendMediaCommand("pause " + Alias(TCue::Musik));  // it sounds once the game goes on
+    } else
         Platform.SendMediaCommand("stop " + Alias(TCue::Musik));
 }
 

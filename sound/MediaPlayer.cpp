@@ -198,6 +198,10 @@ std::string TMediaPlayer::Send(const std::string& command) {
         return fromStart ? Play(sound) : std::string();
     }
     if (verb == "stop" && w.size() == 2) return Stop(sound);
+    if ((verb == "pause" || verb == "resume") && w.size() == 2) {
+        Pause(sound, verb == "pause");
+        return {};
+    }
     if (verb == "status" && w.size() == 3 && Lower(w[2]) == "mode") return Status(sound);
     if (verb == "close" && w.size() == 2) Close(found->first);
     return {};
@@ -253,8 +257,9 @@ std::string TMediaPlayer::Play(TSound& sound) {
         Mix_PlayChannel(sound.Channel, sound.Chunk, 0);
     } else if (sound.Music) {
         // Once only: the game's keep-alive restarts the piece when it has ended.
-        if (Mix_PlayMusic(sound.Music, 0) == 0) {
+        if (Mix_PlayMusic(sound.Music, 0) == 0) {  // a new start also ends a pause
             Playing = sound.Music;
+            MusicPaused = false;
             PlayingFromFrame = MixedFrames.load();
         }
     }
@@ -267,8 +272,22 @@ std::string TMediaPlayer::Stop(TSound& sound) {
     } else if (sound.Music && Playing == sound.Music) {
         Mix_HaltMusic();
         Playing = nullptr;
+        MusicPaused = false;
     }
     return {};
+}
+
+void TMediaPlayer::Pause(TSound& sound, bool pause) {
+    if (!sound.Music || Playing != sound.Music || pause == MusicPaused) return;
+    MusicPaused = pause;
+    if (pause) {
+        Mix_PauseMusic();
+        PausedAtFrame = MixedFrames.load();
+    } else {
+        // The mixer went on putting out silence; none of it is the piece's.
+        PlayingFromFrame += MixedFrames.load() - PausedAtFrame;
+        Mix_ResumeMusic();
+    }
 }
 
 std::string TMediaPlayer::Status(TSound& sound) {
@@ -297,6 +316,7 @@ void TMediaPlayer::Close(const std::string& alias) {
         if (Playing == sound.Music) {
             Mix_HaltMusic();
             Playing = nullptr;
+            MusicPaused = false;
         }
         Mix_FreeMusic(sound.Music);
     }

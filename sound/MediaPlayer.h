@@ -16,6 +16,8 @@ namespace blubbi {
 //   open "<path>" alias <name>   .mid/.midi/.rmi load as music, anything else as an effect
 //   play <name> [from 0]          an effect restarts on its own channel; music plays once
 //   stop <name>
+//   pause <name> | resume <name>  music holds where it is and goes on from there; its length
+//                                 counts only the time it sounded
 //   status <name> mode            "playing" or "stopped"; music says "stopped" once its length
 //                                 has passed, though the synthesizer lingers some seconds more
 //   close <name> | close all
@@ -65,6 +67,7 @@ private:
     static Mix_Chunk* LoadEffect(const std::string& path);
     std::string Play(TSound& sound);
     std::string Stop(TSound& sound);
+    void Pause(TSound& sound, bool pause);
     std::string Status(TSound& sound);
     void Close(const std::string& alias);
 
@@ -80,6 +83,8 @@ private:
     static void AfterMix(void* self, uint8_t* stream, int bytes);
     std::atomic<uint64_t> MixedFrames{0};
     uint64_t PlayingFromFrame = 0;
+    bool MusicPaused = false;
+    uint64_t PausedAtFrame = 0;
     int DeviceRate = 44100;
     int DeviceChannels = 2;
     int FrameBytes = 8;

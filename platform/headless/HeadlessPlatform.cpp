@@ -41,7 +41,16 @@ std::string THeadlessPlatform::SendMediaCommand(const std::string& command) {
 void THeadlessPlatform::SetTimerEnabled(TOneShotTimer timer, bool enabled) {
     const auto i = static_cast<size_t>(timer);
     TimerOn[i] = enabled;
-    if (enabled) TimerSince[i] = Clock;
+    if (enabled) TimerSince[i] = GetTickCount();
+}
+
+void THeadlessPlatform::SetClockPaused(bool paused) {
+    if (paused == ClockPaused) return;
+    ClockPaused = paused;
+    if (paused)
+        PausedAt = Clock;
+    else
+        PausedMs += Clock - PausedAt;
 }
 
 TModalResult THeadlessPlatform::ShowGameOverDialog(const std::string& points) {
@@ -81,15 +90,16 @@ void THeadlessPlatform::Tick(TMainForm&, const std::function<void(const TEvent&)
     Clock += kFrameIntervalMs;
     for (const TOneShotTimer timer : {TOneShotTimer::Timer2, TOneShotTimer::Timer3}) {
         const auto i = static_cast<size_t>(timer);
-        if (!TimerOn[i] || Clock - TimerSince[i] < kOneShotIntervalMs) continue;
+        // The game's clock, so that a timer keeps what it had left through a pause.
+        if (!TimerOn[i] || GetTickCount() - TimerSince[i] < kOneShotIntervalMs) continue;
         TEvent e;
         e.Kind = timer == TOneShotTimer::Timer2 ? TEventKind::Timer2 : TEventKind::Timer3;
-        e.Clock = Clock;
+        e.Clock = GetTickCount();
         dispatch(e);
     }
     TEvent frame;
     frame.Kind = TEventKind::Tick;
-    frame.Clock = Clock;
+    frame.Clock = GetTickCount();
     dispatch(frame);
 }
 

@@ -38,7 +38,8 @@ public:
     // A plain 8-bit picture of one palette index, for sheets in tests.
     static TDib MakeDib(int width, int height, uint8_t index = 1);
 
-    uint32_t GetTickCount() override { return Clock; }
+    // The virtual clock less the time spent paused; it stands still while paused.
+    uint32_t GetTickCount() override { return (ClockPaused ? PausedAt : Clock) - PausedMs; }
     uint64_t RandomSeed() override { return Seed; }
     std::string ProgramDir() override { return Dir; }
     TDib OpenDib(const std::string& fileName) override { return Loader ? Loader(fileName) : TDib{}; }
@@ -49,6 +50,7 @@ public:
     void PaintBoxRectangle(int, int, int, int, TColor) override {}
     std::string SendMediaCommand(const std::string& command) override;
     void SetTimerEnabled(TOneShotTimer timer, bool enabled) override;
+    void SetClockPaused(bool paused) override;
     TModalResult ShowGameOverDialog(const std::string& points) override;
     void ShowWinDialog() override;
     // An error box is a dialog like the others: "Error: " and its text.
@@ -88,7 +90,11 @@ public:
     int Presented = 0;                       // pictures presented so far
     int LastPresentX = 0, LastPresentY = 0;
 
-    // The one-shot timers, indexed by TOneShotTimer: running, and the clock when enabled.
+    bool ClockPaused = false;
+    uint32_t PausedAt = 0;  // Clock when the pause began
+    uint32_t PausedMs = 0;  // Clock time spent paused, over all pauses
+
+    // The one-shot timers, indexed by TOneShotTimer: running, and the game's clock when enabled.
     std::array<bool, kOneShotTimerCount> TimerOn{};
     std::array<uint32_t, kOneShotTimerCount> TimerSince{};
 };

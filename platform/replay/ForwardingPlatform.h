@@ -21,6 +21,7 @@ public:
     }
     std::string SendMediaCommand(const std::string& command) override { return Inner.SendMediaCommand(command); }
     void SetTimerEnabled(TOneShotTimer timer, bool enabled) override { Inner.SetTimerEnabled(timer, enabled); }
+    void SetClockPaused(bool paused) override { Inner.SetClockPaused(paused); }
     TModalResult ShowGameOverDialog(const std::string& points) override { return Inner.ShowGameOverDialog(points); }
     void ShowWinDialog() override { Inner.ShowWinDialog(); }
     void ShowErrorMessage(const std::string& text) override { Inner.ShowErrorMessage(text); }

@@ -97,7 +97,7 @@ struct PlayFixture : ::testing::Test {
         b->X = x;
         b->Y = y;
         b->SpeedX = speedX;
-        b->SpawnTick = Platform.Clock;
+        b->SpawnTick = Platform.GetTickCount();
         return *b;
     }
     int SentCount(const std::string& command) const {

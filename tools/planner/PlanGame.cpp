@@ -74,10 +74,14 @@ void TPlanGame::CopyFrom(const TPlanGame& other) {
     g.EditorMode = o.EditorMode;
     g.Timer2Enabled = o.Timer2Enabled;
     g.Timer3Enabled = o.Timer3Enabled;
+    g.Paused = o.Paused;
 
     TPlanPlatform& p = Platform;
     const TPlanPlatform& q = other.Platform;
     p.Clock = q.Clock;
+    p.ClockPaused = q.ClockPaused;
+    p.PausedAt = q.PausedAt;
+    p.PausedMs = q.PausedMs;
     p.TimerOn = q.TimerOn;
     p.TimerSince = q.TimerSince;
     p.Width = q.Width;

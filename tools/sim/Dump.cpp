@@ -71,6 +71,7 @@ std::string DumpState(const TMainForm& g, uint32_t tick, const std::vector<std::
     j["MusicJustStarted"] = g.MusicJustStarted;
     j["EndCheckPending"] = g.EndCheckPending;
     j["InDialog"] = g.InDialog;
+    j["Paused"] = g.Paused;
     j["KeyJump"] = g.KeyJump;
     j["KeyFire"] = g.KeyFire;
     j["KeyLeft"] = g.KeyLeft;

@@ -94,6 +94,10 @@ std::optional<std::string> ParseLine(const std::string& line, TCommand& c) {
         if (args != 2 || !ParseInt(w[1], c.A) || !ParseInt(w[2], c.B) || c.A <= 0 || c.B <= 0 || c.A > 8192 ||
             c.B > 8192)
             return bad("resize W H with sizes from 1 to 8192");
+    } else if (op == "pause") {
+        c.Op = TOp::Pause;
+        if (args != 1 || (w[1] != "on" && w[1] != "off")) return bad("pause on or off");
+        c.A = w[1] == "on";
     } else if (op == "dump") {
         c.Op = TOp::Dump;
         if (args != 0) return bad("dump takes no arguments");

@@ -22,6 +22,7 @@ enum class TOp {
     MouseUp,
     Answer,
     Resize,
+    Pause,
     Dump,
     Png
 };

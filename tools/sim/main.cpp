@@ -180,7 +180,7 @@ int main(int argc, char** argv) {
     auto event = [&](TEventKind kind, int32_t a = 0, int32_t b = 0) {
         TEvent e;
         e.Kind = kind;
-        e.Clock = platform.Clock;
+        e.Clock = platform.GetTickCount();  // the game's clock, which a pause holds
         e.A = a;
         e.B = b;
         return e;
@@ -224,6 +224,7 @@ int main(int argc, char** argv) {
             }
             case sim::TOp::MouseMove: send(event(TEventKind::MouseMove, c.A, c.B)); break;
             case sim::TOp::Answer: platform.GameOverAnswer = c.A ? TModalResult::Ok : TModalResult::Cancel; break;
+            case sim::TOp::Pause: send(event(TEventKind::Pause, c.A)); break;
             case sim::TOp::Resize:
                 platform.Resize(c.A, c.B);
                 send(event(TEventKind::Resize, c.A, c.B));
