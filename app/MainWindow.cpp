@@ -2,11 +2,13 @@
 #include "app/MainWindow.h"
 
 #include <QActionGroup>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QInputDialog>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QSettings>
 #include <QStatusBar>
 #include <QTimer>
 #include <vector>
@@ -75,6 +77,9 @@ const std::vector<TMenuRow>& Menus() {
              {&W::Soundeffekte1, "Soundeffekte1", "Soundeffekte", 3, MenuCommand("Soundeffekte1Click"), nullptr,
               TMark::Check},
              {&W::HiscoreServer1, "HiscoreServer1", "Hiscore-Server...", -1, nullptr, &W::HiscoreServer1Click},
+             {&W::Pause1, "Pause1", "Pause", -1, nullptr, &W::Pause1Click, TMark::Check},
+             {&W::PauseBeiFokusverlust1, "PauseBeiFokusverlust1", "Pause bei Fokusverlust", -1, nullptr,
+              &W::PauseBeiFokusverlust1Click, TMark::Check},
          }},
         {&W::Leveleditor1,
          "Leveleditor1",
@@ -116,6 +121,8 @@ const std::vector<TMenuRow>& Menus() {
     return menus;
 }
 
+const QString kPauseOnFocusLossKey = QStringLiteral("pauseOnFocusLoss");
+const QString kZoomKey = QStringLiteral("zoom");
 }  // namespace
 
 TMainWindow::TMainWindow(QWidget* parent) : QMainWindow(parent) {
@@ -138,8 +145,12 @@ TMainWindow::TMainWindow(QWidget* parent) : QMainWindow(parent) {
     for (int i = 0; i < int(ImageList1.size()); ++i)
         ImageList1[i] = QIcon(menuDir + QStringLiteral("%1.png").arg(i, 2, 10, QLatin1Char('0')));
     BuildMenu();
+    BuildViewItems();
 
-    // The start size gives the paint box its design size; the window stays resizable.
+    // The start size gives the paint box its design size (times the zoom); the window stays resizable.
+    const int zoom = QSettings(SettingsFile(), QSettings::IniFormat).value(kZoomKey, 1).toInt();
+    PaintBox1->SetScale(zoom);
+    ZoomGroup->actions()[PaintBox1->Scale() - 1]->setChecked(true);
     resize(sizeHint());
     PaintBox1->setFocus(Qt::OtherFocusReason);
 
@@ -155,6 +166,12 @@ TMainWindow::TMainWindow(QWidget* parent) : QMainWindow(parent) {
         GameForm->FormCreate();
     }
     SyncChecks();
+    PaintBox1->OnPauseKey = [this] { SetPaused(!GameForm->Paused); };
+    PlatformPtr->OnDialog = [this](const std::function<void()>& run) { PausedWhile(run); };
+    // Another program took the keyboard: the player is not looking, so the game waits.
+    connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
+        if (state != Qt::ApplicationActive && HadFocus && PauseBeiFokusverlust1->isChecked()) SetPaused(true);
+    });
 }
 
 TMainWindow::~TMainWindow() { FormDestroy(); }
@@ -211,6 +228,28 @@ void TMainWindow::BuildMenu() {
     }
 }
 
+// The zoom, after the options the game has always had.
+void TMainWindow::BuildViewItems() {
+    Vergrerung1 = Optionen1->addMenu(QStringLiteral("Vergrößerung"));
+    Vergrerung1->setObjectName(QStringLiteral("Vergrerung1"));
+    Vergrerung1->menuAction()->setObjectName(QStringLiteral("Vergrerung1Item"));
+    ZoomGroup = new QActionGroup(this);
+    ZoomGroup->setObjectName(QStringLiteral("ZoomGroup"));
+    ZoomGroup->setExclusionPolicy(QActionGroup::ExclusionPolicy::Exclusive);
+    for (int scale = 1; scale <= TPaintBox::kMaxScale; ++scale) {
+        QAction* a = Vergrerung1->addAction(QStringLiteral("%1×").arg(scale));
+        a->setObjectName(QStringLiteral("Zoom%1").arg(scale));
+        a->setCheckable(true);
+        ZoomGroup->addAction(a);
+        connect(a, &QAction::triggered, this, [this, scale] {
+            SetZoom(scale);
+            QSettings(SettingsFile(), QSettings::IniFormat).setValue(kZoomKey, scale);
+        });
+    }
+    PauseBeiFokusverlust1->setChecked(
+        QSettings(SettingsFile(), QSettings::IniFormat).value(kPauseOnFocusLossKey, true).toBool());
+}
+
 void TMainWindow::SyncChecks() {
     for (const TMenuRow& menu : Menus()) {
         for (const TItemRow& row : menu.Items) {
@@ -221,6 +260,7 @@ void TMainWindow::SyncChecks() {
             if (on || row.Mark != TMark::Insert) action->setChecked(on);
         }
     }
+    Pause1->setChecked(GameForm->Paused != 0);
 }
 
 void TMainWindow::SendMenu(std::string_view name) {
@@ -232,12 +272,14 @@ void TMainWindow::SendMenu(std::string_view name) {
 void TMainWindow::Beenden1Click() { close(); }
 
 void TMainWindow::Levelverffentlichen1Click() {
-    if (LevelPublishForm && LevelPublishForm->exec() == QDialog::Accepted)
-        PlatformPtr->ShellOpen(LevelPublishForm->Target().toStdString());
+    if (!LevelPublishForm) return;
+    bool accepted = false;
+    PausedWhile([&] { accepted = LevelPublishForm->exec() == QDialog::Accepted; });
+    if (accepted) PlatformPtr->ShellOpen(LevelPublishForm->Target().toStdString());
 }
 
 void TMainWindow::Tastenbelegung1Click() {
-    if (KeysForm) KeysForm->exec();
+    if (KeysForm) PausedWhile([this] { KeysForm->exec(); });
 }
 
 // Without a configured home page the game's own manual stands in for it.
@@ -271,7 +313,35 @@ void TMainWindow::HiscoreServer1Click() {
 }
 
 void TMainWindow::berdasProgramm1Click() {
-    if (AboutBox) AboutBox->exec();
+    if (AboutBox) PausedWhile([this] { AboutBox->exec(); });
+}
+
+void TMainWindow::Pause1Click() { SetPaused(!GameForm->Paused); }
+
+void TMainWindow::PauseBeiFokusverlust1Click() {
+    QSettings(SettingsFile(), QSettings::IniFormat).setValue(kPauseOnFocusLossKey, PauseBeiFokusverlust1->isChecked());
+}
+
+void TMainWindow::SetZoom(int scale) {
+    PaintBox1->SetScale(scale);
+    ZoomGroup->actions()[PaintBox1->Scale() - 1]->setChecked(true);
+    const QSize box(TPaintBox::kStartWidth * PaintBox1->Scale(), TPaintBox::kStartHeight * PaintBox1->Scale());
+    if (isMaximized() || isFullScreen()) return;  // the window keeps its size; the field stays centred
+    resize(size() + box - PaintBox1->size());
+}
+
+void TMainWindow::SetPaused(bool paused) {
+    if (Destroyed) return;
+    GameForm->SetPaused(paused);
+    SyncChecks();
+    PaintBox1->update();
+}
+
+void TMainWindow::PausedWhile(const std::function<void()>& run) {
+    const bool was = GameForm->Paused != 0;
+    SetPaused(true);
+    run();
+    if (!was) SetPaused(false);
 }
 
 void TMainWindow::FormDestroy() {
@@ -290,5 +360,11 @@ void TMainWindow::closeEvent(QCloseEvent* event) {
 // Keys that land on the window rather than the paint box still belong to the game.
 void TMainWindow::keyPressEvent(QKeyEvent* event) { PaintBox1->KeyDown(event); }
 void TMainWindow::keyReleaseEvent(QKeyEvent* event) { PaintBox1->KeyUp(event); }
+
+void TMainWindow::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange && isMinimized()) SetPaused(true);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow()) HadFocus = true;
+}
 
 }  // namespace blubbi

@@ -2,6 +2,7 @@
 #pragma once
 #include <QMainWindow>
 #include <array>
+#include <functional>
 #include <memory>
 #include <string_view>
 
@@ -44,6 +45,15 @@ public:
     void berdasProgramm1Click();
     // Asks for the hiscore server's address and remembers it.
     void HiscoreServer1Click();
+    void Pause1Click();
+    void PauseBeiFokusverlust1Click();
+    // Shows the game at a whole-number scale and sizes the window to fit it.
+    void SetZoom(int scale);
+
+    // Pauses or resumes the game and shows it.
+    void SetPaused(bool paused);
+    // Pauses the game while `run` runs (a modal dialog) and puts it back as it was.
+    void PausedWhile(const std::function<void()>& run);
 
     // The check marks as the game's switches say.
     void SyncChecks();
@@ -51,9 +61,10 @@ public:
     TPaintBox* PaintBox1;
     QTimer* Timer1;
     std::array<QIcon, 12> ImageList1;
-    QMenu *Datei1, *Optionen1, *Leveleditor1, *Hilfe1;
+    QMenu *Datei1, *Optionen1, *Leveleditor1, *Hilfe1, *Vergrerung1;
+    QActionGroup* ZoomGroup;
     QAction *NeuesSpiel1, *N1, *Beenden1;
-    QAction *Hintergrundmusik1, *Soundeffekte1, *HiscoreServer1;
+    QAction *Hintergrundmusik1, *Soundeffekte1, *HiscoreServer1, *Pause1, *PauseBeiFokusverlust1;
     QAction *Editormodus1, *N3, *NeuesLevel1, *Levelffnen1, *Levelspeichern1, *N4;
     QAction *Blockeinfgen1, *FeindFedereinfgen1, *FeindGeisteinfgen1, *FeindBlauesMnneleinfgen1,
         *FeindRotesMonstereinfgen1;
@@ -71,14 +82,17 @@ protected:
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void keyReleaseEvent(QKeyEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     void BuildMenu();
+    void BuildViewItems();
     void FormDestroy();
 
     std::unique_ptr<TQtPlatform> PlatformPtr;
     std::unique_ptr<TMainForm> GameForm;
     bool Destroyed = false;
+    bool HadFocus = false;  // the window has been the active one: its focus can be lost
 };
 
 }  // namespace blubbi

@@ -4,6 +4,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <cmath>
 #include <optional>
 
 #include "game/Latin1.h"
@@ -93,6 +94,10 @@ void TPaintBox::Post(TEventKind kind, int32_t a, int32_t b, TMouseButton button)
 void TPaintBox::KeyDown(QKeyEvent* event) {
     event->accept();
     if (!Game) return;
+    if (event->key() == Qt::Key_Escape || event->key() == Qt::Key_Pause) {
+        if (!event->isAutoRepeat() && OnPauseKey) OnPauseKey();
+        return;
+    }
     // A held key is one press for the game: the window system's repeats are dropped.
     if (!event->isAutoRepeat()) {
         if (const int32_t code = VirtualKey(event->key())) Post(TEventKind::KeyDown, code);
@@ -107,26 +112,39 @@ void TPaintBox::KeyDown(QKeyEvent* event) {
 void TPaintBox::KeyUp(QKeyEvent* event) {
     event->accept();
     if (!Game || event->isAutoRepeat()) return;
+    if (event->key() == Qt::Key_Escape || event->key() == Qt::Key_Pause) return;
     if (const int32_t code = VirtualKey(event->key())) Post(TEventKind::KeyUp, code);
+}
+
+void TPaintBox::SetScale(int scale) {
+    ScaleFactor = std::clamp(scale, 1, kMaxScale);
+    if (Screen) Screen->Resize(GameWidth(), GameHeight());
+    updateGeometry();
+    update();
+}
+
+QPoint TPaintBox::GamePoint(QPointF position) const {
+    return {static_cast<int>(std::floor(position.x() / ScaleFactor)),
+            static_cast<int>(std::floor(position.y() / ScaleFactor))};
 }
 
 void TPaintBox::mousePressEvent(QMouseEvent* event) {
     const auto button = GameButton(event->button());
     if (!Game || !button) return;
-    const QPoint p = event->position().toPoint();
+    const QPoint p = GamePoint(event->position());
     Post(TEventKind::MouseDown, p.x(), p.y(), *button);
 }
 
 void TPaintBox::mouseMoveEvent(QMouseEvent* event) {
     if (!Game) return;
-    const QPoint p = event->position().toPoint();
+    const QPoint p = GamePoint(event->position());
     Post(TEventKind::MouseMove, p.x(), p.y());
 }
 
 void TPaintBox::mouseReleaseEvent(QMouseEvent* event) {
     const auto button = GameButton(event->button());
     if (!Game || !button) return;
-    const QPoint p = event->position().toPoint();
+    const QPoint p = GamePoint(event->position());
     Post(TEventKind::MouseUp, p.x(), p.y(), *button);
 }
 
@@ -139,14 +157,28 @@ void TPaintBox::paintEvent(QPaintEvent*) {
         return;
     }
     const QImage& image = Screen->Image();
-    if (image.width() < width() || image.height() < height()) painter.fillRect(rect(), Qt::black);
+    if (image.width() * ScaleFactor < width() || image.height() * ScaleFactor < height())
+        painter.fillRect(rect(), Qt::black);
+    painter.save();
+    painter.scale(ScaleFactor, ScaleFactor);  // whole blocks: nearest neighbour at any scale
     painter.drawImage(QPoint(0, 0), image);
+    painter.restore();
+    if (Game && Game->Paused) {
+        // The field stays to be seen, dimmed, under the word.
+        painter.fillRect(rect(), QColor(0, 0, 0, 150));
+        QFont font(QStringLiteral("Arial"));
+        font.setBold(true);
+        font.setPixelSize(40);
+        painter.setFont(font);
+        painter.setPen(Qt::white);
+        painter.drawText(rect(), Qt::AlignCenter, QStringLiteral("Pause"));
+    }
 }
 
 void TPaintBox::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
-    if (Screen) Screen->Resize(width(), height());
-    if (Game) Post(TEventKind::Resize, width(), height());
+    if (Screen) Screen->Resize(GameWidth(), GameHeight());
+    if (Game) Post(TEventKind::Resize, GameWidth(), GameHeight());
 }
 
 }  // namespace blubbi

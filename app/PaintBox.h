@@ -1,6 +1,7 @@
 // TPaintBox: the widget that shows the last presented picture and hands keys and mouse to the game.
 #pragma once
 #include <QWidget>
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 
@@ -27,7 +28,19 @@ public:
     void KeyDown(QKeyEvent* event);
     void KeyUp(QKeyEvent* event);
 
-    QSize sizeHint() const override { return {kStartWidth, kStartHeight}; }
+    // Esc and the Pause key: they pause or resume and do not reach the game.
+    std::function<void()> OnPauseKey;
+
+    // Game pixels are shown as Scale x Scale blocks; the game sees the widget's size divided by it.
+    static constexpr int kMaxScale = 4;
+    void SetScale(int scale);
+    int Scale() const { return ScaleFactor; }
+    int GameWidth() const { return std::max(1, width() / ScaleFactor); }
+    int GameHeight() const { return std::max(1, height() / ScaleFactor); }
+    // The game pixel under a point of the widget.
+    QPoint GamePoint(QPointF position) const;
+
+    QSize sizeHint() const override { return {kStartWidth * ScaleFactor, kStartHeight * ScaleFactor}; }
 
 protected:
     bool event(QEvent* event) override;
@@ -49,6 +62,7 @@ public:
 private:
     void Post(TEventKind kind, int32_t a = 0, int32_t b = 0, TMouseButton button = TMouseButton::mbLeft);
     TScreen* Screen = nullptr;
+    int ScaleFactor = 1;
 };
 
 }  // namespace blubbi

@@ -82,8 +82,8 @@ std::string TQtPlatform::ProgramDir() {
 
 TDib TQtPlatform::OpenDib(const std::string& fileName) { return ::blubbi::OpenDib(fileName); }
 
-int TQtPlatform::PaintBoxWidth() { return PaintBox->width(); }
-int TQtPlatform::PaintBoxHeight() { return PaintBox->height(); }
+int TQtPlatform::PaintBoxWidth() { return PaintBox->GameWidth(); }
+int TQtPlatform::PaintBoxHeight() { return PaintBox->GameHeight(); }
 
 std::unique_ptr<TPicture> TQtPlatform::NewPicture(int width, int height) {
     return ScreenPtr->NewPicture(width, height);
@@ -107,8 +107,13 @@ void TQtPlatform::SetTimerEnabled(TOneShotTimer timer, bool enabled) {
         return;
     }
     QTimer* t = Timer(timer);
+    const auto i = static_cast<size_t>(timer);
+    if (FullInterval[i] > 0) {  // a timer resumed with what it had left counts its whole time again
+        t->setInterval(FullInterval[i]);
+        FullInterval[i] = 0;
+    }
     if (enabled)
-        t->start(static_cast<int>(kOneShotIntervalMs));
+        t->start();
     else
         t->stop();
 }
@@ -119,6 +124,7 @@ void TQtPlatform::SetClockPaused(bool paused) {
         PausedAt = MachineTick();
         for (size_t i = 0; i < kOneShotTimerCount; ++i) {
             TimerLeft[i] = Timers[i]->isActive() ? std::max(0, Timers[i]->remainingTime()) : -1;
+            if (FullInterval[i] == 0) FullInterval[i] = Timers[i]->interval();
             Timers[i]->stop();
         }
         ClockPaused = true;
@@ -127,7 +133,12 @@ void TQtPlatform::SetClockPaused(bool paused) {
     PausedMs += MachineTick() - PausedAt;
     ClockPaused = false;
     for (size_t i = 0; i < kOneShotTimerCount; ++i)
-        if (TimerLeft[i] >= 0) Timers[i]->start(TimerLeft[i]);
+        if (TimerLeft[i] >= 0) {
+            Timers[i]->start(TimerLeft[i]);
+        } else if (FullInterval[i] > 0) {
+            Timers[i]->setInterval(FullInterval[i]);
+            FullInterval[i] = 0;
+        }
 }
 
 TModalResult TQtPlatform::ShowGameOverDialog(const std::string& points) {
@@ -160,7 +171,13 @@ bool TQtPlatform::LevelDialog(bool save, std::string& fileName) {
         dialog.setAcceptMode(QFileDialog::AcceptOpen);
         dialog.setFileMode(QFileDialog::ExistingFile);
     }
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
+    bool accepted = false;
+    const auto run = [&] { accepted = dialog.exec() == QDialog::Accepted; };
+    if (OnDialog)
+        OnDialog(run);
+    else
+        run();
+    if (!accepted || dialog.selectedFiles().isEmpty()) return false;
     fileName = QFile::encodeName(dialog.selectedFiles().constFirst()).toStdString();
     return true;
 }

@@ -65,6 +65,8 @@ public:
     void ShellOpen(const std::string& address) override;
 
     QString LevelDialogFolder() const { return LevelFolder; }
+    // Runs a level file dialog; the window pauses the game around it.
+    std::function<void(const std::function<void()>&)> OnDialog;
 
 private:
     bool LevelDialog(bool save, std::string& fileName);
@@ -84,6 +86,7 @@ private:
     uint32_t PausedAt = 0;
     uint32_t PausedMs = 0;
     std::array<int, kOneShotTimerCount> TimerLeft{};
+    std::array<int, kOneShotTimerCount> FullInterval{};  // while one runs on what it had left
 };
 
 }  // namespace blubbi

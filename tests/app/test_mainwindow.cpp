@@ -144,7 +144,10 @@ TEST_F(MainWindowTest, MenuStructure) {
     ExpectMenu(Window->Optionen1, "Optionen",
                {{"Hintergrundmusik1", "Hintergrundmusik"},
                 {"Soundeffekte1", "Soundeffekte"},
-                {"HiscoreServer1", "Hiscore-Server..."}});
+                {"HiscoreServer1", "Hiscore-Server..."},
+                {"Pause1", "Pause"},
+                {"PauseBeiFokusverlust1", "Pause bei Fokusverlust"},
+                {"Vergrerung1Item", "Vergrößerung"}});
     ExpectMenu(Window->Leveleditor1, "Leveleditor",
                {{"Editormodus1", "Editormodus"},
                 {"N3", nullptr},
@@ -411,22 +414,139 @@ TEST_F(MainWindowTest, LevelPublishingOkOpensAMailCancelDoesNot) {
     EXPECT_FALSE(urls.Opened[1].hasQuery());
 }
 
-TEST_F(MainWindowTest, HelpItemsShowTheirDialogsAndTheGameGoesOn) {
+TEST_F(MainWindowTest, HelpItemsShowTheirDialogsAndPauseTheGameMeanwhile) {
     auto run = WhileModal([&] { Window->Tastenbelegung1->trigger(); },
                           [&](QWidget* modal) {
                               EXPECT_EQ(modal, Window->KeysForm);
-                              // Behind this dialog frames go on.
+                              // Behind this dialog the game waits.
+                              EXPECT_EQ(Window->Game().Paused, 1);
                               const int32_t counter = Window->Game().TransitionCounter;
-                              EXPECT_TRUE(WaitFor([&] { return Window->Game().TransitionCounter != counter; }, 3000));
+                              QTest::qWait(200);
+                              EXPECT_EQ(Window->Game().TransitionCounter, counter);
                               Window->KeysForm->BitBtn1->click();
                           });
     EXPECT_TRUE(run.Acted && !run.TimedOut);
+    EXPECT_EQ(Game().Paused, 0);
+    const int32_t counter = Game().TransitionCounter;
+    EXPECT_TRUE(WaitFor([&] { return Game().TransitionCounter != counter; }, 3000));
     run = WhileModal([&] { Window->berdasProgramm1->trigger(); },
                      [&](QWidget* modal) {
                          EXPECT_EQ(modal, Window->AboutBox);
                          modal->close();
                      });
     EXPECT_TRUE(run.Acted && !run.TimedOut);
+}
+
+TEST_F(MainWindowTest, EscAndPauseKeyAndTheMenuItemTogglePauseAndTheGameNeverSeesThem) {
+    ShowActive();
+    EXPECT_TRUE(WaitFor([&] { return Game().TransitionCounter == 0; }, 5000));
+    Game().NeuesSpiel1Click();  // the slide again, so that frames can be seen to stop
+    Game().CheatBuffer.clear();
+    QTest::keyClick(Window->PaintBox1, Qt::Key_Escape);
+    EXPECT_EQ(Game().Paused, 1);
+    EXPECT_TRUE(Window->Pause1->isChecked());
+    const int32_t counter = Game().TransitionCounter;
+    QTest::qWait(200);
+    EXPECT_EQ(Game().TransitionCounter, counter);  // no frame ran
+    // The picture is the field dimmed, with the word over it.
+    QImage shown(Window->PaintBox1->size(), QImage::Format_RGB32);
+    Window->PaintBox1->render(&shown);
+    const QImage field = Window->Platform().Screen().Image().convertToFormat(QImage::Format_RGB32);
+    QPoint bright(0, 0);
+    for (int y = 0; y < field.height(); ++y)
+        for (int x = 0; x < field.width(); ++x)
+            if (std::abs(y - field.height() / 2) > 40 && qGray(field.pixel(x, y)) > qGray(field.pixel(bright)))
+                bright = QPoint(x, y);
+    ASSERT_GT(qGray(field.pixel(bright)), 40);
+    EXPECT_LT(qGray(shown.pixel(bright)), qGray(field.pixel(bright)) * 3 / 4);
+    EXPECT_GT(qGray(shown.pixel(bright)), 0);  // dimmed, not hidden
+    int white = 0;
+    for (int x = 0; x < shown.width(); ++x) white += shown.pixel(x, shown.height() / 2) == qRgb(255, 255, 255);
+    EXPECT_GT(white, 0);
+    QTest::keyClick(Window->PaintBox1, Qt::Key_Pause);
+    EXPECT_EQ(Game().Paused, 0);
+    EXPECT_FALSE(Window->Pause1->isChecked());
+    Window->Pause1->trigger();
+    EXPECT_EQ(Game().Paused, 1);
+    Window->Pause1->trigger();
+    EXPECT_EQ(Game().Paused, 0);
+    EXPECT_TRUE(Game().CheatBuffer.empty());
+    EXPECT_TRUE(WaitFor([&] { return Game().TransitionCounter != counter; }, 3000));
+}
+
+TEST_F(MainWindowTest, PauseKeepsWhatTheOneShotTimersHadLeft) {
+    Window->Platform().SetTimerEnabled(TOneShotTimer::Timer2, true);
+    QTest::qWait(500);
+    Window->SetPaused(true);
+    QTimer* timer = Window->Platform().Timer(TOneShotTimer::Timer2);
+    EXPECT_FALSE(timer->isActive());
+    const uint32_t frozen = Window->Platform().GetTickCount();
+    QTest::qWait(300);
+    EXPECT_EQ(Window->Platform().GetTickCount(), frozen);
+    Window->SetPaused(false);
+    EXPECT_TRUE(timer->isActive());
+    EXPECT_LE(timer->remainingTime(), 2700);  // a coarse timer may run 5 % late
+    EXPECT_GE(timer->remainingTime(), 2000);
+    EXPECT_LT(Window->Platform().GetTickCount() - frozen, 100u);
+}
+
+TEST_F(MainWindowTest, MinimisingPausesAndTheFocusOptionIsRemembered) {
+    ShowActive();
+    Window->showMinimized();
+    EXPECT_TRUE(WaitFor([&] { return Game().Paused == 1; }, 2000));
+    EXPECT_TRUE(Window->PauseBeiFokusverlust1->isCheckable());
+    EXPECT_TRUE(Window->PauseBeiFokusverlust1->isChecked());
+    Window->PauseBeiFokusverlust1->trigger();
+    EXPECT_FALSE(QSettings().value(QStringLiteral("pauseOnFocusLoss"), true).toBool());
+    Window->PauseBeiFokusverlust1->trigger();
+    EXPECT_TRUE(QSettings().value(QStringLiteral("pauseOnFocusLoss"), false).toBool());
+}
+
+TEST_F(MainWindowTest, ZoomShowsSharpBlocksRemembersItAndTheEditorPaintsTheSameCell) {
+    ShowActive();
+    ASSERT_EQ(Window->Vergrerung1->title(), QStringLiteral("Vergrößerung"));
+    ASSERT_EQ(Window->ZoomGroup->actions().size(), 4);
+    EXPECT_TRUE(Window->ZoomGroup->actions()[0]->isChecked());
+    QAction* twice = Window->ZoomGroup->actions()[1];
+    EXPECT_EQ(twice->text(), QStringLiteral("2×"));
+    twice->trigger();
+    EXPECT_TRUE(WaitFor([&] { return Window->PaintBox1->size() == QSize(2 * 681, 2 * 425); }, 3000))
+        << Window->PaintBox1->width() << "x" << Window->PaintBox1->height();
+    EXPECT_EQ(QSettings().value(QStringLiteral("zoom")).toInt(), 2);
+    EXPECT_EQ(Window->Platform().PaintBoxWidth(), 681);
+    EXPECT_EQ(Window->Platform().PaintBoxHeight(), 425);
+    EXPECT_TRUE(WaitFor([&] { return Game().TransitionCounter == 0; }, 5000));
+    Window->Timer1->stop();
+    const QImage field = Window->Platform().Screen().Image().convertToFormat(QImage::Format_RGB32);
+    ASSERT_EQ(field.size(), QSize(681, 425));
+    QImage shown(Window->PaintBox1->size(), QImage::Format_RGB32);
+    Window->PaintBox1->render(&shown);
+    int wrong = 0;
+    for (int y = 0; y < shown.height(); ++y)
+        for (int x = 0; x < shown.width(); ++x) wrong += shown.pixel(x, y) != field.pixel(x / 2, y / 2);
+    EXPECT_EQ(wrong, 0);
+
+    // The editor takes the game pixel under the mouse: the same cell as at 1x.
+    Window->Editormodus1->trigger();
+    const int fieldX = (681 - 475) / 2, fieldY = (425 - 380) / 2;
+    const int index = 5 * 20 + 6;
+    Game().Grid[index] = 0;
+    const QPoint cell(2 * (fieldX + 5 * 19) + 1, 2 * (fieldY + 6 * 19) + 1);
+    QTest::mouseClick(Window->PaintBox1, Qt::LeftButton, Qt::NoModifier, cell);
+    EXPECT_EQ(Game().Grid[index], 1);
+    EXPECT_EQ(Game().Grid[index - 1], 0);
+    EXPECT_EQ(Game().Grid[index - 20], 0);
+    Window->Editormodus1->trigger();
+
+    // A window sized by hand: the game gets its size divided by the scale.
+    Window->resize(Window->size() + QSize(7, 9));
+    EXPECT_TRUE(WaitFor([&] { return Window->PaintBox1->width() == 2 * 681 + 7; }, 3000));
+    EXPECT_EQ(Window->Platform().PaintBoxWidth(), 681 + 3);
+    EXPECT_EQ(Window->Platform().PaintBoxHeight(), 425 + 4);
+    Window->ZoomGroup->actions()[0]->trigger();
+    EXPECT_TRUE(WaitFor([&] { return Window->PaintBox1->size() == QSize(681, 425); }, 3000));
+    EXPECT_EQ(QSettings().value(QStringLiteral("zoom")).toInt(), 1);
+    Window->Timer1->start();
 }
 
 TEST_F(MainWindowTest, GameOverDialogThroughThePlatform) {

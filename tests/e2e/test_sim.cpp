@@ -71,6 +71,7 @@ TEST_F(Sim, EveryCommandIsAcceptedAndTheDumpCarriesEveryKey) {
                             "MusicJustStarted",
                             "EndCheckPending",
                             "InDialog",
+                            "Paused",
                             "KeyJump",
                             "KeyFire",
                             "KeyLeft",
@@ -111,6 +112,21 @@ TEST_F(Sim, SentAndDialogsAreThoseSinceThePreviousDump) {
     EXPECT_EQ(r.Dumps[0]["Sent"].size(), 8u);  // seven opens and the music's start
     EXPECT_EQ(r.Dumps[1]["Sent"], nlohmann::json::array({"stop musik"}));
     EXPECT_TRUE(r.Dumps[2]["Sent"].empty());
+}
+
+TEST_F(Sim, PauseHoldsTheGameUntilItIsLifted) {
+    Level(1, {MakeEnemy(2, 300, 320)});
+    auto r = RunSim(Dir, "tick 10\ndump\npause on\ntick 400\ndump\npause off\ntick\ndump\n");
+    ASSERT_EQ(r.Status, 0) << r.Err;
+    ASSERT_EQ(r.Dumps.size(), 3u);
+    EXPECT_EQ(r.Dumps[1]["Paused"], 1);
+    EXPECT_EQ(r.Dumps[1]["TransitionCounter"], r.Dumps[0]["TransitionCounter"]);
+    EXPECT_EQ(r.Dumps[1]["Enemies"], r.Dumps[0]["Enemies"]);
+    EXPECT_EQ(r.Dumps[1]["Sent"], nlohmann::json::array({"pause musik"}));
+    EXPECT_EQ(r.Dumps[2]["Paused"], 0);
+    EXPECT_NE(r.Dumps[2]["TransitionCounter"], r.Dumps[1]["TransitionCounter"]);
+    EXPECT_EQ(r.Dumps[2]["Sent"][0], "resume musik");
+    EXPECT_EQ(RunSim(Dir, "pause maybe\n").Status, 2);
 }
 
 TEST_F(Sim, TheSameSeedReplaysTheSameGame) {
