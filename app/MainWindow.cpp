@@ -331,8 +331,10 @@ void TMainWindow::SetZoom(int scale) {
 }
 
 void TMainWindow::SetPaused(bool paused) {
-    if (Destroyed) return;
-    GameForm->SetPaused(paused);
+    if (Destroyed || (GameForm->Paused != 0) == paused) return;
+    TEvent e = MakeEvent(TEventKind::Pause);  // through the one door, so that a recording holds it
+    e.A = paused ? 1 : 0;
+    PlatformPtr->Send(std::move(e));
     SyncChecks();
     PaintBox1->update();
 }
