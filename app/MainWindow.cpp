@@ -148,7 +148,7 @@ TMainWindow::TMainWindow(QWidget* parent) : QMainWindow(parent) {
     BuildViewItems();
 
     // The start size gives the paint box its design size (times the zoom); the window stays resizable.
-    const int zoom = QSettings(SettingsFile(), QSettings::IniFormat).value(kZoomKey, 1).toInt();
+    const int zoom = QSettings(addr::SettingsFile(), QSettings::IniFormat).value(kZoomKey, 1).toInt();
     PaintBox1->SetScale(zoom);
     ZoomGroup->actions()[PaintBox1->Scale() - 1]->setChecked(true);
     resize(sizeHint());
@@ -243,11 +243,11 @@ void TMainWindow::BuildViewItems() {
         ZoomGroup->addAction(a);
         connect(a, &QAction::triggered, this, [this, scale] {
             SetZoom(scale);
-            QSettings(SettingsFile(), QSettings::IniFormat).setValue(kZoomKey, scale);
+            QSettings(addr::SettingsFile(), QSettings::IniFormat).setValue(kZoomKey, scale);
         });
     }
     PauseBeiFokusverlust1->setChecked(
-        QSettings(SettingsFile(), QSettings::IniFormat).value(kPauseOnFocusLossKey, true).toBool());
+        QSettings(addr::SettingsFile(), QSettings::IniFormat).value(kPauseOnFocusLossKey, true).toBool());
 }
 
 void TMainWindow::SyncChecks() {
@@ -319,7 +319,8 @@ void TMainWindow::berdasProgramm1Click() {
 void TMainWindow::Pause1Click() { SetPaused(!GameForm->Paused); }
 
 void TMainWindow::PauseBeiFokusverlust1Click() {
-    QSettings(SettingsFile(), QSettings::IniFormat).setValue(kPauseOnFocusLossKey, PauseBeiFokusverlust1->isChecked());
+    QSettings(addr::SettingsFile(), QSettings::IniFormat)
+        .setValue(kPauseOnFocusLossKey, PauseBeiFokusverlust1->isChecked());
 }
 
 void TMainWindow::SetZoom(int scale) {

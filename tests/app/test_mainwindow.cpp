@@ -497,9 +497,12 @@ TEST_F(MainWindowTest, MinimisingPausesAndTheFocusOptionIsRemembered) {
     EXPECT_TRUE(Window->PauseBeiFokusverlust1->isCheckable());
     EXPECT_TRUE(Window->PauseBeiFokusverlust1->isChecked());
     Window->PauseBeiFokusverlust1->trigger();
-    EXPECT_FALSE(QSettings().value(QStringLiteral("pauseOnFocusLoss"), true).toBool());
+    EXPECT_FALSE(
+        QSettings(addr::SettingsFile(), QSettings::IniFormat).value(QStringLiteral("pauseOnFocusLoss"), true).toBool());
     Window->PauseBeiFokusverlust1->trigger();
-    EXPECT_TRUE(QSettings().value(QStringLiteral("pauseOnFocusLoss"), false).toBool());
+    EXPECT_TRUE(QSettings(addr::SettingsFile(), QSettings::IniFormat)
+                    .value(QStringLiteral("pauseOnFocusLoss"), false)
+                    .toBool());
 }
 
 TEST_F(MainWindowTest, ZoomShowsSharpBlocksRemembersItAndTheEditorPaintsTheSameCell) {
@@ -512,7 +515,7 @@ TEST_F(MainWindowTest, ZoomShowsSharpBlocksRemembersItAndTheEditorPaintsTheSameC
     twice->trigger();
     EXPECT_TRUE(WaitFor([&] { return Window->PaintBox1->size() == QSize(2 * 681, 2 * 425); }, 3000))
         << Window->PaintBox1->width() << "x" << Window->PaintBox1->height();
-    EXPECT_EQ(QSettings().value(QStringLiteral("zoom")).toInt(), 2);
+    EXPECT_EQ(QSettings(addr::SettingsFile(), QSettings::IniFormat).value(QStringLiteral("zoom")).toInt(), 2);
     EXPECT_EQ(Window->Platform().PaintBoxWidth(), 681);
     EXPECT_EQ(Window->Platform().PaintBoxHeight(), 425);
     EXPECT_TRUE(WaitFor([&] { return Game().TransitionCounter == 0; }, 5000));
@@ -545,7 +548,7 @@ TEST_F(MainWindowTest, ZoomShowsSharpBlocksRemembersItAndTheEditorPaintsTheSameC
     EXPECT_EQ(Window->Platform().PaintBoxHeight(), 425 + 4);
     Window->ZoomGroup->actions()[0]->trigger();
     EXPECT_TRUE(WaitFor([&] { return Window->PaintBox1->size() == QSize(681, 425); }, 3000));
-    EXPECT_EQ(QSettings().value(QStringLiteral("zoom")).toInt(), 1);
+    EXPECT_EQ(QSettings(addr::SettingsFile(), QSettings::IniFormat).value(QStringLiteral("zoom")).toInt(), 1);
     Window->Timer1->start();
 }
 

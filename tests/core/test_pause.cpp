@@ -1,5 +1,5 @@
 // Pause: no frame runs and the game's clock, with everything timed by it, stands still.
-#include "tests/core/PlayFixture.h"
+#include "tests/support/PlayFixture.h"
 
 namespace blubbi {
 namespace {
