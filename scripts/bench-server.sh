@@ -9,10 +9,11 @@ cd "$(dirname "$0")/.."
 build=${1:-build}
 seconds=${2:-10}
 cmake --build "$build" --target blubbi-hiscore blubbi-hiscore-seed >/dev/null
+# shellcheck source=scripts/hiscore-server.sh
+. scripts/hiscore-server.sh
 work=$(mktemp -d /tmp/blubbi-bench.XXXXXX)
-pid=""
 cleanup() {
-  [ -n "$pid" ] && kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null
+  hiscore_stop
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -24,17 +25,9 @@ else
 fi
 "$build/tests/blubbi-hiscore-seed" "$db" 10000
 # shellcheck disable=SC2086
-"$build/blubbi-hiscore" --listen 127.0.0.1:0 --db "$db" ${BLUBBI_BENCH_ARGS:-} >"$work/server.log" 2>&1 &
-pid=$!
-port=""
-for _ in $(seq 100); do
-  port=$(sed -n 's|^blubbi-hiscore: listening on http://127\.0\.0\.1:\([0-9][0-9]*\)/$|\1|p' "$work/server.log")
-  [ -n "$port" ] && break
-  sleep 0.1
-done
-[ -n "$port" ] || { cat "$work/server.log"; exit 1; }
+hiscore_start "$work/server.log" "$build/blubbi-hiscore" --db "$db" ${BLUBBI_BENCH_ARGS:-}
 
 for path in / "/api/scores" "/api/scores?limit=20&offset=5000"; do
   echo "== GET $path (${db%%:*}, 50 connections, ${seconds}s${BLUBBI_BENCH_ARGS:+, $BLUBBI_BENCH_ARGS})"
-  wrk -t2 -c50 -d"${seconds}s" --latency "http://127.0.0.1:$port$path" | grep -E "Requests/sec|Latency|99%|Non-2xx|errors"
+  wrk -t2 -c50 -d"${seconds}s" --latency "$hiscore_url$path" | grep -E "Requests/sec|Latency|99%|Non-2xx|errors"
 done

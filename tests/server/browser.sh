@@ -4,24 +4,17 @@
 set -euo pipefail
 server=$1
 chromium=$2
+# shellcheck source=scripts/hiscore-server.sh
+. "$(dirname "$0")/../../scripts/hiscore-server.sh"
 work=$(mktemp -d /tmp/blubbi-browser.XXXXXX)
-pid=""
 cleanup() {
-  [ -n "$pid" ] && kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null
+  hiscore_stop
   rm -rf "$work"
 }
 trap cleanup EXIT
 
-"$server" --listen 127.0.0.1:0 --db "sqlite:$work/hiscore.sqlite" --submissions-per-minute 0 >"$work/server.log" 2>&1 &
-pid=$!
-port=""
-for _ in $(seq 100); do
-  port=$(sed -n 's|^blubbi-hiscore: listening on http://127\.0\.0\.1:\([0-9][0-9]*\)/$|\1|p' "$work/server.log")
-  [ -n "$port" ] && break
-  sleep 0.1
-done
-[ -n "$port" ] || { cat "$work/server.log"; exit 1; }
-base="http://127.0.0.1:$port"
+hiscore_start "$work/server.log" "$server" --db "sqlite:$work/hiscore.sqlite" --submissions-per-minute 0
+base=$hiscore_url
 
 submit() {
   printf '%s' "$3" >"$work/replay"
