@@ -6,11 +6,15 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <sstream>
+#include <thread>
 
 #include "platform/replay/Replay.h"
 #include "platform/replay/ReplayFormat.h"
@@ -44,6 +48,22 @@ struct TScratch {
     }
 };
 
+// Waits for the child; true when it exited with 0. A cancel kills it.
+bool Reaped(pid_t pid, const std::atomic<bool>& cancel) {
+    int status = 0;
+    for (;;) {
+        if (cancel) {
+            kill(pid, SIGKILL);
+            while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {}
+            return false;
+        }
+        const pid_t got = waitpid(pid, &status, WNOHANG);
+        if (got == pid) return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+        if (got < 0 && errno != EINTR) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+}
+
 class TReplayVerifier final : public TScoreVerifier {
 public:
     TReplayVerifier(std::string dataDir, std::string simPath) : DataDir(std::move(dataDir)), Sim(std::move(simPath)) {}
@@ -55,15 +75,15 @@ public:
         return parsed->Steps.back().Frame;
     }
 
-    // The core runs to the replay's end or to maxFrames, whichever comes first, so a check is bounded by the
-    // frame limit; a cancel that arrives meanwhile is answered once it returns.
+    // The core stops at maxFrames, or within a frame of the cancel that a deadline sets.
     TReplaySummary Verify(std::string_view replay, int64_t maxFrames, const std::atomic<bool>& cancel) override {
         TVerifyLimits limits;
         limits.MaxFrames = maxFrames;
         limits.Text.MaxFrames = maxFrames;
+        limits.Cancel = &cancel;
         const TVerifyResult r = VerifyReplay(replay, DataDir, limits);
         TReplaySummary s;
-        if (cancel) {
+        if (r.Status == TVerifyResult::TStatus::Cancelled || cancel) {
             s.Status = TReplayStatus::Cancelled;
             return s;
         }
@@ -87,11 +107,14 @@ public:
                 s.Detail = "Die Aufzeichnung ist in Zeile " + std::to_string(r.Line) + " nicht lesbar";
                 break;
             case TVerifyResult::TStatus::LimitExceeded: s.Status = TReplayStatus::TooLong; break;
+            case TVerifyResult::TStatus::Cancelled: s.Status = TReplayStatus::Cancelled; break;
         }
         return s;
     }
 
-    std::optional<std::string> LastFramePng(std::string_view replay, int64_t maxFrames) override {
+    // The runner draws it in a process of its own, killed when the cancel comes first.
+    std::optional<std::string> LastFramePng(std::string_view replay, int64_t maxFrames,
+                                            const std::atomic<bool>& cancel) override {
         const auto declared = DeclaredFrames(replay);
         if (!declared || *declared > maxFrames || Sim.empty()) return std::nullopt;
         TScratch scratch;
@@ -112,9 +135,7 @@ public:
         const int spawned = posix_spawn(&pid, Sim.c_str(), &actions, nullptr, argv.data(), environ);
         posix_spawn_file_actions_destroy(&actions);
         if (spawned != 0) return std::nullopt;
-        int status = 0;
-        while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {}
-        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return std::nullopt;
+        if (!Reaped(pid, cancel)) return std::nullopt;
         std::ifstream in(pngFile, std::ios::binary);
         if (!in) return std::nullopt;
         return std::string(std::istreambuf_iterator<char>(in), {});

@@ -218,8 +218,8 @@ void THiscoreService::Install(httplib::Server& server) {
                 const int64_t maxFrames = c.Limits.MaxFrames;
                 TScoreVerifier* verifier = c.Verifier;
                 c.Pool.Run<std::optional<std::string>>(
-                    [bytes, verifier, maxFrames](const std::atomic<bool>&) {
-                        return verifier->LastFramePng(*bytes, maxFrames);
+                    [bytes, verifier, maxFrames](const std::atomic<bool>& cancel) {
+                        return verifier->LastFramePng(*bytes, maxFrames, cancel);
                     },
                     deadline, drawn);
                 if (drawn) {

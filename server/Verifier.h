@@ -39,8 +39,10 @@ public:
     virtual std::optional<int64_t> DeclaredFrames(std::string_view replay) = 0;
     // Re-plays at most maxFrames frames; returns Cancelled soon after cancel becomes true.
     virtual TReplaySummary Verify(std::string_view replay, int64_t maxFrames, const std::atomic<bool>& cancel) = 0;
-    // The game's last frame as a PNG, or nothing when this checker draws no pictures.
-    virtual std::optional<std::string> LastFramePng(std::string_view replay, int64_t maxFrames) = 0;
+    // The game's last frame as a PNG, or nothing when this checker draws no pictures; gives up soon
+    // after cancel becomes true.
+    virtual std::optional<std::string> LastFramePng(std::string_view replay, int64_t maxFrames,
+                                                    const std::atomic<bool>& cancel) = 0;
 };
 
 // What the server does with a submission after its replay has been checked.

@@ -363,9 +363,9 @@ bool TReplayPlayer::Step(TMainForm& game) {
     return false;
 }
 
-void TReplayPlayer::PlayAll(TMainForm& game, int64_t frameLimit) {
+void TReplayPlayer::PlayAll(TMainForm& game, int64_t frameLimit, const std::atomic<bool>* cancel) {
     while (Step(game))
-        if (Frames > frameLimit) break;
+        if (Frames > frameLimit || (cancel && cancel->load(std::memory_order_relaxed))) break;
 }
 
 const TAnswer* TReplayPlayer::NextAnswer(TAnswerKind kind) {
@@ -500,7 +500,7 @@ TVerifyResult VerifyReplay(std::string_view replayText, const std::string& dataD
     };
     TMainForm game(player);
     player.Create(game);
-    player.PlayAll(game, limits.MaxFrames);
+    player.PlayAll(game, limits.MaxFrames, limits.Cancel);
 
     result.Frames = player.Frames;
     result.Score = game.Score;
@@ -527,9 +527,14 @@ TVerifyResult VerifyReplay(std::string_view replayText, const std::string& dataD
             result.Reason = player.Reason;
             break;
         case TPlayStatus::Running:
-            result.Status = TVerifyResult::TStatus::LimitExceeded;
             result.Line = player.Line;
-            result.Reason = "more frames than a check may play";
+            if (player.Frames <= limits.MaxFrames && limits.Cancel && limits.Cancel->load()) {
+                result.Status = TVerifyResult::TStatus::Cancelled;
+                result.Reason = "stopped before its end";
+            } else {
+                result.Status = TVerifyResult::TStatus::LimitExceeded;
+                result.Reason = "more frames than a check may play";
+            }
             break;
     }
     game.FormDestroy();
@@ -538,7 +543,7 @@ TVerifyResult VerifyReplay(std::string_view replayText, const std::string& dataD
 
 std::string VerifyJson(const TVerifyResult& r) {
     nlohmann::ordered_json j;
-    static const char* names[] = {"ok", "mismatch", "malformed", "limit"};
+    static const char* names[] = {"ok", "mismatch", "malformed", "limit", "cancelled"};
     j["status"] = names[static_cast<int>(r.Status)];
     if (r.Status == TVerifyResult::TStatus::Mismatch) j["frame"] = r.Frame;
     if (r.Status != TVerifyResult::TStatus::Ok) {

@@ -1,5 +1,6 @@
 // Recording the events of a game as a replay, playing one back, and checking one without pictures.
 #pragma once
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -82,7 +83,8 @@ public:
     bool Step(TMainForm& game);
     // The clock value of the next event, for showing at real speed.
     uint32_t NextClock() const;
-    void PlayAll(TMainForm& game, int64_t frameLimit);
+    // Plays to the end, past frameLimit frames no further; stops within a frame once *cancel is set.
+    void PlayAll(TMainForm& game, int64_t frameLimit, const std::atomic<bool>* cancel = nullptr);
 
     TPlayStatus Status = TPlayStatus::Running;
     int64_t Frames = 0;
@@ -127,10 +129,12 @@ private:
 struct TVerifyLimits {
     TReplayLimits Text;
     int64_t MaxFrames = 2'000'000;
+    // When set, another thread may end the check early by setting it (a deadline ran out).
+    const std::atomic<bool>* Cancel = nullptr;
 };
 
 struct TVerifyResult {
-    enum class TStatus { Ok, Mismatch, Malformed, LimitExceeded } Status = TStatus::Ok;
+    enum class TStatus { Ok, Mismatch, Malformed, LimitExceeded, Cancelled } Status = TStatus::Ok;
     int64_t Frame = 0;  // of the first mismatch
     int Line = 0;       // of the first bad line
     std::string Reason;

@@ -2,6 +2,7 @@
 // a long game stays small, and a saved state runs on as the game it came from.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <filesystem>
 #include <random>
 #include <sstream>
@@ -136,6 +137,18 @@ TEST_F(ReplayTest, DamageIsReportedWithItsLine) {
     r = VerifyReplay("\x7f\x45LF\n", Dir, TVerifyLimits{});
     EXPECT_EQ(r.Status, TVerifyResult::TStatus::Malformed);
     EXPECT_EQ(r.Line, 1);
+}
+
+// A check whose deadline ran out stops at once instead of playing the rest of the game.
+TEST_F(ReplayTest, ACancelledCheckStopsWithinAFrame) {
+    Play(2000);
+    const std::string text = Recorder->Text(*Game);
+    const std::atomic<bool> cancel{true};
+    TVerifyLimits limits;
+    limits.Cancel = &cancel;
+    const TVerifyResult r = VerifyReplay(text, Dir, limits);
+    EXPECT_EQ(r.Status, TVerifyResult::TStatus::Cancelled);
+    EXPECT_LE(r.Frames, 1);
 }
 
 TEST_F(ReplayTest, TenMinutesWithTimerJitterStayUnder150KB) {

@@ -79,7 +79,7 @@ TReplaySummary TFakeVerifier::Verify(std::string_view replay, int64_t maxFrames,
     return s;
 }
 
-std::optional<std::string> TFakeVerifier::LastFramePng(std::string_view replay, int64_t) {
+std::optional<std::string> TFakeVerifier::LastFramePng(std::string_view replay, int64_t, const std::atomic<bool>&) {
     if (!Words(replay)) return std::nullopt;
     ++Drawn;
     return "\x89PNG\r\n\x1a\n" + std::string(replay);

@@ -16,7 +16,8 @@ public:
     std::optional<int64_t> DeclaredFrames(std::string_view replay) override;
     TReplaySummary Verify(std::string_view replay, int64_t maxFrames, const std::atomic<bool>& cancel) override;
     // A stand-in PNG: the signature followed by the replay's bytes.
-    std::optional<std::string> LastFramePng(std::string_view replay, int64_t maxFrames) override;
+    std::optional<std::string> LastFramePng(std::string_view replay, int64_t maxFrames,
+                                            const std::atomic<bool>& cancel) override;
 
     std::atomic<int> Drawn{0};  // pictures made so far
 };
