@@ -4,9 +4,12 @@
 
 #include <QLabel>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QSettings>
 #include <QSignalSpy>
+#include <QSslKey>
+#include <QSslServer>
 #include <QStatusBar>
 #include <QTableWidget>
 #include <QTcpServer>
@@ -17,6 +20,7 @@
 #include <QUrlQuery>
 #include <functional>
 #include <map>
+#include <optional>
 
 #include "app/Addresses.h"
 #include "app/GameOverForm.h"
@@ -38,20 +42,35 @@ struct TRequest {
 };
 
 // Answers every complete request with `Status` (or never, when Status is 0), or as `Answer`
-// writes it. While `Hold` is set, answers wait for Release().
+// writes it. While `Hold` is set, answers wait for Release(). With `tls` it speaks HTTPS with that
+// certificate; a connection counts once its handshake succeeded.
 class THiscoreServer : public QObject {
 public:
-    explicit THiscoreServer(int status = 200) : Status(status) {
-        EXPECT_TRUE(Server.listen(QHostAddress::LocalHost, 0));
-        QObject::connect(&Server, &QTcpServer::newConnection, this, [this] {
-            while (QTcpSocket* s = Server.nextPendingConnection()) {
+    explicit THiscoreServer(int status = 200, const std::optional<QSslConfiguration>& tls = std::nullopt)
+        : Status(status), Tls(tls.has_value()) {
+        if (tls) {
+            auto* secure = new QSslServer(this);
+            secure->setSslConfiguration(*tls);
+            Server = secure;
+        } else {
+            Server = new QTcpServer(this);
+        }
+        EXPECT_TRUE(Server->listen(QHostAddress::LocalHost, 0));
+        const auto accept = [this] {
+            while (QTcpSocket* s = Server->nextPendingConnection()) {
                 ++Connections;
                 QObject::connect(s, &QTcpSocket::readyRead, this, [this, s] { Read(s); });
             }
-        });
+        };
+        QObject::connect(Server, &QTcpServer::newConnection, this, accept);
+        QObject::connect(Server, &QTcpServer::pendingConnectionAvailable, this, accept);
     }
     // The server's base address, as the player sets it.
-    QString Base() const { return QStringLiteral("http://127.0.0.1:%1").arg(Server.serverPort()); }
+    QString Base() const {
+        return QStringLiteral("%1://127.0.0.1:%2")
+            .arg(Tls ? QStringLiteral("https") : QStringLiteral("http"))
+            .arg(Server->serverPort());
+    }
     QUrl Url() const { return QUrl(Base() + QStringLiteral("/api/scores")); }
 
     void Release() {
@@ -102,7 +121,8 @@ private:
         s->disconnectFromHost();
     }
 
-    QTcpServer Server;
+    bool Tls;
+    QTcpServer* Server = nullptr;
     std::map<QTcpSocket*, QByteArray> Buffers;
     std::vector<QTcpSocket*> Held;
 };
@@ -147,6 +167,27 @@ void Arm(TGameOverForm& d) {
 
 void ForgetLocalTable() { QFile::remove(TLocalHiscores().File()); }
 
+// A TLS server's side with a certificate for 127.0.0.1 that nobody has signed, made anew in `dir`.
+QSslConfiguration SelfSignedTls(const QTemporaryDir& dir) {
+    const QString key = dir.filePath(QStringLiteral("key.pem")), cert = dir.filePath(QStringLiteral("cert.pem"));
+    QProcess openssl;
+    openssl.start(
+        QStringLiteral("openssl"),
+        {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"), QStringLiteral("rsa:2048"),
+         QStringLiteral("-nodes"), QStringLiteral("-keyout"), key, QStringLiteral("-out"), cert,
+         QStringLiteral("-days"), QStringLiteral("2"), QStringLiteral("-subj"), QStringLiteral("/CN=127.0.0.1"),
+         QStringLiteral("-addext"), QStringLiteral("subjectAltName=IP:127.0.0.1")});
+    EXPECT_TRUE(openssl.waitForFinished(30000));
+    EXPECT_EQ(openssl.exitCode(), 0) << openssl.readAllStandardError().toStdString();
+    QFile keyFile(key), certFile(cert);
+    EXPECT_TRUE(keyFile.open(QIODevice::ReadOnly) && certFile.open(QIODevice::ReadOnly));
+    QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
+    tls.setLocalCertificate(QSslCertificate(certFile.readAll()));
+    tls.setPrivateKey(QSslKey(keyFile.readAll(), QSsl::Rsa));
+    tls.setPeerVerifyMode(QSslSocket::VerifyNone);  // the client shows no certificate
+    return tls;
+}
+
 }  // namespace
 
 TEST(HiscoreClient, AnyTypedNameAndTheReplayArriveIntact) {
@@ -163,6 +204,39 @@ TEST(HiscoreClient, AnyTypedNameAndTheReplayArriveIntact) {
     EXPECT_EQ(QString::fromUtf8(fields.at(QStringLiteral("name"))), name);
     EXPECT_EQ(fields.at(QStringLiteral("punkte")), "4711");
     EXPECT_EQ(fields.at(QStringLiteral("replay")), kReplay);
+}
+
+// A server whose certificate this machine does not trust gets nothing: not the name, not the points.
+TEST(HiscoreClient, TlsCertificatesAreVerified) {
+    QTemporaryDir dir;
+    const QSslConfiguration tls = SelfSignedTls(dir);
+    ASSERT_FALSE(tls.localCertificate().isNull());
+    THiscoreServer server(200, tls);
+    {
+        THiscoreClient client;
+        client.SetUrl(server.Url());
+        QSignalSpy done(&client, &THiscoreClient::Finished);
+        ASSERT_TRUE(client.Post(QStringLiteral("Geheim"), QStringLiteral("1"), kReplay));
+        ASSERT_TRUE(done.wait(10000));
+        EXPECT_FALSE(done.at(0).at(0).toBool());
+        EXPECT_TRUE(done.at(0).at(1).toString().startsWith(QStringLiteral("Übertragung fehlgeschlagen: ")));
+        EXPECT_EQ(server.Connections, 0);
+        EXPECT_TRUE(server.Requests.empty());
+    }
+    // The same server once its certificate is trusted takes the score: the refusal was the certificate's.
+    const QSslConfiguration before = QSslConfiguration::defaultConfiguration();
+    QSslConfiguration trusting = before;
+    trusting.addCaCertificate(tls.localCertificate());
+    QSslConfiguration::setDefaultConfiguration(trusting);
+    THiscoreClient client;
+    client.SetUrl(server.Url());
+    QSignalSpy done(&client, &THiscoreClient::Finished);
+    ASSERT_TRUE(client.Post(QStringLiteral("Geheim"), QStringLiteral("1"), kReplay));
+    const bool finished = done.wait(10000);
+    QSslConfiguration::setDefaultConfiguration(before);
+    ASSERT_TRUE(finished);
+    EXPECT_TRUE(done.at(0).at(0).toBool()) << done.at(0).at(1).toString().toStdString();
+    EXPECT_EQ(server.Requests.size(), 1u);
 }
 
 TEST(HiscoreUpload, PostsNameAndPointsAndReplayAndShowsTheRank) {
