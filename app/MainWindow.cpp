@@ -16,6 +16,8 @@
 #include "app/AboutBox.h"
 #include "app/Addresses.h"
 #include "app/GameOverForm.h"
+#include "app/Gamepad.h"
+#include "app/KeyMerge.h"
 #include "app/KeysForm.h"
 #include "app/LevelPublishForm.h"
 #include "app/MenuIcons.h"
@@ -80,6 +82,7 @@ const std::vector<TMenuRow>& Menus() {
              {&W::Pause1, "Pause1", "Pause", -1, nullptr, &W::Pause1Click, TMark::Check},
              {&W::PauseBeiFokusverlust1, "PauseBeiFokusverlust1", "Pause bei Fokusverlust", -1, nullptr,
               &W::PauseBeiFokusverlust1Click, TMark::Check},
+             {&W::Gamepad1, "Gamepad1", "Gamepad", -1, nullptr, &W::Gamepad1Click, TMark::Check},
          }},
         {&W::Leveleditor1,
          "Leveleditor1",
@@ -123,6 +126,7 @@ const std::vector<TMenuRow>& Menus() {
 
 const QString kPauseOnFocusLossKey = QStringLiteral("pauseOnFocusLoss");
 const QString kZoomKey = QStringLiteral("zoom");
+const QString kGamepadKey = QStringLiteral("gamepad");
 }  // namespace
 
 TMainWindow::TMainWindow(QWidget* parent) : QMainWindow(parent) {
@@ -139,7 +143,8 @@ TMainWindow::TMainWindow(QWidget* parent) : QMainWindow(parent) {
     GameForm = std::make_unique<TMainForm>(*PlatformPtr);
     PlatformPtr->AttachGame(GameForm.get());
     PaintBox1->Bind(GameForm.get(), &PlatformPtr->Screen());
-    PaintBox1->SendEvent = [this](TEvent e) { PlatformPtr->Send(std::move(e)); };
+    Keys = std::make_unique<TKeyMerge>();
+    PaintBox1->SendEvent = [this](TEvent e) { SendInput(TKeyMerge::kKeyboard, std::move(e)); };
 
     const QString menuDir = QCoreApplication::applicationDirPath() + QStringLiteral("/grafiken/menu/");
     for (int i = 0; i < int(ImageList1.size()); ++i)
@@ -168,6 +173,10 @@ TMainWindow::TMainWindow(QWidget* parent) : QMainWindow(parent) {
     SyncChecks();
     PaintBox1->OnPauseKey = [this] { SetPaused(!GameForm->Paused); };
     PlatformPtr->OnDialog = [this](const std::function<void()>& run) { PausedWhile(run); };
+    GamepadsPtr = std::make_unique<TGamepads>([this](int source, TEvent e) { SendInput(source, std::move(e)); },
+                                              [this] { SetPaused(!GameForm->Paused); });
+    Gamepad1->setChecked(QSettings(addr::SettingsFile(), QSettings::IniFormat).value(kGamepadKey, true).toBool());
+    GamepadsPtr->SetEnabled(Gamepad1->isChecked());
     // Another program took the keyboard: the player is not looking, so the game waits.
     connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
         if (state != Qt::ApplicationActive && HadFocus && PauseBeiFokusverlust1->isChecked()) SetPaused(true);
@@ -323,6 +332,15 @@ void TMainWindow::PauseBeiFokusverlust1Click() {
         .setValue(kPauseOnFocusLossKey, PauseBeiFokusverlust1->isChecked());
 }
 
+void TMainWindow::Gamepad1Click() {
+    GamepadsPtr->SetEnabled(Gamepad1->isChecked());
+    QSettings(addr::SettingsFile(), QSettings::IniFormat).setValue(kGamepadKey, Gamepad1->isChecked());
+}
+
+void TMainWindow::SendInput(int source, TEvent event) {
+    if (Keys->Pass(source, event)) PlatformPtr->Send(std::move(event));
+}
+
 void TMainWindow::SetZoom(int scale) {
     PaintBox1->SetScale(scale);
     ZoomGroup->actions()[PaintBox1->Scale() - 1]->setChecked(true);
@@ -351,6 +369,7 @@ void TMainWindow::FormDestroy() {
     if (Destroyed) return;
     Destroyed = true;
     Timer1->stop();
+    GamepadsPtr->SetEnabled(false);
     PlatformPtr->StopTimers();
     GameForm->FormDestroy();
 }

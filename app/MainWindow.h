@@ -21,6 +21,9 @@ class TAboutBox;
 class TGameOverForm;
 class TKeysForm;
 class TLevelPublishForm;
+class TGamepads;
+class TKeyMerge;
+struct TEvent;
 
 class TMainWindow : public QMainWindow {
     Q_OBJECT
@@ -47,6 +50,7 @@ public:
     void HiscoreServer1Click();
     void Pause1Click();
     void PauseBeiFokusverlust1Click();
+    void Gamepad1Click();
     // Shows the game at a whole-number scale and sizes the window to fit it.
     void SetZoom(int scale);
 
@@ -64,7 +68,7 @@ public:
     QMenu *Datei1, *Optionen1, *Leveleditor1, *Hilfe1, *Vergrerung1;
     QActionGroup* ZoomGroup;
     QAction *NeuesSpiel1, *N1, *Beenden1;
-    QAction *Hintergrundmusik1, *Soundeffekte1, *HiscoreServer1, *Pause1, *PauseBeiFokusverlust1;
+    QAction *Hintergrundmusik1, *Soundeffekte1, *HiscoreServer1, *Pause1, *PauseBeiFokusverlust1, *Gamepad1;
     QAction *Editormodus1, *N3, *NeuesLevel1, *Levelffnen1, *Levelspeichern1, *N4;
     QAction *Blockeinfgen1, *FeindFedereinfgen1, *FeindGeisteinfgen1, *FeindBlauesMnneleinfgen1,
         *FeindRotesMonstereinfgen1;
@@ -78,6 +82,8 @@ public:
     TKeysForm* KeysForm = nullptr;
     TLevelPublishForm* LevelPublishForm = nullptr;
 
+    TGamepads& Gamepads() { return *GamepadsPtr; }
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
@@ -88,11 +94,16 @@ private:
     void BuildMenu();
     void BuildViewItems();
     void FormDestroy();
+    // Input of one source (the keyboard or a pad) on its way to the game: a key held on several
+    // sources goes down with the first and up with the last.
+    void SendInput(int source, TEvent event);
 
     std::unique_ptr<TQtPlatform> PlatformPtr;
     std::unique_ptr<TMainForm> GameForm;
     bool Destroyed = false;
     bool HadFocus = false;  // the window has been the active one: its focus can be lost
+    std::unique_ptr<TKeyMerge> Keys;
+    std::unique_ptr<TGamepads> GamepadsPtr;  // last: it goes first, before the game it feeds
 };
 
 }  // namespace blubbi

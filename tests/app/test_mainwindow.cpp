@@ -147,6 +147,7 @@ TEST_F(MainWindowTest, MenuStructure) {
                 {"HiscoreServer1", "Hiscore-Server..."},
                 {"Pause1", "Pause"},
                 {"PauseBeiFokusverlust1", "Pause bei Fokusverlust"},
+                {"Gamepad1", "Gamepad"},
                 {"Vergrerung1Item", "Vergrößerung"}});
     ExpectMenu(Window->Leveleditor1, "Leveleditor",
                {{"Editormodus1", "Editormodus"},
