@@ -56,31 +56,9 @@ struct TPostgresStore::TConnection {
     pqxx::connection Conn;
 };
 
-class TPostgresStore::TLease {
-public:
-    explicit TLease(TPostgresStore& store) : Store(store) {
-        {
-            std::lock_guard lock(store.Mutex);
-            if (!store.Idle.empty()) {
-                Conn = std::move(store.Idle.back());
-                store.Idle.pop_back();
-            }
-        }
-        if (!Conn) Conn = store.Connect();
-    }
-    ~TLease() {
-        if (!Conn->Conn.is_open()) return;  // a lost connection is not reused
-        std::lock_guard lock(Store.Mutex);
-        Store.Idle.push_back(std::move(Conn));
-    }
-    TLease(const TLease&) = delete;
-    TLease& operator=(const TLease&) = delete;
-    pqxx::connection_base& operator*() const { return Conn->Conn; }
-
-private:
-    TPostgresStore& Store;
-    std::unique_ptr<TConnection> Conn;
-};
+namespace {
+using TLease = TConnectionPool<TPostgresStore::TConnection>::TLease;
+}  // namespace
 
 // Runs fn in a transaction; database failures leave as TStoreError.
 template <class F>
@@ -95,13 +73,16 @@ auto InTransaction(pqxx::connection_base& c, F&& fn) {
     }
 }
 
-TPostgresStore::TPostgresStore(const std::string& url) : Url(url) {
+TPostgresStore::TPostgresStore(const std::string& url)
+    : Url(url),
+      // A lost connection is not reused.
+      Pool([this] { return Connect(); }, [](TConnection& c) { return c.Conn.is_open(); }) {
     auto c = Connect();
     InTransaction(c->Conn, [](pqxx::work& w) {
         w.exec(kSchema);
         return 0;
     });
-    Idle.push_back(std::move(c));
+    Pool.Give(std::move(c));
 }
 
 TPostgresStore::~TPostgresStore() = default;
@@ -115,8 +96,8 @@ std::unique_ptr<TPostgresStore::TConnection> TPostgresStore::Connect() {
 }
 
 TAdded TPostgresStore::Add(const TNewScore& score) {
-    TLease c(*this);
-    return InTransaction(*c, [&](pqxx::work& w) {
+    TLease c(Pool);
+    return InTransaction(c->Conn, [&](pqxx::work& w) {
         const auto r = w.exec_params(
             "INSERT INTO scores (name, points, level, frames, verified, ranked, note, replay_hash, created_at)"
             " VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9) ON CONFLICT (replay_hash) DO NOTHING RETURNING id",
@@ -138,8 +119,8 @@ TAdded TPostgresStore::Add(const TNewScore& score) {
 }
 
 std::optional<int64_t> TPostgresStore::FindByHash(const std::string& replayHash) {
-    TLease c(*this);
-    return InTransaction(*c, [&](pqxx::work& w) -> std::optional<int64_t> {
+    TLease c(Pool);
+    return InTransaction(c->Conn, [&](pqxx::work& w) -> std::optional<int64_t> {
         const auto r = w.exec_params("SELECT id FROM scores WHERE replay_hash = $1", replayHash);
         if (r.empty()) return std::nullopt;
         return r[0][0].as<int64_t>();
@@ -147,8 +128,8 @@ std::optional<int64_t> TPostgresStore::FindByHash(const std::string& replayHash)
 }
 
 std::optional<TScoreEntry> TPostgresStore::Get(int64_t id) {
-    TLease c(*this);
-    return InTransaction(*c, [&](pqxx::work& w) -> std::optional<TScoreEntry> {
+    TLease c(Pool);
+    return InTransaction(c->Conn, [&](pqxx::work& w) -> std::optional<TScoreEntry> {
         const auto r = w.exec_params(std::string("SELECT ") + kColumns + " FROM scores WHERE id = $1", id);
         if (r.empty()) return std::nullopt;
         auto e = ReadEntry(r[0]);
@@ -161,8 +142,8 @@ std::optional<TScoreEntry> TPostgresStore::Get(int64_t id) {
 }
 
 std::vector<TScoreEntry> TPostgresStore::List(int limit, int offset) {
-    TLease c(*this);
-    return InTransaction(*c, [&](pqxx::work& w) {
+    TLease c(Pool);
+    return InTransaction(c->Conn, [&](pqxx::work& w) {
         // The page and the count above its first entry in one statement: one snapshot, one round trip.
         const auto r =
             w.exec_params(std::string("WITH page AS (SELECT ") + kColumns +
@@ -181,31 +162,31 @@ std::vector<TScoreEntry> TPostgresStore::List(int limit, int offset) {
 }
 
 int64_t TPostgresStore::Count() {
-    TLease c(*this);
-    return InTransaction(*c, [&](pqxx::work& w) { return w.exec1("SELECT COUNT(*) FROM scores")[0].as<int64_t>(); });
+    TLease c(Pool);
+    return InTransaction(c->Conn,
+                         [&](pqxx::work& w) { return w.exec1("SELECT COUNT(*) FROM scores")[0].as<int64_t>(); });
 }
 
 std::optional<std::string> TPostgresStore::Replay(int64_t id) {
-    TLease c(*this);
-    return InTransaction(*c, [&](pqxx::work& w) -> std::optional<std::string> {
-        const auto r = w.exec_params("SELECT bytes FROM replays WHERE score_id = $1", id);
-        if (r.empty()) return std::nullopt;
-        return Bytes(r[0][0]);
-    });
+    return BytesOf("SELECT bytes FROM replays WHERE score_id = $1", id);
 }
 
 std::optional<std::string> TPostgresStore::Picture(int64_t id) {
-    TLease c(*this);
-    return InTransaction(*c, [&](pqxx::work& w) -> std::optional<std::string> {
-        const auto r = w.exec_params("SELECT png FROM pictures WHERE score_id = $1", id);
+    return BytesOf("SELECT png FROM pictures WHERE score_id = $1", id);
+}
+
+std::optional<std::string> TPostgresStore::BytesOf(const char* sql, int64_t id) {
+    TLease c(Pool);
+    return InTransaction(c->Conn, [&](pqxx::work& w) -> std::optional<std::string> {
+        const auto r = w.exec_params(sql, id);
         if (r.empty()) return std::nullopt;
         return Bytes(r[0][0]);
     });
 }
 
 void TPostgresStore::SavePicture(int64_t id, const std::string& png) {
-    TLease c(*this);
-    InTransaction(*c, [&](pqxx::work& w) {
+    TLease c(Pool);
+    InTransaction(c->Conn, [&](pqxx::work& w) {
         const pqxx::binarystring bytes(png);
         w.exec_params("INSERT INTO pictures (score_id, png) VALUES ($1, $2) ON CONFLICT (score_id) DO NOTHING", id,
                       bytes);

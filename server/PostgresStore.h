@@ -1,10 +1,10 @@
 // The shared store: a PostgreSQL database that several server processes may use at once.
 #pragma once
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
+#include "server/ConnectionPool.h"
 #include "server/ScoreStore.h"
 
 namespace blubbi::hiscore {
@@ -28,12 +28,12 @@ public:
     struct TConnection;  // one connection to the server, kept for reuse
 
 private:
-    class TLease;
     std::unique_ptr<TConnection> Connect();
+    // The bytes that `sql` selects for one entry, if it has them.
+    std::optional<std::string> BytesOf(const char* sql, int64_t id);
 
     std::string Url;
-    std::mutex Mutex;
-    std::vector<std::unique_ptr<TConnection>> Idle;
+    TConnectionPool<TConnection> Pool;
 };
 
 }  // namespace blubbi::hiscore

@@ -47,6 +47,7 @@ struct TSqliteStore::TConnection {
 namespace {
 
 using TConnection = TSqliteStore::TConnection;
+using TLease = TConnectionPool<TConnection>::TLease;
 
 // One use of a statement prepared once per connection; reset for the next use when it goes out of scope.
 class TStatement {
@@ -118,6 +119,14 @@ TScoreEntry ReadEntry(const TStatement& s) {
     return e;
 }
 
+// The bytes that `sql` selects for one entry, if it has them.
+std::optional<std::string> BytesOf(TConnection& db, const char* sql, int64_t id) {
+    TStatement s(db, sql);
+    s.Bind(1, id);
+    if (!s.Step()) return std::nullopt;
+    return s.Text(0);
+}
+
 int64_t CountAbove(TConnection& db, int32_t points) {
     TStatement s(db, "SELECT COUNT(*) FROM scores WHERE ranked = 1 AND points > ?");
     s.Bind(1, points);
@@ -127,36 +136,10 @@ int64_t CountAbove(TConnection& db, int32_t points) {
 
 }  // namespace
 
-// A pooled connection, handed back when the caller is done.
-class TSqliteStore::TLease {
-public:
-    explicit TLease(TSqliteStore& store) : Store(store) {
-        {
-            std::lock_guard lock(store.Mutex);
-            if (!store.Idle.empty()) {
-                Conn = std::move(store.Idle.back());
-                store.Idle.pop_back();
-            }
-        }
-        if (!Conn) Conn = store.OpenConnection();
-    }
-    ~TLease() {
-        // A connection left inside a transaction by an error is not reused.
-        if (!sqlite3_get_autocommit(Conn->Db)) return;
-        std::lock_guard lock(Store.Mutex);
-        Store.Idle.push_back(std::move(Conn));
-    }
-    TLease(const TLease&) = delete;
-    TLease& operator=(const TLease&) = delete;
-    TConnection& operator*() const { return *Conn; }
-    sqlite3* Db() const { return Conn->Db; }
-
-private:
-    TSqliteStore& Store;
-    std::unique_ptr<TConnection> Conn;
-};
-
-TSqliteStore::TSqliteStore(const std::string& path) : Path(path) {
+TSqliteStore::TSqliteStore(const std::string& path)
+    : Path(path),
+      // A connection left inside a transaction by an error is not reused.
+      Pool([this] { return OpenConnection(); }, [](TConnection& c) { return sqlite3_get_autocommit(c.Db) != 0; }) {
     if (path.empty()) throw TStoreError("SQLite: no file named");
     const auto folder = std::filesystem::path(path).parent_path();
     std::error_code ec;
@@ -166,7 +149,7 @@ TSqliteStore::TSqliteStore(const std::string& path) : Path(path) {
     Exec(c->Db, "BEGIN IMMEDIATE");
     Exec(c->Db, kSchema);
     Exec(c->Db, "COMMIT");
-    Idle.push_back(std::move(c));
+    Pool.Give(std::move(c));
 }
 
 TSqliteStore::~TSqliteStore() = default;
@@ -186,8 +169,8 @@ std::unique_ptr<TSqliteStore::TConnection> TSqliteStore::OpenConnection() {
 }
 
 TAdded TSqliteStore::Add(const TNewScore& score) {
-    TLease db(*this);
-    Exec(db.Db(), "BEGIN IMMEDIATE");
+    TLease db(Pool);
+    Exec(db->Db, "BEGIN IMMEDIATE");
     TAdded added;
     {
         TStatement ins(
@@ -210,15 +193,15 @@ TAdded TSqliteStore::Add(const TNewScore& score) {
     } else {
         TStatement old(*db, "SELECT id FROM scores WHERE replay_hash = ?");
         old.Bind(1, score.ReplayHash);
-        if (!old.Step()) Fail(db.Db(), "entry of a known replay vanished");
+        if (!old.Step()) Fail(db->Db, "entry of a known replay vanished");
         added.Id = old.Int(0);
     }
-    Exec(db.Db(), "COMMIT");
+    Exec(db->Db, "COMMIT");
     return added;
 }
 
 std::optional<int64_t> TSqliteStore::FindByHash(const std::string& replayHash) {
-    TLease db(*this);
+    TLease db(Pool);
     TStatement s(*db, "SELECT id FROM scores WHERE replay_hash = ?");
     s.Bind(1, replayHash);
     if (!s.Step()) return std::nullopt;
@@ -226,7 +209,7 @@ std::optional<int64_t> TSqliteStore::FindByHash(const std::string& replayHash) {
 }
 
 std::optional<TScoreEntry> TSqliteStore::Get(int64_t id) {
-    TLease db(*this);
+    TLease db(Pool);
     TStatement s(*db, std::string("SELECT ") + kColumns + " FROM scores WHERE id = ?");
     s.Bind(1, id);
     if (!s.Step()) return std::nullopt;
@@ -236,9 +219,9 @@ std::optional<TScoreEntry> TSqliteStore::Get(int64_t id) {
 }
 
 std::vector<TScoreEntry> TSqliteStore::List(int limit, int offset) {
-    TLease db(*this);
+    TLease db(Pool);
     // One read transaction: the page and its first rank come from the same state.
-    Exec(db.Db(), "BEGIN");
+    Exec(db->Db, "BEGIN");
     std::vector<TScoreEntry> page;
     {
         TStatement s(*db, std::string("SELECT ") + kColumns +
@@ -247,36 +230,30 @@ std::vector<TScoreEntry> TSqliteStore::List(int limit, int offset) {
         while (s.Step()) page.push_back(ReadEntry(s));
     }
     const int64_t above = !page.empty() && page.front().Ranked ? CountAbove(*db, page.front().Points) : 0;
-    Exec(db.Db(), "COMMIT");
+    Exec(db->Db, "COMMIT");
     AssignRanks(page, offset, above);
     return page;
 }
 
 int64_t TSqliteStore::Count() {
-    TLease db(*this);
+    TLease db(Pool);
     TStatement s(*db, "SELECT COUNT(*) FROM scores");
     s.Step();
     return s.Int(0);
 }
 
 std::optional<std::string> TSqliteStore::Replay(int64_t id) {
-    TLease db(*this);
-    TStatement s(*db, "SELECT bytes FROM replays WHERE score_id = ?");
-    s.Bind(1, id);
-    if (!s.Step()) return std::nullopt;
-    return s.Text(0);
+    TLease db(Pool);
+    return BytesOf(*db, "SELECT bytes FROM replays WHERE score_id = ?", id);
 }
 
 std::optional<std::string> TSqliteStore::Picture(int64_t id) {
-    TLease db(*this);
-    TStatement s(*db, "SELECT png FROM pictures WHERE score_id = ?");
-    s.Bind(1, id);
-    if (!s.Step()) return std::nullopt;
-    return s.Text(0);
+    TLease db(Pool);
+    return BytesOf(*db, "SELECT png FROM pictures WHERE score_id = ?", id);
 }
 
 void TSqliteStore::SavePicture(int64_t id, const std::string& png) {
-    TLease db(*this);
+    TLease db(Pool);
     TStatement s(*db, "INSERT INTO pictures (score_id, png) VALUES (?, ?) ON CONFLICT (score_id) DO NOTHING");
     s.Bind(1, id).BindBlob(2, png);
     s.Step();

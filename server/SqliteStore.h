@@ -1,11 +1,10 @@
 // The embedded store: one SQLite file in write-ahead-log mode, synced on every commit.
 #pragma once
 #include <memory>
-#include <mutex>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
+#include "server/ConnectionPool.h"
 #include "server/ScoreStore.h"
 
 struct sqlite3;
@@ -32,12 +31,10 @@ public:
     struct TConnection;
 
 private:
-    class TLease;
     std::unique_ptr<TConnection> OpenConnection();
 
     std::string Path;
-    std::mutex Mutex;
-    std::vector<std::unique_ptr<TConnection>> Idle;  // one connection per concurrent caller
+    TConnectionPool<TConnection> Pool;
 };
 
 }  // namespace blubbi::hiscore
