@@ -70,13 +70,7 @@ std::string DataHash(const std::string& dataDir) {
     unsigned int length = 0;
     EVP_DigestFinal_ex(ctx, digest, &length);
     EVP_MD_CTX_free(ctx);
-    static const char* hex = "0123456789abcdef";
-    std::string out;
-    for (unsigned int i = 0; i < length; ++i) {
-        out += hex[digest[i] >> 4];
-        out += hex[digest[i] & 15];
-    }
-    return out;
+    return HexDigits(digest, length);
 }
 
 std::string ProgramVersion() { return BLUBBI_VERSION; }
@@ -324,9 +318,7 @@ bool TReplayPlayer::Step(TMainForm& game) {
         Line = s.Line;
         if (s.Kind != TReplayStep::TKind::Event) {
             if (StateHash(game) != s.Hash) {
-                Status = TPlayStatus::Mismatch;
-                MismatchFrame = s.Frame;
-                Reason = "the game state differs from the recorded one";
+                WentApart(s.Frame, "the game state differs from the recorded one");
                 return false;
             }
             ++At;
@@ -350,9 +342,7 @@ bool TReplayPlayer::Step(TMainForm& game) {
         if (game.EditorMode) EditorUsed = true;
         if (e.Kind == TEventKind::Tick) ++Frames;
         if (Current && Status == TPlayStatus::Running && std::find(Used.begin(), Used.end(), false) != Used.end()) {
-            Status = TPlayStatus::Mismatch;
-            MismatchFrame = Frames;
-            Reason = "the game asked fewer questions than the recorded one";
+            WentApart(Frames, "the game asked fewer questions than the recorded one");
         }
         Current = nullptr;
         if (e.Kind == TEventKind::Tick && ++RunDone < s.Repeat) return Status == TPlayStatus::Running;
@@ -366,6 +356,18 @@ bool TReplayPlayer::Step(TMainForm& game) {
 void TReplayPlayer::PlayAll(TMainForm& game, int64_t frameLimit, const std::atomic<bool>* cancel) {
     while (Step(game))
         if (Frames > frameLimit || (cancel && cancel->load(std::memory_order_relaxed))) break;
+}
+
+void TReplayPlayer::WentApart(int64_t frame, std::string reason) {
+    Status = TPlayStatus::Mismatch;
+    MismatchFrame = frame;
+    Reason = std::move(reason);
+}
+
+const TAnswer* TReplayPlayer::DialogAnswer(TAnswerKind kind, const std::string& dialog) {
+    const TAnswer* a = NextAnswer(kind);
+    if (!a) WentApart(Frames + 1, dialog + " the recorded game did not have");
+    return a;
 }
 
 const TAnswer* TReplayPlayer::NextAnswer(TAnswerKind kind) {
@@ -385,13 +387,8 @@ TModalResult TReplayPlayer::ShowGameOverDialog(const std::string& points) {
     GameOverPoints = points;
     EndedInGameOver = true;
     Inner.ShowGameOverDialog(points);
-    const TAnswer* a = NextAnswer(TAnswerKind::GameOver);
-    if (!a) {
-        Status = TPlayStatus::Mismatch;
-        MismatchFrame = Frames + 1;
-        Reason = "a game-over dialog the recorded game did not have";
-        return TModalResult::Cancel;
-    }
+    const TAnswer* a = DialogAnswer(TAnswerKind::GameOver, "a game-over dialog");
+    if (!a) return TModalResult::Cancel;
     return a->Yes ? TModalResult::Ok : TModalResult::Cancel;
 }
 
@@ -402,14 +399,8 @@ void TReplayPlayer::ShowWinDialog() {
 
 bool TReplayPlayer::OpenLevelDialog(std::string& fileName) {
     if (Status != TPlayStatus::Running) return Inner.OpenLevelDialog(fileName);
-    const TAnswer* a = NextAnswer(TAnswerKind::Open);
-    if (!a) {
-        Status = TPlayStatus::Mismatch;
-        MismatchFrame = Frames + 1;
-        Reason = "a file dialog the recorded game did not have";
-        return false;
-    }
-    if (!a->Yes) return false;
+    const TAnswer* a = DialogAnswer(TAnswerKind::Open, "a file dialog");
+    if (!a || !a->Yes) return false;
     if (a->OwnLevel) {
         std::error_code ec;
         for (fs::directory_iterator it(DataDir + "levels", ec), end; !ec && it != end; it.increment(ec)) {
@@ -420,9 +411,7 @@ bool TReplayPlayer::OpenLevelDialog(std::string& fileName) {
                 return true;
             }
         }
-        Status = TPlayStatus::Mismatch;
-        MismatchFrame = Frames + 1;
-        Reason = "a level the game's data does not hold";
+        WentApart(Frames + 1, "a level the game's data does not hold");
         return false;
     }
     UserLevels = true;
@@ -435,14 +424,8 @@ bool TReplayPlayer::OpenLevelDialog(std::string& fileName) {
 
 bool TReplayPlayer::SaveLevelDialog(std::string& fileName) {
     if (Status != TPlayStatus::Running) return Inner.SaveLevelDialog(fileName);
-    const TAnswer* a = NextAnswer(TAnswerKind::Save);
-    if (!a) {
-        Status = TPlayStatus::Mismatch;
-        MismatchFrame = Frames + 1;
-        Reason = "a file dialog the recorded game did not have";
-        return false;
-    }
-    if (!a->Yes) return false;
+    const TAnswer* a = DialogAnswer(TAnswerKind::Save, "a file dialog");
+    if (!a || !a->Yes) return false;
     fileName = Scratch() + a->Text;
     return true;
 }

@@ -111,6 +111,11 @@ public:
 
 private:
     const TAnswer* NextAnswer(TAnswerKind kind);
+    // The recorded answer to the dialog the game shows now; none, and the game has gone apart from
+    // the recording, when the recorded game had no such dialog then.
+    const TAnswer* DialogAnswer(TAnswerKind kind, const std::string& dialog);
+    // The game differs from the recording from `frame` on.
+    void WentApart(int64_t frame, std::string reason);
     std::string Scratch();
 
     TReplay Data;

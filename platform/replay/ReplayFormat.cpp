@@ -214,17 +214,22 @@ std::string StepSuffix(uint32_t step, uint32_t usual) { return step == usual ? "
 
 char TickStepChar(uint32_t step) { return step < kStepChars.size() ? kStepChars[step] : '\0'; }
 
+std::string HexDigits(const unsigned char* bytes, size_t size) {
+    static const char* hex = "0123456789abcdef";
+    std::string out;
+    out.reserve(2 * size);
+    for (size_t i = 0; i < size; ++i) {
+        out += hex[bytes[i] >> 4];
+        out += hex[bytes[i] & 15];
+    }
+    return out;
+}
+
 std::string Sha256Hex(const void* data, size_t size) {
     unsigned char digest[EVP_MAX_MD_SIZE];
     unsigned int length = 0;
     EVP_Digest(data, size, digest, &length, EVP_sha256(), nullptr);
-    static const char* hex = "0123456789abcdef";
-    std::string out;
-    for (unsigned int i = 0; i < length; ++i) {
-        out += hex[digest[i] >> 4];
-        out += hex[digest[i] & 15];
-    }
-    return out;
+    return HexDigits(digest, length);
 }
 
 std::string Base64(const uint8_t* data, size_t size) {

@@ -78,6 +78,8 @@ char TickStepChar(uint32_t step);
 
 std::string Base64(const uint8_t* data, size_t size);
 std::optional<std::vector<uint8_t>> FromBase64(std::string_view text, size_t maxBytes);
+// Bytes in lower-case hex, two digits each.
+std::string HexDigits(const unsigned char* bytes, size_t size);
 // SHA-256 in lower-case hex.
 std::string Sha256Hex(const void* data, size_t size);
 
