@@ -1,17 +1,12 @@
 // A game the planner can fork.
 #include "tools/planner/PlanGame.h"
 
+#include <stdexcept>
+#include <vector>
+
+#include "game/Snapshot.h"
+
 namespace blubbi::plan {
-
-namespace {
-
-template <class T>
-void CopyList(TDynaArray<T>& to, const TDynaArray<T>& from) {
-    to.Clear();
-    for (int32_t i = 0; i < from.Count; ++i) *to.Append() = from[i];
-}
-
-}  // namespace
 
 TPlanGame::TPlanGame(const std::string& dir, uint64_t seed, int32_t startLevel) {
     Platform.Dir = dir.empty() || dir.back() == '/' ? dir : dir + "/";
@@ -22,59 +17,13 @@ TPlanGame::TPlanGame(const std::string& dir, uint64_t seed, int32_t startLevel) 
 
 TPlanGame::~TPlanGame() { Game.FormDestroy(); }
 
-// Every field that a frame reads or writes; the sheets and pictures only draw. A field
-// missed here would show when the planner plays its answer through once more from the start.
+// The game through its saved state, the one list of what a frame reads or writes, so that a field
+// the game gains is copied here too; the sheets and pictures only draw. Then the platform's clock and
+// timers, which the saved state leaves to the platform.
 void TPlanGame::CopyFrom(const TPlanGame& other) {
-    TMainForm& g = Game;
-    const TMainForm& o = other.Game;
-    g.Rng = o.Rng;
-    g.AppDir = o.AppDir;
-    g.Grid = o.Grid;
-    g.GameActive = o.GameActive;
-    g.FacingLeft = o.FacingLeft;
-    g.Walking = o.Walking;
-    g.CellDragActive = o.CellDragActive;
-    g.InsertKind = o.InsertKind;
-    g.BlinkCounter = o.BlinkCounter;
-    g.LastHitTick = o.LastHitTick;
-    g.MusicStartTick = o.MusicStartTick;
-    g.TransitionCounter = o.TransitionCounter;
-    g.Score = o.Score;
-    g.Lives = o.Lives;
-    g.LevelNo = o.LevelNo;
-    g.StartX = o.StartX;
-    g.StartY = o.StartY;
-    g.VelY = o.VelY;
-    g.WalkFrame = o.WalkFrame;
-    g.PlayerX = o.PlayerX;
-    g.PlayerY = o.PlayerY;
-    g.CellDragValue = o.CellDragValue;
-    g.InEndCheck = o.InEndCheck;
-    g.BurstByTouch = o.BurstByTouch;
-    g.InPaint = o.InPaint;
-    g.MusicJustStarted = o.MusicJustStarted;
-    g.EndCheckPending = o.EndCheckPending;
-    g.InDialog = o.InDialog;
-    g.KeyJump = o.KeyJump;
-    g.KeyFire = o.KeyFire;
-    g.KeyLeft = o.KeyLeft;
-    g.KeyRight = o.KeyRight;
-    g.OnGround = o.OnGround;
-    CopyList(*g.Bubbles, *o.Bubbles);
-    CopyList(*g.Enemies, *o.Enemies);
-    CopyList(*g.Items, *o.Items);
-    g.HitTimer = o.HitTimer;
-    g.LastFireTick = o.LastFireTick;
-    g.MusicModeSaved = o.MusicModeSaved;
-    g.MusicModeNow = o.MusicModeNow;
-    g.CheatBuffer = o.CheatBuffer;
-    g.StartLevelNo = o.StartLevelNo;
-    g.MusicEnabled = o.MusicEnabled;
-    g.SoundEnabled = o.SoundEnabled;
-    g.EditorMode = o.EditorMode;
-    g.Timer2Enabled = o.Timer2Enabled;
-    g.Timer3Enabled = o.Timer3Enabled;
-    g.Paused = o.Paused;
+    const std::vector<uint8_t> state = SaveState(other.Game);
+    if (!LoadState(Game, state.data(), state.size())) throw std::logic_error("a saved game state did not load");
+    Game.Paused = other.Game.Paused;
 
     TPlanPlatform& p = Platform;
     const TPlanPlatform& q = other.Platform;
