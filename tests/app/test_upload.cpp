@@ -165,6 +165,26 @@ void Arm(TGameOverForm& d) {
     d.SetReplayProvider([] { return std::optional<QByteArray>(kReplay); });
 }
 
+// A game-over dialog whose server is `base`, with kReplay as its game's recording and `name` typed in.
+struct TUploadDialog {
+    TUploadDialog(const QString& base, const QString& name) : Chosen(base) {
+        Arm(D);
+        D.NameEd->setText(name);
+    }
+    // Clicks "Ins Internet übertragen" and waits for the outcome; false when none came in time.
+    bool Upload() {
+        D.BitBtn4->click();
+        return Done.wait(10000);
+    }
+    // Whether the finished upload counted as done, and what the dialog shows of it.
+    bool Succeeded() const { return Done.at(0).at(0).toBool(); }
+    QString Shown() const { return D.UploadLbl->text(); }
+
+    TServerChosen Chosen;
+    TGameOverForm D{[](const QString&) {}};
+    QSignalSpy Done{D.HttpCli1, &THiscoreClient::Finished};
+};
+
 void ForgetLocalTable() { QFile::remove(TLocalHiscores().File()); }
 
 // A TLS server's side with a certificate for 127.0.0.1 that nobody has signed, made anew in `dir`.
@@ -247,21 +267,18 @@ TEST(HiscoreUpload, PostsNameAndPointsAndReplayAndShowsTheRank) {
                  QByteArray::number(json.size()) + "\r\nConnection: close\r\n\r\n" + json);
         s->disconnectFromHost();
     };
-    TServerChosen chosen(server.Base());
-    TGameOverForm d([](const QString&) {});
-    Arm(d);
-    d.NameEd->setText(QStringLiteral("Anna-Lena Müller"));
+    TUploadDialog u(server.Base(), QStringLiteral("Anna-Lena Müller"));
+    TGameOverForm& d = u.D;
     d.SetPoints(QStringLiteral("1230"), 4);
     d.show();
-    QSignalSpy done(d.HttpCli1, &THiscoreClient::Finished);
     d.BitBtn4->click();
     EXPECT_FALSE(d.BitBtn4->isEnabled());
     EXPECT_FALSE(d.UploadLbl->text().isEmpty());
-    ASSERT_TRUE(done.wait(10000));
-    EXPECT_TRUE(done.at(0).at(0).toBool());
+    ASSERT_TRUE(u.Done.wait(10000));
+    EXPECT_TRUE(u.Succeeded());
     EXPECT_TRUE(d.isVisible());
     EXPECT_FALSE(d.BitBtn4->isEnabled());  // these points are in the list now
-    EXPECT_EQ(d.UploadLbl->text(), QStringLiteral("Geprüft und eingetragen: Platz 3 der Hiscore-Liste."));
+    EXPECT_EQ(u.Shown(), QStringLiteral("Geprüft und eingetragen: Platz 3 der Hiscore-Liste."));
 
     ASSERT_EQ(server.Requests.size(), 1u);
     const TRequest& r = server.Requests[0];
@@ -285,18 +302,13 @@ TEST(HiscoreUpload, ARefusalShowsTheServersReasonAsText) {
                  QByteArray::number(json.size()) + "\r\nConnection: close\r\n\r\n" + json);
         s->disconnectFromHost();
     };
-    TServerChosen chosen(server.Base());
-    TGameOverForm d([](const QString&) {});
-    Arm(d);
-    d.NameEd->setText(QStringLiteral("Fälscher"));
-    d.SetPoints(QStringLiteral("999999"));
-    QSignalSpy done(d.HttpCli1, &THiscoreClient::Finished);
-    d.BitBtn4->click();
-    ASSERT_TRUE(done.wait(10000));
-    EXPECT_FALSE(done.at(0).at(0).toBool());
-    EXPECT_EQ(d.UploadLbl->textFormat(), Qt::PlainText);
-    EXPECT_EQ(d.UploadLbl->text(), QStringLiteral("Der Server hat die Punkte abgelehnt: ") + reason);
-    EXPECT_FALSE(d.BitBtn4->isEnabled());
+    TUploadDialog u(server.Base(), QStringLiteral("Fälscher"));
+    u.D.SetPoints(QStringLiteral("999999"));
+    ASSERT_TRUE(u.Upload());
+    EXPECT_FALSE(u.Succeeded());
+    EXPECT_EQ(u.D.UploadLbl->textFormat(), Qt::PlainText);
+    EXPECT_EQ(u.Shown(), QStringLiteral("Der Server hat die Punkte abgelehnt: ") + reason);
+    EXPECT_FALSE(u.D.BitBtn4->isEnabled());
 }
 
 // Without a server the game's points go into the table on this computer, and nothing is sent.
@@ -431,16 +443,11 @@ TEST(HiscoreUpload, OneGameIsPostedOnceAndNotTwiceAtATime) {
 
 TEST(HiscoreUpload, ServerErrorIsShownWithItsStatus) {
     THiscoreServer server(500);
-    TGameOverForm d([](const QString&) {});
-    TServerChosen chosen(server.Base());
-    Arm(d);
-    d.NameEd->setText(QStringLiteral("Tester"));
-    QSignalSpy done(d.HttpCli1, &THiscoreClient::Finished);
-    d.BitBtn4->click();
-    ASSERT_TRUE(done.wait(10000));
-    EXPECT_FALSE(done.at(0).at(0).toBool());
-    EXPECT_TRUE(d.UploadLbl->text().startsWith(QStringLiteral("Übertragung fehlgeschlagen")));
-    EXPECT_TRUE(d.UploadLbl->text().contains(QStringLiteral("500")));
+    TUploadDialog u(server.Base(), QStringLiteral("Tester"));
+    ASSERT_TRUE(u.Upload());
+    EXPECT_FALSE(u.Succeeded());
+    EXPECT_TRUE(u.Shown().startsWith(QStringLiteral("Übertragung fehlgeschlagen")));
+    EXPECT_TRUE(u.Shown().contains(QStringLiteral("500")));
 }
 
 TEST(HiscoreUpload, MarkupFromTheServerIsShownAsText) {
@@ -450,16 +457,11 @@ TEST(HiscoreUpload, MarkupFromTheServerIsShownAsText) {
         s->write("HTTP/1.1 503 " + phrase + "\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
         s->disconnectFromHost();
     };
-    TGameOverForm d([](const QString&) {});
-    TServerChosen chosen(server.Base());
-    Arm(d);
-    d.NameEd->setText(QStringLiteral("<b>Tester</b>"));
-    QSignalSpy done(d.HttpCli1, &THiscoreClient::Finished);
-    d.BitBtn4->click();
-    ASSERT_TRUE(done.wait(10000));
-    EXPECT_FALSE(done.at(0).at(0).toBool());
-    EXPECT_EQ(d.UploadLbl->textFormat(), Qt::PlainText);
-    EXPECT_TRUE(d.UploadLbl->text().contains(QString::fromLatin1(phrase))) << d.UploadLbl->text().toStdString();
+    TUploadDialog u(server.Base(), QStringLiteral("<b>Tester</b>"));
+    ASSERT_TRUE(u.Upload());
+    EXPECT_FALSE(u.Succeeded());
+    EXPECT_EQ(u.D.UploadLbl->textFormat(), Qt::PlainText);
+    EXPECT_TRUE(u.Shown().contains(QString::fromLatin1(phrase))) << u.Shown().toStdString();
 }
 
 // A 2xx counts only when the whole answer arrived.
@@ -469,17 +471,11 @@ TEST(HiscoreUpload, AnAnswerCutOffAfterThreeBytesFails) {
         s->write("HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nContent-Length: 100\r\n\r\nabc");
         s->disconnectFromHost();
     };
-    TGameOverForm d([](const QString&) {});
-    TServerChosen chosen(server.Base());
-    Arm(d);
-    d.NameEd->setText(QStringLiteral("Tester"));
-    QSignalSpy done(d.HttpCli1, &THiscoreClient::Finished);
-    d.BitBtn4->click();
-    ASSERT_TRUE(done.wait(10000));
-    EXPECT_FALSE(done.at(0).at(0).toBool());
-    EXPECT_TRUE(d.UploadLbl->text().startsWith(QStringLiteral("Übertragung fehlgeschlagen: ")))
-        << d.UploadLbl->text().toStdString();
-    EXPECT_TRUE(d.BitBtn4->isEnabled());  // it may be tried again
+    TUploadDialog u(server.Base(), QStringLiteral("Tester"));
+    ASSERT_TRUE(u.Upload());
+    EXPECT_FALSE(u.Succeeded());
+    EXPECT_TRUE(u.Shown().startsWith(QStringLiteral("Übertragung fehlgeschlagen: "))) << u.Shown().toStdString();
+    EXPECT_TRUE(u.D.BitBtn4->isEnabled());  // it may be tried again
 }
 
 // An answer without end is read only up to the cap, long before the deadline.
@@ -546,39 +542,28 @@ TEST(HiscoreUpload, RefusedConnectionIsReported) {
         ASSERT_TRUE(probe.listen(QHostAddress::LocalHost, 0));
         port = probe.serverPort();
     }
-    TGameOverForm d([](const QString&) {});
-    TServerChosen chosen(QStringLiteral("http://127.0.0.1:%1").arg(port));
-    Arm(d);
-    d.NameEd->setText(QStringLiteral("Tester"));
-    QSignalSpy done(d.HttpCli1, &THiscoreClient::Finished);
-    d.BitBtn4->click();
-    ASSERT_TRUE(done.wait(10000));
-    EXPECT_FALSE(done.at(0).at(0).toBool());
-    EXPECT_TRUE(d.UploadLbl->text().startsWith(QStringLiteral("Übertragung fehlgeschlagen: ")));
-    EXPECT_GT(d.UploadLbl->text().size(), QStringLiteral("Übertragung fehlgeschlagen: ").size());
-    EXPECT_TRUE(d.BitBtn4->isEnabled());
+    TUploadDialog u(QStringLiteral("http://127.0.0.1:%1").arg(port), QStringLiteral("Tester"));
+    ASSERT_TRUE(u.Upload());
+    EXPECT_FALSE(u.Succeeded());
+    EXPECT_TRUE(u.Shown().startsWith(QStringLiteral("Übertragung fehlgeschlagen: ")));
+    EXPECT_GT(u.Shown().size(), QStringLiteral("Übertragung fehlgeschlagen: ").size());
+    EXPECT_TRUE(u.D.BitBtn4->isEnabled());
 }
 
 TEST(HiscoreUpload, SilentServerRunsIntoTheTimeout) {
     THiscoreServer server(0);
-    TGameOverForm d([](const QString&) {});
-    TServerChosen chosen(server.Base());
-    Arm(d);
-    d.HttpCli1->SetTimeout(300);
-    d.NameEd->setText(QStringLiteral("Tester"));
-    QSignalSpy done(d.HttpCli1, &THiscoreClient::Finished);
+    TUploadDialog u(server.Base(), QStringLiteral("Tester"));
+    u.D.HttpCli1->SetTimeout(300);
     QElapsedTimer clock;
     clock.start();
-    d.BitBtn4->click();
-    ASSERT_TRUE(done.wait(10000));
+    ASSERT_TRUE(u.Upload());
     EXPECT_GE(clock.elapsed(), 250);
     EXPECT_LT(clock.elapsed(), 5000);
-    EXPECT_FALSE(done.at(0).at(0).toBool());
+    EXPECT_FALSE(u.Succeeded());
     EXPECT_EQ(server.Requests.size(), 1u);  // it arrived, but no answer came
-    EXPECT_EQ(d.UploadLbl->text(),
-              QStringLiteral("Übertragung fehlgeschlagen: Der Server hat nicht rechtzeitig geantwortet."));
-    EXPECT_TRUE(d.BitBtn4->isEnabled());
-    EXPECT_FALSE(d.HttpCli1->Busy());
+    EXPECT_EQ(u.Shown(), QStringLiteral("Übertragung fehlgeschlagen: Der Server hat nicht rechtzeitig geantwortet."));
+    EXPECT_TRUE(u.D.BitBtn4->isEnabled());
+    EXPECT_FALSE(u.D.HttpCli1->Busy());
 }
 
 TEST(HiscoreUpload, WithoutANameNothingIsSent) {
