@@ -19,13 +19,13 @@
 
 namespace blubbi::hiscore {
 
-namespace {
-
-std::string ExecutableDir() {
+std::string ProgramDir() {
     std::error_code ec;
     const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
     return ec ? std::string(".") : exe.parent_path().string();
 }
+
+namespace {
 
 struct TAddress {
     std::string Host;
@@ -94,7 +94,7 @@ int RunHiscoreServer(int argc, char** argv, const TVerifierFactory& makeVerifier
     CLI::App cli{"The Blubbi Blubbo hiscore server: takes games with their replays, checks them, lists them."};
     std::string listen = "127.0.0.1:8080";
     std::string db;
-    std::string dataDir = ExecutableDir();
+    std::string dataDir = ProgramDir();
     TLimits limits;
     int threads = 256;
     cli.add_option("--listen", listen, "address and port to listen on, ADDR:PORT (port 0: any free one)")

@@ -11,6 +11,9 @@ namespace blubbi::hiscore {
 // Makes the replay checker from the game's data folder; may give none.
 using TVerifierFactory = std::function<std::unique_ptr<TScoreVerifier>(const std::string& dataDir)>;
 
+// The folder of the running program ("." when it cannot be found).
+std::string ProgramDir();
+
 // Parses the command line, opens the store, listens until SIGTERM or SIGINT. Exit code.
 int RunHiscoreServer(int argc, char** argv, const TVerifierFactory& makeVerifier);
 
