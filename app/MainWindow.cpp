@@ -5,17 +5,22 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
 #include <QInputDialog>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QSettings>
 #include <QStatusBar>
 #include <QTimer>
+#include <optional>
 #include <vector>
 
 #include "app/AboutBox.h"
 #include "app/Addresses.h"
 #include "app/GameOverForm.h"
+#include "app/GameRecording.h"
 #include "app/Gamepad.h"
 #include "app/KeyMerge.h"
 #include "app/KeysForm.h"
@@ -23,6 +28,8 @@
 #include "app/MenuIcons.h"
 #include "app/PaintBox.h"
 #include "app/QtPlatform.h"
+#include "app/ReplayFiles.h"
+#include "app/ReplayView.h"
 #include "app/WinForm.h"
 #include "game/Events.h"
 #include "game/MainForm.h"
@@ -69,6 +76,14 @@ const std::vector<TMenuRow>& Menus() {
              {&W::NeuesSpiel1, "NeuesSpiel1", "Neues Spiel", 0, MenuCommand("NeuesSpiel1Click")},
              {&W::N1, "N1"},
              {&W::Beenden1, "Beenden1", "Beenden", 1, nullptr, &W::Beenden1Click},
+             {&W::N7, "N7"},
+             {&W::Aufzeichnungabspielen1, "Aufzeichnungabspielen1", "Aufzeichnung abspielen…", -1, nullptr,
+              &W::Aufzeichnungabspielen1Click},
+             {&W::Aufzeichnungspeichernunter1, "Aufzeichnungspeichernunter1", "Aufzeichnung speichern unter…", -1,
+              nullptr, &W::Aufzeichnungspeichernunter1Click},
+             {&W::Wiedergabe1x1, "Wiedergabe1x1", "Wiedergabe 1×", -1, nullptr, &W::Wiedergabe1x1Click, TMark::Check},
+             {&W::Wiedergabe2x1, "Wiedergabe2x1", "Wiedergabe 2×", -1, nullptr, &W::Wiedergabe2x1Click, TMark::Check},
+             {&W::Wiedergabe4x1, "Wiedergabe4x1", "Wiedergabe 4×", -1, nullptr, &W::Wiedergabe4x1Click, TMark::Check},
          }},
         {&W::Optionen1,
          "Optionen1",
@@ -124,12 +139,19 @@ const std::vector<TMenuRow>& Menus() {
     return menus;
 }
 
+// Items that act on the replay shown; every other item ends it first.
+bool KeepsReplay(const TItemRow& row) {
+    return row.Own == &W::Aufzeichnungabspielen1Click || row.Own == &W::Aufzeichnungspeichernunter1Click ||
+           row.Own == &W::Wiedergabe1x1Click || row.Own == &W::Wiedergabe2x1Click || row.Own == &W::Wiedergabe4x1Click;
+}
+
 const QString kPauseOnFocusLossKey = QStringLiteral("pauseOnFocusLoss");
+const QString kReplaySpeedKey = QStringLiteral("replaySpeed");
 const QString kZoomKey = QStringLiteral("zoom");
 const QString kGamepadKey = QStringLiteral("gamepad");
 }  // namespace
 
-TMainWindow::TMainWindow(QWidget* parent) : QMainWindow(parent) {
+TMainWindow::TMainWindow(QWidget* parent, const QString& dataDir) : QMainWindow(parent) {
     setObjectName(QStringLiteral("MainForm"));
     setWindowTitle(QStringLiteral("Velkor Blubbi Blubbo 1.0"));
 
@@ -140,7 +162,9 @@ TMainWindow::TMainWindow(QWidget* parent) : QMainWindow(parent) {
     statusBar()->setFixedHeight(19);
 
     PlatformPtr = std::make_unique<TQtPlatform>(PaintBox1, this);
-    GameForm = std::make_unique<TMainForm>(*PlatformPtr);
+    PlatformPtr->DataDir = dataDir;
+    RecordingPtr = std::make_unique<TGameRecording>(*PlatformPtr, replays::Folder());
+    GameForm = std::make_unique<TMainForm>(RecordingPtr->Face());
     PlatformPtr->AttachGame(GameForm.get());
     PaintBox1->Bind(GameForm.get(), &PlatformPtr->Screen());
     Keys = std::make_unique<TKeyMerge>();
@@ -151,6 +175,7 @@ TMainWindow::TMainWindow(QWidget* parent) : QMainWindow(parent) {
         ImageList1[i] = QIcon(menuDir + QStringLiteral("%1.png").arg(i, 2, 10, QLatin1Char('0')));
     BuildMenu();
     BuildViewItems();
+    BuildReplayItems();
 
     // The start size gives the paint box its design size (times the zoom); the window stays resizable.
     const int zoom = QSettings(addr::SettingsFile(), QSettings::IniFormat).value(kZoomKey, 1).toInt();
@@ -166,12 +191,14 @@ TMainWindow::TMainWindow(QWidget* parent) : QMainWindow(parent) {
     connect(Timer1, &QTimer::timeout, this, [this] { PlatformPtr->Send(MakeEvent(TEventKind::Tick)); });
     Timer1->start();
 
-    {
-        const TClockHold hold(*GameForm, PlatformPtr->GetTickCount());
-        GameForm->FormCreate();
-    }
+    RecordingPtr->Start(*GameForm);
     SyncChecks();
-    PaintBox1->OnPauseKey = [this] { SetPaused(!GameForm->Paused); };
+    PaintBox1->OnPauseKey = [this] {
+        if (View)
+            EndReplay();
+        else
+            SetPaused(!GameForm->Paused);
+    };
     PlatformPtr->OnDialog = [this](const std::function<void()>& run) { PausedWhile(run); };
     GamepadsPtr = std::make_unique<TGamepads>([this](int source, TEvent e) { SendInput(source, std::move(e)); },
                                               [this] { SetPaused(!GameForm->Paused); });
@@ -197,6 +224,8 @@ void TMainWindow::CreateForms() {
     KeysForm = new TKeysForm(this);
     LevelPublishForm = new TLevelPublishForm(this);
     PlatformPtr->AttachDialogs(GameOverForm, WinForm);
+    GameOverForm->SetReplayProvider(
+        [this] { return std::optional<QByteArray>(QByteArray::fromStdString(RecordingPtr->Text())); });
 }
 
 void TMainWindow::BuildMenu() {
@@ -225,6 +254,7 @@ void TMainWindow::BuildMenu() {
                 // Shortcuts of items in a closed menu must work too; the window itself carries them.
                 addAction(action);
             }
+            if (!KeepsReplay(row)) connect(action, &QAction::triggered, this, &TMainWindow::EndReplay);
             if (const TMenuCommand* command = row.Command) {
                 connect(action, &QAction::triggered, this, [this, command] {
                     SendMenu(command->Name);
@@ -257,6 +287,16 @@ void TMainWindow::BuildViewItems() {
     }
     PauseBeiFokusverlust1->setChecked(
         QSettings(addr::SettingsFile(), QSettings::IniFormat).value(kPauseOnFocusLossKey, true).toBool());
+}
+
+// The replay items, after the file items the game has always had.
+void TMainWindow::BuildReplayItems() {
+    SpeedGroup = new QActionGroup(this);
+    SpeedGroup->setObjectName(QStringLiteral("SpeedGroup"));
+    SpeedGroup->setExclusionPolicy(QActionGroup::ExclusionPolicy::Exclusive);
+    for (QAction* a : {Wiedergabe1x1, Wiedergabe2x1, Wiedergabe4x1}) SpeedGroup->addAction(a);
+    ReplaySpeedStored = QSettings(addr::SettingsFile(), QSettings::IniFormat).value(kReplaySpeedKey, 1).toInt();
+    SetReplaySpeed(ReplaySpeedStored);
 }
 
 void TMainWindow::SyncChecks() {
@@ -325,6 +365,102 @@ void TMainWindow::berdasProgramm1Click() {
     if (AboutBox) PausedWhile([this] { AboutBox->exec(); });
 }
 
+void TMainWindow::Aufzeichnungabspielen1Click() {
+    QString file;
+    PausedWhile([&] {
+        file = QFileDialog::getOpenFileName(this, QStringLiteral("Aufzeichnung abspielen"), replays::Folder(),
+                                            QStringLiteral("Aufzeichnungen (*.blubbi-replay);;Alle Dateien (*)"));
+    });
+    if (!file.isEmpty()) PlayReplay(file);
+}
+
+bool TMainWindow::PlayReplay(const QString& file) {
+    QFile in(file);
+    TReplayError error;
+    std::optional<TReplay> replay;
+    QByteArray text;
+    const TReplayLimits limits;
+    if (in.open(QIODevice::ReadOnly) && in.size() <= qint64(limits.MaxBytes)) {
+        text = in.readAll();
+        replay = ParseReplay(std::string_view(text.constData(), size_t(text.size())), limits, error);
+    }
+    if (!replay) {
+        QMessageBox box(
+            QMessageBox::Warning, QStringLiteral("Aufzeichnung abspielen"),
+            error.Line > 0
+                ? QStringLiteral("Die Aufzeichnung %1 ist in Zeile %2 nicht lesbar.")
+                      .arg(QDir::toNativeSeparators(file))
+                      .arg(error.Line)
+                : QStringLiteral("Die Aufzeichnung %1 kann nicht gelesen werden.").arg(QDir::toNativeSeparators(file)),
+            QMessageBox::Ok, this);
+        box.setTextFormat(Qt::PlainText);
+        PausedWhile([&] { box.exec(); });
+        return false;
+    }
+    // The game waits, paused as the recording knows it, while the replay has the window.
+    SetPaused(true);
+    View.reset();
+    View = std::make_unique<TReplayView>(*PlatformPtr, std::move(*replay), PlatformPtr->ProgramDir());
+    View->Source = text;
+    View->SetSpeed(ReplaySpeed);
+    PlatformPtr->Sink = [this](const TEvent& e) {
+        if (e.Kind == TEventKind::Tick) AdvanceReplay();
+    };
+    PaintBox1->Bind(&View->Game(), &PlatformPtr->Screen());
+    statusBar()->showMessage(QStringLiteral("Wiedergabe %1× – Esc beendet sie").arg(ReplaySpeed));
+    return true;
+}
+
+void TMainWindow::AdvanceReplay() {
+    if (!View || View->Over()) return;
+    if (!View->Advance()) statusBar()->showMessage(View->Outcome() + QStringLiteral(" – Esc beendet sie"));
+    PaintBox1->update();
+}
+
+void TMainWindow::EndReplay() {
+    if (!View) return;
+    View.reset();
+    PaintBox1->Bind(GameForm.get(), &PlatformPtr->Screen());
+    RecordingPtr->Listen();
+    statusBar()->clearMessage();
+    if (Destroyed) return;
+    SetPaused(false);
+    SendMenu("NeuesSpiel1Click");
+    SyncChecks();
+}
+
+void TMainWindow::Aufzeichnungspeichernunter1Click() {
+    // While a replay is shown, it is the one saved; else the game as it stands now.
+    const QByteArray text = View ? View->Source : QByteArray::fromStdString(RecordingPtr->Text());
+    QString file;
+    PausedWhile([&] {
+        file = QFileDialog::getSaveFileName(this, QStringLiteral("Aufzeichnung speichern unter"), replays::Folder(),
+                                            QStringLiteral("Aufzeichnungen (*.blubbi-replay)"));
+    });
+    if (file.isEmpty()) return;
+    if (!file.endsWith(QLatin1String(replays::kSuffix))) file += QLatin1String(replays::kSuffix);
+    QString error;
+    if (replays::WriteWhole(file, text, error)) return;
+    QMessageBox box(QMessageBox::Critical, QStringLiteral("Aufzeichnung speichern unter"),
+                    QStringLiteral("%1 kann nicht geschrieben werden: %2").arg(QDir::toNativeSeparators(file), error),
+                    QMessageBox::Ok, this);
+    box.setTextFormat(Qt::PlainText);
+    PausedWhile([&] { box.exec(); });
+}
+
+void TMainWindow::Wiedergabe1x1Click() { SetReplaySpeed(1); }
+void TMainWindow::Wiedergabe2x1Click() { SetReplaySpeed(2); }
+void TMainWindow::Wiedergabe4x1Click() { SetReplaySpeed(4); }
+
+void TMainWindow::SetReplaySpeed(int factor) {
+    ReplaySpeed = factor >= 4 ? 4 : factor >= 2 ? 2 : 1;
+    (ReplaySpeed == 4 ? Wiedergabe4x1 : ReplaySpeed == 2 ? Wiedergabe2x1 : Wiedergabe1x1)->setChecked(true);
+    if (View) View->SetSpeed(ReplaySpeed);
+    if (ReplaySpeed != ReplaySpeedStored)
+        QSettings(addr::SettingsFile(), QSettings::IniFormat).setValue(kReplaySpeedKey, ReplaySpeed);
+    ReplaySpeedStored = ReplaySpeed;
+}
+
 void TMainWindow::Pause1Click() { SetPaused(!GameForm->Paused); }
 
 void TMainWindow::PauseBeiFokusverlust1Click() {
@@ -370,6 +506,8 @@ void TMainWindow::FormDestroy() {
     Destroyed = true;
     Timer1->stop();
     GamepadsPtr->SetEnabled(false);
+    EndReplay();
+    RecordingPtr->StoreGame(GameForm->Score);
     PlatformPtr->StopTimers();
     GameForm->FormDestroy();
 }

@@ -24,12 +24,15 @@ class TLevelPublishForm;
 class TGamepads;
 class TKeyMerge;
 struct TEvent;
+class TGameRecording;
+class TReplayView;
 
 class TMainWindow : public QMainWindow {
     Q_OBJECT
 public:
     // Builds the window and runs the game's start-up (FormCreate).
-    explicit TMainWindow(QWidget* parent = nullptr);
+    // `dataDir`: the game's pictures, sounds and levels; empty: beside the program.
+    explicit TMainWindow(QWidget* parent = nullptr, const QString& dataDir = QString());
     ~TMainWindow() override;
 
     // Creates the five dialogs, once for the whole run, in the program's start order.
@@ -51,6 +54,19 @@ public:
     void Pause1Click();
     void PauseBeiFokusverlust1Click();
     void Gamepad1Click();
+    // A replay chosen in a file dialog shown in the window; the replay of the game being played saved
+    // where the player says; the speed of the replay shown.
+    void Aufzeichnungabspielen1Click();
+    void Aufzeichnungspeichernunter1Click();
+    void Wiedergabe1x1Click();
+    void Wiedergabe2x1Click();
+    void Wiedergabe4x1Click();
+    // Shows `file` in the window instead of the game; false with a message when it cannot be read.
+    bool PlayReplay(const QString& file);
+    // Ends the replay shown, if any; a new game then starts.
+    void EndReplay();
+    TReplayView* Replay() { return View.get(); }
+    TGameRecording& Recording() { return *RecordingPtr; }
     // Shows the game at a whole-number scale and sizes the window to fit it.
     void SetZoom(int scale);
 
@@ -69,6 +85,8 @@ public:
     QActionGroup* ZoomGroup;
     QAction *NeuesSpiel1, *N1, *Beenden1;
     QAction *Hintergrundmusik1, *Soundeffekte1, *HiscoreServer1, *Pause1, *PauseBeiFokusverlust1, *Gamepad1;
+    QAction *N7, *Aufzeichnungabspielen1, *Aufzeichnungspeichernunter1, *Wiedergabe1x1, *Wiedergabe2x1, *Wiedergabe4x1;
+    QActionGroup* SpeedGroup;
     QAction *Editormodus1, *N3, *NeuesLevel1, *Levelffnen1, *Levelspeichern1, *N4;
     QAction *Blockeinfgen1, *FeindFedereinfgen1, *FeindGeisteinfgen1, *FeindBlauesMnneleinfgen1,
         *FeindRotesMonstereinfgen1;
@@ -93,13 +111,20 @@ protected:
 private:
     void BuildMenu();
     void BuildViewItems();
+    void BuildReplayItems();
+    void SetReplaySpeed(int factor);
+    void AdvanceReplay();
     void FormDestroy();
     // Input of one source (the keyboard or a pad) on its way to the game: a key held on several
     // sources goes down with the first and up with the last.
     void SendInput(int source, TEvent event);
 
     std::unique_ptr<TQtPlatform> PlatformPtr;
+    std::unique_ptr<TGameRecording> RecordingPtr;
     std::unique_ptr<TMainForm> GameForm;
+    std::unique_ptr<TReplayView> View;
+    int ReplaySpeed = 1;
+    int ReplaySpeedStored = 1;  // as the settings file has it
     bool Destroyed = false;
     bool HadFocus = false;  // the window has been the active one: its focus can be lost
     std::unique_ptr<TKeyMerge> Keys;

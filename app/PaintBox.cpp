@@ -102,10 +102,11 @@ void TPaintBox::KeyDown(QKeyEvent* event) {
     if (!event->isAutoRepeat()) {
         if (const int32_t code = VirtualKey(event->key())) Post(TEventKind::KeyDown, code);
     }
+    // Typed characters go through the one door too, so that a recording holds them.
     for (const QChar ch : event->text()) {
         const char16_t code = ch.unicode();
         if (code == 0) continue;
-        Game->FormKeyPress(Latin1Of(code));
+        Post(TEventKind::Char, static_cast<uint8_t>(Latin1Of(code)));
     }
 }
 

@@ -77,7 +77,8 @@ uint64_t TQtPlatform::RandomSeed() {
 }
 
 std::string TQtPlatform::ProgramDir() {
-    return (QCoreApplication::applicationDirPath() + QLatin1Char('/')).toStdString();
+    const QString dir = DataDir.isEmpty() ? QCoreApplication::applicationDirPath() : DataDir;
+    return QFile::encodeName(dir.endsWith(QLatin1Char('/')) ? dir : dir + QLatin1Char('/')).toStdString();
 }
 
 TDib TQtPlatform::OpenDib(const std::string& fileName) { return ::blubbi::OpenDib(fileName); }
@@ -142,6 +143,7 @@ void TQtPlatform::SetClockPaused(bool paused) {
 }
 
 TModalResult TQtPlatform::ShowGameOverDialog(const std::string& points) {
+    if (OnGameOver) OnGameOver(points);
     if (!GameOverForm) return TModalResult::Cancel;
     GameOverForm->SetPoints(QString::fromStdString(points), Game ? int(Game->LevelNo) : 0);
     return GameOverForm->exec() == mrOk ? TModalResult::Ok : TModalResult::Cancel;

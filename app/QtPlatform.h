@@ -34,6 +34,10 @@ public:
     // recorder set as Sink gets it instead and passes it on.
     void Send(TEvent event);
     std::function<void(const TEvent&)> Sink;
+    // The folder of the game's pictures, sounds and levels; empty: beside the program.
+    QString DataDir;
+    // Called with the points as each game-over dialog opens.
+    std::function<void(const std::string&)> OnGameOver;
     void AttachDialogs(TGameOverForm* gameOver, TWinForm* win) {
         GameOverForm = gameOver;
         WinForm = win;

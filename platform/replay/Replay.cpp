@@ -161,6 +161,8 @@ void TRecorder::Record(TMainForm& game, const TEvent& event) {
     played.Clock = LastClock + read->Step;
     Pending.clear();
     MediaQueries = 0;
+    CurrentLine = line;
+    CurrentTick = played.Kind == TEventKind::Tick;
     ++Depth;
     Dispatch(game, played);
     --Depth;
@@ -188,12 +190,28 @@ std::string TRecorder::Text(const TMainForm& game) {
     return FormatHeader(Header) + Body + "end " + std::to_string(FrameCount) + " " + StateHash(game) + "\n";
 }
 
+std::string TRecorder::GameOverText() {
+    if (!InGameOver) return {};
+    FlushRun();
+    std::string text = FormatHeader(Header) + Body + CurrentLine + "\n";
+    for (const TAnswer& a : Pending) text += FormatAnswer(a) + "\n";
+    TAnswer over;
+    over.Kind = TAnswerKind::GameOver;
+    text += FormatAnswer(over) + "\n";
+    const std::string end = "end " + std::to_string(FrameCount + (CurrentTick ? 1 : 0)) + " ";
+    // The state after the answer exists only in a play of the text: its end line is learnt from one.
+    const TVerifyResult played = VerifyReplay(text + end + std::string(16, '0') + "\n", DataDir, TVerifyLimits{});
+    return text + end + played.EndHash + "\n";
+}
+
 void TRecorder::Answer(TAnswer answer) {
     if (Depth > 0) Pending.push_back(std::move(answer));
 }
 
 TModalResult TRecorder::ShowGameOverDialog(const std::string& points) {
+    InGameOver = Depth > 0;
     const TModalResult result = Inner.ShowGameOverDialog(points);
+    InGameOver = false;
     TAnswer a;
     a.Kind = TAnswerKind::GameOver;
     a.Yes = result == TModalResult::Ok;
@@ -496,6 +514,7 @@ TVerifyResult VerifyReplay(std::string_view replayText, const std::string& dataD
     result.UserLevels = player.UserLevels;
     result.EndedInGameOver = player.EndedInGameOver;
     result.GameOverPoints = player.GameOverPoints;
+    result.EndHash = StateHash(game);
     switch (player.Status) {
         case TPlayStatus::Done: result.Status = TVerifyResult::TStatus::Ok; break;
         case TPlayStatus::Mismatch:

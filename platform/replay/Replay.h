@@ -41,6 +41,10 @@ public:
     void Record(TMainForm& game, const TEvent& event);
     // The text so far with its end line: a whole replay. Recording may go on after it.
     std::string Text(const TMainForm& game);
+    // While the game-over dialog is up (the hiscore upload runs then): the replay up to and with
+    // the event that showed it, answered as a new game, ending in the state that answer leads to
+    // (the text is played once without pictures for it). Empty outside that dialog.
+    std::string GameOverText();
     int64_t Frames() const { return FrameCount; }
 
     uint64_t RandomSeed() override { return Header.Seed; }
@@ -63,6 +67,9 @@ private:
     int Depth = 0;
     int32_t MediaQueries = 0;
     std::string LastMedia;
+    std::string CurrentLine;  // of the event that runs now
+    bool CurrentTick = false;
+    bool InGameOver = false;
     std::vector<TAnswer> Pending;
     std::map<std::string, std::string> LevelHashes;  // hash -> file, filled on first need
     bool LevelHashesRead = false;
@@ -150,6 +157,7 @@ struct TVerifyResult {
     bool DataMatch = false;
     bool EndedInGameOver = false;
     std::string GameOverPoints;
+    std::string EndHash;  // of the state the play stopped in
 };
 
 // Plays the replay without pictures against the game's data in `dataDir`.

@@ -140,7 +140,16 @@ TEST_F(MainWindowTest, FramesRunFromTheTimerAndResizeFollows) {
 TEST_F(MainWindowTest, MenuStructure) {
     const QList<QAction*> bar = Window->menuBar()->actions();
     ASSERT_EQ(bar.size(), 4);
-    ExpectMenu(Window->Datei1, "Datei", {{"NeuesSpiel1", "Neues Spiel"}, {"N1", nullptr}, {"Beenden1", "Beenden"}});
+    ExpectMenu(Window->Datei1, "Datei",
+               {{"NeuesSpiel1", "Neues Spiel"},
+                {"N1", nullptr},
+                {"Beenden1", "Beenden"},
+                {"N7", nullptr},
+                {"Aufzeichnungabspielen1", "Aufzeichnung abspielen…"},
+                {"Aufzeichnungspeichernunter1", "Aufzeichnung speichern unter…"},
+                {"Wiedergabe1x1", "Wiedergabe 1×"},
+                {"Wiedergabe2x1", "Wiedergabe 2×"},
+                {"Wiedergabe4x1", "Wiedergabe 4×"}});
     ExpectMenu(Window->Optionen1, "Optionen",
                {{"Hintergrundmusik1", "Hintergrundmusik"},
                 {"Soundeffekte1", "Soundeffekte"},

@@ -24,11 +24,16 @@
 
 #include "app/Addresses.h"
 #include "app/GameOverForm.h"
+#include "app/GameRecording.h"
 #include "app/HiscoreClient.h"
 #include "app/LocalHiscores.h"
 #include "app/MainWindow.h"
 #include "app/QtPlatform.h"
+#include "app/ReplayFiles.h"
+#include "game/MainForm.h"
+#include "platform/replay/Replay.h"
 #include "tests/app/AppTestSupport.h"
+#include "tests/app/GameData.h"
 
 using namespace blubbi;
 using blubbi::test::WaitFor;
@@ -655,4 +660,63 @@ TEST(LocalHiscores, KeepsTheBestTenSortedAcrossReloadsAndSurvivesDamage) {
     }
     EXPECT_EQ(TLocalHiscores(file).Enter({QStringLiteral("Neu"), 1, 1, when}), 1);
     EXPECT_EQ(TLocalHiscores(file).Load().size(), 1u);
+}
+
+// A game lost in the window goes up with its replay to the game-over dialog, which a check plays to
+// that game over with the points the dialog showed; the folder gets the game as it was answered.
+TEST(HiscoreUpload, ALostGameIsSentWithItsReplay) {
+    test::TGameData data;
+    if (!data.Ready) GTEST_SKIP() << "the pictures and levels are not built";
+    ForgetLocalTable();
+    THiscoreServer server;
+    TServerChosen chosen(server.Base());
+    QDir(replays::Folder()).removeRecursively();
+    TMainWindow window(nullptr, data.Path());
+    window.CreateForms();
+    window.Timer1->stop();
+    // The frames come faster than real time, each with the clock a frame later.
+    uint32_t clock = window.Platform().GetTickCount();
+    auto send = [&](TEventKind kind, int32_t a = 0) {
+        TEvent e = MakeEvent(kind, a);
+        e.Clock = clock;
+        window.Platform().Sink(e);
+    };
+    QString shown;
+    bool over = false;
+    const auto run = blubbi::test::WhileModal(
+        [&] {
+            send(TEventKind::KeyDown, VK_RIGHT);  // into level 1's walker, three times
+            for (int i = 0; i < 3000 && !over; ++i) {
+                clock += 25;
+                send(TEventKind::Tick);
+            }
+        },
+        [&](QWidget* modal) {
+            auto* d = qobject_cast<TGameOverForm*>(modal);
+            ASSERT_NE(d, nullptr);
+            over = true;
+            shown = d->PunkteEd->text();
+            d->NameEd->setText(QStringLiteral("Verlierer"));
+            QSignalSpy done(d->HttpCli1, &THiscoreClient::Finished);
+            d->BitBtn4->click();
+            EXPECT_TRUE(done.wait(10000));
+            d->BitBtn1->click();  // a new game
+        },
+        30000);
+    ASSERT_TRUE(run.Acted && !run.TimedOut);
+    ASSERT_EQ(server.Requests.size(), 1u);
+    const QByteArray sent = Fields(server.Requests[0]).at(QStringLiteral("replay"));
+    TVerifyResult r = VerifyReplay(sent.toStdString(), data.Path().toStdString(), TVerifyLimits{});
+    EXPECT_EQ(r.Status, TVerifyResult::TStatus::Ok) << r.Reason << " at line " << r.Line;
+    EXPECT_TRUE(r.EndedInGameOver);
+    EXPECT_EQ(r.GameOvers, 1);
+    EXPECT_EQ(QString::fromStdString(r.GameOverPoints), shown);
+
+    const QString stored = window.Recording().LastStored();
+    ASSERT_TRUE(stored.endsWith(QStringLiteral("_%1-Punkte.blubbi-replay").arg(shown))) << stored.toStdString();
+    QFile file(stored);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    r = VerifyReplay(file.readAll().toStdString(), data.Path().toStdString(), TVerifyLimits{});
+    EXPECT_EQ(r.Status, TVerifyResult::TStatus::Ok) << r.Reason << " at line " << r.Line;
+    EXPECT_TRUE(r.EndedInGameOver);
 }

@@ -151,6 +151,30 @@ TEST_F(ReplayTest, ACancelledCheckStopsWithinAFrame) {
     EXPECT_LE(r.Frames, 1);
 }
 
+// What the hiscore upload sends while the game-over dialog is up: the game to that dialog, which
+// a check plays to the same game over with the points the dialog showed.
+TEST_F(ReplayTest, TheReplayTakenInTheGameOverDialogEndsInThatGameOver) {
+    EXPECT_TRUE(Recorder->GameOverText().empty());
+    std::string taken, shown;
+    Platform.DuringGameOver = [&] {
+        if (!taken.empty()) return;
+        taken = Recorder->GameOverText();
+        shown = Platform.GameOverPoints.back();
+    };
+    for (int round = 0; round < 40 && taken.empty(); ++round) Play(500);
+    ASSERT_FALSE(taken.empty()) << "no game over in 20000 frames";
+    EXPECT_TRUE(Recorder->GameOverText().empty());
+    const TVerifyResult r = VerifyReplay(taken, Dir, TVerifyLimits{});
+    EXPECT_EQ(r.Status, TVerifyResult::TStatus::Ok) << r.Reason << " at line " << r.Line;
+    EXPECT_TRUE(r.EndedInGameOver);
+    EXPECT_EQ(r.GameOvers, 1);
+    EXPECT_EQ(r.GameOverPoints, shown);
+    // The game itself went on; its own replay still checks out.
+    Ticks(40);
+    const TVerifyResult whole = VerifyReplay(Recorder->Text(*Game), Dir, TVerifyLimits{});
+    EXPECT_EQ(whole.Status, TVerifyResult::TStatus::Ok) << whole.Reason << " at line " << whole.Line;
+}
+
 TEST_F(ReplayTest, TenMinutesWithTimerJitterStayUnder150KB) {
     Play(24000, 3);
     const std::string text = Recorder->Text(*Game);
