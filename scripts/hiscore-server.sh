@@ -11,12 +11,14 @@ hiscore_url=""
 hiscore_start() {
   local log=$1
   shift
-  "$@" --listen 127.0.0.1:0 >"$log" 2>&1 &
+  # The log exists before the server starts: the background shell may open it after the first look.
+  : >"$log"
+  "$@" --listen 127.0.0.1:0 >>"$log" 2>&1 &
   hiscore_pid=$!
   hiscore_url=""
   local _
   for _ in $(seq 200); do
-    hiscore_url=$(sed -n 's|^blubbi-hiscore: listening on \(http://[^ ]*\)/$|\1|p' "$log")
+    hiscore_url=$(sed -n 's|^blubbi-hiscore: listening on \(http://[^ ]*\)/$|\1|p' "$log" || true)
     [ -n "$hiscore_url" ] && return 0
     kill -0 "$hiscore_pid" 2>/dev/null || break
     sleep 0.1
