@@ -6,7 +6,10 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
@@ -202,4 +205,90 @@ TEST(RealWindow, ShowsThePlayFieldAndThePlayerWalks) {
     ASSERT_TRUE(x.Game.waitForFinished(10000));
     EXPECT_EQ(x.Game.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(x.Game.exitCode(), 0);
+}
+
+// A game lost in the real window leaves its replay in the user's data folder, and the runner checks
+// it: every checkpoint holds, and it ends in the game over with the points the game showed.
+TEST(RealWindow, ALostGameLeavesAReplayThatChecksOut) {
+    const QString xvfb = QStandardPaths::findExecutable(QStringLiteral("Xvfb"));
+    const QString xdotool = QStandardPaths::findExecutable(QStringLiteral("xdotool"));
+    if (xvfb.isEmpty() || xdotool.isEmpty()) GTEST_SKIP() << "needs Xvfb and xdotool";
+    const QDir build(QStringLiteral(BLUBBI_BUILD_DIR));
+    if (!build.exists(QStringLiteral("grafiken/stein1.gif")) || !build.exists(QStringLiteral("levels/level001.lev")))
+        GTEST_SKIP() << "the sprite sheets and levels are not built";
+
+    // The program with its sheets and levels; a data folder of its own.
+    QTemporaryDir dir, data;
+    ASSERT_TRUE(dir.isValid() && data.isValid());
+    const QString program = dir.filePath(QStringLiteral("blubbi"));
+    ASSERT_TRUE(QFile::copy(QStringLiteral(BLUBBI_PROGRAM), program));
+    ASSERT_TRUE(QFile::setPermissions(program, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    for (const QString& folder : {QStringLiteral("grafiken"), QStringLiteral("levels")})
+        ASSERT_TRUE(QFile::link(build.filePath(folder), dir.filePath(folder)));
+
+    TX11Run x;
+    ASSERT_TRUE(x.StartServer(xvfb)) << "Xvfb did not come up";
+    QProcessEnvironment env = x.Env();
+    env.insert(QStringLiteral("XDG_DATA_HOME"), data.path());
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), data.filePath(QStringLiteral("config")));
+    env.remove(QStringLiteral("BLUBBI_HISCORE_URL"));
+    x.Game.setProcessEnvironment(env);
+    x.Game.setProcessChannelMode(QProcess::ForwardedChannels);
+    x.Game.start(program, {});
+    ASSERT_TRUE(x.Game.waitForStarted(5000));
+
+    auto find = [&](const QString& caption, int ms) {
+        QString id;
+        QElapsedTimer clock;
+        clock.start();
+        while (id.isEmpty() && clock.elapsed() < ms && x.Game.state() == QProcess::Running) {
+            id = x.Run(xdotool,
+                       {QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"), caption})
+                     .section(QLatin1Char('\n'), 0, 0);
+            if (id.isEmpty()) QThread::msleep(200);
+        }
+        return id;
+    };
+    const QString window = find(QStringLiteral("^Velkor Blubbi Blubbo 1\\.0$"), 20000);
+    ASSERT_FALSE(window.isEmpty()) << "no window with the game's caption";
+    bool ok = false;
+    x.Run(xdotool, {QStringLiteral("windowfocus"), window}, &ok);
+    ASSERT_TRUE(ok);
+    QThread::msleep(1500);  // the level slides in
+
+    // Walking right into level 1's walker costs all three lives.
+    x.Run(xdotool, {QStringLiteral("keydown"), QStringLiteral("Right")}, &ok);
+    ASSERT_TRUE(ok);
+    const QString dialog = find(QStringLiteral("^Game Over$"), 90000);
+    x.Run(xdotool, {QStringLiteral("keyup"), QStringLiteral("Right")});
+    ASSERT_FALSE(dialog.isEmpty()) << "no game over";
+    x.Run(xdotool, {QStringLiteral("windowfocus"), dialog});
+    x.Run(xdotool, {QStringLiteral("key"), QStringLiteral("Return")}, &ok);  // "Neues Spiel" has the focus
+
+    const QDir replays(data.filePath(QStringLiteral("Blubbi Blubbo/replays")));
+    QStringList files;
+    QElapsedTimer clock;
+    clock.start();
+    while (files.isEmpty() && clock.elapsed() < 15000) {
+        files = replays.entryList({QStringLiteral("*.blubbi-replay")}, QDir::Files);
+        if (files.isEmpty()) QThread::msleep(200);
+    }
+    ASSERT_EQ(files.size(), 1) << "no replay of the lost game in " << replays.path().toStdString();
+    const QRegularExpressionMatch points = QRegularExpression(QStringLiteral("_(\\d+)-Punkte")).match(files[0]);
+    ASSERT_TRUE(points.hasMatch()) << files[0].toStdString();
+    x.Game.terminate();
+    ASSERT_TRUE(x.Game.waitForFinished(10000));
+    EXPECT_EQ(x.Game.exitCode(), 0);
+
+    QProcess sim;
+    sim.start(QStringLiteral(BLUBBI_SIM),
+              {QStringLiteral("--data"), dir.path(), QStringLiteral("--verify"), replays.filePath(files[0])});
+    ASSERT_TRUE(sim.waitForFinished(30000));
+    EXPECT_EQ(sim.exitCode(), 0) << sim.readAllStandardError().toStdString();
+    const QJsonObject summary = QJsonDocument::fromJson(sim.readAllStandardOutput()).object();
+    EXPECT_EQ(summary.value(QStringLiteral("status")).toString(), QStringLiteral("ok"));
+    EXPECT_TRUE(summary.value(QStringLiteral("EndedInGameOver")).toBool());
+    EXPECT_EQ(summary.value(QStringLiteral("GameOverPoints")).toString(), points.captured(1));
+    EXPECT_TRUE(summary.value(QStringLiteral("DataMatch")).toBool());
+    EXPECT_GT(summary.value(QStringLiteral("frames")).toInt(), 100);
 }
