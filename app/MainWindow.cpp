@@ -145,6 +145,8 @@ bool KeepsReplay(const TItemRow& row) {
            row.Own == &W::Wiedergabe1x1Click || row.Own == &W::Wiedergabe2x1Click || row.Own == &W::Wiedergabe4x1Click;
 }
 
+QString PlayingMessage(int speed) { return QStringLiteral("Wiedergabe %1× – Esc beendet sie").arg(speed); }
+
 const QString kPauseOnFocusLossKey = QStringLiteral("pauseOnFocusLoss");
 const QString kReplaySpeedKey = QStringLiteral("replaySpeed");
 const QString kZoomKey = QStringLiteral("zoom");
@@ -407,7 +409,7 @@ bool TMainWindow::PlayReplay(const QString& file) {
         if (e.Kind == TEventKind::Tick) AdvanceReplay();
     };
     PaintBox1->Bind(&View->Game(), &PlatformPtr->Screen());
-    statusBar()->showMessage(QStringLiteral("Wiedergabe %1× – Esc beendet sie").arg(ReplaySpeed));
+    statusBar()->showMessage(PlayingMessage(ReplaySpeed));
     return true;
 }
 
@@ -455,7 +457,10 @@ void TMainWindow::Wiedergabe4x1Click() { SetReplaySpeed(4); }
 void TMainWindow::SetReplaySpeed(int factor) {
     ReplaySpeed = factor >= 4 ? 4 : factor >= 2 ? 2 : 1;
     (ReplaySpeed == 4 ? Wiedergabe4x1 : ReplaySpeed == 2 ? Wiedergabe2x1 : Wiedergabe1x1)->setChecked(true);
-    if (View) View->SetSpeed(ReplaySpeed);
+    if (View) {
+        View->SetSpeed(ReplaySpeed);
+        if (!View->Over()) statusBar()->showMessage(PlayingMessage(ReplaySpeed));
+    }
     if (ReplaySpeed != ReplaySpeedStored)
         QSettings(addr::SettingsFile(), QSettings::IniFormat).setValue(kReplaySpeedKey, ReplaySpeed);
     ReplaySpeedStored = ReplaySpeed;

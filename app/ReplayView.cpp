@@ -42,10 +42,7 @@ TReplayView::TReplayView(TPlatform& screen, TReplay replay, const std::string& d
 
 TReplayView::~TReplayView() { GameForm->FormDestroy(); }
 
-void TReplayView::SetSpeed(int factor) {
-    Advance();  // what was due at the old speed
-    Factor = std::clamp(factor, 1, 4);
-}
+void TReplayView::SetSpeed(int factor) { Factor = std::clamp(factor, 1, 4); }
 
 bool TReplayView::Advance() {
     const int64_t now = Real.elapsed();

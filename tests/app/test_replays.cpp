@@ -105,7 +105,7 @@ TEST_F(ReplayWindowTest, EachGameLandsInTheDataFolderAndChecksOut) {
     EXPECT_EQ(r.EndHash, atClose);
 }
 
-TEST_F(ReplayWindowTest, AShownReplayEndsAsTheGameDidAndEscStartsANewGame) {
+TEST_F(ReplayWindowTest, AShownReplayEndsAsTheGameDidAndEscOrAMenuItemEndsIt) {
     Play();
     const std::string atNewGame = StateHash(Game());
     Window->NeuesSpiel1->trigger();
@@ -131,6 +131,12 @@ TEST_F(ReplayWindowTest, AShownReplayEndsAsTheGameDidAndEscStartsANewGame) {
     EXPECT_EQ(Game().LevelNo, 1);
     EXPECT_EQ(Game().Score, 0);
     EXPECT_EQ(Stored().size(), 2);  // the game the replay interrupted
+
+    // Any other menu item ends it too, before it does its own work.
+    ASSERT_TRUE(Window->PlayReplay(QDir(replays::Folder()).filePath(Stored()[0])));
+    Window->Pause1->trigger();
+    EXPECT_EQ(Window->Replay(), nullptr);
+    EXPECT_TRUE(Game().Paused);
 }
 
 TEST(ReplayFolder, KeepsTheLastTwentyAndTheTwentyBest) {
