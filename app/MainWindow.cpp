@@ -12,6 +12,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QSettings>
+#include <QShortcut>
 #include <QStatusBar>
 #include <QTimer>
 #include <optional>
@@ -31,6 +32,7 @@
 #include "app/ReplayFiles.h"
 #include "app/ReplayView.h"
 #include "app/WinForm.h"
+#include "app/WindowSettings.h"
 #include "game/Events.h"
 #include "game/MainForm.h"
 #include "game/MenuCommands.h"
@@ -98,6 +100,8 @@ const std::vector<TMenuRow>& Menus() {
              {&W::PauseBeiFokusverlust1, "PauseBeiFokusverlust1", "Pause bei Fokusverlust", -1, nullptr,
               &W::PauseBeiFokusverlust1Click, TMark::Check},
              {&W::Gamepad1, "Gamepad1", "Gamepad", -1, nullptr, &W::Gamepad1Click, TMark::Check},
+             {&W::Vollbild1, "Vollbild1", "Vollbild", -1, nullptr, &W::Vollbild1Click, TMark::Check,
+              QKeyCombination(Qt::Key_F11)},
          }},
         {&W::Leveleditor1,
          "Leveleditor1",
@@ -139,18 +143,16 @@ const std::vector<TMenuRow>& Menus() {
     return menus;
 }
 
-// Items that act on the replay shown; every other item ends it first.
+// Items that act on the replay shown, or only on how it is shown; every other item ends it first.
 bool KeepsReplay(const TItemRow& row) {
     return row.Own == &W::Aufzeichnungabspielen1Click || row.Own == &W::Aufzeichnungspeichernunter1Click ||
-           row.Own == &W::Wiedergabe1x1Click || row.Own == &W::Wiedergabe2x1Click || row.Own == &W::Wiedergabe4x1Click;
+           row.Own == &W::Wiedergabe1x1Click || row.Own == &W::Wiedergabe2x1Click ||
+           row.Own == &W::Wiedergabe4x1Click || row.Own == &W::Vollbild1Click;
 }
 
 QString PlayingMessage(int speed) { return QStringLiteral("Wiedergabe %1× – Esc beendet sie").arg(speed); }
 
-const QString kPauseOnFocusLossKey = QStringLiteral("pauseOnFocusLoss");
 const QString kReplaySpeedKey = QStringLiteral("replaySpeed");
-const QString kZoomKey = QStringLiteral("zoom");
-const QString kGamepadKey = QStringLiteral("gamepad");
 }  // namespace
 
 TMainWindow::TMainWindow(QWidget* parent, const QString& dataDir) : QMainWindow(parent) {
@@ -179,12 +181,17 @@ TMainWindow::TMainWindow(QWidget* parent, const QString& dataDir) : QMainWindow(
     BuildViewItems();
     BuildReplayItems();
 
-    // The start size gives the paint box its design size (times the zoom); the window stays resizable.
-    const int zoom = QSettings(addr::SettingsFile(), QSettings::IniFormat).value(kZoomKey, 1).toInt();
-    PaintBox1->SetScale(zoom);
-    ZoomGroup->actions()[PaintBox1->Scale() - 1]->setChecked(true);
-    resize(sizeHint());
+    RestoreSettings();
     PaintBox1->setFocus(Qt::OtherFocusReason);
+
+    // The menu bar for the keyboard, as in desktop programs: F10 or Alt pressed alone.
+    auto* f10 = new QShortcut(QKeySequence(Qt::Key_F10), this);
+    connect(f10, &QShortcut::activated, this, &TMainWindow::OpenMenuBar);
+    PaintBox1->OnMenuKey = [this] { OpenMenuBar(); };
+    menuBar()->installEventFilter(this);
+    for (QMenu* menu : {Datei1, Optionen1, Leveleditor1, Hilfe1})
+        connect(menu, &QMenu::aboutToHide, this,
+                [this] { QTimer::singleShot(0, this, [this] { HideMenuBarWhenLeft(); }); });
 
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
@@ -204,7 +211,7 @@ TMainWindow::TMainWindow(QWidget* parent, const QString& dataDir) : QMainWindow(
     PlatformPtr->OnDialog = [this](const std::function<void()>& run) { PausedWhile(run); };
     GamepadsPtr = std::make_unique<TGamepads>([this](int source, TEvent e) { SendInput(source, std::move(e)); },
                                               [this] { SetPaused(!GameForm->Paused); });
-    Gamepad1->setChecked(QSettings(addr::SettingsFile(), QSettings::IniFormat).value(kGamepadKey, true).toBool());
+    Gamepad1->setChecked(TWindowSettings::Load().Gamepad);
     GamepadsPtr->SetEnabled(Gamepad1->isChecked());
     // Another program took the keyboard: the player is not looking, so the game waits.
     connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
@@ -284,11 +291,27 @@ void TMainWindow::BuildViewItems() {
         ZoomGroup->addAction(a);
         connect(a, &QAction::triggered, this, [this, scale] {
             SetZoom(scale);
-            QSettings(addr::SettingsFile(), QSettings::IniFormat).setValue(kZoomKey, scale);
+            Remember(setting::Zoom, scale);
         });
     }
-    PauseBeiFokusverlust1->setChecked(
-        QSettings(addr::SettingsFile(), QSettings::IniFormat).value(kPauseOnFocusLossKey, true).toBool());
+}
+
+// The start size gives the paint box its design size (times the zoom); the window stays resizable.
+// A size and place kept from the last run come back where they still fit a screen.
+void TMainWindow::RestoreSettings() {
+    const TWindowSettings kept = TWindowSettings::Load();
+    PauseBeiFokusverlust1->setChecked(kept.PauseOnFocusLoss);
+    PaintBox1->SetScale(kept.Zoom);
+    ZoomGroup->actions()[PaintBox1->Zoom() - 1]->setChecked(true);
+    resize(sizeHint());
+    if (kept.Geometry && SizeFitsAScreen(kept.Geometry->size())) {
+        resize(kept.Geometry->size());
+        if (FitsAScreen(*kept.Geometry)) {
+            setGeometry(*kept.Geometry);
+            Placed = true;
+        }
+    }
+    if (kept.FullScreen) SetFullScreen(true);
 }
 
 // The replay items, after the file items the game has always had.
@@ -469,13 +492,12 @@ void TMainWindow::SetReplaySpeed(int factor) {
 void TMainWindow::Pause1Click() { SetPaused(!GameForm->Paused); }
 
 void TMainWindow::PauseBeiFokusverlust1Click() {
-    QSettings(addr::SettingsFile(), QSettings::IniFormat)
-        .setValue(kPauseOnFocusLossKey, PauseBeiFokusverlust1->isChecked());
+    Remember(setting::PauseOnFocusLoss, PauseBeiFokusverlust1->isChecked());
 }
 
 void TMainWindow::Gamepad1Click() {
     GamepadsPtr->SetEnabled(Gamepad1->isChecked());
-    QSettings(addr::SettingsFile(), QSettings::IniFormat).setValue(kGamepadKey, Gamepad1->isChecked());
+    Remember(setting::Gamepad, Gamepad1->isChecked());
 }
 
 void TMainWindow::SendInput(int source, TEvent event) {
@@ -484,10 +506,46 @@ void TMainWindow::SendInput(int source, TEvent event) {
 
 void TMainWindow::SetZoom(int scale) {
     PaintBox1->SetScale(scale);
-    ZoomGroup->actions()[PaintBox1->Scale() - 1]->setChecked(true);
-    const QSize box(TPaintBox::kStartWidth * PaintBox1->Scale(), TPaintBox::kStartHeight * PaintBox1->Scale());
+    ZoomGroup->actions()[PaintBox1->Zoom() - 1]->setChecked(true);
+    const QSize box(TPaintBox::kStartWidth * PaintBox1->Zoom(), TPaintBox::kStartHeight * PaintBox1->Zoom());
     if (isMaximized() || isFullScreen()) return;  // the window keeps its size; the field stays centred
     resize(size() + box - PaintBox1->size());
+}
+
+void TMainWindow::Vollbild1Click() { SetFullScreen(Vollbild1->isChecked()); }
+
+void TMainWindow::SetFullScreen(bool on) {
+    Vollbild1->setChecked(on);
+    PaintBox1->SetFit(on);
+    menuBar()->setVisible(!on);
+    statusBar()->setVisible(!on);
+    if (on != isFullScreen()) {
+        if (on) MaximizedBeforeFull = isMaximized();
+        const QRect normal = normalGeometry();
+        Qt::WindowStates state = windowState() & ~(Qt::WindowFullScreen | Qt::WindowMaximized);
+        if (on)
+            state |= Qt::WindowFullScreen;
+        else if (MaximizedBeforeFull)
+            state |= Qt::WindowMaximized;
+        setWindowState(state);
+        // Not every window system puts a window back where it was before it filled the screen.
+        if (!on && !MaximizedBeforeFull && normal.isValid()) setGeometry(normal);
+    }
+    Remember(setting::FullScreen, on);
+    PaintBox1->setFocus(Qt::OtherFocusReason);
+}
+
+void TMainWindow::OpenMenuBar() {
+    if (Destroyed || QApplication::activePopupWidget() || QApplication::activeModalWidget()) return;
+    menuBar()->show();
+    menuBar()->setActiveAction(Datei1->menuAction());
+}
+
+void TMainWindow::HideMenuBarWhenLeft() {
+    if (Destroyed || QApplication::activePopupWidget() || menuBar()->hasFocus()) return;
+    if (PaintBox1->Fit()) menuBar()->hide();
+    // The keys belong to the game again.
+    if (!PaintBox1->hasFocus()) PaintBox1->setFocus(Qt::OtherFocusReason);
 }
 
 void TMainWindow::SetPaused(bool paused) {
@@ -518,6 +576,7 @@ void TMainWindow::FormDestroy() {
 }
 
 void TMainWindow::closeEvent(QCloseEvent* event) {
+    if (Shown && !Destroyed) RememberGeometry(normalGeometry());
     FormDestroy();
     event->accept();
 }
@@ -529,7 +588,35 @@ void TMainWindow::keyReleaseEvent(QKeyEvent* event) { PaintBox1->KeyUp(event); }
 void TMainWindow::changeEvent(QEvent* event) {
     QMainWindow::changeEvent(event);
     if (event->type() == QEvent::WindowStateChange && isMinimized()) SetPaused(true);
+    // The window system may end full screen by itself (a key of its own): the game follows.
+    if (event->type() == QEvent::WindowStateChange && !isMinimized() && isFullScreen() != PaintBox1->Fit() &&
+        !Destroyed)
+        SetFullScreen(isFullScreen());
     if (event->type() == QEvent::ActivationChange && isActiveWindow()) HadFocus = true;
+}
+
+void TMainWindow::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    Shown = true;
+}
+
+// The menu bar left with Esc keeps the keyboard, as in desktop programs: down, Enter and space
+// open its chosen menu again, and once it lets the keyboard go it hides again in full screen.
+bool TMainWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == menuBar()) {
+        if (event->type() == QEvent::KeyPress) {
+            const int key = static_cast<QKeyEvent*>(event)->key();
+            QAction* chosen = menuBar()->activeAction();
+            if (chosen &&
+                (key == Qt::Key_Down || key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space)) {
+                menuBar()->setActiveAction(chosen);
+                return true;
+            }
+        } else if (event->type() == QEvent::FocusOut) {
+            QTimer::singleShot(0, this, [this] { HideMenuBarWhenLeft(); });
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 }  // namespace blubbi

@@ -69,6 +69,14 @@ public:
     TGameRecording& Recording() { return *RecordingPtr; }
     // Shows the game at a whole-number scale and sizes the window to fit it.
     void SetZoom(int scale);
+    void Vollbild1Click();
+    // Fills the screen with the game (menu bar and status bar hidden) or goes back to a window.
+    void SetFullScreen(bool on);
+    // Opens the menu bar's first menu for the keyboard (F10, a lone Alt); in full screen the bar
+    // shows until the menu is left.
+    void OpenMenuBar();
+    // The window took its place from the settings, so it need not be centred.
+    bool PlacedFromSettings() const { return Placed; }
 
     // Pauses or resumes the game and shows it.
     void SetPaused(bool paused);
@@ -84,7 +92,7 @@ public:
     QMenu *Datei1, *Optionen1, *Leveleditor1, *Hilfe1, *Vergrerung1;
     QActionGroup* ZoomGroup;
     QAction *NeuesSpiel1, *N1, *Beenden1;
-    QAction *Hintergrundmusik1, *Soundeffekte1, *HiscoreServer1, *Pause1, *PauseBeiFokusverlust1, *Gamepad1;
+    QAction *Hintergrundmusik1, *Soundeffekte1, *HiscoreServer1, *Pause1, *PauseBeiFokusverlust1, *Gamepad1, *Vollbild1;
     QAction *N7, *Aufzeichnungabspielen1, *Aufzeichnungspeichernunter1, *Wiedergabe1x1, *Wiedergabe2x1, *Wiedergabe4x1;
     QActionGroup* SpeedGroup;
     QAction *Editormodus1, *N3, *NeuesLevel1, *Levelffnen1, *Levelspeichern1, *N4;
@@ -107,6 +115,8 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
     void keyReleaseEvent(QKeyEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void BuildMenu();
@@ -118,6 +128,9 @@ private:
     // Input of one source (the keyboard or a pad) on its way to the game: a key held on several
     // sources goes down with the first and up with the last.
     void SendInput(int source, TEvent event);
+    void RestoreSettings();
+    // The menu is left: the keys go back to the game, and in full screen the bar hides again.
+    void HideMenuBarWhenLeft();
 
     std::unique_ptr<TQtPlatform> PlatformPtr;
     std::unique_ptr<TGameRecording> RecordingPtr;
@@ -129,6 +142,9 @@ private:
     bool HadFocus = false;  // the window has been the active one: its focus can be lost
     std::unique_ptr<TKeyMerge> Keys;
     std::unique_ptr<TGamepads> GamepadsPtr;  // last: it goes first, before the game it feeds
+    bool Placed = false;
+    bool Shown = false;  // shown at least once: its place is worth keeping
+    bool MaximizedBeforeFull = false;
 };
 
 }  // namespace blubbi

@@ -93,6 +93,7 @@ void TPaintBox::Post(TEventKind kind, int32_t a, int32_t b, TMouseButton button)
 
 void TPaintBox::KeyDown(QKeyEvent* event) {
     event->accept();
+    if (!event->isAutoRepeat()) AltAlone = event->key() == Qt::Key_Alt;
     if (!Game) return;
     if (event->key() == Qt::Key_Escape || event->key() == Qt::Key_Pause) {
         if (!event->isAutoRepeat() && OnPauseKey) OnPauseKey();
@@ -112,24 +113,47 @@ void TPaintBox::KeyDown(QKeyEvent* event) {
 
 void TPaintBox::KeyUp(QKeyEvent* event) {
     event->accept();
-    if (!Game || event->isAutoRepeat()) return;
+    if (event->isAutoRepeat()) return;
+    const bool menuWanted = event->key() == Qt::Key_Alt && AltAlone;
+    AltAlone = false;
+    if (!Game) return;
     if (event->key() == Qt::Key_Escape || event->key() == Qt::Key_Pause) return;
     if (const int32_t code = VirtualKey(event->key())) Post(TEventKind::KeyUp, code);
+    if (menuWanted && OnMenuKey) OnMenuKey();
 }
 
 void TPaintBox::SetScale(int scale) {
-    ScaleFactor = std::clamp(scale, 1, kMaxScale);
+    ZoomFactor = std::clamp(scale, 1, kMaxScale);
     if (Screen) Screen->Resize(GameWidth(), GameHeight());
     updateGeometry();
     update();
 }
 
+void TPaintBox::SetFit(bool fit) {
+    if (fit == FitScreen) return;
+    FitScreen = fit;
+    if (Screen) Screen->Resize(GameWidth(), GameHeight());
+    if (Game) Post(TEventKind::Resize, GameWidth(), GameHeight());
+    update();
+}
+
+int TPaintBox::FitScale(QSize area) {
+    return std::max(1, std::min(area.width() / kStartWidth, area.height() / kStartHeight));
+}
+
+QPoint TPaintBox::Origin() const {
+    if (!FitScreen) return {0, 0};
+    const int scale = Scale();
+    return {(width() - kStartWidth * scale) / 2, (height() - kStartHeight * scale) / 2};
+}
+
 QPoint TPaintBox::GamePoint(QPointF position) const {
-    return {static_cast<int>(std::floor(position.x() / ScaleFactor)),
-            static_cast<int>(std::floor(position.y() / ScaleFactor))};
+    const QPointF p = position - QPointF(Origin());
+    return {static_cast<int>(std::floor(p.x() / Scale())), static_cast<int>(std::floor(p.y() / Scale()))};
 }
 
 void TPaintBox::mousePressEvent(QMouseEvent* event) {
+    AltAlone = false;
     const auto button = GameButton(event->button());
     if (!Game || !button) return;
     const QPoint p = GamePoint(event->position());
@@ -158,10 +182,12 @@ void TPaintBox::paintEvent(QPaintEvent*) {
         return;
     }
     const QImage& image = Screen->Image();
-    if (image.width() * ScaleFactor < width() || image.height() * ScaleFactor < height())
-        painter.fillRect(rect(), Qt::black);
+    const int scale = Scale();
+    const QRect shown(Origin(), image.size() * scale);
+    if (!shown.contains(rect())) painter.fillRect(rect(), Qt::black);
     painter.save();
-    painter.scale(ScaleFactor, ScaleFactor);  // whole blocks: nearest neighbour at any scale
+    painter.translate(shown.topLeft());
+    painter.scale(scale, scale);  // whole blocks: nearest neighbour at any scale
     painter.drawImage(QPoint(0, 0), image);
     painter.restore();
     if (Game && Game->Paused) {
@@ -174,6 +200,13 @@ void TPaintBox::paintEvent(QPaintEvent*) {
         painter.setPen(Qt::white);
         painter.drawText(rect(), Qt::AlignCenter, QStringLiteral("Pause"));
     }
+}
+
+void TPaintBox::focusOutEvent(QFocusEvent* event) {
+    QWidget::focusOutEvent(event);
+    // Alt+Tab and the like: the other key went elsewhere. The menu bar itself may take the focus
+    // on Alt, and the release still counts.
+    if (event->reason() != Qt::MenuBarFocusReason) AltAlone = false;
 }
 
 void TPaintBox::resizeEvent(QResizeEvent* event) {

@@ -30,17 +30,29 @@ public:
 
     // Esc and the Pause key: they pause or resume and do not reach the game.
     std::function<void()> OnPauseKey;
+    // Alt pressed and let go with nothing else between: the menu bar is wanted. The game still
+    // sees the Alt key itself.
+    std::function<void()> OnMenuKey;
 
-    // Game pixels are shown as Scale x Scale blocks; the game sees the widget's size divided by it.
+    // Game pixels are shown as Scale x Scale blocks. In a window the scale is the chosen zoom and
+    // the game sees the widget's size divided by it; filling the screen, the game keeps its start
+    // size at the largest whole-number scale that fits, centred with black around.
     static constexpr int kMaxScale = 4;
     void SetScale(int scale);
-    int Scale() const { return ScaleFactor; }
-    int GameWidth() const { return std::max(1, width() / ScaleFactor); }
-    int GameHeight() const { return std::max(1, height() / ScaleFactor); }
+    int Zoom() const { return ZoomFactor; }
+    void SetFit(bool fit);
+    bool Fit() const { return FitScreen; }
+    // The largest whole-number scale at which the game's start size fits `area` (at least 1).
+    static int FitScale(QSize area);
+    int Scale() const { return FitScreen ? FitScale(size()) : ZoomFactor; }
+    int GameWidth() const { return FitScreen ? kStartWidth : std::max(1, width() / ZoomFactor); }
+    int GameHeight() const { return FitScreen ? kStartHeight : std::max(1, height() / ZoomFactor); }
+    // Where the game's top-left pixel is shown in the widget.
+    QPoint Origin() const;
     // The game pixel under a point of the widget.
     QPoint GamePoint(QPointF position) const;
 
-    QSize sizeHint() const override { return {kStartWidth * ScaleFactor, kStartHeight * ScaleFactor}; }
+    QSize sizeHint() const override { return {kStartWidth * ZoomFactor, kStartHeight * ZoomFactor}; }
 
 protected:
     bool event(QEvent* event) override;
@@ -51,6 +63,7 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
 
 private:
     TMainForm* Game = nullptr;
@@ -62,7 +75,9 @@ public:
 private:
     void Post(TEventKind kind, int32_t a = 0, int32_t b = 0, TMouseButton button = TMouseButton::mbLeft);
     TScreen* Screen = nullptr;
-    int ScaleFactor = 1;
+    int ZoomFactor = 1;
+    bool FitScreen = false;
+    bool AltAlone = false;  // Alt is down and nothing else happened since
 };
 
 }  // namespace blubbi

@@ -35,7 +35,7 @@ int main(int argc, char** argv) {
 
     blubbi::TMainWindow mainForm;
     mainForm.CreateForms();
-    blubbi::CentreOnScreen(&mainForm);
+    if (!mainForm.PlacedFromSettings()) blubbi::CentreOnScreen(&mainForm);
     mainForm.show();
     blubbi::CloseOnSignals(&mainForm);
     return QApplication::exec();

@@ -7,7 +7,7 @@ packages=(
   qt6-base-dev qt6-qpa-plugins qt6-translations-l10n libgif-dev libsdl2-dev libsdl2-mixer-dev libfluidsynth-dev libsndfile1-dev libsmf-dev
   libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev libcli11-dev
   fonts-liberation fonts-dejavu-core timgm6mb-soundfont
-  xvfb xdotool imagemagick desktop-file-utils appstream shared-mime-info
+  xvfb xdotool imagemagick openbox desktop-file-utils appstream shared-mime-info
   libcpp-httplib-dev libsqlite3-dev libpqxx-dev libssl-dev openssl postgresql-15 chromium curl wrk
 )
 

@@ -157,6 +157,7 @@ TEST_F(MainWindowTest, MenuStructure) {
                 {"Pause1", "Pause"},
                 {"PauseBeiFokusverlust1", "Pause bei Fokusverlust"},
                 {"Gamepad1", "Gamepad"},
+                {"Vollbild1", "Vollbild"},
                 {"Vergrerung1Item", "Vergrößerung"}});
     ExpectMenu(Window->Leveleditor1, "Leveleditor",
                {{"Editormodus1", "Editormodus"},

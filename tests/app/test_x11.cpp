@@ -1,4 +1,5 @@
-// The real program in a real X window: it shows the play field and the player walks on a key press.
+// The real program in a real X window: it shows the play field and the player walks on a key press;
+// under a window manager F11 fills the screen and the editor still paints the cell under the mouse.
 #include <gtest/gtest.h>
 
 #include <QByteArray>
@@ -14,6 +15,7 @@
 #include <QTemporaryDir>
 #include <QThread>
 #include <cstdint>
+#include <optional>
 
 namespace {
 
@@ -39,7 +41,7 @@ QByteArray BorderLevel() {
 class TX11Run {
 public:
     ~TX11Run() {
-        for (QProcess* p : {&Game, &Server}) {
+        for (QProcess* p : {&Game, &Manager, &Server}) {
             if (p->state() == QProcess::NotRunning) continue;
             p->terminate();
             if (!p->waitForFinished(3000)) {
@@ -50,11 +52,11 @@ public:
     }
 
     // Xvfb picks a free display itself and names it on its standard output once it takes clients.
-    bool StartServer(const QString& xvfb) {
+    bool StartServer(const QString& xvfb, const QString& screen = QStringLiteral("1024x768x24")) {
         Server.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        Server.start(xvfb, {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
-                            QStringLiteral("0"), QStringLiteral("1024x768x24"), QStringLiteral("-nolisten"),
-                            QStringLiteral("tcp"), QStringLiteral("-noreset")});
+        Server.start(xvfb,
+                     {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"), QStringLiteral("0"),
+                      screen, QStringLiteral("-nolisten"), QStringLiteral("tcp"), QStringLiteral("-noreset")});
         if (!Server.waitForStarted(5000)) return false;
         QByteArray out;
         QElapsedTimer clock;
@@ -77,6 +79,8 @@ public:
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
         env.insert(QStringLiteral("SDL_AUDIODRIVER"), QStringLiteral("dummy"));
         env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+        // Settings of its own: none of the user's, and they last from one start to the next.
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), Config.path());
         return env;
     }
 
@@ -90,9 +94,42 @@ public:
         return QString::fromLocal8Bit(p.readAllStandardOutput()).trimmed();
     }
 
-    QProcess Server, Game;
+    // Starts the game (with its own settings) and waits for its window; the window's id or empty.
+    QString StartGame(const QString& program, const QString& xdotool) {
+        Game.setProcessEnvironment(Env());
+        Game.setProcessChannelMode(QProcess::ForwardedChannels);
+        Game.start(program, {});
+        if (!Game.waitForStarted(5000)) return {};
+        QString window;
+        QElapsedTimer clock;
+        clock.start();
+        while (window.isEmpty() && clock.elapsed() < 20000 && Game.state() == QProcess::Running) {
+            window = Run(xdotool, {QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
+                                   QStringLiteral("^Velkor Blubbi Blubbo 1\\.0$")})
+                         .section(QLatin1Char('\n'), 0, 0);
+            if (window.isEmpty()) QThread::msleep(200);
+        }
+        return window;
+    }
+
+    QProcess Server, Manager, Game;
     QString Display;
+    QTemporaryDir Config;
 };
+
+// The program with its sheets, beside a level of our own, in `dir`; the program's path or empty.
+QString ProgramWithBorderLevel(const QTemporaryDir& dir) {
+    const QDir build(QStringLiteral(BLUBBI_BUILD_DIR));
+    const QString program = dir.filePath(QStringLiteral("blubbi"));
+    if (!dir.isValid() || !QFile::copy(QStringLiteral(BLUBBI_PROGRAM), program) ||
+        !QFile::setPermissions(program, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner) ||
+        !QFile::link(build.filePath(QStringLiteral("grafiken")), dir.filePath(QStringLiteral("grafiken"))) ||
+        !QDir(dir.path()).mkdir(QStringLiteral("levels")))
+        return {};
+    QFile level(dir.filePath(QStringLiteral("levels/level001.lev")));
+    if (!level.open(QIODevice::WriteOnly) || level.write(BorderLevel()) != 512) return {};
+    return program;
+}
 
 int Differences(const QImage& a, const QImage& b, QRect* box) {
     int count = 0;
@@ -118,35 +155,13 @@ TEST(RealWindow, ShowsThePlayFieldAndThePlayerWalks) {
     const QDir build(QStringLiteral(BLUBBI_BUILD_DIR));
     if (!build.exists(QStringLiteral("grafiken/stein1.gif"))) GTEST_SKIP() << "the sprite sheets are not built";
 
-    // The program with its sheets, beside a level of our own.
     QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    const QString program = dir.filePath(QStringLiteral("blubbi"));
-    ASSERT_TRUE(QFile::copy(QStringLiteral(BLUBBI_PROGRAM), program));
-    ASSERT_TRUE(QFile::setPermissions(program, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
-    ASSERT_TRUE(QFile::link(build.filePath(QStringLiteral("grafiken")), dir.filePath(QStringLiteral("grafiken"))));
-    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("levels")));
-    QFile level(dir.filePath(QStringLiteral("levels/level001.lev")));
-    ASSERT_TRUE(level.open(QIODevice::WriteOnly));
-    ASSERT_EQ(level.write(BorderLevel()), 512);
-    level.close();
+    const QString program = ProgramWithBorderLevel(dir);
+    ASSERT_FALSE(program.isEmpty());
 
     TX11Run x;
     ASSERT_TRUE(x.StartServer(xvfb)) << "Xvfb did not come up";
-    x.Game.setProcessEnvironment(x.Env());
-    x.Game.setProcessChannelMode(QProcess::ForwardedChannels);
-    x.Game.start(program, {});
-    ASSERT_TRUE(x.Game.waitForStarted(5000));
-
-    QString window;
-    QElapsedTimer clock;
-    clock.start();
-    while (window.isEmpty() && clock.elapsed() < 20000 && x.Game.state() == QProcess::Running) {
-        window = x.Run(xdotool, {QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
-                                 QStringLiteral("^Velkor Blubbi Blubbo 1\\.0$")})
-                     .section(QLatin1Char('\n'), 0, 0);
-        if (window.isEmpty()) QThread::msleep(200);
-    }
+    const QString window = x.StartGame(program, xdotool);
     ASSERT_FALSE(window.isEmpty()) << "no window with the game's caption";
     bool ok = false;
     x.Run(xdotool, {QStringLiteral("windowfocus"), window}, &ok);
@@ -162,7 +177,8 @@ TEST(RealWindow, ShowsThePlayFieldAndThePlayerWalks) {
     };
     // Once the slide is over and nothing but the player could move, two pictures in a row agree.
     QImage before = shot(QStringLiteral("before.png"));
-    clock.restart();
+    QElapsedTimer clock;
+    clock.start();
     while (!before.isNull() && clock.elapsed() < 15000) {
         QThread::msleep(300);
         const QImage again = shot(QStringLiteral("before.png"));
@@ -291,4 +307,102 @@ TEST(RealWindow, ALostGameLeavesAReplayThatChecksOut) {
     EXPECT_EQ(summary.value(QStringLiteral("GameOverPoints")).toString(), points.captured(1));
     EXPECT_TRUE(summary.value(QStringLiteral("DataMatch")).toBool());
     EXPECT_GT(summary.value(QStringLiteral("frames")).toInt(), 100);
+}
+
+TEST(RealWindow, F11FillsTheScreenAndTheEditorPaintsTheCellUnderTheMouse) {
+    const QString xvfb = QStandardPaths::findExecutable(QStringLiteral("Xvfb"));
+    const QString xdotool = QStandardPaths::findExecutable(QStringLiteral("xdotool"));
+    const QString import = QStandardPaths::findExecutable(QStringLiteral("import"));
+    const QString openbox = QStandardPaths::findExecutable(QStringLiteral("openbox"));
+    if (xvfb.isEmpty() || xdotool.isEmpty() || import.isEmpty() || openbox.isEmpty())
+        GTEST_SKIP() << "needs Xvfb, xdotool, ImageMagick's import and the openbox window manager";
+    const QDir build(QStringLiteral(BLUBBI_BUILD_DIR));
+    if (!build.exists(QStringLiteral("grafiken/stein1.gif"))) GTEST_SKIP() << "the sprite sheets are not built";
+    QTemporaryDir dir;
+    const QString program = ProgramWithBorderLevel(dir);
+    ASSERT_FALSE(program.isEmpty());
+
+    // A screen on which twice the game's size fits, and a window manager that does full screen.
+    constexpr int kScreenW = 1600, kScreenH = 1000, kScale = 2;
+    constexpr int kLeft = (kScreenW - kScale * kPaintW) / 2, kTop = (kScreenH - kScale * kPaintH) / 2;
+    TX11Run x;
+    ASSERT_TRUE(x.StartServer(xvfb, QStringLiteral("%1x%2x24").arg(kScreenW).arg(kScreenH)));
+    x.Manager.setProcessEnvironment(x.Env());
+    x.Manager.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    x.Manager.start(openbox, {});
+    ASSERT_TRUE(x.Manager.waitForStarted(5000));
+    QThread::msleep(1000);  // openbox takes the screen
+    ASSERT_EQ(x.Manager.state(), QProcess::Running);
+
+    const QString window = x.StartGame(program, xdotool);
+    ASSERT_FALSE(window.isEmpty()) << "no window with the game's caption";
+    bool ok = false;
+    x.Run(xdotool, {QStringLiteral("windowactivate"), QStringLiteral("--sync"), window}, &ok);
+    ASSERT_TRUE(ok);
+    auto key = [&](const QString& name) {
+        bool sent = false;
+        x.Run(xdotool, {QStringLiteral("key"), QStringLiteral("--clearmodifiers"), name}, &sent);
+        EXPECT_TRUE(sent) << name.toStdString();
+        QThread::msleep(300);
+    };
+    auto screen = [&](const QString& name) {
+        const QString file = dir.filePath(name);
+        bool done = false;
+        x.Run(import, {QStringLiteral("-display"), x.Display, QStringLiteral("-window"), QStringLiteral("root"), file},
+              &done);
+        EXPECT_TRUE(done) << "import failed";
+        return QImage(file).convertToFormat(QImage::Format_RGB32);
+    };
+    // A game pixel as the screen shows it: a 2 x 2 block, all of one colour.
+    auto gamePixel = [&](const QImage& shot, int gx, int gy) -> std::optional<QColor> {
+        const int sx = kLeft + kScale * gx, sy = kTop + kScale * gy;
+        const QRgb c = shot.pixel(sx, sy);
+        if (shot.pixel(sx + 1, sy) != c || shot.pixel(sx, sy + 1) != c || shot.pixel(sx + 1, sy + 1) != c)
+            return std::nullopt;
+        return QColor(c);
+    };
+    const int cellX = kFieldX + 12 * 19, cellY = kFieldY + 8 * 19;  // a free cell inside the border
+    auto cellHasBlock = [&](const QImage& shot) {
+        bool drawn = false;
+        for (int y = 0; y < 19; ++y)
+            for (int x0 = 0; x0 < 19; ++x0) drawn |= gamePixel(shot, cellX + x0, cellY + y) != QColor(0, 0, 0);
+        return drawn;
+    };
+
+    key(QStringLiteral("F11"));
+    QThread::msleep(1500);  // the level slides in
+    const QImage full = screen(QStringLiteral("full.png"));
+    ASSERT_EQ(full.size(), QSize(kScreenW, kScreenH));
+    // Black around, the surround of the field in sharp 2 x 2 blocks in the middle.
+    EXPECT_EQ(QColor(full.pixel(kLeft / 2, kScreenH / 2)), QColor(0, 0, 0));
+    EXPECT_EQ(QColor(full.pixel(kScreenW / 2, kTop / 2)), QColor(0, 0, 0));
+    EXPECT_EQ(gamePixel(full, kFieldX / 2, kPaintH / 2), QColor(128, 0, 0));
+    EXPECT_EQ(gamePixel(full, kFieldX + 12 * 19 + 9, kFieldY + 8 * 19 + 9), QColor(0, 0, 0));
+    EXPECT_FALSE(cellHasBlock(full));
+
+    // Editor mode by the keyboard: F10, right twice to "Leveleditor", Enter on "Editormodus".
+    key(QStringLiteral("F10"));
+    key(QStringLiteral("Right"));
+    key(QStringLiteral("Right"));
+    key(QStringLiteral("Return"));
+    QThread::msleep(500);  // the menu bar hides again
+    const QPoint click(kLeft + kScale * (cellX + 9), kTop + kScale * (cellY + 9));
+    x.Run(xdotool, {QStringLiteral("mousemove"), QString::number(click.x()), QString::number(click.y())}, &ok);
+    ASSERT_TRUE(ok);
+    x.Run(xdotool, {QStringLiteral("click"), QStringLiteral("1")}, &ok);
+    ASSERT_TRUE(ok);
+    QThread::msleep(500);
+    const QImage painted = screen(QStringLiteral("painted.png"));
+    EXPECT_TRUE(cellHasBlock(painted)) << "no block in the cell under the mouse";
+    EXPECT_EQ(gamePixel(painted, kFieldX / 2, kPaintH / 2), QColor(128, 0, 0)) << "the field moved";
+
+    // Closed in full screen, the next start comes up in full screen again.
+    x.Game.terminate();
+    ASSERT_TRUE(x.Game.waitForFinished(10000));
+    EXPECT_EQ(x.Game.exitCode(), 0);
+    ASSERT_FALSE(x.StartGame(program, xdotool).isEmpty());
+    QThread::msleep(2000);
+    const QImage again = screen(QStringLiteral("again.png"));
+    EXPECT_EQ(gamePixel(again, kFieldX / 2, kPaintH / 2), QColor(128, 0, 0));
+    EXPECT_EQ(QColor(again.pixel(kLeft / 2, kScreenH / 2)), QColor(0, 0, 0));
 }

@@ -1,0 +1,310 @@
+// Full screen, the settings the window keeps between runs, and the menu bar for the keyboard.
+#include <gtest/gtest.h>
+
+#include <QActionGroup>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QMenu>
+#include <QMenuBar>
+#include <QScreen>
+#include <QSettings>
+#include <QStatusBar>
+#include <QTest>
+#include <QTimer>
+
+#include "app/Addresses.h"
+#include "app/MainWindow.h"
+#include "app/PaintBox.h"
+#include "app/QtPlatform.h"
+#include "app/WindowSettings.h"
+#include "game/MainForm.h"
+#include "gfx/BildIO.h"
+#include "gfx/Screen.h"
+#include "tests/app/AppTestSupport.h"
+
+using namespace blubbi;
+using blubbi::test::WaitFor;
+
+namespace {
+
+std::unique_ptr<TMainWindow> NewWindow() {
+    auto window = std::make_unique<TMainWindow>();
+    window->CreateForms();
+    // The block sheet decides whether frames draw; the tests do not need the real one.
+    window->Game().Sheets[kSlotStein1] = newdib(19, 19, 8, nullptr, 0);
+    return window;
+}
+
+void ShowActive(TMainWindow& window) {
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+}
+
+// The offscreen platform hands a closed menu the activation a while later; a real window system
+// gives it back to the window. Waits for that and puts it right.
+void BackFromTheMenu(TMainWindow& window) {
+    ASSERT_TRUE(WaitFor([] { return !QApplication::activePopupWidget(); }, 3000));
+    QTest::qWait(150);
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+}
+
+void WriteSettingsFile(const QByteArray& bytes) {
+    const QString file = addr::SettingsFile();
+    QDir().mkpath(QFileInfo(file).path());
+    QFile out(file);
+    ASSERT_TRUE(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    out.write(bytes);
+}
+
+// Every setting the window keeps is at its default, and the game's switches are at their start.
+void ExpectDefaults(TMainWindow& window) {
+    EXPECT_EQ(window.PaintBox1->Zoom(), 1);
+    EXPECT_TRUE(window.ZoomGroup->actions()[0]->isChecked());
+    EXPECT_FALSE(window.PaintBox1->Fit());
+    EXPECT_FALSE(window.Vollbild1->isChecked());
+    EXPECT_FALSE(window.windowState() & Qt::WindowFullScreen);
+    EXPECT_TRUE(window.PauseBeiFokusverlust1->isChecked());
+    EXPECT_FALSE(window.PlacedFromSettings());
+    EXPECT_EQ(window.PaintBox1->sizeHint(), QSize(681, 425));
+    EXPECT_TRUE(window.Hintergrundmusik1->isChecked());
+    EXPECT_TRUE(window.Soundeffekte1->isChecked());
+    EXPECT_FALSE(window.Editormodus1->isChecked());
+    EXPECT_TRUE(window.Blockeinfgen1->isChecked());
+}
+
+}  // namespace
+
+TEST(FullScreen, TheLargestWholeScaleThatFits) {
+    EXPECT_EQ(TPaintBox::FitScale({681, 425}), 1);
+    EXPECT_EQ(TPaintBox::FitScale({1361, 1000}), 1);
+    EXPECT_EQ(TPaintBox::FitScale({1362, 850}), 2);
+    EXPECT_EQ(TPaintBox::FitScale({1920, 1080}), 2);
+    EXPECT_EQ(TPaintBox::FitScale({2560, 1440}), 3);
+    EXPECT_EQ(TPaintBox::FitScale({3000, 1274}), 2);  // the height decides
+    EXPECT_EQ(TPaintBox::FitScale({3840, 2160}), 5);
+    EXPECT_EQ(TPaintBox::FitScale({640, 400}), 1);  // a screen too small still shows the game
+}
+
+TEST(FullScreen, F11FillsTheScreenCentredAndTheEditorPaintsTheSameCell) {
+    auto window = NewWindow();
+    ShowActive(*window);
+    TPaintBox* box = window->PaintBox1;
+    TMainForm& game = window->Game();
+    QTest::keyClick(box, Qt::Key_F11);
+    const QSize screen = window->screen()->geometry().size();
+    ASSERT_TRUE(WaitFor([&] { return window->isFullScreen() && box->size() == screen; }, 3000))
+        << box->width() << "x" << box->height() << " on " << screen.width() << "x" << screen.height();
+    EXPECT_TRUE(window->Vollbild1->isChecked());
+    EXPECT_FALSE(window->menuBar()->isVisible());
+    EXPECT_FALSE(window->statusBar()->isVisible());
+    EXPECT_TRUE(QSettings(addr::SettingsFile(), QSettings::IniFormat).value(setting::FullScreen).toBool());
+    const int scale = TPaintBox::FitScale(screen);
+    EXPECT_EQ(box->Scale(), scale);
+    EXPECT_EQ(window->Platform().PaintBoxWidth(), 681);
+    EXPECT_EQ(window->Platform().PaintBoxHeight(), 425);
+    const QPoint origin((screen.width() - 681 * scale) / 2, (screen.height() - 425 * scale) / 2);
+    EXPECT_EQ(box->Origin(), origin);
+
+    // The game's picture in whole blocks in the middle, black around it.
+    EXPECT_TRUE(WaitFor([&] { return game.TransitionCounter == 0; }, 5000));
+    window->Timer1->stop();
+    const QImage field = window->Platform().Screen().Image().convertToFormat(QImage::Format_RGB32);
+    ASSERT_EQ(field.size(), QSize(681, 425));
+    QImage shown(box->size(), QImage::Format_RGB32);
+    shown.fill(Qt::magenta);
+    box->render(&shown);
+    int wrong = 0;
+    for (int y = 0; y < shown.height(); ++y)
+        for (int x = 0; x < shown.width(); ++x) {
+            const QPoint g((x - origin.x()) / scale, (y - origin.y()) / scale);
+            const bool inside = x >= origin.x() && y >= origin.y() && g.x() < 681 && g.y() < 425;
+            wrong += shown.pixel(x, y) != (inside ? field.pixel(g) : qRgb(0, 0, 0));
+        }
+    EXPECT_EQ(wrong, 0);
+    window->Timer1->start();
+
+    // The editor takes the game pixel under the mouse: the same cell as at 1x.
+    window->Editormodus1->trigger();
+    const int fieldX = (681 - 475) / 2, fieldY = (425 - 380) / 2;
+    const int index = 7 * 20 + 9;
+    game.Grid[index] = 0;
+    const QPoint cell = origin + scale * QPoint(fieldX + 7 * 19, fieldY + 9 * 19);
+    QTest::mouseClick(box, Qt::LeftButton, Qt::NoModifier, cell);
+    EXPECT_EQ(game.Grid[index], 1);
+    EXPECT_EQ(game.Grid[index - 1], 0);
+    EXPECT_EQ(game.Grid[index - 20], 0);
+    game.Grid[index] = 0;
+    QTest::mouseClick(box, Qt::LeftButton, Qt::NoModifier, cell - QPoint(1, 1));  // one screen pixel up-left
+    EXPECT_EQ(game.Grid[index], 0);
+    EXPECT_EQ(game.Grid[index - 21], 1);
+    window->Editormodus1->trigger();
+
+    // F11 again: the window as it was, with its bars.
+    QTest::keyClick(box, Qt::Key_F11);
+    ASSERT_TRUE(WaitFor([&] { return !window->isFullScreen() && box->size() == QSize(681, 425); }, 3000));
+    EXPECT_TRUE(window->menuBar()->isVisible());
+    EXPECT_TRUE(window->statusBar()->isVisible());
+    EXPECT_EQ(box->Origin(), QPoint(0, 0));
+    EXPECT_FALSE(QSettings(addr::SettingsFile(), QSettings::IniFormat).value(setting::FullScreen).toBool());
+}
+
+TEST(KeptSettings, SurviveARestartButTheGameSwitchesStartAsGiven) {
+    const QRect place(20, 30, 640, 400);
+    {
+        auto first = NewWindow();
+        first->setGeometry(place);
+        ShowActive(*first);
+        first->ZoomGroup->actions()[1]->trigger();
+        first->setGeometry(place);  // sized by hand after the zoom
+        ASSERT_TRUE(WaitFor([&] { return first->geometry() == place; }, 3000));
+        first->PauseBeiFokusverlust1->trigger();
+        first->Hintergrundmusik1->trigger();
+        first->Soundeffekte1->trigger();
+        first->Editormodus1->trigger();
+        first->FeindGeisteinfgen1->trigger();
+        first->Vollbild1->trigger();
+        ASSERT_TRUE(WaitFor([&] { return first->isFullScreen(); }, 3000));
+        first->close();
+    }
+    auto second = NewWindow();
+    EXPECT_EQ(second->PaintBox1->Zoom(), 2);
+    EXPECT_TRUE(second->ZoomGroup->actions()[1]->isChecked());
+    EXPECT_TRUE(second->Vollbild1->isChecked());
+    EXPECT_TRUE(second->PaintBox1->Fit());
+    EXPECT_FALSE(second->PauseBeiFokusverlust1->isChecked());
+    EXPECT_TRUE(second->PlacedFromSettings());
+    ShowActive(*second);
+    EXPECT_TRUE(WaitFor([&] { return second->isFullScreen(); }, 3000));
+    EXPECT_EQ(second->normalGeometry(), place);
+    // The game's own switches start as the game gives them at every run.
+    EXPECT_TRUE(second->Hintergrundmusik1->isChecked());
+    EXPECT_TRUE(second->Soundeffekte1->isChecked());
+    EXPECT_FALSE(second->Editormodus1->isChecked());
+    EXPECT_TRUE(second->Blockeinfgen1->isChecked());
+    EXPECT_EQ(second->Game().MusicEnabled, 1);
+    EXPECT_EQ(second->Game().EditorMode, 0);
+    EXPECT_EQ(second->Game().InsertKind, 0);
+    second->Vollbild1->trigger();
+    ASSERT_TRUE(WaitFor([&] { return !second->isFullScreen(); }, 3000));
+    EXPECT_EQ(second->geometry(), place);
+    second.reset();
+
+    // A place no screen has any more: the size comes back, the window is centred instead.
+    QSettings(addr::SettingsFile(), QSettings::IniFormat).setValue(setting::WindowX, 100000);
+    auto third = NewWindow();
+    EXPECT_FALSE(third->PlacedFromSettings());
+    EXPECT_EQ(third->size(), place.size());
+    third.reset();
+    // A size larger than every screen: the zoom's size instead.
+    QSettings(addr::SettingsFile(), QSettings::IniFormat).setValue(setting::WindowWidth, 100000);
+    auto fourth = NewWindow();
+    EXPECT_EQ(fourth->PaintBox1->sizeHint(), QSize(2 * 681, 2 * 425));
+    EXPECT_LT(fourth->width(), 100000);
+    fourth.reset();
+    QFile::remove(addr::SettingsFile());
+}
+
+TEST(KeptSettings, ADamagedFileMeansDefaults) {
+    const char damaged[] =
+        "\x01\xff[[general\nzoom=banana\nfullscreen=maybe\npauseOnFocusLoss=7\n"
+        "window/x=1e9\nwindow/y=\nwindow/width=-5\nwindow/height=400\n\xfe\x00\x02=";
+    WriteSettingsFile(QByteArray(damaged, sizeof damaged - 1));
+    {
+        auto window = NewWindow();
+        ExpectDefaults(*window);
+    }
+    WriteSettingsFile(QByteArray("zoom=9\nfullscreen=true\n[window]\nx=0\ny=0\nwidth=0\nheight=0\n"));
+    {
+        auto window = NewWindow();
+        EXPECT_EQ(window->PaintBox1->Zoom(), 1);
+        EXPECT_TRUE(window->Vollbild1->isChecked());  // the one setting that is sound counts
+        EXPECT_FALSE(window->PlacedFromSettings());
+    }
+    QFile::remove(addr::SettingsFile());
+}
+
+TEST(KeptSettings, AFileThatCannotBeWrittenMeansDefaultsAndNoCrash) {
+    // A folder where the file should be: nothing can be read or written there.
+    QFile::remove(addr::SettingsFile());
+    ASSERT_TRUE(QDir().mkpath(addr::SettingsFile()));
+    {
+        auto window = NewWindow();
+        ExpectDefaults(*window);
+        ShowActive(*window);
+        window->ZoomGroup->actions()[2]->trigger();
+        window->PauseBeiFokusverlust1->trigger();
+        window->Vollbild1->trigger();
+        ASSERT_TRUE(WaitFor([&] { return window->isFullScreen(); }, 3000));
+        window->close();
+    }
+    auto again = NewWindow();
+    ExpectDefaults(*again);
+    again.reset();
+    QDir(addr::SettingsFile()).removeRecursively();
+}
+
+TEST(MenuKeys, F10AndALoneAltOpenTheMenuBarAndArrowsAndEnterWorkIt) {
+    auto window = NewWindow();
+    ShowActive(*window);
+    TPaintBox* box = window->PaintBox1;
+    QTest::keyClick(box, Qt::Key_F10);
+    ASSERT_TRUE(WaitFor([&] { return window->Datei1->isVisible(); }, 3000));
+    EXPECT_EQ(window->menuBar()->activeAction(), window->Datei1->menuAction());
+    // Right goes to "Optionen" with its first item chosen; Enter carries it out.
+    QTest::keyClick(window->Datei1, Qt::Key_Right);
+    ASSERT_TRUE(WaitFor([&] { return window->Optionen1->isVisible(); }, 3000));
+    EXPECT_FALSE(window->Datei1->isVisible());
+    EXPECT_EQ(window->Optionen1->activeAction(), window->Hintergrundmusik1);
+    QTest::keyClick(window->Optionen1, Qt::Key_Down);
+    EXPECT_EQ(window->Optionen1->activeAction(), window->Soundeffekte1);
+    QTest::keyClick(window->Optionen1, Qt::Key_Return);
+    EXPECT_TRUE(WaitFor([&] { return !window->Optionen1->isVisible(); }, 3000));
+    EXPECT_EQ(window->Game().SoundEnabled, 0);
+    EXPECT_FALSE(window->Soundeffekte1->isChecked());
+    EXPECT_TRUE(WaitFor([&] { return QApplication::focusWidget() == box; }, 3000));
+    BackFromTheMenu(*window);
+
+    // Alt alone opens it too; Esc twice gives the keys back to the game.
+    QTest::keyPress(box, Qt::Key_Alt);
+    QTest::keyRelease(box, Qt::Key_Alt);
+    ASSERT_TRUE(WaitFor([&] { return window->Datei1->isVisible(); }, 3000));
+    QTest::keyClick(window->Datei1, Qt::Key_Escape);
+    BackFromTheMenu(*window);
+    // The bar may keep the keyboard after the first Esc; a second one leaves it.
+    if (window->menuBar()->hasFocus()) QTest::keyClick(window->menuBar(), Qt::Key_Escape);
+    ASSERT_TRUE(WaitFor([&] { return QApplication::focusWidget() == box; }, 3000));
+    EXPECT_EQ(window->Game().Paused, 0);  // those Esc closed the menu and did not pause
+
+    // Alt with another key, or the game's own keys: no menu, and the game sees them.
+    QTest::keyPress(box, Qt::Key_Alt);
+    QTest::keyPress(box, Qt::Key_Right, Qt::AltModifier);
+    QTest::keyRelease(box, Qt::Key_Right, Qt::AltModifier);
+    QTest::keyRelease(box, Qt::Key_Alt);
+    QTest::keyPress(box, Qt::Key_Control);
+    QTest::keyPress(box, Qt::Key_Left, Qt::ControlModifier);
+    QTest::keyPress(box, Qt::Key_Space, Qt::ControlModifier);
+    QTest::qWait(100);
+    EXPECT_FALSE(QApplication::activePopupWidget());
+    EXPECT_EQ(window->Game().KeyLeft, 1);
+    EXPECT_EQ(window->Game().KeyFire, 1);
+    QTest::keyRelease(box, Qt::Key_Left, Qt::ControlModifier);
+    QTest::keyRelease(box, Qt::Key_Space, Qt::ControlModifier);
+    QTest::keyRelease(box, Qt::Key_Control);
+    EXPECT_EQ(window->Game().KeyLeft, 0);
+    EXPECT_EQ(QApplication::focusWidget(), box);
+
+    // In full screen the hidden bar shows for F10 and goes again when the menu is left.
+    window->Vollbild1->trigger();
+    ASSERT_TRUE(WaitFor([&] { return window->isFullScreen(); }, 3000));
+    EXPECT_FALSE(window->menuBar()->isVisible());
+    QTest::keyClick(box, Qt::Key_F10);
+    ASSERT_TRUE(WaitFor([&] { return window->Datei1->isVisible(); }, 3000));
+    EXPECT_TRUE(window->menuBar()->isVisible());
+    QTest::keyClick(window->Datei1, Qt::Key_Escape);
+    BackFromTheMenu(*window);
+    if (window->menuBar()->hasFocus()) QTest::keyClick(window->menuBar(), Qt::Key_Escape);
+    EXPECT_TRUE(WaitFor([&] { return !window->menuBar()->isVisible() && QApplication::focusWidget() == box; }, 3000));
+}
