@@ -210,7 +210,7 @@ TMainWindow::TMainWindow(QWidget* parent, const QString& dataDir) : QMainWindow(
     };
     PlatformPtr->OnDialog = [this](const std::function<void()>& run) { PausedWhile(run); };
     GamepadsPtr = std::make_unique<TGamepads>([this](int source, TEvent e) { SendInput(source, std::move(e)); },
-                                              [this] { SetPaused(!GameForm->Paused); });
+                                              [this] { PaintBox1->OnPauseKey(); });  // Start is the pad's Esc
     Gamepad1->setChecked(TWindowSettings::Load().Gamepad);
     GamepadsPtr->SetEnabled(Gamepad1->isChecked());
     // Another program took the keyboard: the player is not looking, so the game waits.
