@@ -685,8 +685,13 @@ TEST(HiscoreUpload, ALostGameIsSentWithItsReplay) {
     bool over = false;
     const auto run = blubbi::test::WhileModal(
         [&] {
-            send(TEventKind::KeyDown, VK_RIGHT);  // into level 1's walker, three times
-            for (int i = 0; i < 3000 && !over; ++i) {
+            // Into level 1's walker, three times; the other way and back when the game's dice keep it away.
+            for (int i = 0; i < 4500 && !over; ++i) {
+                if (i % 1500 == 0) {
+                    const bool right = i % 3000 == 0;
+                    if (i > 0) send(TEventKind::KeyUp, right ? VK_LEFT : VK_RIGHT);
+                    send(TEventKind::KeyDown, right ? VK_RIGHT : VK_LEFT);
+                }
                 clock += 25;
                 send(TEventKind::Tick);
             }
