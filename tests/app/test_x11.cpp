@@ -1,5 +1,6 @@
 // The real program in a real X window: it shows the play field and the player walks on a key press;
-// under a window manager F11 fills the screen and the editor still paints the cell under the mouse.
+// under a window manager F11 fills the screen and the editor still paints the cell under the mouse; a game
+// lost there leaves a replay that checks out, and goes to the project's own hiscore server, which lists it.
 #include <gtest/gtest.h>
 
 #include <QByteArray>
@@ -7,6 +8,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -100,16 +102,41 @@ public:
         Game.setProcessChannelMode(QProcess::ForwardedChannels);
         Game.start(program, {});
         if (!Game.waitForStarted(5000)) return {};
+        return WaitForWindow(xdotool, QStringLiteral("^Velkor Blubbi Blubbo 1\\.0$"), 20000);
+    }
+
+    // The first visible window whose caption matches `caption` (a regular expression), waited for while
+    // the game runs; empty when none came within the time.
+    QString WaitForWindow(const QString& xdotool, const QString& caption, int ms) const {
         QString window;
         QElapsedTimer clock;
         clock.start();
-        while (window.isEmpty() && clock.elapsed() < 20000 && Game.state() == QProcess::Running) {
-            window = Run(xdotool, {QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
-                                   QStringLiteral("^Velkor Blubbi Blubbo 1\\.0$")})
+        while (window.isEmpty() && clock.elapsed() < ms && Game.state() == QProcess::Running) {
+            window = Run(xdotool,
+                         {QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"), caption})
                          .section(QLatin1Char('\n'), 0, 0);
             if (window.isEmpty()) QThread::msleep(200);
         }
         return window;
+    }
+
+    // Walking right into level 1's walker costs all three lives; when the game's dice keep it away, the
+    // other way does. The game-over dialog, focused, or empty when none came.
+    QString LoseAGame(const QString& xdotool, const QString& window) const {
+        bool ok = false;
+        Run(xdotool, {QStringLiteral("windowfocus"), window}, &ok);
+        if (!ok) return {};
+        QThread::msleep(1500);  // the level slides in
+        QString dialog;
+        for (const QString& key : {QStringLiteral("Right"), QStringLiteral("Left")}) {
+            Run(xdotool, {QStringLiteral("keydown"), key}, &ok);
+            if (!ok) return {};
+            dialog = WaitForWindow(xdotool, QStringLiteral("^Game Over$"), 40000);
+            Run(xdotool, {QStringLiteral("keyup"), key});
+            if (!dialog.isEmpty()) break;
+        }
+        if (!dialog.isEmpty()) Run(xdotool, {QStringLiteral("windowfocus"), dialog});
+        return dialog;
     }
 
     QProcess Server, Manager, Game;
@@ -253,37 +280,11 @@ TEST(RealWindow, ALostGameLeavesAReplayThatChecksOut) {
     x.Game.start(program, {});
     ASSERT_TRUE(x.Game.waitForStarted(5000));
 
-    auto find = [&](const QString& caption, int ms) {
-        QString id;
-        QElapsedTimer clock;
-        clock.start();
-        while (id.isEmpty() && clock.elapsed() < ms && x.Game.state() == QProcess::Running) {
-            id = x.Run(xdotool,
-                       {QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"), caption})
-                     .section(QLatin1Char('\n'), 0, 0);
-            if (id.isEmpty()) QThread::msleep(200);
-        }
-        return id;
-    };
-    const QString window = find(QStringLiteral("^Velkor Blubbi Blubbo 1\\.0$"), 20000);
+    const QString window = x.WaitForWindow(xdotool, QStringLiteral("^Velkor Blubbi Blubbo 1\\.0$"), 20000);
     ASSERT_FALSE(window.isEmpty()) << "no window with the game's caption";
-    bool ok = false;
-    x.Run(xdotool, {QStringLiteral("windowfocus"), window}, &ok);
-    ASSERT_TRUE(ok);
-    QThread::msleep(1500);  // the level slides in
-
-    // Walking right into level 1's walker costs all three lives; when the game's dice keep it away,
-    // the other way does.
-    QString dialog;
-    for (const QString key : {QStringLiteral("Right"), QStringLiteral("Left")}) {
-        x.Run(xdotool, {QStringLiteral("keydown"), key}, &ok);
-        ASSERT_TRUE(ok);
-        dialog = find(QStringLiteral("^Game Over$"), 40000);
-        x.Run(xdotool, {QStringLiteral("keyup"), key});
-        if (!dialog.isEmpty()) break;
-    }
+    const QString dialog = x.LoseAGame(xdotool, window);
     ASSERT_FALSE(dialog.isEmpty()) << "no game over";
-    x.Run(xdotool, {QStringLiteral("windowfocus"), dialog});
+    bool ok = false;
     x.Run(xdotool, {QStringLiteral("key"), QStringLiteral("Return")}, &ok);  // "Neues Spiel" has the focus
 
     const QDir replays(data.filePath(QStringLiteral("Blubbi Blubbo/replays")));
@@ -411,3 +412,105 @@ TEST(RealWindow, F11FillsTheScreenAndTheEditorPaintsTheCellUnderTheMouse) {
     EXPECT_EQ(gamePixel(again, kFieldX / 2, kPaintH / 2), QColor(128, 0, 0));
     EXPECT_EQ(QColor(again.pixel(kLeft / 2, kScreenH / 2)), QColor(0, 0, 0));
 }
+
+#ifdef BLUBBI_HISCORE
+// What a new player does: start the server, point the game at it, lose a game, upload it, look at the list.
+TEST(RealWindow, ALostGameGoesToTheOwnServerAndShowsThereCheckedWithItsLastFrame) {
+    const QString xvfb = QStandardPaths::findExecutable(QStringLiteral("Xvfb"));
+    const QString xdotool = QStandardPaths::findExecutable(QStringLiteral("xdotool"));
+    const QString curl = QStandardPaths::findExecutable(QStringLiteral("curl"));
+    if (xvfb.isEmpty() || xdotool.isEmpty() || curl.isEmpty()) GTEST_SKIP() << "needs Xvfb, xdotool and curl";
+    const QDir build(QStringLiteral(BLUBBI_BUILD_DIR));
+    if (!build.exists(QStringLiteral("grafiken/stein1.gif")) || !build.exists(QStringLiteral("levels/level001.lev")))
+        GTEST_SKIP() << "the game's data are not built";
+    QTemporaryDir home;
+    ASSERT_TRUE(home.isValid());
+
+    // The server as docs/hiscore-server.md starts it, on a free port, checking with the game's own data.
+    QProcess hiscore;
+    hiscore.setProcessChannelMode(QProcess::MergedChannels);
+    hiscore.start(QStringLiteral(BLUBBI_HISCORE),
+                  {QStringLiteral("--listen"), QStringLiteral("127.0.0.1:0"), QStringLiteral("--db"),
+                   QStringLiteral("sqlite:") + home.filePath(QStringLiteral("scores.sqlite")), QStringLiteral("--data"),
+                   build.path()});
+    QByteArray said;
+    QElapsedTimer clock;
+    clock.start();
+    while (!said.contains('\n') && clock.elapsed() < 20000 && hiscore.state() != QProcess::NotRunning) {
+        hiscore.waitForReadyRead(200);
+        said += hiscore.readAll();
+    }
+    const qsizetype at = said.indexOf("listening on ");
+    ASSERT_GE(at, 0) << said.toStdString();
+    QString base = QString::fromUtf8(said.mid(at + 13, said.indexOf('\n', at) - at - 13)).trimmed();
+    base.chop(1);  // the closing slash
+    const auto get = [&](const QString& path) {
+        QProcess p;
+        p.start(curl, {QStringLiteral("-sf"), QStringLiteral("--noproxy"), QStringLiteral("*"), base + path});
+        p.waitForFinished(15000);
+        return p.readAllStandardOutput();
+    };
+
+    TX11Run x;
+    ASSERT_TRUE(x.StartServer(xvfb)) << "Xvfb did not come up";
+    QProcessEnvironment env = x.Env();
+    env.insert(QStringLiteral("HOME"), home.path());
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral("config")));
+    env.insert(QStringLiteral("XDG_DATA_HOME"), home.filePath(QStringLiteral("data")));
+    env.insert(QStringLiteral("BLUBBI_HISCORE_URL"), base);
+    x.Game.setProcessEnvironment(env);
+    x.Game.setProcessChannelMode(QProcess::ForwardedChannels);
+    x.Game.start(QStringLiteral(BLUBBI_PROGRAM), {});
+    ASSERT_TRUE(x.Game.waitForStarted(5000));
+    const QString window = x.WaitForWindow(xdotool, QStringLiteral("^Velkor Blubbi Blubbo 1\\.0$"), 20000);
+    ASSERT_FALSE(window.isEmpty()) << "no window with the game's caption";
+    const QString dialog = x.LoseAGame(xdotool, window);
+    ASSERT_FALSE(dialog.isEmpty()) << "no game over";
+    QThread::msleep(300);
+    bool ok = false;
+    // The name field, then "Ins Internet übertragen", at their places in the dialog.
+    const auto click = [&](int px, int py) {
+        x.Run(xdotool,
+              {QStringLiteral("mousemove"), QStringLiteral("--window"), dialog, QString::number(px),
+               QString::number(py), QStringLiteral("click"), QStringLiteral("1")},
+              &ok);
+        EXPECT_TRUE(ok);
+    };
+    click(16 + 96 + 70, 96 + 32 + 10);
+    x.Run(xdotool, {QStringLiteral("key"), QStringLiteral("ctrl+a")});
+    x.Run(xdotool, {QStringLiteral("type"), QStringLiteral("Xvfb Tester")});
+    click(16 + 16 + 88, 96 + 96 + 12);
+
+    QJsonObject list;
+    clock.restart();
+    while (clock.elapsed() < 30000) {
+        list = QJsonDocument::fromJson(get(QStringLiteral("/api/scores"))).object();
+        if (list.value(QStringLiteral("total")).toInt() > 0) break;
+        QThread::msleep(200);
+    }
+    ASSERT_EQ(list.value(QStringLiteral("total")).toInt(), 1) << "nothing arrived: " << said.toStdString();
+    const QJsonObject entry = list.value(QStringLiteral("scores")).toArray().at(0).toObject();
+    EXPECT_EQ(entry.value(QStringLiteral("name")).toString(), QStringLiteral("Xvfb Tester"));
+    EXPECT_TRUE(entry.value(QStringLiteral("verified")).toBool());
+    EXPECT_TRUE(entry.value(QStringLiteral("ranked")).toBool());
+    EXPECT_EQ(entry.value(QStringLiteral("rank")).toInt(), 1);
+    EXPECT_EQ(entry.value(QStringLiteral("level")).toInt(), 1);
+    const QString id = QString::number(entry.value(QStringLiteral("id")).toInteger());
+
+    // The page lists it, checked, with the picture of its last frame: the play field as the game drew it.
+    const QString page = QString::fromUtf8(get(QStringLiteral("/showhi.php")));
+    EXPECT_TRUE(page.contains(QStringLiteral("Xvfb Tester")));
+    EXPECT_TRUE(page.contains(QStringLiteral("✓ geprüft")));
+    EXPECT_TRUE(page.contains(QStringLiteral("/replays/%1.png").arg(id)));
+    const QImage last = QImage::fromData(get(QStringLiteral("/replays/%1.png").arg(id)), "PNG");
+    ASSERT_FALSE(last.isNull()) << "no last frame";
+    EXPECT_EQ(last.size(), QSize(kPaintW, kPaintH));
+    EXPECT_EQ(QColor(last.pixel(kFieldX / 2, kPaintH / 2)), QColor(128, 0, 0));
+
+    x.Run(xdotool, {QStringLiteral("key"), QStringLiteral("Escape")});
+    x.Game.terminate();
+    EXPECT_TRUE(x.Game.waitForFinished(10000));
+    hiscore.terminate();
+    EXPECT_TRUE(hiscore.waitForFinished(10000));
+}
+#endif
