@@ -197,7 +197,13 @@ TMainWindow::TMainWindow(QWidget* parent, const QString& dataDir) : QMainWindow(
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setTimerType(Qt::PreciseTimer);
     Timer1->setInterval(static_cast<int>(kFrameIntervalMs));
-    connect(Timer1, &QTimer::timeout, this, [this] { PlatformPtr->Send(MakeEvent(TEventKind::Tick)); });
+    connect(Timer1, &QTimer::timeout, this, &TMainWindow::FrameTick);
+    PaintBox1->Stats = &Stats;
+    auto* f12 = new QShortcut(QKeySequence(Qt::Key_F12), this);
+    connect(f12, &QShortcut::activated, this, [this] {
+        PaintBox1->ShowStats = !PaintBox1->ShowStats;
+        PaintBox1->update();
+    });
     Timer1->start();
 
     RecordingPtr->Start(*GameForm);
@@ -564,10 +570,32 @@ void TMainWindow::PausedWhile(const std::function<void()>& run) {
     if (!was) SetPaused(false);
 }
 
+void TMainWindow::FrameTick() {
+    const auto start = TFrameStats::TClock::now();
+    if (LastTick != TFrameStats::TClock::time_point{}) Stats.Interval(TFrameStats::Ms(start - LastTick));
+    LastTick = start;
+    PlatformPtr->TakeComposeMs();  // drawn outside the tick (the editor's frames): not this frame's
+    PlatformPtr->TakeCopyMs();
+    PlatformPtr->Send(MakeEvent(TEventKind::Tick));
+    const double compose = PlatformPtr->TakeComposeMs(), copy = PlatformPtr->TakeCopyMs();
+    // A tick the game let pass (paused, a dialog open) ran no frame.
+    if (compose > 0 || copy > 0) Stats.Frame(TFrameStats::Ms(TFrameStats::TClock::now() - start), compose, copy);
+    if (PaintBox1->ShowStats) PaintBox1->update();
+}
+
+void TMainWindow::WriteFrameStats() const {
+    const QString file = qEnvironmentVariable("BLUBBI_FRAME_STATS");
+    if (file.isEmpty()) return;
+    QFile out(file);
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate) || out.write(QByteArray::fromStdString(Stats.Json())) < 0)
+        qWarning("BLUBBI_FRAME_STATS: %s cannot be written", qPrintable(file));
+}
+
 void TMainWindow::FormDestroy() {
     if (Destroyed) return;
     Destroyed = true;
     Timer1->stop();
+    WriteFrameStats();
     GamepadsPtr->SetEnabled(false);
     EndReplay();
     RecordingPtr->StoreGame(GameForm->Score);

@@ -6,6 +6,8 @@
 #include <memory>
 #include <string_view>
 
+#include "app/FrameStats.h"
+
 class QAction;
 class QActionGroup;
 class QMenu;
@@ -129,6 +131,10 @@ private:
     // sources goes down with the first and up with the last.
     void SendInput(int source, TEvent event);
     void RestoreSettings();
+    // A tick of the frame timer: the game's frame, measured.
+    void FrameTick();
+    // Writes the frame statistics to the file BLUBBI_FRAME_STATS names, if it names one.
+    void WriteFrameStats() const;
     // The menu is left: the keys go back to the game, and in full screen the bar hides again.
     void HideMenuBarWhenLeft();
 
@@ -145,6 +151,8 @@ private:
     bool Placed = false;
     bool Shown = false;  // shown at least once: its place is worth keeping
     bool MaximizedBeforeFull = false;
+    TFrameStats Stats;
+    TFrameStats::TClock::time_point LastTick{};
 };
 
 }  // namespace blubbi

@@ -175,21 +175,14 @@ void TPaintBox::mouseReleaseEvent(QMouseEvent* event) {
 
 void TPaintBox::paintEvent(QPaintEvent*) {
     // Only shows the last picture again; frames run from the timer alone.
+    const auto start = TFrameStats::TClock::now();
     QPainter painter(this);
     painter.setRenderHint(QPainter::SmoothPixmapTransform, false);  // sharp pixels on high-DPI screens
     if (!Screen) {
         painter.fillRect(rect(), Qt::black);
         return;
     }
-    const QImage& image = Screen->Image();
-    const int scale = Scale();
-    const QRect shown(Origin(), image.size() * scale);
-    if (!shown.contains(rect())) painter.fillRect(rect(), Qt::black);
-    painter.save();
-    painter.translate(shown.topLeft());
-    painter.scale(scale, scale);  // whole blocks: nearest neighbour at any scale
-    painter.drawImage(QPoint(0, 0), image);
-    painter.restore();
+    ShowScaled(painter, rect(), Screen->Image(), Origin(), Scale());
     if (Game && Game->Paused) {
         // The field stays to be seen, dimmed, under the word.
         painter.fillRect(rect(), QColor(0, 0, 0, 150));
@@ -200,6 +193,29 @@ void TPaintBox::paintEvent(QPaintEvent*) {
         painter.setPen(Qt::white);
         painter.drawText(rect(), Qt::AlignCenter, QStringLiteral("Pause"));
     }
+    if (Stats) {
+        Stats->Painted(TFrameStats::Ms(TFrameStats::TClock::now() - start));
+        if (ShowStats) PaintStats(painter);
+    }
+}
+
+// Small, in the corner, in the window's own pixels: whatever the zoom, it stays readable.
+void TPaintBox::PaintStats(QPainter& painter) const {
+    const TFrameStats::TRecent& r = Stats->Recent();
+    const QString text = QStringLiteral("%1 Bilder/s  Logik %2 ms  Aufbau %3 ms  Anzeige %4 ms  verlorene Takte %5")
+                             .arg(r.Fps, 0, 'f', 1)
+                             .arg(r.LogicMs, 0, 'f', 2)
+                             .arg(r.ComposeMs, 0, 'f', 2)
+                             .arg(r.PresentMs, 0, 'f', 2)
+                             .arg(Stats->Dropped());
+    QFont font(QStringLiteral("DejaVu Sans Mono"));
+    font.setStyleHint(QFont::Monospace);
+    font.setPixelSize(11);
+    painter.setFont(font);
+    const QRect box = painter.fontMetrics().boundingRect(text).adjusted(-4, -2, 4, 2).translated(6, 6 + 11);
+    painter.fillRect(box, QColor(0, 0, 0, 180));
+    painter.setPen(Qt::white);
+    painter.drawText(box, Qt::AlignCenter, text);
 }
 
 void TPaintBox::focusOutEvent(QFocusEvent* event) {

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 
+#include "app/FrameStats.h"
 #include "game/Events.h"
 
 namespace blubbi {
@@ -33,6 +34,11 @@ public:
     // Alt pressed and let go with nothing else between: the menu bar is wanted. The game still
     // sees the Alt key itself.
     std::function<void()> OnMenuKey;
+
+    // The frame statistics shown small in the corner (F12), and where the paint box adds what its
+    // showing of a picture costs.
+    TFrameStats* Stats = nullptr;
+    bool ShowStats = false;
 
     // Game pixels are shown as Scale x Scale blocks. In a window the scale is the chosen zoom and
     // the game sees the widget's size divided by it; filling the screen, the game keeps its start
@@ -73,6 +79,7 @@ public:
     std::function<void(TEvent)> SendEvent;
 
 private:
+    void PaintStats(QPainter& painter) const;
     void Post(TEventKind kind, int32_t a = 0, int32_t b = 0, TMouseButton button = TMouseButton::mbLeft);
     TScreen* Screen = nullptr;
     int ZoomFactor = 1;

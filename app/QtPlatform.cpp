@@ -12,6 +12,7 @@
 #include <QUrl>
 #include <algorithm>
 #include <chrono>
+#include <utility>
 
 #include "app/BitBtn.h"
 #include "app/GameOverForm.h"
@@ -86,19 +87,86 @@ TDib TQtPlatform::OpenDib(const std::string& fileName) { return ::blubbi::OpenDi
 int TQtPlatform::PaintBoxWidth() { return PaintBox->GameWidth(); }
 int TQtPlatform::PaintBoxHeight() { return PaintBox->GameHeight(); }
 
+namespace {
+using TClock = std::chrono::steady_clock;
+
+// Adds the time from its making to its end to a sum.
+class TTiming {
+public:
+    explicit TTiming(double& sum) : Sum(sum) {}
+    ~TTiming() { Sum += std::chrono::duration<double, std::milli>(TClock::now() - Start).count(); }
+    TTiming(const TTiming&) = delete;
+    TTiming& operator=(const TTiming&) = delete;
+
+private:
+    double& Sum;
+    TClock::time_point Start = TClock::now();
+};
+
+// A picture of the screen whose drawing time counts as the frame's composition.
+class TTimedPicture : public TPicture {
+public:
+    TTimedPicture(std::unique_ptr<TPicture> inner, double& sum) : Picture(std::move(inner)), Sum(sum) {}
+    const TPicture& Inner() const { return *Picture; }
+
+    int Width() const override { return Picture->Width(); }
+    int Height() const override { return Picture->Height(); }
+    void Rectangle(int x1, int y1, int x2, int y2, TColor pen, TColor brush) override {
+        const TTiming t(Sum);
+        Picture->Rectangle(x1, y1, x2, y2, pen, brush);
+    }
+    void Ellipse(int x1, int y1, int x2, int y2, TColor pen, TColor brush, bool hollow) override {
+        const TTiming t(Sum);
+        Picture->Ellipse(x1, y1, x2, y2, pen, brush, hollow);
+    }
+    void Arc(int x1, int y1, int x2, int y2, int x3, int y3, int x4, int y4, TColor pen) override {
+        const TTiming t(Sum);
+        Picture->Arc(x1, y1, x2, y2, x3, y3, x4, y4, pen);
+    }
+    void TextOut(int x, int y, const std::string& text, TColor color) override {
+        const TTiming t(Sum);
+        Picture->TextOut(x, y, text, color);
+    }
+    void DrawSprite(const TDib& sheet, int x, int y, bool mirrored, int frame, int frameCount, bool inBubble) override {
+        const TTiming t(Sum);
+        Picture->DrawSprite(sheet, x, y, mirrored, frame, frameCount, inBubble);
+    }
+    void DrawSpriteRow(const TDib& sheet, int x, int y, int frameCount, int frame) override {
+        const TTiming t(Sum);
+        Picture->DrawSpriteRow(sheet, x, y, frameCount, frame);
+    }
+    void StretchDrawDib(int x, int y, int destWidth, int destHeight, const TDib& image, int srcX, int srcY,
+                        int srcWidth, int srcHeight) override {
+        const TTiming t(Sum);
+        Picture->StretchDrawDib(x, y, destWidth, destHeight, image, srcX, srcY, srcWidth, srcHeight);
+    }
+
+private:
+    std::unique_ptr<TPicture> Picture;
+    double& Sum;
+};
+}  // namespace
+
 std::unique_ptr<TPicture> TQtPlatform::NewPicture(int width, int height) {
-    return ScreenPtr->NewPicture(width, height);
+    const TTiming t(ComposeMs);
+    return std::make_unique<TTimedPicture>(ScreenPtr->NewPicture(width, height), ComposeMs);
 }
 
 void TQtPlatform::Present(const TPicture& picture, int x, int y) {
-    ScreenPtr->Present(picture, x, y);
+    const TTiming t(CopyMs);
+    const auto* timed = dynamic_cast<const TTimedPicture*>(&picture);
+    ScreenPtr->Present(timed ? timed->Inner() : picture, x, y);
     PaintBox->update();
 }
 
 void TQtPlatform::PaintBoxRectangle(int x1, int y1, int x2, int y2, TColor color) {
+    const TTiming t(ComposeMs);
     ScreenPtr->Rectangle(x1, y1, x2, y2, color);
     PaintBox->update();
 }
+
+double TQtPlatform::TakeComposeMs() { return std::exchange(ComposeMs, 0.0); }
+double TQtPlatform::TakeCopyMs() { return std::exchange(CopyMs, 0.0); }
 
 std::string TQtPlatform::SendMediaCommand(const std::string& command) { return Media->Send(command); }
 

@@ -69,6 +69,10 @@ public:
     void ShellOpen(const std::string& address) override;
 
     QString LevelDialogFolder() const { return LevelFolder; }
+    // The time spent drawing into the game's pictures and copying them onto the paint box since
+    // the last call, in milliseconds; both read as 0 afterwards.
+    double TakeComposeMs();
+    double TakeCopyMs();
     // Runs a level file dialog; the window pauses the game around it.
     std::function<void(const std::function<void()>&)> OnDialog;
 
@@ -84,6 +88,7 @@ private:
     TGameOverForm* GameOverForm = nullptr;
     TWinForm* WinForm = nullptr;
     QString LevelFolder;
+    double ComposeMs = 0, CopyMs = 0;
     // The pause: the machine's tick when it began, the time spent paused before it, and
     // what each one-shot timer still had to run (below 0: not running).
     bool ClockPaused = false;

@@ -346,4 +346,11 @@ bool TScreen::SavePng(const std::string& path, std::string& error) const {
     return WriteFileSafely(path, bytes.constData(), static_cast<size_t>(bytes.size()), error);
 }
 
+void ShowScaled(QPainter& painter, const QRect& area, const QImage& picture, QPoint origin, int scale) {
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+    const QRect shown(origin, picture.size() * scale);
+    if (!shown.contains(area)) painter.fillRect(area, Qt::black);
+    painter.drawImage(shown, picture);  // no smoothing: each pixel a whole block
+}
+
 }  // namespace blubbi

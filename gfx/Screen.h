@@ -88,4 +88,8 @@ private:
     std::shared_ptr<TPreparedSheets> Sheets = std::make_shared<TPreparedSheets>();
 };
 
+// Shows `picture` through `painter` as scale x scale blocks of one colour each (no smoothing at any
+// scale or screen density), its top-left corner at `origin`; what it leaves of `area` is black.
+void ShowScaled(QPainter& painter, const QRect& area, const QImage& picture, QPoint origin, int scale);
+
 }  // namespace blubbi

@@ -1,19 +1,24 @@
-// Full screen, the settings the window keeps between runs, and the menu bar for the keyboard.
+// Full screen, the settings the window keeps between runs, the menu bar for the keyboard, and the
+// frame statistics.
 #include <gtest/gtest.h>
 
 #include <QActionGroup>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QMenu>
 #include <QMenuBar>
 #include <QScreen>
 #include <QSettings>
 #include <QStatusBar>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
 #include "app/Addresses.h"
+#include "app/FrameStats.h"
 #include "app/MainWindow.h"
 #include "app/PaintBox.h"
 #include "app/QtPlatform.h"
@@ -307,4 +312,44 @@ TEST(MenuKeys, F10AndALoneAltOpenTheMenuBarAndArrowsAndEnterWorkIt) {
     BackFromTheMenu(*window);
     if (window->menuBar()->hasFocus()) QTest::keyClick(window->menuBar(), Qt::Key_Escape);
     EXPECT_TRUE(WaitFor([&] { return !window->menuBar()->isVisible() && QApplication::focusWidget() == box; }, 3000));
+}
+
+TEST(FrameStats, IntervalsGivePercentilesAndLostTicks) {
+    TFrameStats stats;
+    for (int i = 0; i < 97; ++i) stats.Interval(25.0);
+    stats.Interval(30.0);  // late, but no tick lost
+    stats.Interval(50.0);  // one tick lost
+    stats.Interval(80.0);  // two more (80 / 25 rounds to 3 periods)
+    const TFrameStats::TSummary s = stats.Summary();
+    EXPECT_EQ(s.Count, 100);
+    EXPECT_DOUBLE_EQ(s.P50Ms, 25.0);
+    EXPECT_DOUBLE_EQ(s.P99Ms, 50.0);  // the 99th of 100 sorted intervals
+    EXPECT_DOUBLE_EQ(s.MaxMs, 80.0);
+    EXPECT_NEAR(s.MeanMs, (97 * 25.0 + 30 + 50 + 80) / 100, 1e-9);
+    EXPECT_EQ(s.Dropped, 3);
+    // The overlay's second: 100 intervals add up to 2585 ms, so one second was summed.
+    EXPECT_GT(stats.Recent().Fps, 30.0);
+    EXPECT_LT(stats.Recent().Fps, 41.0);
+}
+
+TEST(FrameStats, F12ShowsTheOverlayAndTheFileIsWrittenAtTheEnd) {
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("stats.json"));
+    qputenv("BLUBBI_FRAME_STATS", file.toLocal8Bit());
+    {
+        auto window = NewWindow();
+        ShowActive(*window);
+        QTest::keyClick(window->PaintBox1, Qt::Key_F12);
+        EXPECT_TRUE(window->PaintBox1->ShowStats);
+        QTest::qWait(300);
+        window->close();
+    }
+    qunsetenv("BLUBBI_FRAME_STATS");
+    QFile in(file);
+    ASSERT_TRUE(in.open(QIODevice::ReadOnly));
+    const QJsonObject stats = QJsonDocument::fromJson(in.readAll()).object();
+    for (const char* key : {"count", "mean_ms", "p50_ms", "p99_ms", "max_ms", "dropped"})
+        EXPECT_TRUE(stats.contains(QLatin1String(key))) << key;
+    EXPECT_GE(stats.value(QStringLiteral("count")).toInt(), 3);
+    EXPECT_GT(stats.value(QStringLiteral("p50_ms")).toDouble(), 10.0);
 }

@@ -1,7 +1,9 @@
-// A whole composed frame of a busy scene against one copy of the frame's pixels.
+// A whole composed frame of a busy scene against one copy of the frame's pixels, and showing that
+// frame on the window at each zoom (1x to 4x), as the paint box does.
 #include <benchmark/benchmark.h>
 
 #include <QGuiApplication>
+#include <QPainter>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -92,6 +94,25 @@ void ComposedFrame(benchmark::State& state) {
     }
 }
 BENCHMARK(ComposedFrame)->Unit(benchmark::kMicrosecond);
+
+// The paint box's part of presenting: the composed frame onto a window's pixels at the zoom given.
+// Compare each zoom with 1x: the cost of the extra pixels a zoomed window has.
+void PresentedFrame(benchmark::State& state) {
+    const int scale = static_cast<int>(state.range(0));
+    TBusyScene scene;
+    scene.Compose(0);
+    const QImage& picture = scene.Platform.Screen.Image();
+    QImage window(picture.size() * scale, QImage::Format_RGB32);  // the window system's backing store
+    for (auto _ : state) {
+        QPainter painter(&window);
+        ShowScaled(painter, window.rect(), picture, QPoint(0, 0), scale);
+        painter.end();
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(state.iterations());
+    state.counters["window_pixels"] = static_cast<double>(window.width()) * window.height();
+}
+BENCHMARK(PresentedFrame)->DenseRange(1, 4)->Unit(benchmark::kMicrosecond);
 
 void CopyOfTheFramesPixels(benchmark::State& state) {
     std::vector<uint32_t> from(kWidth * kHeight, 0xFF800000u), to(kWidth * kHeight);
