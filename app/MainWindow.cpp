@@ -23,6 +23,7 @@
 #include "app/GameOverForm.h"
 #include "app/GameRecording.h"
 #include "app/Gamepad.h"
+#include "app/German.h"
 #include "app/KeyMerge.h"
 #include "app/KeysForm.h"
 #include "app/LevelPublishForm.h"
@@ -396,12 +397,23 @@ void TMainWindow::berdasProgramm1Click() {
     if (AboutBox) PausedWhile([this] { AboutBox->exec(); });
 }
 
+QString TMainWindow::ReplayDialog(bool save) {
+    QDir().mkpath(replays::Folder());  // the dialog starts there even before the first game ended
+    QFileDialog dialog(this,
+                       save ? QStringLiteral("Aufzeichnung speichern unter") : QStringLiteral("Aufzeichnung abspielen"),
+                       replays::Folder(), QStringLiteral("Aufzeichnungen (*.blubbi-replay)"));
+    dialog.setObjectName(save ? QStringLiteral("ReplaySaveDialog") : QStringLiteral("ReplayOpenDialog"));
+    PrepareLevelDialog(dialog);
+    dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    dialog.setDefaultSuffix(QStringLiteral("blubbi-replay"));
+    bool accepted = false;
+    PausedWhile([&] { accepted = dialog.exec() == QDialog::Accepted; });
+    return accepted && !dialog.selectedFiles().isEmpty() ? dialog.selectedFiles().constFirst() : QString();
+}
+
 void TMainWindow::Aufzeichnungabspielen1Click() {
-    QString file;
-    PausedWhile([&] {
-        file = QFileDialog::getOpenFileName(this, QStringLiteral("Aufzeichnung abspielen"), replays::Folder(),
-                                            QStringLiteral("Aufzeichnungen (*.blubbi-replay);;Alle Dateien (*)"));
-    });
+    const QString file = ReplayDialog(false);
     if (!file.isEmpty()) PlayReplay(file);
 }
 
@@ -463,13 +475,8 @@ void TMainWindow::EndReplay() {
 void TMainWindow::Aufzeichnungspeichernunter1Click() {
     // While a replay is shown, it is the one saved; else the game as it stands now.
     const QByteArray text = View ? View->Source : QByteArray::fromStdString(RecordingPtr->Text());
-    QString file;
-    PausedWhile([&] {
-        file = QFileDialog::getSaveFileName(this, QStringLiteral("Aufzeichnung speichern unter"), replays::Folder(),
-                                            QStringLiteral("Aufzeichnungen (*.blubbi-replay)"));
-    });
+    const QString file = ReplayDialog(true);
     if (file.isEmpty()) return;
-    if (!file.endsWith(QLatin1String(replays::kSuffix))) file += QLatin1String(replays::kSuffix);
     QString error;
     if (replays::WriteWhole(file, text, error)) return;
     QMessageBox box(QMessageBox::Critical, QStringLiteral("Aufzeichnung speichern unter"),

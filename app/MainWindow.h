@@ -124,6 +124,8 @@ private:
     void BuildMenu();
     void BuildViewItems();
     void BuildReplayItems();
+    // The file a replay dialog chose, paused around it; empty when cancelled.
+    QString ReplayDialog(bool save);
     void SetReplaySpeed(int factor);
     void AdvanceReplay();
     void FormDestroy();

@@ -4,6 +4,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
+#include <QLineEdit>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
@@ -137,6 +139,42 @@ TEST_F(ReplayWindowTest, AShownReplayEndsAsTheGameDidAndEscOrAMenuItemEndsIt) {
     Window->Pause1->trigger();
     EXPECT_EQ(Window->Replay(), nullptr);
     EXPECT_TRUE(Game().Paused);
+}
+
+TEST_F(ReplayWindowTest, SaveAsWritesTheGameBeingPlayed) {
+    Play();
+    const std::string now = StateHash(Game());
+    QTemporaryDir dir;
+    const auto run = blubbi::test::WhileModal([&] { Window->Aufzeichnungspeichernunter1->trigger(); },
+                                              [&](QWidget* modal) {
+                                                  auto* d = qobject_cast<QFileDialog*>(modal);
+                                                  ASSERT_NE(d, nullptr);
+                                                  auto* name = d->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+                                                  ASSERT_NE(name, nullptr);
+                                                  name->setText(dir.filePath(QStringLiteral("mein-spiel")));
+                                                  QTest::keyClick(name, Qt::Key_Return);
+                                              });
+    ASSERT_TRUE(run.Acted && !run.TimedOut);
+    QFile saved(dir.filePath(QStringLiteral("mein-spiel.blubbi-replay")));
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+    const TVerifyResult r = Verify(saved.readAll().toStdString());
+    EXPECT_EQ(r.Status, TVerifyResult::TStatus::Ok) << r.Reason << " at line " << r.Line;
+    EXPECT_EQ(r.EndHash, now);
+    EXPECT_FALSE(Game().Paused);  // the dialog paused the game only while it was open
+}
+
+TEST_F(ReplayWindowTest, ADamagedReplayIsNamedByItsLineAndTheGameGoesOn) {
+    QTemporaryDir dir;
+    QFile bad(dir.filePath(QStringLiteral("kaputt.blubbi-replay")));
+    ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
+    bad.write("blubbi-replay 1\nprogram 1.0\nseed x\n");
+    bad.close();
+    const blubbi::test::TMessageSeen seen =
+        blubbi::test::SeeMessageBox([&] { EXPECT_FALSE(Window->PlayReplay(bad.fileName())); });
+    ASSERT_TRUE(seen.Seen);
+    EXPECT_TRUE(seen.Text.contains(QStringLiteral("in Zeile 3 nicht lesbar"))) << seen.Text.toStdString();
+    EXPECT_EQ(Window->Replay(), nullptr);
+    EXPECT_FALSE(Game().Paused);
 }
 
 TEST(ReplayFolder, KeepsTheLastTwentyAndTheTwentyBest) {
