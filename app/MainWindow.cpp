@@ -583,7 +583,16 @@ void TMainWindow::FrameTick() {
     LastTick = start;
     PlatformPtr->TakeComposeMs();  // drawn outside the tick (the editor's frames): not this frame's
     PlatformPtr->TakeCopyMs();
+    const int64_t dialogs = PlatformPtr->Dialogs();
     PlatformPtr->Send(MakeEvent(TEventKind::Tick));
+    // The game-over and win dialogs open inside a tick and hold the timer on purpose: the wait
+    // is no interval of the frame clock, and no frame of it counts.
+    if (PlatformPtr->Dialogs() != dialogs) {
+        LastTick = TFrameStats::TClock::now();
+        PlatformPtr->TakeComposeMs();
+        PlatformPtr->TakeCopyMs();
+        return;
+    }
     const double compose = PlatformPtr->TakeComposeMs(), copy = PlatformPtr->TakeCopyMs();
     // A tick the game let pass (paused, a dialog open) ran no frame.
     if (compose > 0 || copy > 0) Stats.Frame(TFrameStats::Ms(TFrameStats::TClock::now() - start), compose, copy);

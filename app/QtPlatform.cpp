@@ -214,16 +214,19 @@ TModalResult TQtPlatform::ShowGameOverDialog(const std::string& points) {
     if (OnGameOver) OnGameOver(points);
     if (!GameOverForm) return TModalResult::Cancel;
     GameOverForm->SetPoints(QString::fromStdString(points), Game ? int(Game->LevelNo) : 0);
+    ++DialogsShown;
     return GameOverForm->exec() == mrOk ? TModalResult::Ok : TModalResult::Cancel;
 }
 
 void TQtPlatform::ShowWinDialog() {
+    ++DialogsShown;
     if (WinForm) WinForm->exec();
 }
 
 void TQtPlatform::ShowErrorMessage(const std::string& text) {
     QMessageBox box(QMessageBox::Critical, QString(), QString::fromStdString(text), QMessageBox::Ok, Window);
     box.setTextFormat(Qt::PlainText);  // the text may carry a file name
+    ++DialogsShown;
     box.exec();
 }
 
@@ -242,6 +245,7 @@ bool TQtPlatform::LevelDialog(bool save, std::string& fileName) {
         dialog.setFileMode(QFileDialog::ExistingFile);
     }
     bool accepted = false;
+    ++DialogsShown;
     const auto run = [&] { accepted = dialog.exec() == QDialog::Accepted; };
     if (OnDialog)
         OnDialog(run);

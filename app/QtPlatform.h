@@ -73,6 +73,9 @@ public:
     // the last call, in milliseconds; both read as 0 afterwards.
     double TakeComposeMs();
     double TakeCopyMs();
+    // How many dialogs the game has shown so far: while one of them is open inside a tick, the
+    // frame timer stands still by design.
+    int64_t Dialogs() const { return DialogsShown; }
     // Runs a level file dialog; the window pauses the game around it.
     std::function<void(const std::function<void()>&)> OnDialog;
 
@@ -89,6 +92,7 @@ private:
     TWinForm* WinForm = nullptr;
     QString LevelFolder;
     double ComposeMs = 0, CopyMs = 0;
+    int64_t DialogsShown = 0;
     // The pause: the machine's tick when it began, the time spent paused before it, and
     // what each one-shot timer still had to run (below 0: not running).
     bool ClockPaused = false;
