@@ -146,7 +146,9 @@ int main(int argc, char** argv) {
     }
     if (!summaryPath.empty()) {
         std::ofstream out(summaryPath);
-        out << "# What blubbi-sim shows at the end of the script beside this file.\n" << summary;
+        out << "# What blubbi-sim shows at the end of the script beside this file, and the check of its recorded "
+               "replay.\n"
+            << summary;
     }
     std::cout << summary;
     return 0;
