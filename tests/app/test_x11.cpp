@@ -13,11 +13,17 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSettings>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
 #include <cstdint>
+#include <cstdio>
 #include <optional>
+#include <vector>
+
+#include "app/WindowSettings.h"
+#include "tests/support/LevelBytes.h"
 
 namespace {
 
@@ -27,17 +33,18 @@ constexpr int kStartX = 38, kStartY = 315, kPlayerW = 41, kPlayerH = 46;
 
 // A level with only the border of blocks and no enemy, so nothing but the player moves.
 QByteArray BorderLevel() {
-    QByteArray level(500, '\0');
-    for (int col = 0; col < 25; ++col)
-        for (int row = 0; row < 20; ++row)
-            if (col == 0 || col == 24 || row == 0 || row == 19) level[col * 20 + row] = 1;
-    auto put = [&level](int32_t v) {
-        for (int i = 0; i < 4; ++i) level.append(char((uint32_t(v) >> (8 * i)) & 0xFF));
-    };
-    put(0);  // no enemies
-    put(kStartX);
-    put(kStartY);
-    return level;
+    const std::vector<uint8_t> bytes = blubbi::test::LevelBytes(blubbi::test::BorderGrid(), {}, kStartX, kStartY);
+    return {reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size())};
+}
+
+// A "Geist" flying at the player's height straight at him: its timer never runs out and it keeps its
+// row, so the bubbles spat while space is held catch it, even when the key comes a second late.
+QByteArray GhostLevel() {
+    blubbi::TEnemy ghost = blubbi::test::MakeEnemy(1, 300, 300);
+    ghost.Timer = 1000000;
+    ghost.Aux = 1;  // no vertical movement
+    const std::vector<uint8_t> bytes = blubbi::test::LevelBytes(blubbi::test::BorderGrid(), {ghost}, kStartX, kStartY);
+    return {reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size())};
 }
 
 class TX11Run {
@@ -81,8 +88,9 @@ public:
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
         env.insert(QStringLiteral("SDL_AUDIODRIVER"), QStringLiteral("dummy"));
         env.remove(QStringLiteral("WAYLAND_DISPLAY"));
-        // Settings of its own: none of the user's, and they last from one start to the next.
+        // Settings and replays of its own: none of the user's, and they last from one start to the next.
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), Config.path());
+        env.insert(QStringLiteral("XDG_DATA_HOME"), Data.path());
         return env;
     }
 
@@ -94,6 +102,32 @@ public:
         const bool finished = p.waitForFinished(15000);
         if (ok) *ok = finished && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
         return QString::fromLocal8Bit(p.readAllStandardOutput()).trimmed();
+    }
+
+    // A window manager, for what only one does: full screen, minimising.
+    bool StartManager(const QString& openbox) {
+        Manager.setProcessEnvironment(Env());
+        Manager.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        Manager.start(openbox, {});
+        if (!Manager.waitForStarted(5000)) return false;
+        QThread::msleep(1000);  // openbox takes the screen
+        return Manager.state() == QProcess::Running;
+    }
+
+    // One key press, with time for the window to answer it.
+    bool Key(const QString& xdotool, const QString& name) const {
+        bool sent = false;
+        Run(xdotool, {QStringLiteral("key"), QStringLiteral("--clearmodifiers"), name}, &sent);
+        QThread::msleep(300);
+        return sent;
+    }
+
+    // A picture of `window` ("root": the whole screen) through ImageMagick's import, kept in `file`.
+    QImage Shot(const QString& import, const QString& window, const QString& file) const {
+        bool done = false;
+        Run(import, {QStringLiteral("-display"), Display, QStringLiteral("-window"), window, file}, &done);
+        EXPECT_TRUE(done) << "import failed";
+        return QImage(file).convertToFormat(QImage::Format_RGB32);
     }
 
     // Starts the game (with its own settings) and waits for its window; the window's id or empty.
@@ -141,11 +175,11 @@ public:
 
     QProcess Server, Manager, Game;
     QString Display;
-    QTemporaryDir Config;
+    QTemporaryDir Config, Data;
 };
 
-// The program with its sheets, beside a level of our own, in `dir`; the program's path or empty.
-QString ProgramWithBorderLevel(const QTemporaryDir& dir) {
+// The program with its sheets, beside `level` as its level 1, in `dir`; the program's path or empty.
+QString ProgramWithLevel(const QTemporaryDir& dir, const QByteArray& level) {
     const QDir build(QStringLiteral(BLUBBI_BUILD_DIR));
     const QString program = dir.filePath(QStringLiteral("blubbi"));
     if (!dir.isValid() || !QFile::copy(QStringLiteral(BLUBBI_PROGRAM), program) ||
@@ -153,9 +187,27 @@ QString ProgramWithBorderLevel(const QTemporaryDir& dir) {
         !QFile::link(build.filePath(QStringLiteral("grafiken")), dir.filePath(QStringLiteral("grafiken"))) ||
         !QDir(dir.path()).mkdir(QStringLiteral("levels")))
         return {};
-    QFile level(dir.filePath(QStringLiteral("levels/level001.lev")));
-    if (!level.open(QIODevice::WriteOnly) || level.write(BorderLevel()) != 512) return {};
+    QFile file(dir.filePath(QStringLiteral("levels/level001.lev")));
+    if (!file.open(QIODevice::WriteOnly) || file.write(level) != level.size()) return {};
     return program;
+}
+
+QString ProgramWithBorderLevel(const QTemporaryDir& dir) { return ProgramWithLevel(dir, BorderLevel()); }
+
+// The state a replay ends in, as the runner plays it back with the program folder `data`: the
+// last line its `dump` writes; empty when the runner failed.
+QJsonObject ReplayEnd(const QString& data, const QString& replay) {
+    QProcess sim;
+    sim.start(QStringLiteral(BLUBBI_SIM),
+              {QStringLiteral("--data"), data, QStringLiteral("--replay"), replay, QStringLiteral("-")});
+    sim.write("dump\n");
+    sim.closeWriteChannel();
+    if (!sim.waitForFinished(30000) || sim.exitStatus() != QProcess::NormalExit || sim.exitCode() != 0) {
+        ADD_FAILURE() << "blubbi-sim --replay: " << sim.readAllStandardError().toStdString();
+        return {};
+    }
+    const QList<QByteArray> lines = sim.readAllStandardOutput().trimmed().split('\n');
+    return QJsonDocument::fromJson(lines.last()).object();
 }
 
 int Differences(const QImage& a, const QImage& b, QRect* box) {
@@ -195,13 +247,7 @@ TEST(RealWindow, ShowsThePlayFieldAndThePlayerWalks) {
     ASSERT_TRUE(ok);
     QThread::msleep(1500);  // the level slides in for 1.25 s, longer on a busy machine
 
-    auto shot = [&](const QString& name) {
-        const QString file = dir.filePath(name);
-        bool done = false;
-        x.Run(import, {QStringLiteral("-display"), x.Display, QStringLiteral("-window"), window, file}, &done);
-        EXPECT_TRUE(done) << "import failed";
-        return QImage(file).convertToFormat(QImage::Format_RGB32);
-    };
+    auto shot = [&](const QString& name) { return x.Shot(import, window, dir.filePath(name)); };
     // Once the slide is over and nothing but the player could move, two pictures in a row agree.
     QImage before = shot(QStringLiteral("before.png"));
     QElapsedTimer clock;
@@ -313,6 +359,15 @@ TEST(RealWindow, ALostGameLeavesAReplayThatChecksOut) {
     EXPECT_EQ(summary.value(QStringLiteral("GameOverPoints")).toString(), points.captured(1));
     EXPECT_TRUE(summary.value(QStringLiteral("DataMatch")).toBool());
     EXPECT_GT(summary.value(QStringLiteral("frames")).toInt(), 100);
+
+    // Played back, the replay ends where the window went on from: the game over it showed, answered
+    // with "Neues Spiel", so a fresh game on level 1 with three lives and no points.
+    const QJsonObject end = ReplayEnd(dir.path(), replays.filePath(files[0]));
+    EXPECT_EQ(end.value(QStringLiteral("Dialogs")).toArray(), QJsonArray{QStringLiteral("GameOver")});
+    EXPECT_EQ(end.value(QStringLiteral("LevelNo")).toInt(), 1);
+    EXPECT_EQ(end.value(QStringLiteral("Lives")).toInt(), 3);
+    EXPECT_EQ(end.value(QStringLiteral("Score")).toInt(), 0);
+    EXPECT_EQ(end.value(QStringLiteral("TransitionCounter")).toInt(), 100) << "not at the new game's start";
 }
 
 TEST(RealWindow, F11FillsTheScreenAndTheEditorPaintsTheCellUnderTheMouse) {
@@ -333,32 +388,15 @@ TEST(RealWindow, F11FillsTheScreenAndTheEditorPaintsTheCellUnderTheMouse) {
     constexpr int kLeft = (kScreenW - kScale * kPaintW) / 2, kTop = (kScreenH - kScale * kPaintH) / 2;
     TX11Run x;
     ASSERT_TRUE(x.StartServer(xvfb, QStringLiteral("%1x%2x24").arg(kScreenW).arg(kScreenH)));
-    x.Manager.setProcessEnvironment(x.Env());
-    x.Manager.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    x.Manager.start(openbox, {});
-    ASSERT_TRUE(x.Manager.waitForStarted(5000));
-    QThread::msleep(1000);  // openbox takes the screen
-    ASSERT_EQ(x.Manager.state(), QProcess::Running);
+    ASSERT_TRUE(x.StartManager(openbox));
 
     const QString window = x.StartGame(program, xdotool);
     ASSERT_FALSE(window.isEmpty()) << "no window with the game's caption";
     bool ok = false;
     x.Run(xdotool, {QStringLiteral("windowactivate"), QStringLiteral("--sync"), window}, &ok);
     ASSERT_TRUE(ok);
-    auto key = [&](const QString& name) {
-        bool sent = false;
-        x.Run(xdotool, {QStringLiteral("key"), QStringLiteral("--clearmodifiers"), name}, &sent);
-        EXPECT_TRUE(sent) << name.toStdString();
-        QThread::msleep(300);
-    };
-    auto screen = [&](const QString& name) {
-        const QString file = dir.filePath(name);
-        bool done = false;
-        x.Run(import, {QStringLiteral("-display"), x.Display, QStringLiteral("-window"), QStringLiteral("root"), file},
-              &done);
-        EXPECT_TRUE(done) << "import failed";
-        return QImage(file).convertToFormat(QImage::Format_RGB32);
-    };
+    auto key = [&](const QString& name) { EXPECT_TRUE(x.Key(xdotool, name)) << name.toStdString(); };
+    auto screen = [&](const QString& name) { return x.Shot(import, QStringLiteral("root"), dir.filePath(name)); };
     // A game pixel as the screen shows it: a 2 x 2 block, all of one colour.
     auto gamePixel = [&](const QImage& shot, int gx, int gy) -> std::optional<QColor> {
         const int sx = kLeft + kScale * gx, sy = kTop + kScale * gy;
@@ -411,6 +449,153 @@ TEST(RealWindow, F11FillsTheScreenAndTheEditorPaintsTheCellUnderTheMouse) {
     const QImage again = screen(QStringLiteral("again.png"));
     EXPECT_EQ(gamePixel(again, kFieldX / 2, kPaintH / 2), QColor(128, 0, 0));
     EXPECT_EQ(QColor(again.pixel(kLeft / 2, kScreenH / 2)), QColor(0, 0, 0));
+}
+
+// Esc stops the game and its clock: the picture stands still for 15 s, dimmed under "Pause", and the
+// enemy caught before is still in its bubble afterwards (a bubble lasts 10 s of the game's time).
+// Minimising pauses by itself, and 2x zoom doubles the window, each game pixel a sharp 2 x 2 block.
+TEST(RealWindow, EscAndMinimisingPauseTheGameAndItsClockAndZoomTwoDoublesSharply) {
+    const QString xvfb = QStandardPaths::findExecutable(QStringLiteral("Xvfb"));
+    const QString xdotool = QStandardPaths::findExecutable(QStringLiteral("xdotool"));
+    const QString import = QStandardPaths::findExecutable(QStringLiteral("import"));
+    const QString openbox = QStandardPaths::findExecutable(QStringLiteral("openbox"));
+    if (xvfb.isEmpty() || xdotool.isEmpty() || import.isEmpty() || openbox.isEmpty())
+        GTEST_SKIP() << "needs Xvfb, xdotool, ImageMagick's import and the openbox window manager";
+    const QDir build(QStringLiteral(BLUBBI_BUILD_DIR));
+    if (!build.exists(QStringLiteral("grafiken/stein1.gif"))) GTEST_SKIP() << "the sprite sheets are not built";
+    QTemporaryDir dir;
+    const QString program = ProgramWithLevel(dir, GhostLevel());
+    ASSERT_FALSE(program.isEmpty());
+
+    TX11Run x;
+    ASSERT_TRUE(x.StartServer(xvfb, QStringLiteral("1600x1000x24")));
+    ASSERT_TRUE(x.StartManager(openbox));  // minimising is the window manager's
+    // Losing the focus must not pause it here, so that only minimising can.
+    QSettings(x.Config.filePath(QStringLiteral("Blubbi Blubbo/blubbi.conf")), QSettings::IniFormat)
+        .setValue(blubbi::setting::PauseOnFocusLoss, false);
+    const QString window = x.StartGame(program, xdotool);
+    ASSERT_FALSE(window.isEmpty()) << "no window with the game's caption";
+    bool ok = false;
+    x.Run(xdotool, {QStringLiteral("windowactivate"), QStringLiteral("--sync"), window}, &ok);
+    ASSERT_TRUE(ok);
+    auto shot = [&](const QString& name) { return x.Shot(import, window, dir.filePath(name)); };
+    auto key = [&](const QString& name) { EXPECT_TRUE(x.Key(xdotool, name)) << name.toStdString(); };
+
+    // Space held from the slide on: a bubble catches the ghost, which then rises to the top in it.
+    x.Run(xdotool, {QStringLiteral("keydown"), QStringLiteral("space")}, &ok);
+    ASSERT_TRUE(ok);
+    QElapsedTimer sinceSpace;
+    sinceSpace.start();
+    QThread::msleep(3000);
+    x.Run(xdotool, {QStringLiteral("keyup"), QStringLiteral("space")}, &ok);
+    QThread::msleep(1500);
+    const QImage running = shot(QStringLiteral("running.png"));
+    ASSERT_EQ(running.width(), kPaintW) << "the window is not at its start size";
+    const int paintTop = running.height() - kStatusH - kPaintH;
+    ASSERT_GT(paintTop, 0);
+    const QPoint surround(kFieldX / 2, paintTop + kPaintH / 2);
+    EXPECT_EQ(QColor(running.pixel(surround)), QColor(128, 0, 0));
+    // The word lies in the middle, in the window's own pixels at every zoom; in game pixels here.
+    const QRect word(kPaintW / 2 - 90, kPaintH / 2 - 35, 180, 70);
+    auto whiteInWord = [&](const QImage& picture, int top) {
+        int count = 0;
+        for (int y = word.top(); y <= word.bottom(); ++y)
+            for (int x0 = word.left(); x0 <= word.right(); ++x0)
+                count += picture.pixel(x0, top + y) == qRgb(255, 255, 255);
+        return count;
+    };
+    EXPECT_LT(whiteInWord(running, paintTop), 20);
+
+    key(QStringLiteral("Escape"));
+    const QImage paused = shot(QStringLiteral("paused.png"));
+    ASSERT_EQ(paused.size(), running.size());
+    // The dark red surround under a black veil of 150/255, and the white word over it.
+    const QColor dim(paused.pixel(surround));
+    EXPECT_TRUE(dim.red() > 35 && dim.red() < 70 && dim.green() == 0 && dim.blue() == 0) << dim.name().toStdString();
+    EXPECT_GT(whiteInWord(paused, paintTop), 100) << "no \"Pause\" in the middle";
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < 15000) {
+        QThread::msleep(1500);
+        const QImage still = shot(QStringLiteral("still.png"));
+        ASSERT_EQ(still.size(), paused.size());
+        QRect moved;
+        EXPECT_EQ(Differences(paused, still, &moved), 0)
+            << "the paused picture changed after " << clock.elapsed() << " ms, at " << moved.x() << "," << moved.y();
+    }
+    key(QStringLiteral("Escape"));
+    const QImage resumed = shot(QStringLiteral("resumed.png"));
+    EXPECT_EQ(QColor(resumed.pixel(surround)), QColor(128, 0, 0)) << "still dimmed after the second Esc";
+
+    // "Optionen", its eighth item "Vergrößerung", its second "2×": by the keyboard, from F10 on.
+    x.Run(xdotool,
+          {QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("100"), QStringLiteral("F10"),
+           QStringLiteral("Right"), QStringLiteral("Down"), QStringLiteral("Down"), QStringLiteral("Down"),
+           QStringLiteral("Down"), QStringLiteral("Down"), QStringLiteral("Down"), QStringLiteral("Down"),
+           QStringLiteral("Right"), QStringLiteral("Down"), QStringLiteral("Return")},
+          &ok);
+    ASSERT_TRUE(ok);
+    QThread::msleep(500);
+    const QImage twice = shot(QStringLiteral("twice.png"));
+    ASSERT_EQ(twice.width(), 2 * kPaintW) << "the window did not double";
+    ASSERT_EQ(twice.height(), running.height() + kPaintH) << "the paint box did not double";
+    const int top2 = twice.height() - kStatusH - 2 * kPaintH;
+    // Each game pixel one colour over its 2 x 2 block, the field where it was, running.
+    int blurred = 0;
+    for (int gy = 0; gy < kPaintH; ++gy)
+        for (int gx = 0; gx < kPaintW; ++gx) {
+            const QRgb c = twice.pixel(2 * gx, top2 + 2 * gy);
+            blurred += twice.pixel(2 * gx + 1, top2 + 2 * gy) != c || twice.pixel(2 * gx, top2 + 2 * gy + 1) != c ||
+                       twice.pixel(2 * gx + 1, top2 + 2 * gy + 1) != c;
+        }
+    EXPECT_EQ(blurred, 0) << "game pixels not sharp at 2x";
+    const QPoint surround2(2 * surround.x(), top2 + kPaintH);
+    EXPECT_EQ(QColor(twice.pixel(surround2)), QColor(128, 0, 0));
+    const QRgb free = twice.pixel(2 * (kFieldX + 12 * 19 + 9), top2 + 2 * (kFieldY + 8 * 19 + 9));
+    EXPECT_EQ(QColor(free), QColor(0, 0, 0)) << "no free cell where the field's middle should be";
+
+    // Minimised, it pauses by itself; shown again, it is still paused and stands still.
+    x.Run(xdotool, {QStringLiteral("windowminimize"), QStringLiteral("--sync"), window}, &ok);
+    ASSERT_TRUE(ok) << "the window did not minimise";
+    QThread::msleep(1000);
+    x.Run(xdotool, {QStringLiteral("windowactivate"), QStringLiteral("--sync"), window}, &ok);
+    ASSERT_TRUE(ok) << "the window did not come back";
+    QThread::msleep(300);
+    const QImage back = shot(QStringLiteral("back.png"));
+    ASSERT_EQ(back.size(), twice.size());
+    EXPECT_EQ(QColor(back.pixel(surround2)), dim) << "not paused after minimising";
+    QThread::msleep(1000);
+    QRect moved;
+    EXPECT_EQ(Differences(back, shot(QStringLiteral("back-later.png")), &moved), 0) << "it went on after minimising";
+
+    // The game as recorded: minimising paused it, and the ghost is still in its bubble, younger than
+    // the bubble's 10 s though the Esc pause alone took 15 s.
+    x.Game.terminate();
+    ASSERT_TRUE(x.Game.waitForFinished(10000));
+    EXPECT_EQ(x.Game.exitCode(), 0);
+    const QDir replays(x.Data.filePath(QStringLiteral("Blubbi Blubbo/replays")));
+    const QStringList files = replays.entryList({QStringLiteral("*.blubbi-replay")}, QDir::Files);
+    ASSERT_EQ(files.size(), 1) << "no replay in " << replays.path().toStdString();
+    const QJsonObject end = ReplayEnd(dir.path(), replays.filePath(files[0]));
+    EXPECT_EQ(end.value(QStringLiteral("Paused")).toInt(), 1);
+    EXPECT_EQ(end.value(QStringLiteral("Lives")).toInt(), 3) << "the ghost reached the player";
+    const QJsonArray enemies = end.value(QStringLiteral("Enemies")).toArray();
+    ASSERT_EQ(enemies.size(), 1);
+    EXPECT_EQ(enemies[0].toObject().value(QStringLiteral("Trapped")).toInt(), 1) << "the ghost is not in a bubble";
+    int holding = 0;
+    for (const QJsonValue& value : end.value(QStringLiteral("Bubbles")).toArray()) {
+        const QJsonObject bubble = value.toObject();
+        if (bubble.value(QStringLiteral("HasEnemy")).toInt() == 0) continue;
+        ++holding;
+        const qint64 age =
+            end.value(QStringLiteral("Tick")).toInteger() - bubble.value(QStringLiteral("SpawnTick")).toInteger();
+        EXPECT_EQ(bubble.value(QStringLiteral("BurstStep")).toInt(), 0);
+        EXPECT_GT(age, 1000);
+        EXPECT_LT(age, 10000) << "the bubble's clock ran on in the pause";
+        std::printf("the bubble holding the ghost: %lld ms old in the game's time, %lld ms after space went down\n",
+                    static_cast<long long>(age), static_cast<long long>(sinceSpace.elapsed()));
+    }
+    EXPECT_EQ(holding, 1);
 }
 
 #ifdef BLUBBI_HISCORE
