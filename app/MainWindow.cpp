@@ -521,7 +521,10 @@ void TMainWindow::SetZoom(int scale) {
     PaintBox1->SetScale(scale);
     ZoomGroup->actions()[PaintBox1->Zoom() - 1]->setChecked(true);
     const QSize box(TPaintBox::kStartWidth * PaintBox1->Zoom(), TPaintBox::kStartHeight * PaintBox1->Zoom());
-    if (isMaximized() || isFullScreen()) return;  // the window keeps its size; the field stays centred
+    if (isMaximized() || isFullScreen()) {
+        PaintBox1->FollowSize();  // the window keeps its size; the field stays centred
+        return;
+    }
     resize(size() + box - PaintBox1->size());
 }
 

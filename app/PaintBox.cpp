@@ -122,9 +122,10 @@ void TPaintBox::KeyUp(QKeyEvent* event) {
     if (menuWanted && OnMenuKey) OnMenuKey();
 }
 
+// The picture keeps its size until the box has its new one (resizeEvent): shrinking it to the old
+// box divided by the new scale first would cut away what a paused game does not draw again.
 void TPaintBox::SetScale(int scale) {
     ZoomFactor = std::clamp(scale, 1, kMaxScale);
-    if (Screen) Screen->Resize(GameWidth(), GameHeight());
     updateGeometry();
     update();
 }
@@ -132,8 +133,7 @@ void TPaintBox::SetScale(int scale) {
 void TPaintBox::SetFit(bool fit) {
     if (fit == FitScreen) return;
     FitScreen = fit;
-    if (Screen) Screen->Resize(GameWidth(), GameHeight());
-    if (Game) Post(TEventKind::Resize, GameWidth(), GameHeight());
+    FollowSize();
     update();
 }
 
@@ -227,6 +227,10 @@ void TPaintBox::focusOutEvent(QFocusEvent* event) {
 
 void TPaintBox::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
+    FollowSize();
+}
+
+void TPaintBox::FollowSize() {
     if (Screen) Screen->Resize(GameWidth(), GameHeight());
     if (Game) Post(TEventKind::Resize, GameWidth(), GameHeight());
 }

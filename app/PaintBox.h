@@ -48,6 +48,8 @@ public:
     int Zoom() const { return ZoomFactor; }
     void SetFit(bool fit);
     bool Fit() const { return FitScreen; }
+    // The picture and the game take the size the box gives them now (a resize does it by itself).
+    void FollowSize();
     // The largest whole-number scale at which the game's start size fits `area` (at least 1).
     static int FitScale(QSize area);
     int Scale() const { return FitScreen ? FitScale(size()) : ZoomFactor; }

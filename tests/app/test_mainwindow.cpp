@@ -563,6 +563,21 @@ TEST_F(MainWindowTest, ZoomShowsSharpBlocksRemembersItAndTheEditorPaintsTheSameC
     Window->Timer1->start();
 }
 
+// A paused game draws nothing new: zooming in and out must keep the whole picture it shows.
+TEST_F(MainWindowTest, ZoomWhilePausedKeepsThePicture) {
+    ShowActive();
+    EXPECT_TRUE(WaitFor([&] { return Game().TransitionCounter == 0; }, 5000));
+    Window->SetPaused(true);
+    const QImage before = Window->Platform().Screen().Image().copy();
+    Window->ZoomGroup->actions()[1]->trigger();
+    EXPECT_TRUE(WaitFor([&] { return Window->PaintBox1->size() == QSize(2 * 681, 2 * 425); }, 3000));
+    EXPECT_TRUE(Window->Platform().Screen().Image() == before);
+    Window->ZoomGroup->actions()[0]->trigger();
+    EXPECT_TRUE(WaitFor([&] { return Window->PaintBox1->size() == QSize(681, 425); }, 3000));
+    EXPECT_TRUE(Window->Platform().Screen().Image() == before);
+    Window->SetPaused(false);
+}
+
 TEST_F(MainWindowTest, GameOverDialogThroughThePlatform) {
     TModalResult result = TModalResult::Cancel;
     QString shown;
