@@ -418,14 +418,14 @@ void TMainWindow::Aufzeichnungabspielen1Click() {
 }
 
 bool TMainWindow::PlayReplay(const QString& file) {
-    QFile in(file);
     TReplayError error;
     std::optional<TReplay> replay;
     QByteArray text;
     const TReplayLimits limits;
-    if (in.open(QIODevice::ReadOnly) && in.size() <= qint64(limits.MaxBytes)) {
-        text = in.readAll();
-        replay = ParseReplay(std::string_view(text.constData(), size_t(text.size())), limits, error);
+    std::string unreadable;
+    if (const auto read = ReadReplayFile(QFile::encodeName(file).toStdString(), limits, unreadable)) {
+        text = QByteArray::fromStdString(*read);
+        replay = ParseReplay(*read, limits, error);
     }
     if (!replay) {
         QMessageBox box(

@@ -5,6 +5,7 @@
 
 #include <charconv>
 
+#include "level/Files.h"
 #include "level/LevelCodec.h"
 
 namespace blubbi {
@@ -416,6 +417,12 @@ std::optional<TReplay> ParseReplay(std::string_view text, const TReplayLimits& l
     }
     if (part != kDone) return fail(number + 1, "the replay ends early: no end line");
     return r;
+}
+
+std::optional<std::string> ReadReplayFile(const std::string& path, const TReplayLimits& limits, std::string& error) {
+    auto bytes = ReadRegularFile(path, limits.MaxBytes, error);
+    if (!bytes) return std::nullopt;
+    return std::string(bytes->begin(), bytes->end());
 }
 
 }  // namespace blubbi

@@ -64,6 +64,9 @@ struct TReplayError {
 
 // The whole text or the first bad line. A text without its end line is truncated.
 std::optional<TReplay> ParseReplay(std::string_view text, const TReplayLimits& limits, TReplayError& error);
+// The text of a replay file: a regular file of at most `limits.MaxBytes` bytes, so a FIFO or a
+// device never blocks or floods the reader. nullopt with `error` saying why.
+std::optional<std::string> ReadReplayFile(const std::string& path, const TReplayLimits& limits, std::string& error);
 
 // One step (event or answer lines excluded) as its line, without the newline.
 std::string FormatStep(const TReplayStep& step);

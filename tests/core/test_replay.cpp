@@ -1,9 +1,12 @@
 // Replays: a recorded game checks out, an edited one fails at its checkpoint, damage names its line,
 // a long game stays small, and a saved state runs on as the game it came from.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <filesystem>
+#include <fstream>
 #include <random>
 #include <sstream>
 
@@ -228,6 +231,26 @@ TEST_F(ReplayTest, SavedStateRunsOnAsTheGameItCameFrom) {
     const auto before = SaveState(*Game);
     EXPECT_FALSE(LoadState(*Game, saved.data(), saved.size()));
     EXPECT_EQ(SaveState(*Game), before);
+}
+
+// A replay named by a player may be anything: a FIFO must not block, a device or a huge file
+// must not flood the reader.
+TEST(ReplayFile, OnlyRegularFilesWithinTheLimitAreRead) {
+    const std::filesystem::path dir =
+        std::filesystem::temp_directory_path() / ("blubbi-replay-file-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    const std::string fifo = (dir / "fifo").string(), file = (dir / "a.blubbi-replay").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    std::ofstream(file) << "0123456789";
+    TReplayLimits limits;
+    limits.MaxBytes = 10;
+    std::string error;
+    EXPECT_EQ(ReadReplayFile(file, limits, error), std::optional<std::string>("0123456789"));
+    EXPECT_FALSE(ReadReplayFile(fifo, limits, error));
+    EXPECT_FALSE(ReadReplayFile("/dev/zero", limits, error));
+    limits.MaxBytes = 9;
+    EXPECT_FALSE(ReadReplayFile(file, limits, error));
+    std::filesystem::remove_all(dir);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <optional>
 #include <sstream>
 
 #include "game/Events.h"
@@ -38,6 +39,14 @@ bool ParseSize(const std::string& text, int& w, int& h) {
     return w > 0 && h > 0 && w <= 8192 && h <= 8192;
 }
 
+// A replay named on the command line; an unreadable one is said on standard error.
+std::optional<std::string> ReadReplay(const std::string& path) {
+    std::string error;
+    std::optional<std::string> text = blubbi::ReadReplayFile(path, blubbi::TReplayLimits{}, error);
+    if (!text) std::cerr << "blubbi-sim: cannot read " << path << ": " << error << "\n";
+    return text;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -62,14 +71,9 @@ int main(int argc, char** argv) {
     auto* scriptOption = cli.add_option("SCRIPT", scriptPath, "script file; none or - reads standard input");
     CLI11_PARSE(cli, argc, argv);
     if (!verifyPath.empty()) {
-        std::ifstream in(verifyPath, std::ios::binary);
-        if (!in) {
-            std::cerr << "blubbi-sim: cannot read " << verifyPath << "\n";
-            return 2;
-        }
-        std::ostringstream text;
-        text << in.rdbuf();
-        const TVerifyResult result = VerifyReplay(text.str(), dataDir, TVerifyLimits{});
+        const std::optional<std::string> text = ReadReplay(verifyPath);
+        if (!text) return 2;
+        const TVerifyResult result = VerifyReplay(*text, dataDir, TVerifyLimits{});
         std::cout << VerifyJson(result) << "\n";
         switch (result.Status) {
             case TVerifyResult::TStatus::Ok: return 0;
@@ -84,15 +88,10 @@ int main(int argc, char** argv) {
     }
     std::optional<TReplay> replay;
     if (!replayPath.empty()) {
-        std::ifstream in(replayPath, std::ios::binary);
-        if (!in) {
-            std::cerr << "blubbi-sim: cannot read " << replayPath << "\n";
-            return 2;
-        }
-        std::ostringstream text;
-        text << in.rdbuf();
+        const std::optional<std::string> text = ReadReplay(replayPath);
+        if (!text) return 2;
         TReplayError replayError;
-        replay = ParseReplay(text.str(), TReplayLimits{}, replayError);
+        replay = ParseReplay(*text, TReplayLimits{}, replayError);
         if (!replay) {
             std::cerr << "blubbi-sim: " << replayPath << ": line " << replayError.Line << ": " << replayError.Message
                       << "\n";
