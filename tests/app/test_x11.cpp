@@ -178,6 +178,25 @@ public:
     QTemporaryDir Config, Data;
 };
 
+// The programs the window tests drive, as found on the PATH.
+struct TWindowTools {
+    QString Xvfb = QStandardPaths::findExecutable(QStringLiteral("Xvfb"));
+    QString Xdotool = QStandardPaths::findExecutable(QStringLiteral("xdotool"));
+    QString Import = QStandardPaths::findExecutable(QStringLiteral("import"));
+    QString Openbox = QStandardPaths::findExecutable(QStringLiteral("openbox"));
+
+    // Why a test that needs them (and the window manager if `manager`) and the built sprite
+    // sheets cannot run; empty when it can.
+    std::string Missing(bool manager) const {
+        if (Xvfb.isEmpty() || Xdotool.isEmpty() || Import.isEmpty() || (manager && Openbox.isEmpty()))
+            return manager ? "needs Xvfb, xdotool, ImageMagick's import and the openbox window manager"
+                           : "needs Xvfb, xdotool and ImageMagick's import";
+        if (!QDir(QStringLiteral(BLUBBI_BUILD_DIR)).exists(QStringLiteral("grafiken/stein1.gif")))
+            return "the sprite sheets are not built";
+        return {};
+    }
+};
+
 // The program with its sheets, beside `level` as its level 1, in `dir`; the program's path or empty.
 QString ProgramWithLevel(const QTemporaryDir& dir, const QByteArray& level) {
     const QDir build(QStringLiteral(BLUBBI_BUILD_DIR));
@@ -226,13 +245,9 @@ int Differences(const QImage& a, const QImage& b, QRect* box) {
 }  // namespace
 
 TEST(RealWindow, ShowsThePlayFieldAndThePlayerWalks) {
-    const QString xvfb = QStandardPaths::findExecutable(QStringLiteral("Xvfb"));
-    const QString xdotool = QStandardPaths::findExecutable(QStringLiteral("xdotool"));
-    const QString import = QStandardPaths::findExecutable(QStringLiteral("import"));
-    if (xvfb.isEmpty() || xdotool.isEmpty() || import.isEmpty())
-        GTEST_SKIP() << "needs Xvfb, xdotool and ImageMagick's import";
-    const QDir build(QStringLiteral(BLUBBI_BUILD_DIR));
-    if (!build.exists(QStringLiteral("grafiken/stein1.gif"))) GTEST_SKIP() << "the sprite sheets are not built";
+    const TWindowTools tools;
+    if (const std::string why = tools.Missing(false); !why.empty()) GTEST_SKIP() << why;
+    const auto& [xvfb, xdotool, import, openbox] = tools;
 
     QTemporaryDir dir;
     const QString program = ProgramWithBorderLevel(dir);
@@ -371,14 +386,9 @@ TEST(RealWindow, ALostGameLeavesAReplayThatChecksOut) {
 }
 
 TEST(RealWindow, F11FillsTheScreenAndTheEditorPaintsTheCellUnderTheMouse) {
-    const QString xvfb = QStandardPaths::findExecutable(QStringLiteral("Xvfb"));
-    const QString xdotool = QStandardPaths::findExecutable(QStringLiteral("xdotool"));
-    const QString import = QStandardPaths::findExecutable(QStringLiteral("import"));
-    const QString openbox = QStandardPaths::findExecutable(QStringLiteral("openbox"));
-    if (xvfb.isEmpty() || xdotool.isEmpty() || import.isEmpty() || openbox.isEmpty())
-        GTEST_SKIP() << "needs Xvfb, xdotool, ImageMagick's import and the openbox window manager";
-    const QDir build(QStringLiteral(BLUBBI_BUILD_DIR));
-    if (!build.exists(QStringLiteral("grafiken/stein1.gif"))) GTEST_SKIP() << "the sprite sheets are not built";
+    const TWindowTools tools;
+    if (const std::string why = tools.Missing(true); !why.empty()) GTEST_SKIP() << why;
+    const auto& [xvfb, xdotool, import, openbox] = tools;
     QTemporaryDir dir;
     const QString program = ProgramWithBorderLevel(dir);
     ASSERT_FALSE(program.isEmpty());
@@ -455,14 +465,9 @@ TEST(RealWindow, F11FillsTheScreenAndTheEditorPaintsTheCellUnderTheMouse) {
 // enemy caught before is still in its bubble afterwards (a bubble lasts 10 s of the game's time).
 // Minimising pauses by itself, and 2x zoom doubles the window, each game pixel a sharp 2 x 2 block.
 TEST(RealWindow, EscAndMinimisingPauseTheGameAndItsClockAndZoomTwoDoublesSharply) {
-    const QString xvfb = QStandardPaths::findExecutable(QStringLiteral("Xvfb"));
-    const QString xdotool = QStandardPaths::findExecutable(QStringLiteral("xdotool"));
-    const QString import = QStandardPaths::findExecutable(QStringLiteral("import"));
-    const QString openbox = QStandardPaths::findExecutable(QStringLiteral("openbox"));
-    if (xvfb.isEmpty() || xdotool.isEmpty() || import.isEmpty() || openbox.isEmpty())
-        GTEST_SKIP() << "needs Xvfb, xdotool, ImageMagick's import and the openbox window manager";
-    const QDir build(QStringLiteral(BLUBBI_BUILD_DIR));
-    if (!build.exists(QStringLiteral("grafiken/stein1.gif"))) GTEST_SKIP() << "the sprite sheets are not built";
+    const TWindowTools tools;
+    if (const std::string why = tools.Missing(true); !why.empty()) GTEST_SKIP() << why;
+    const auto& [xvfb, xdotool, import, openbox] = tools;
     QTemporaryDir dir;
     const QString program = ProgramWithLevel(dir, GhostLevel());
     ASSERT_FALSE(program.isEmpty());
