@@ -49,6 +49,18 @@ std::string ReadAll(const fs::path& path) {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+// The game's own levels in `dataDir` by the hash of their bytes (the first file of equal bytes).
+std::map<std::string, std::string> OwnLevels(const std::string& dataDir) {
+    std::map<std::string, std::string> levels;
+    std::error_code ec;
+    for (fs::directory_iterator it(dataDir + "levels", ec), end; !ec && it != end; it.increment(ec)) {
+        if (!it->is_regular_file(ec)) continue;
+        const std::string content = ReadAll(it->path());
+        levels.emplace(Sha256Hex(content.data(), content.size()), it->path().string());
+    }
+    return levels;
+}
+
 }  // namespace
 
 std::string StateHash(const TMainForm& game) {
@@ -222,12 +234,7 @@ TModalResult TRecorder::ShowGameOverDialog(const std::string& points) {
 std::string TRecorder::OwnLevelHash(const std::vector<uint8_t>& bytes) {
     if (!LevelHashesRead) {
         LevelHashesRead = true;
-        std::error_code ec;
-        for (fs::directory_iterator it(DataDir + "levels", ec), end; !ec && it != end; it.increment(ec)) {
-            if (!it->is_regular_file(ec)) continue;
-            const std::string content = ReadAll(it->path());
-            LevelHashes[Sha256Hex(content.data(), content.size())] = it->path().string();
-        }
+        LevelHashes = OwnLevels(DataDir);
     }
     const std::string hash = Sha256Hex(bytes.data(), bytes.size());
     return LevelHashes.count(hash) ? hash : std::string();
@@ -420,14 +427,10 @@ bool TReplayPlayer::OpenLevelDialog(std::string& fileName) {
     const TAnswer* a = DialogAnswer(TAnswerKind::Open, "a file dialog");
     if (!a || !a->Yes) return false;
     if (a->OwnLevel) {
-        std::error_code ec;
-        for (fs::directory_iterator it(DataDir + "levels", ec), end; !ec && it != end; it.increment(ec)) {
-            if (!it->is_regular_file(ec)) continue;
-            const std::string content = ReadAll(it->path());
-            if (Sha256Hex(content.data(), content.size()) == a->Text) {
-                fileName = it->path().string();
-                return true;
-            }
+        const auto levels = OwnLevels(DataDir);
+        if (const auto level = levels.find(a->Text); level != levels.end()) {
+            fileName = level->second;
+            return true;
         }
         WentApart(Frames + 1, "a level the game's data does not hold");
         return false;
