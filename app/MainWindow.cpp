@@ -11,7 +11,6 @@
 #include <QInputDialog>
 #include <QMenuBar>
 #include <QMessageBox>
-#include <QSettings>
 #include <QShortcut>
 #include <QStatusBar>
 #include <QTimer>
@@ -152,8 +151,6 @@ bool KeepsReplay(const TItemRow& row) {
 }
 
 QString PlayingMessage(int speed) { return QStringLiteral("Wiedergabe %1× – Esc beendet sie").arg(speed); }
-
-const QString kReplaySpeedKey = QStringLiteral("replaySpeed");
 }  // namespace
 
 TMainWindow::TMainWindow(QWidget* parent, const QString& dataDir) : QMainWindow(parent) {
@@ -327,7 +324,7 @@ void TMainWindow::BuildReplayItems() {
     SpeedGroup->setObjectName(QStringLiteral("SpeedGroup"));
     SpeedGroup->setExclusionPolicy(QActionGroup::ExclusionPolicy::Exclusive);
     for (QAction* a : {Wiedergabe1x1, Wiedergabe2x1, Wiedergabe4x1}) SpeedGroup->addAction(a);
-    ReplaySpeedStored = QSettings(addr::SettingsFile(), QSettings::IniFormat).value(kReplaySpeedKey, 1).toInt();
+    ReplaySpeedStored = TWindowSettings::Load().ReplaySpeed;
     SetReplaySpeed(ReplaySpeedStored);
 }
 
@@ -497,8 +494,7 @@ void TMainWindow::SetReplaySpeed(int factor) {
         View->SetSpeed(ReplaySpeed);
         if (!View->Over()) statusBar()->showMessage(PlayingMessage(ReplaySpeed));
     }
-    if (ReplaySpeed != ReplaySpeedStored)
-        QSettings(addr::SettingsFile(), QSettings::IniFormat).setValue(kReplaySpeedKey, ReplaySpeed);
+    if (ReplaySpeed != ReplaySpeedStored) Remember(setting::ReplaySpeed, ReplaySpeed);
     ReplaySpeedStored = ReplaySpeed;
 }
 

@@ -35,6 +35,7 @@ TWindowSettings TWindowSettings::Load() {
     out.FullScreen = Bool(s, setting::FullScreen).value_or(out.FullScreen);
     out.PauseOnFocusLoss = Bool(s, setting::PauseOnFocusLoss).value_or(out.PauseOnFocusLoss);
     out.Gamepad = Bool(s, setting::Gamepad).value_or(out.Gamepad);
+    out.ReplaySpeed = Int(s, setting::ReplaySpeed, 1, 4).value_or(out.ReplaySpeed);
     constexpr int kFar = 1 << 20;  // no screen is that far away or that large
     const auto x = Int(s, setting::WindowX, -kFar, kFar), y = Int(s, setting::WindowY, -kFar, kFar);
     const auto w = Int(s, setting::WindowWidth, 1, kFar), h = Int(s, setting::WindowHeight, 1, kFar);

@@ -22,6 +22,7 @@ inline const QString WindowWidth = QStringLiteral("window/width");
 inline const QString WindowHeight = QStringLiteral("window/height");
 // Gamepads on or off (true/false, default true); read and written by the gamepad support.
 inline const QString Gamepad = QStringLiteral("gamepad");
+inline const QString ReplaySpeed = QStringLiteral("replaySpeed");  // 1, 2 or 4, default 1
 }  // namespace setting
 
 struct TWindowSettings {
@@ -29,6 +30,7 @@ struct TWindowSettings {
     bool FullScreen = false;
     bool PauseOnFocusLoss = true;
     bool Gamepad = true;
+    int ReplaySpeed = 1;
     std::optional<QRect> Geometry;  // as it was kept; whether it fits a screen is asked by FitsAScreen
 
     // The settings as the file keeps them, each one that is missing or damaged at its default; a
