@@ -209,6 +209,7 @@ void THiscoreService::Install(httplib::Server& server) {
     server.Get(R"(/replays/(\d{1,18})\.png)", [&c](const httplib::Request& req, httplib::Response& res) {
         const int64_t id = std::stoll(req.matches[1]);
         auto png = c.Store.Picture(id);
+        bool later = false;  // the picture can be drawn, only not now
         if (!png && c.Verifier) {
             // Drawn once, on the first request, then kept with the entry.
             if (auto replay = c.Store.Replay(id)) {
@@ -217,16 +218,26 @@ void THiscoreService::Install(httplib::Server& server) {
                 auto bytes = std::make_shared<std::string>(std::move(*replay));
                 const int64_t maxFrames = c.Limits.MaxFrames;
                 TScoreVerifier* verifier = c.Verifier;
-                c.Pool.Run<std::optional<std::string>>(
+                const auto outcome = c.Pool.Run<std::optional<std::string>>(
                     [bytes, verifier, maxFrames](const std::atomic<bool>& cancel) {
                         return verifier->LastFramePng(*bytes, maxFrames, cancel);
                     },
                     deadline, drawn);
+                later = outcome != TVerifyPool::TOutcome::Done;
                 if (drawn) {
                     c.Store.SavePicture(id, *drawn);
                     png = std::move(drawn);
                 }
             }
+        }
+        if (!png && later) {
+            // Busy checkers are no reason for a browser or a cache to believe there is no picture.
+            res.status = 503;
+            res.set_header("Retry-After", "30");
+            res.set_header("Cache-Control", "no-store");
+            res.set_content("Das Bild wird gerade nicht gezeichnet. Bitte später noch einmal.\n",
+                            "text/plain; charset=utf-8");
+            return;
         }
         if (!png) {
             res.status = 404;

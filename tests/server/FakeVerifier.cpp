@@ -16,7 +16,7 @@ std::optional<std::map<std::string, std::string>> Words(std::string_view replay)
     if (!(in >> word) || word != "FAKE-REPLAY") return std::nullopt;
     std::map<std::string, std::string> out{{"frames", "100"}, {"score", "0"}, {"level", "1"}, {"gameover", "1"},
                                            {"editor", "0"},   {"cheat", "0"}, {"user", "0"},  {"data", "1"},
-                                           {"check", "ok"},   {"ms", "0"}};
+                                           {"check", "ok"},   {"ms", "0"},    {"drawms", "0"}};
     while (in >> word) {
         const auto eq = word.find('=');
         if (eq == std::string::npos) return std::nullopt;
@@ -79,8 +79,15 @@ TReplaySummary TFakeVerifier::Verify(std::string_view replay, int64_t maxFrames,
     return s;
 }
 
-std::optional<std::string> TFakeVerifier::LastFramePng(std::string_view replay, int64_t, const std::atomic<bool>&) {
-    if (!Words(replay)) return std::nullopt;
+std::optional<std::string> TFakeVerifier::LastFramePng(std::string_view replay, int64_t,
+                                                       const std::atomic<bool>& cancel) {
+    const auto w = Words(replay);
+    if (!w) return std::nullopt;
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(Number(*w, "drawms"));
+    while (std::chrono::steady_clock::now() < until) {
+        if (cancel) return std::nullopt;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
     ++Drawn;
     return "\x89PNG\r\n\x1a\n" + std::string(replay);
 }

@@ -7,10 +7,11 @@
 
 namespace blubbi::hiscore {
 
-// "FAKE-REPLAY frames=N score=S level=L gameover=1 editor=0 cheat=0 user=0 data=1 check=ok|bad ms=0 id=X"
+// "FAKE-REPLAY frames=N score=S level=L gameover=1 editor=0 cheat=0 user=0 data=1 check=ok|bad ms=0 drawms=0
+// id=X"
 // (words other than the first may be left out: the defaults are a game over at level 1 with 0 points,
 // 100 frames, nothing used, the shipped data, every checkpoint agreeing, no delay). ms makes the
-// check take that long, to test the deadline.
+// check take that long and drawms the drawing of its last frame, to test the deadline.
 class TFakeVerifier : public TScoreVerifier {
 public:
     std::optional<int64_t> DeclaredFrames(std::string_view replay) override;

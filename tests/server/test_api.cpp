@@ -142,6 +142,14 @@ TEST_F(ApiTest, ACheckThatTakesTooLongIsCutOff) {
     EXPECT_EQ(r->status, 503);
     EXPECT_NE(Body(r)["reason"].get<std::string>().find("zu lange"), std::string::npos);
     EXPECT_EQ(Store->Count(), 0);
+
+    // A last frame that takes too long to draw is one to ask for again, not one that does not exist.
+    const auto stored = Submit("Berta", "0", "FAKE-REPLAY drawms=5000");
+    ASSERT_EQ(stored->status, 201);
+    const auto png = Client->Get("/replays/" + std::to_string(Body(stored)["id"].get<int64_t>()) + ".png");
+    EXPECT_EQ(png->status, 503);
+    EXPECT_FALSE(png->get_header_value("Retry-After").empty());
+    EXPECT_EQ(png->get_header_value("Cache-Control"), "no-store");
 }
 
 TEST_F(ApiTest, FormWithoutItsFieldsIsRefused) {
