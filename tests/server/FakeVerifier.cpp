@@ -33,6 +33,16 @@ int64_t Number(const std::map<std::string, std::string>& w, const char* key) {
     }
 }
 
+// Takes as long as the word `key` says; false when cancelled before.
+bool TakeTime(const std::map<std::string, std::string>& w, const char* key, const std::atomic<bool>& cancel) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(Number(w, key));
+    while (std::chrono::steady_clock::now() < until) {
+        if (cancel) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return true;
+}
+
 }  // namespace
 
 std::optional<int64_t> TFakeVerifier::DeclaredFrames(std::string_view replay) {
@@ -49,13 +59,9 @@ TReplaySummary TFakeVerifier::Verify(std::string_view replay, int64_t maxFrames,
         s.Detail = "kein Kopf";
         return s;
     }
-    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(Number(*w, "ms"));
-    while (std::chrono::steady_clock::now() < until) {
-        if (cancel) {
-            s.Status = TReplayStatus::Cancelled;
-            return s;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    if (!TakeTime(*w, "ms", cancel)) {
+        s.Status = TReplayStatus::Cancelled;
+        return s;
     }
     s.Frames = Number(*w, "frames");
     if (s.Frames > maxFrames) {
@@ -82,12 +88,7 @@ TReplaySummary TFakeVerifier::Verify(std::string_view replay, int64_t maxFrames,
 std::optional<std::string> TFakeVerifier::LastFramePng(std::string_view replay, int64_t,
                                                        const std::atomic<bool>& cancel) {
     const auto w = Words(replay);
-    if (!w) return std::nullopt;
-    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(Number(*w, "drawms"));
-    while (std::chrono::steady_clock::now() < until) {
-        if (cancel) return std::nullopt;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
+    if (!w || !TakeTime(*w, "drawms", cancel)) return std::nullopt;
     ++Drawn;
     return "\x89PNG\r\n\x1a\n" + std::string(replay);
 }
