@@ -1,6 +1,7 @@
 // The real program in a real X window: it shows the play field and the player walks on a key press;
 // under a window manager F11 fills the screen and the editor still paints the cell under the mouse; a game
-// lost there leaves a replay that checks out, and goes to the project's own hiscore server, which lists it.
+// lost there leaves a replay that checks out, and goes to the project's own hiscore server, which lists it;
+// a virtual gamepad put into the program walks, jumps and spits.
 #include <gtest/gtest.h>
 
 #include <QByteArray>
@@ -17,8 +18,10 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <optional>
 #include <vector>
 
@@ -131,8 +134,9 @@ public:
     }
 
     // Starts the game (with its own settings) and waits for its window; the window's id or empty.
-    QString StartGame(const QString& program, const QString& xdotool) {
-        Game.setProcessEnvironment(Env());
+    QString StartGame(const QString& program, const QString& xdotool) { return StartGame(program, xdotool, Env()); }
+    QString StartGame(const QString& program, const QString& xdotool, const QProcessEnvironment& env) {
+        Game.setProcessEnvironment(env);
         Game.setProcessChannelMode(QProcess::ForwardedChannels);
         Game.start(program, {});
         if (!Game.waitForStarted(5000)) return {};
@@ -228,6 +232,69 @@ QJsonObject ReplayEnd(const QString& data, const QString& replay) {
     const QList<QByteArray> lines = sim.readAllStandardOutput().trimmed().split('\n');
     return QJsonDocument::fromJson(lines.last()).object();
 }
+
+// The inside of the field, within its border of blocks, in the paint box's pixels.
+constexpr int kCell = 19;
+const QRect kInside(kFieldX + kCell, kFieldY + kCell, 475 - 2 * kCell, 380 - 2 * kCell);
+
+// Where anything is drawn over the black free cells within `band` of the paint box.
+QRect Drawn(const QImage& paint, const QRect& band) {
+    QRect r;
+    for (int y = band.top(); y <= band.bottom(); ++y)
+        for (int x = band.left(); x <= band.right(); ++x)
+            if (QColor(paint.pixel(x, y)) != QColor(0, 0, 0)) r |= QRect(x, y, 1, 1);
+    return r;
+}
+
+// Where the young bubbles' yellow rings are drawn within `band`; `count` gets their pixels.
+QRect Yellow(const QImage& paint, const QRect& band, int* count) {
+    QRect r;
+    *count = 0;
+    for (int y = band.top(); y <= band.bottom(); ++y)
+        for (int x = band.left(); x <= band.right(); ++x)
+            if (paint.pixel(x, y) == qRgb(255, 255, 0)) {
+                r |= QRect(x, y, 1, 1);
+                ++*count;
+            }
+    return r;
+}
+
+// The virtual gamepad inside the program: each line appended to its command file is waited for
+// until the pad has played it.
+class TPadFile {
+public:
+    explicit TPadFile(QString path) : Path(std::move(path)) { QFile(Path).open(QIODevice::WriteOnly); }
+
+    // The pad is in once the program opened its game controllers.
+    bool Attached(int ms) const { return WaitForLines(1, ms) && DoneLines().value(0) == "attached"; }
+
+    bool Send(const QString& line) {
+        QFile file(Path);
+        if (!file.open(QIODevice::Append) || file.write(line.toUtf8() + '\n') <= 0) return false;
+        file.close();
+        ++Sent;
+        return WaitForLines(Sent + 1, 5000) && DoneLines().value(Sent) == line.toUtf8();
+    }
+
+private:
+    QList<QByteArray> DoneLines() const {
+        QFile done(Path + QStringLiteral(".done"));
+        if (!done.open(QIODevice::ReadOnly)) return {};
+        return done.readAll().split('\n');
+    }
+    bool WaitForLines(int lines, int ms) const {
+        QElapsedTimer clock;
+        clock.start();
+        while (DoneLines().size() <= lines) {
+            if (clock.elapsed() > ms) return false;
+            QThread::msleep(5);
+        }
+        return true;
+    }
+
+    QString Path;
+    int Sent = 0;
+};
 
 int Differences(const QImage& a, const QImage& b, QRect* box) {
     int count = 0;
@@ -601,6 +668,158 @@ TEST(RealWindow, EscAndMinimisingPauseTheGameAndItsClockAndZoomTwoDoublesSharply
                     static_cast<long long>(age), static_cast<long long>(sinceSpace.elapsed()));
     }
     EXPECT_EQ(holding, 1);
+}
+
+// The real program steered by a gamepad alone: a virtual one that a library put into it plugs in
+// and plays. The stick walks him at 10 pixels a frame until it is let go; the south button makes
+// him jump, no higher than the 100 pixels that a start at 21 pixels a frame against a pull of 2
+// gives, and land on the floor again; east and west each spit a bubble on the side he faces; a
+// pad unplugged while he walks leaves him standing. The replay of it all checks out.
+TEST(RealWindow, AVirtualGamepadWalksJumpsAndSpits) {
+    const TWindowTools tools;
+    if (const std::string why = tools.Missing(false); !why.empty()) GTEST_SKIP() << why;
+    const auto& [xvfb, xdotool, import, openbox] = tools;
+    QTemporaryDir dir;
+    const QString program = ProgramWithBorderLevel(dir);
+    ASSERT_FALSE(program.isEmpty());
+
+    TX11Run x;
+    ASSERT_TRUE(x.StartServer(xvfb)) << "Xvfb did not come up";
+    // Nothing but the pad plays: the window need not even have the focus.
+    QSettings(x.Config.filePath(QStringLiteral("Blubbi Blubbo/blubbi.conf")), QSettings::IniFormat)
+        .setValue(blubbi::setting::PauseOnFocusLoss, false);
+    TPadFile pad(dir.filePath(QStringLiteral("pad")));
+    QProcessEnvironment env = x.Env();
+    env.insert(QStringLiteral("BLUBBI_TEST_PAD"), dir.filePath(QStringLiteral("pad")));
+    env.insert(QStringLiteral("LD_PRELOAD"), QStringLiteral(BLUBBI_VIRTUAL_PAD));
+    // A sanitizer build wants its runtime first; the pad's library goes before it.
+    const QString asan = env.value(QStringLiteral("ASAN_OPTIONS"));
+    env.insert(QStringLiteral("ASAN_OPTIONS"),
+               (asan.isEmpty() ? QString() : asan + QLatin1Char(':')) + QStringLiteral("verify_asan_link_order=0"));
+    const QString window = x.StartGame(program, xdotool, env);
+    ASSERT_FALSE(window.isEmpty()) << "no window with the game's caption";
+    ASSERT_TRUE(pad.Attached(10000)) << "the pad did not come";
+    auto send = [&](const QString& line) { ASSERT_TRUE(pad.Send(line)) << line.toStdString(); };
+
+    int paintTop = -1;
+    auto paint = [&](const QImage& shot) { return shot.copy(0, paintTop, kPaintW, kPaintH); };
+    auto shot = [&] { return paint(x.Shot(import, window, dir.filePath(QStringLiteral("shot.png")))); };
+    // Two pictures in a row that agree: whatever moved has stopped.
+    auto settled = [&] {
+        QImage before = shot();
+        QElapsedTimer clock;
+        clock.start();
+        while (clock.elapsed() < 10000) {
+            QThread::msleep(300);
+            const QImage again = shot();
+            if (again == before) return again;
+            before = again;
+        }
+        ADD_FAILURE() << "the picture does not stand still";
+        return before;
+    };
+    const QImage first = x.Shot(import, window, dir.filePath(QStringLiteral("first.png")));
+    ASSERT_EQ(first.width(), kPaintW) << "the window is not at its start size";
+    paintTop = first.height() - kStatusH - kPaintH;
+    ASSERT_GT(paintTop, 0);
+
+    // On the floor of the empty field, the player is all that is drawn from his head's height
+    // at the top of a jump down; his picture has no bubble's yellow.
+    const QRect band(kInside.left(), kFieldY + kStartY - 110, kInside.width(),
+                     kInside.bottom() - (kFieldY + kStartY - 110) + 1);
+    const QImage start = settled();
+    const QRect atStart = Drawn(start, band);
+    ASSERT_FALSE(atStart.isEmpty()) << "no player";
+    EXPECT_GE(atStart.left(), kFieldX + kStartX - 1);
+    EXPECT_LE(atStart.right(), kFieldX + kStartX + kPlayerW + 1);
+    EXPECT_LE(atStart.bottom(), kFieldY + kStartY + kPlayerH + 1);
+    int yellow = 0;
+    Yellow(start, kInside, &yellow);
+    ASSERT_EQ(yellow, 0);
+
+    // The stick pushed right walks him; let go, he stands.
+    send(QStringLiteral("axis leftx 32767"));
+    QThread::msleep(600);
+    send(QStringLiteral("axis leftx 0"));
+    const QRect walked = Drawn(settled(), band);
+    EXPECT_GE(walked.left(), atStart.left() + 60) << "he did not walk right";
+    EXPECT_LE(walked.right(), kInside.right() - 40) << "he walked on to the wall";
+    EXPECT_EQ(walked.bottom(), atStart.bottom()) << "not on the floor";
+    std::printf("the stick walked him %d pixels in 600 ms\n", walked.left() - atStart.left());
+
+    // South held: he jumps, again on each landing; seen in the air, never above the jump's height.
+    send(QStringLiteral("button south 1"));
+    int highest = walked.bottom();
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < 1500) {
+        const QRect in = Drawn(shot(), band);
+        ASSERT_FALSE(in.isEmpty()) << "the player left the picture";
+        EXPECT_LE(std::abs(in.center().x() - walked.center().x()), 2) << "he moved sideways";
+        highest = std::min(highest, in.bottom());
+    }
+    send(QStringLiteral("button south 0"));
+    EXPECT_LE(highest, walked.bottom() - 30) << "he did not rise";
+    EXPECT_GE(highest, walked.bottom() - 100) << "higher than a jump goes";
+    std::printf("the highest the jump was seen: %d pixels\n", walked.bottom() - highest);
+    const QImage landed = settled();
+    EXPECT_EQ(Drawn(landed, band), walked) << "he did not land where he rose";
+
+    // East spits a bubble on the side he faces, right beside him; west spits one too once the
+    // first has risen out of the way.
+    for (const QString& button : {QStringLiteral("east"), QStringLiteral("west")}) {
+        // Held shorter than the half second after which a held button spits again.
+        send(QStringLiteral("button %1 1").arg(button));
+        QThread::msleep(200);
+        send(QStringLiteral("button %1 0").arg(button));
+        int count = 0;
+        QRect bubble;
+        clock.restart();
+        while (count < 40 && clock.elapsed() < 3000) bubble = Yellow(shot(), band, &count);
+        EXPECT_GE(count, 40) << "no bubble from " << button.toStdString();
+        EXPECT_GT(bubble.left(), walked.right()) << button.toStdString();
+        EXPECT_LE(bubble.width(), 39) << "more than one bubble from " << button.toStdString();
+        // A bubble rises a few pixels a frame: out of the band in well under two seconds.
+        QThread::msleep(2000);
+    }
+
+    // The d-pad walks him back left; the pad unplugged meanwhile, he stops far from the wall.
+    const QRect beforeLeft = Drawn(settled(), band);
+    EXPECT_EQ(beforeLeft, walked);
+    send(QStringLiteral("button dpleft 1"));
+    QThread::msleep(400);
+    send(QStringLiteral("detach"));
+    const QImage unplugged = settled();
+    const QRect stopped = Drawn(unplugged, band);
+    EXPECT_LE(stopped.right(), walked.right() - 30) << "he did not walk left";
+    EXPECT_GE(stopped.left(), kInside.left() + 40) << "he walked on to the wall";
+    ASSERT_EQ(x.Game.state(), QProcess::Running);
+
+    // The pad's presses went the keyboard's way into the replay: it checks out, and ends where the
+    // window showed him, standing, no key held.
+    x.Game.terminate();
+    ASSERT_TRUE(x.Game.waitForFinished(10000));
+    EXPECT_EQ(x.Game.exitCode(), 0);
+    const QDir replays(x.Data.filePath(QStringLiteral("Blubbi Blubbo/replays")));
+    const QStringList files = replays.entryList({QStringLiteral("*.blubbi-replay")}, QDir::Files);
+    ASSERT_EQ(files.size(), 1) << "no replay in " << replays.path().toStdString();
+    QProcess sim;
+    sim.start(QStringLiteral(BLUBBI_SIM),
+              {QStringLiteral("--data"), dir.path(), QStringLiteral("--verify"), replays.filePath(files[0])});
+    ASSERT_TRUE(sim.waitForFinished(30000));
+    EXPECT_EQ(sim.exitCode(), 0) << sim.readAllStandardError().toStdString();
+    const QJsonObject summary = QJsonDocument::fromJson(sim.readAllStandardOutput()).object();
+    EXPECT_EQ(summary.value(QStringLiteral("status")).toString(), QStringLiteral("ok"));
+    EXPECT_TRUE(summary.value(QStringLiteral("DataMatch")).toBool());
+    const QJsonObject end = ReplayEnd(dir.path(), replays.filePath(files[0]));
+    const int playerX = end.value(QStringLiteral("PlayerX")).toInt();
+    EXPECT_GE(stopped.left(), kFieldX + playerX - 1);
+    EXPECT_LE(stopped.right(), kFieldX + playerX + kPlayerW + 1);
+    EXPECT_EQ(end.value(QStringLiteral("PlayerY")).toInt(), kStartY);
+    EXPECT_EQ(end.value(QStringLiteral("FacingLeft")).toInt(), 1);
+    for (const char* key : {"KeyLeft", "KeyRight", "KeyJump", "KeyFire"})
+        EXPECT_EQ(end.value(QLatin1String(key)).toInt(), 0) << key << " still held";
+    EXPECT_EQ((playerX - kStartX) % 10, 0) << "not a whole number of steps";
 }
 
 #ifdef BLUBBI_HISCORE
