@@ -516,11 +516,12 @@ void TMainWindow::SendInput(int source, TEvent event) {
 void TMainWindow::SetZoom(int scale) {
     PaintBox1->SetScale(scale);
     ZoomGroup->actions()[PaintBox1->Zoom() - 1]->setChecked(true);
-    const QSize box(TPaintBox::kStartWidth * PaintBox1->Zoom(), TPaintBox::kStartHeight * PaintBox1->Zoom());
+    const QSize box = PaintBox1->sizeHint();
     if (isMaximized() || isFullScreen()) {
         PaintBox1->FollowSize();  // the window keeps its size; the field stays centred
         return;
     }
+    if (box == PaintBox1->size()) PaintBox1->FollowSize();  // no resize to come, but maybe a new scale
     resize(size() + box - PaintBox1->size());
 }
 

@@ -67,6 +67,13 @@ int32_t TPaintBox::VirtualKey(int qtKey) {
 }
 
 bool TPaintBox::event(QEvent* event) {
+    // Moved to a screen of another scale factor: the game's size in game pixels changes with it.
+    if (event->type() == QEvent::ScreenChangeInternal && Scale() != ShownScale) {
+        const bool done = QWidget::event(event);
+        updateGeometry();
+        FollowSize();
+        return done;
+    }
     // Tab and Backtab belong to the game, not to focus navigation.
     if (event->type() == QEvent::KeyPress) {
         auto* key = static_cast<QKeyEvent*>(event);
@@ -141,14 +148,31 @@ int TPaintBox::FitScale(QSize area) {
     return std::max(1, std::min(area.width() / kStartWidth, area.height() / kStartHeight));
 }
 
+int TPaintBox::ZoomScale(int zoom, double screenFactor) {
+    return std::max(1, static_cast<int>(std::lround(zoom * screenFactor)));
+}
+
+QSize TPaintBox::DeviceSize() const {
+    const double factor = devicePixelRatioF();
+    return {static_cast<int>(std::lround(width() * factor)), static_cast<int>(std::lround(height() * factor))};
+}
+
+QSize TPaintBox::sizeHint() const {
+    const int scale = ZoomScale(ZoomFactor, devicePixelRatioF());
+    const double factor = devicePixelRatioF();
+    return {static_cast<int>(std::ceil(kStartWidth * scale / factor - 1e-9)),
+            static_cast<int>(std::ceil(kStartHeight * scale / factor - 1e-9))};
+}
+
 QPoint TPaintBox::Origin() const {
     if (!FitScreen) return {0, 0};
     const int scale = Scale();
-    return {(width() - kStartWidth * scale) / 2, (height() - kStartHeight * scale) / 2};
+    const QSize area = DeviceSize();
+    return {(area.width() - kStartWidth * scale) / 2, (area.height() - kStartHeight * scale) / 2};
 }
 
 QPoint TPaintBox::GamePoint(QPointF position) const {
-    const QPointF p = position - QPointF(Origin());
+    const QPointF p = position * devicePixelRatioF() - QPointF(Origin());
     return {static_cast<int>(std::floor(p.x() / Scale())), static_cast<int>(std::floor(p.y() / Scale()))};
 }
 
@@ -182,7 +206,13 @@ void TPaintBox::paintEvent(QPaintEvent*) {
         painter.fillRect(rect(), Qt::black);
         return;
     }
-    ShowScaled(painter, rect(), Screen->Image(), Origin(), Scale());
+    // The blocks are laid in the screen's pixels: at a fractional desktop scale, whole widget
+    // units would give blocks of unequal size.
+    const double factor = devicePixelRatioF();
+    painter.save();
+    painter.setWorldTransform(QTransform::fromScale(1 / factor, 1 / factor));
+    ShowScaled(painter, QRect(QPoint(0, 0), DeviceSize()), Screen->Image(), Origin(), Scale());
+    painter.restore();
     if (Game && Game->Paused) {
         // The field stays to be seen, dimmed, under the word.
         painter.fillRect(rect(), QColor(0, 0, 0, 150));
@@ -231,6 +261,7 @@ void TPaintBox::resizeEvent(QResizeEvent* event) {
 }
 
 void TPaintBox::FollowSize() {
+    ShownScale = Scale();
     if (Screen) Screen->Resize(GameWidth(), GameHeight());
     if (Game) Post(TEventKind::Resize, GameWidth(), GameHeight());
 }

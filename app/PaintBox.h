@@ -40,9 +40,11 @@ public:
     TFrameStats* Stats = nullptr;
     bool ShowStats = false;
 
-    // Game pixels are shown as Scale x Scale blocks. In a window the scale is the chosen zoom and
-    // the game sees the widget's size divided by it; filling the screen, the game keeps its start
-    // size at the largest whole-number scale that fits, centred with black around.
+    // Game pixels are shown as Scale x Scale blocks of the screen's own pixels (device pixels), so
+    // they stay sharp whatever the desktop's scale factor. In a window the scale is the chosen zoom
+    // times that factor, to the nearest whole number, and the game sees the widget's size divided
+    // by it; filling the screen, the game keeps its start size at the largest whole-number scale
+    // that fits, centred with black around.
     static constexpr int kMaxScale = 4;
     void SetScale(int scale);
     int Zoom() const { return ZoomFactor; }
@@ -52,15 +54,20 @@ public:
     void FollowSize();
     // The largest whole-number scale at which the game's start size fits `area` (at least 1).
     static int FitScale(QSize area);
-    int Scale() const { return FitScreen ? FitScale(size()) : ZoomFactor; }
-    int GameWidth() const { return FitScreen ? kStartWidth : std::max(1, width() / ZoomFactor); }
-    int GameHeight() const { return FitScreen ? kStartHeight : std::max(1, height() / ZoomFactor); }
-    // Where the game's top-left pixel is shown in the widget.
+    // The screen pixels per game pixel for a zoom on a screen of the given scale factor.
+    static int ZoomScale(int zoom, double screenFactor);
+    int Scale() const { return FitScreen ? FitScale(DeviceSize()) : ZoomScale(ZoomFactor, devicePixelRatioF()); }
+    int GameWidth() const { return FitScreen ? kStartWidth : std::max(1, DeviceSize().width() / Scale()); }
+    int GameHeight() const { return FitScreen ? kStartHeight : std::max(1, DeviceSize().height() / Scale()); }
+    // The widget's size in screen pixels.
+    QSize DeviceSize() const;
+    // Where the game's top-left pixel is shown, in screen pixels from the widget's corner.
     QPoint Origin() const;
-    // The game pixel under a point of the widget.
+    // The game pixel under a point of the widget (in the widget's own coordinates).
     QPoint GamePoint(QPointF position) const;
 
-    QSize sizeHint() const override { return {kStartWidth * ZoomFactor, kStartHeight * ZoomFactor}; }
+    // The size that shows the game's start size at the chosen zoom.
+    QSize sizeHint() const override;
 
 protected:
     bool event(QEvent* event) override;
@@ -87,6 +94,7 @@ private:
     int ZoomFactor = 1;
     bool FitScreen = false;
     bool AltAlone = false;  // Alt is down and nothing else happened since
+    int ShownScale = 0;     // the scale the game's size was last taken at
 };
 
 }  // namespace blubbi

@@ -16,6 +16,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <cmath>
 
 #include "app/Addresses.h"
 #include "app/FrameStats.h"
@@ -154,6 +155,65 @@ TEST(FullScreen, F11FillsTheScreenCentredAndTheEditorPaintsTheSameCell) {
     EXPECT_TRUE(window->statusBar()->isVisible());
     EXPECT_EQ(box->Origin(), QPoint(0, 0));
     EXPECT_FALSE(QSettings(addr::SettingsFile(), QSettings::IniFormat).value(setting::FullScreen).toBool());
+}
+
+// Counts the screen pixels of the box that are not the game pixel they show: the game at `scale`
+// screen pixels per game pixel from `origin`, black around it.
+int WrongScreenPixels(TMainWindow& window, QPoint origin, int scale) {
+    const QImage field = window.Platform().Screen().Image().convertToFormat(QImage::Format_RGB32);
+    const QImage shown = window.PaintBox1->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    if (field.size() != QSize(681, 425) || shown.size() != window.PaintBox1->DeviceSize()) return -1;
+    int wrong = 0;
+    for (int y = 0; y < shown.height(); ++y)
+        for (int x = 0; x < shown.width(); ++x) {
+            const QPoint g((x - origin.x()) / scale, (y - origin.y()) / scale);
+            const bool inside = x >= origin.x() && y >= origin.y() && g.x() < 681 && g.y() < 425;
+            wrong += shown.pixel(x, y) != (inside ? field.pixel(g) : qRgb(0, 0, 0));
+        }
+    return wrong;
+}
+
+// Run at the desktop's scale factor 1 and again at 1.5, where a game pixel of 1.5 or 4.5 screen
+// pixels would be smeared: each zoom is a whole number of screen pixels per game pixel, close to
+// the zoom at the desktop's scale, the game keeps its start size, and the mouse finds its cell.
+TEST(Zoom, WholeScreenPixelBlocksAtTheDesktopsScaleFactor) {
+    auto window = NewWindow();
+    ShowActive(*window);
+    TPaintBox* box = window->PaintBox1;
+    const double factor = box->devicePixelRatioF();
+    ASSERT_TRUE(WaitFor([&] { return window->Game().TransitionCounter == 0; }, 5000));
+    for (const int zoom : {1, 2, 3}) {
+        window->ZoomGroup->actions()[zoom - 1]->trigger();
+        const int scale = box->Scale();
+        ASSERT_TRUE(WaitFor([&] { return window->Platform().PaintBoxWidth() == 681; }, 3000)) << zoom;
+        EXPECT_EQ(window->Platform().PaintBoxHeight(), 425) << zoom;
+        EXPECT_LE(std::abs(scale - zoom * factor), 0.5) << zoom;
+        window->Timer1->stop();
+        EXPECT_EQ(WrongScreenPixels(*window, QPoint(0, 0), scale), 0) << zoom << " at " << factor;
+        window->Timer1->start();
+    }
+    window->Editormodus1->trigger();
+    const int scale = box->Scale();
+    const int fieldX = (681 - 475) / 2, fieldY = (425 - 380) / 2;
+    const int index = 4 * 20 + 11;
+    window->Game().Grid[index] = 0;
+    const QPointF middle = QPointF(scale * (fieldX + 4 * 19 + 9.5), scale * (fieldY + 11 * 19 + 9.5)) / factor;
+    QTest::mouseClick(box, Qt::LeftButton, Qt::NoModifier, middle.toPoint());
+    EXPECT_EQ(window->Game().Grid[index], 1);
+    window->Editormodus1->trigger();
+
+    // Filling the screen: the largest whole number of screen pixels that fits.
+    QTest::keyClick(box, Qt::Key_F11);
+    ASSERT_TRUE(WaitFor([&] { return window->isFullScreen() && box->size() == window->screen()->size(); }, 3000));
+    const QSize area = box->DeviceSize();
+    EXPECT_EQ(box->Scale(), TPaintBox::FitScale(area));
+    const QPoint origin((area.width() - 681 * box->Scale()) / 2, (area.height() - 425 * box->Scale()) / 2);
+    window->Timer1->stop();
+    EXPECT_EQ(WrongScreenPixels(*window, origin, box->Scale()), 0);
+    window->Timer1->start();
+    QTest::keyClick(box, Qt::Key_F11);
+    ASSERT_TRUE(WaitFor([&] { return !window->isFullScreen(); }, 3000));
+    QFile::remove(addr::SettingsFile());
 }
 
 TEST(KeptSettings, SurviveARestartButTheGameSwitchesStartAsGiven) {
