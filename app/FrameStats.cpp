@@ -62,9 +62,9 @@ std::string TFrameStats::Json() const {
     char text[256];
     std::snprintf(text, sizeof text,
                   "{\"count\": %lld, \"mean_ms\": %.3f, \"p50_ms\": %.3f, \"p99_ms\": %.3f, \"max_ms\": %.3f, "
-                  "\"dropped\": %lld}\n",
+                  "\"dropped\": %lld, \"presenter\": \"%s\"}\n",
                   static_cast<long long>(s.Count), s.MeanMs, s.P50Ms, s.P99Ms, s.MaxMs,
-                  static_cast<long long>(s.Dropped));
+                  static_cast<long long>(s.Dropped), Presenter.c_str());
     return text;
 }
 

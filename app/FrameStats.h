@@ -32,6 +32,8 @@ public:
     TSummary Summary() const;
     // The summary as one JSON object, as the statistics file holds it.
     std::string Json() const;
+    // How the pictures reached the screen: "card" or "painter" (see TPaintBox::Refresh).
+    std::string Presenter = "painter";
 
     // The last second's averages, for the overlay: ticks per second and milliseconds per frame.
     struct TRecent {

@@ -197,10 +197,11 @@ TMainWindow::TMainWindow(QWidget* parent, const QString& dataDir) : QMainWindow(
     Timer1->setInterval(static_cast<int>(kFrameIntervalMs));
     connect(Timer1, &QTimer::timeout, this, &TMainWindow::FrameTick);
     PaintBox1->Stats = &Stats;
+    Stats.Presenter = PaintBox1->ThroughGraphicsCard() ? "card" : "painter";
     auto* f12 = new QShortcut(QKeySequence(Qt::Key_F12), this);
     connect(f12, &QShortcut::activated, this, [this] {
         PaintBox1->ShowStats = !PaintBox1->ShowStats;
-        PaintBox1->update();
+        PaintBox1->Refresh();
     });
     Timer1->start();
 
@@ -454,7 +455,7 @@ bool TMainWindow::PlayReplay(const QString& file) {
 void TMainWindow::AdvanceReplay() {
     if (!View || View->Over()) return;
     if (!View->Advance()) statusBar()->showMessage(View->Outcome() + QStringLiteral(" – Esc beendet sie"));
-    PaintBox1->update();
+    PaintBox1->Refresh();
 }
 
 void TMainWindow::EndReplay() {
@@ -567,7 +568,7 @@ void TMainWindow::SetPaused(bool paused) {
     e.A = paused ? 1 : 0;
     PlatformPtr->Send(std::move(e));
     SyncChecks();
-    PaintBox1->update();
+    PaintBox1->Refresh();
 }
 
 void TMainWindow::PausedWhile(const std::function<void()>& run) {
@@ -596,7 +597,7 @@ void TMainWindow::FrameTick() {
     const double compose = PlatformPtr->TakeComposeMs(), copy = PlatformPtr->TakeCopyMs();
     // A tick the game let pass (paused, a dialog open) ran no frame.
     if (compose > 0 || copy > 0) Stats.Frame(TFrameStats::Ms(TFrameStats::TClock::now() - start), compose, copy);
-    if (PaintBox1->ShowStats) PaintBox1->update();
+    if (PaintBox1->ShowStats) PaintBox1->Refresh();
 }
 
 void TMainWindow::WriteFrameStats() const {

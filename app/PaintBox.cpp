@@ -7,6 +7,7 @@
 #include <cmath>
 #include <optional>
 
+#include "app/GlView.h"
 #include "game/Latin1.h"
 #include "game/MainForm.h"
 #include "gfx/Screen.h"
@@ -30,6 +31,17 @@ TPaintBox::TPaintBox(QWidget* parent) : QWidget(parent) {
     setMouseTracking(true);  // moves without a button reach the editor too
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMinimumSize(1, 1);
+    if (TGlView::Wanted()) {
+        Gl = new TGlView(this);
+        Gl->resize(size());
+    }
+}
+
+void TPaintBox::Refresh() {
+    if (Gl)
+        Gl->update();
+    else
+        update();
 }
 
 void TPaintBox::Bind(TMainForm* game, TScreen* screen) {
@@ -198,6 +210,7 @@ void TPaintBox::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 void TPaintBox::paintEvent(QPaintEvent*) {
+    if (Gl) return;  // the card's view covers the box
     // Only shows the last picture again; frames run from the timer alone.
     const auto start = TFrameStats::TClock::now();
     QPainter painter(this);
@@ -213,6 +226,13 @@ void TPaintBox::paintEvent(QPaintEvent*) {
     painter.setWorldTransform(QTransform::fromScale(1 / factor, 1 / factor));
     ShowScaled(painter, QRect(QPoint(0, 0), DeviceSize()), Screen->Image(), Origin(), Scale());
     painter.restore();
+    PaintOverlay(painter);
+    CountPainted(start);
+}
+
+bool TPaintBox::HasOverlay() const { return (Game && Game->Paused) || (Stats && ShowStats); }
+
+void TPaintBox::PaintOverlay(QPainter& painter) const {
     if (Game && Game->Paused) {
         // The field stays to be seen, dimmed, under the word.
         painter.fillRect(rect(), QColor(0, 0, 0, 150));
@@ -223,10 +243,11 @@ void TPaintBox::paintEvent(QPaintEvent*) {
         painter.setPen(Qt::white);
         painter.drawText(rect(), Qt::AlignCenter, QStringLiteral("Pause"));
     }
-    if (Stats) {
-        Stats->Painted(TFrameStats::Ms(TFrameStats::TClock::now() - start));
-        if (ShowStats) PaintStats(painter);
-    }
+    if (Stats && ShowStats) PaintStats(painter);
+}
+
+void TPaintBox::CountPainted(TFrameStats::TClock::time_point start) const {
+    if (Stats) Stats->Painted(TFrameStats::Ms(TFrameStats::TClock::now() - start));
 }
 
 // Small, in the corner, in the window's own pixels: whatever the zoom, it stays readable.
@@ -257,6 +278,7 @@ void TPaintBox::focusOutEvent(QFocusEvent* event) {
 
 void TPaintBox::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
+    if (Gl) Gl->resize(size());
     FollowSize();
 }
 

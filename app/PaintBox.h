@@ -12,6 +12,7 @@ namespace blubbi {
 
 class TMainForm;
 class TScreen;
+class TGlView;
 
 class TPaintBox : public QWidget {
     Q_OBJECT
@@ -69,6 +70,16 @@ public:
     // The size that shows the game's start size at the chosen zoom.
     QSize sizeHint() const override;
 
+    // Shows the last presented picture again, through the graphics card where it does the
+    // enlarging (see TGlView::Wanted), otherwise with Qt's painter.
+    void Refresh();
+    bool ThroughGraphicsCard() const { return Gl != nullptr; }
+    // For the card's view: the picture, the pause veil and statistics over it, and the time taken.
+    const TScreen* ShownScreen() const { return Screen; }
+    bool HasOverlay() const;
+    void PaintOverlay(QPainter& painter) const;
+    void CountPainted(TFrameStats::TClock::time_point start) const;
+
 protected:
     bool event(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override { KeyDown(event); }
@@ -91,6 +102,7 @@ private:
     void PaintStats(QPainter& painter) const;
     void Post(TEventKind kind, int32_t a = 0, int32_t b = 0, TMouseButton button = TMouseButton::mbLeft);
     TScreen* Screen = nullptr;
+    TGlView* Gl = nullptr;
     int ZoomFactor = 1;
     bool FitScreen = false;
     bool AltAlone = false;  // Alt is down and nothing else happened since

@@ -156,13 +156,13 @@ void TQtPlatform::Present(const TPicture& picture, int x, int y) {
     const TTiming t(CopyMs);
     const auto* timed = dynamic_cast<const TTimedPicture*>(&picture);
     ScreenPtr->Present(timed ? timed->Inner() : picture, x, y);
-    PaintBox->update();
+    PaintBox->Refresh();
 }
 
 void TQtPlatform::PaintBoxRectangle(int x1, int y1, int x2, int y2, TColor color) {
     const TTiming t(ComposeMs);
     ScreenPtr->Rectangle(x1, y1, x2, y2, color);
-    PaintBox->update();
+    PaintBox->Refresh();
 }
 
 double TQtPlatform::TakeComposeMs() { return std::exchange(ComposeMs, 0.0); }

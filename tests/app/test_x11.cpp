@@ -467,7 +467,11 @@ TEST(RealWindow, F11FillsTheScreenAndTheEditorPaintsTheCellUnderTheMouse) {
     ASSERT_TRUE(x.StartServer(xvfb, QStringLiteral("%1x%2x24").arg(kScreenW).arg(kScreenH)));
     ASSERT_TRUE(x.StartManager(openbox));
 
-    const QString window = x.StartGame(program, xdotool);
+    // Run once more through the graphics card's view (BLUBBI_PRESENTER=gl): the game says which it used.
+    const QString presenter = qEnvironmentVariable("BLUBBI_PRESENTER");
+    QProcessEnvironment env = x.Env();
+    env.insert(QStringLiteral("BLUBBI_FRAME_STATS"), dir.filePath(QStringLiteral("stats.json")));
+    const QString window = x.StartGame(program, xdotool, env);
     ASSERT_FALSE(window.isEmpty()) << "no window with the game's caption";
     bool ok = false;
     x.Run(xdotool, {QStringLiteral("windowactivate"), QStringLiteral("--sync"), window}, &ok);
@@ -521,6 +525,10 @@ TEST(RealWindow, F11FillsTheScreenAndTheEditorPaintsTheCellUnderTheMouse) {
     x.Game.terminate();
     ASSERT_TRUE(x.Game.waitForFinished(10000));
     EXPECT_EQ(x.Game.exitCode(), 0);
+    QFile stats(dir.filePath(QStringLiteral("stats.json")));
+    ASSERT_TRUE(stats.open(QIODevice::ReadOnly));
+    EXPECT_EQ(QJsonDocument::fromJson(stats.readAll()).object().value(QStringLiteral("presenter")).toString(),
+              presenter == QLatin1String("gl") ? QStringLiteral("card") : QStringLiteral("painter"));
     ASSERT_FALSE(x.StartGame(program, xdotool).isEmpty());
     QThread::msleep(2000);
     const QImage again = screen(QStringLiteral("again.png"));

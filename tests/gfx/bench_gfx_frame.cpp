@@ -1,8 +1,13 @@
 // A whole composed frame of a busy scene against one copy of the frame's pixels, and showing that
-// frame on the window at each zoom (1x to 4x), as the paint box does.
+// frame on the window at each zoom (1x to 4x), as the paint box does with Qt's painter and through
+// the graphics card (run under an X server for the card: QT_QPA_PLATFORM=xcb).
 #include <benchmark/benchmark.h>
 
 #include <QGuiApplication>
+#include <QOffscreenSurface>
+#include <QOpenGLContext>
+#include <QOpenGLFramebufferObject>
+#include <QOpenGLFunctions>
 #include <QPainter>
 #include <cstdlib>
 #include <cstring>
@@ -10,6 +15,7 @@
 
 #include "GfxBenchScene.h"
 #include "game/MainForm.h"
+#include "gfx/GlPicture.h"
 #include "gfx/Screen.h"
 #include "platform/headless/HeadlessPlatform.h"
 
@@ -113,6 +119,41 @@ void PresentedFrame(benchmark::State& state) {
     state.counters["window_pixels"] = static_cast<double>(window.width()) * window.height();
 }
 BENCHMARK(PresentedFrame)->DenseRange(1, 4)->Unit(benchmark::kMicrosecond);
+
+// The same through the graphics card: the picture goes up at 1x and the card lays out the blocks.
+// CPU is what the presenting thread spends; Time includes waiting until the card has drawn.
+void PresentedFrameOnCard(benchmark::State& state) {
+    const int scale = static_cast<int>(state.range(0));
+    QOpenGLContext context;
+    QOffscreenSurface surface;
+    if (context.create()) {
+        surface.setFormat(context.format());
+        surface.create();
+    }
+    if (!surface.isValid() || !context.makeCurrent(&surface)) {
+        state.SkipWithError("no OpenGL here");
+        return;
+    }
+    TBusyScene scene;
+    scene.Compose(0);
+    const QImage& picture = scene.Platform.Screen.Image();
+    QOpenGLFramebufferObject window(picture.size() * scale);  // the window's surface
+    window.bind();
+    TGlPicture card;
+    if (!card.Create()) {
+        state.SkipWithError("the card cannot draw the picture");
+        return;
+    }
+    for (auto _ : state) {
+        card.Draw(picture, window.size(), QPoint(0, 0), scale);
+        context.functions()->glFinish();
+    }
+    state.SetLabel(reinterpret_cast<const char*>(context.functions()->glGetString(GL_RENDERER)));
+    card.Destroy();
+    window.release();
+    context.doneCurrent();
+}
+BENCHMARK(PresentedFrameOnCard)->DenseRange(1, 4)->Unit(benchmark::kMicrosecond);
 
 void CopyOfTheFramesPixels(benchmark::State& state) {
     std::vector<uint32_t> from(kWidth * kHeight, 0xFF800000u), to(kWidth * kHeight);

@@ -1,0 +1,77 @@
+// The card takes the picture at 1x and draws the blocks; the pause veil and the statistics come
+// after, with Qt's painter on the same surface.
+#include "app/GlView.h"
+
+#include <QDir>
+#include <QGuiApplication>
+#include <QOffscreenSurface>
+#include <QOpenGLContext>
+#include <QOpenGLFunctions>
+#include <QPainter>
+
+#include "app/PaintBox.h"
+#include "gfx/Screen.h"
+
+namespace blubbi {
+
+TGlView::TGlView(TPaintBox* box) : QOpenGLWidget(box), Box(box) {
+    setObjectName(QStringLiteral("GlView"));
+    setAttribute(Qt::WA_TransparentForMouseEvents);  // the box takes the mouse and the keys
+    setFocusPolicy(Qt::NoFocus);
+}
+
+TGlView::~TGlView() {
+    makeCurrent();
+    if (Ready) Picture.Destroy();
+    doneCurrent();
+}
+
+bool TGlView::Wanted() {
+    const QByteArray choice = qgetenv("BLUBBI_PRESENTER");
+    if (choice == "raster") return false;
+    const bool forced = choice == "gl";
+    // Platforms without windows of their own (the tests' offscreen one) have no card to ask.
+    const QString platform = QGuiApplication::platformName();
+    if (!forced && platform != QLatin1String("xcb") && platform != QLatin1String("wayland")) return false;
+    // Without a render node the kernel knows no card, and OpenGL can only be software.
+    if (!forced && QDir(QStringLiteral("/dev/dri")).entryList({QStringLiteral("renderD*")}, QDir::System).isEmpty())
+        return false;
+    QOpenGLContext context;
+    if (!context.create()) return false;
+    QOffscreenSurface surface;
+    surface.setFormat(context.format());
+    surface.create();
+    if (!surface.isValid() || !context.makeCurrent(&surface)) return false;
+    const auto* name = reinterpret_cast<const char*>(context.functions()->glGetString(GL_RENDERER));
+    const QByteArray renderer = name ? QByteArray(name).toLower() : QByteArray();
+    context.doneCurrent();
+    if (forced) return true;
+    // A renderer in software enlarges on the processor too, and slower than the painter does.
+    for (const char* software : {"llvmpipe", "softpipe", "swrast", "software"})
+        if (renderer.contains(software)) return false;
+    return !renderer.isEmpty();
+}
+
+void TGlView::initializeGL() {
+    if (Ready) Picture.Destroy();
+    Ready = Picture.Create();
+}
+
+void TGlView::paintGL() {
+    const auto start = TFrameStats::TClock::now();
+    const TScreen* screen = Box->ShownScreen();
+    const QSize target = size() * devicePixelRatioF();
+    if (Ready) {
+        Picture.Draw(screen ? screen->Image() : QImage(), target, Box->Origin(), Box->Scale());
+    } else {
+        QOpenGLContext::currentContext()->functions()->glClearColor(0, 0, 0, 1);
+        QOpenGLContext::currentContext()->functions()->glClear(GL_COLOR_BUFFER_BIT);
+    }
+    if (Box->HasOverlay()) {
+        QPainter painter(this);
+        Box->PaintOverlay(painter);
+    }
+    Box->CountPainted(start);
+}
+
+}  // namespace blubbi
