@@ -20,9 +20,13 @@ TGlView::TGlView(TPaintBox* box) : QOpenGLWidget(box), Box(box) {
     setFocusPolicy(Qt::NoFocus);
 }
 
-TGlView::~TGlView() {
+TGlView::~TGlView() { ReleaseGl(); }
+
+void TGlView::ReleaseGl() {
+    if (!Picture) return;
     makeCurrent();
-    if (Ready) Picture.Destroy();
+    Picture->Destroy();
+    Picture.reset();
     doneCurrent();
 }
 
@@ -52,17 +56,20 @@ bool TGlView::Wanted() {
     return !renderer.isEmpty();
 }
 
+// Again whenever the view gets a new context (a new top-level window, say): the old one took its
+// texture and program with it.
 void TGlView::initializeGL() {
-    if (Ready) Picture.Destroy();
-    Ready = Picture.Create();
+    connect(context(), &QOpenGLContext::aboutToBeDestroyed, this, &TGlView::ReleaseGl, Qt::UniqueConnection);
+    Picture = std::make_unique<TGlPicture>();
+    if (!Picture->Create()) Picture.reset();
 }
 
 void TGlView::paintGL() {
     const auto start = TFrameStats::TClock::now();
     const TScreen* screen = Box->ShownScreen();
     const QSize target = size() * devicePixelRatioF();
-    if (Ready) {
-        Picture.Draw(screen ? screen->Image() : QImage(), target, Box->Origin(), Box->Scale());
+    if (Picture) {
+        Picture->Draw(screen ? screen->Image() : QImage(), target, Box->Origin(), Box->Scale());
     } else {
         QOpenGLContext::currentContext()->functions()->glClearColor(0, 0, 0, 1);
         QOpenGLContext::currentContext()->functions()->glClear(GL_COLOR_BUFFER_BIT);

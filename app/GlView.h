@@ -1,6 +1,7 @@
 // TGlView: the paint box's picture shown through the graphics card, which does the enlarging.
 #pragma once
 #include <QOpenGLWidget>
+#include <memory>
 
 #include "gfx/GlPicture.h"
 
@@ -22,9 +23,11 @@ protected:
     void paintGL() override;
 
 private:
+    // While its context is still there: the texture and the program go with it.
+    void ReleaseGl();
+
     TPaintBox* Box;
-    TGlPicture Picture;
-    bool Ready = false;
+    std::unique_ptr<TGlPicture> Picture;  // none while there is no context, or it cannot draw
 };
 
 }  // namespace blubbi
