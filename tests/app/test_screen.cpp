@@ -94,6 +94,22 @@ TEST(FullScreen, TheLargestWholeScaleThatFits) {
     EXPECT_EQ(TPaintBox::FitScale({640, 400}), 1);  // a screen too small still shows the game
 }
 
+// Counts the screen pixels of the box that are not the game pixel they show: the game at `scale`
+// screen pixels per game pixel from `origin`, black around it.
+int WrongScreenPixels(TMainWindow& window, QPoint origin, int scale) {
+    const QImage field = window.Platform().Screen().Image().convertToFormat(QImage::Format_RGB32);
+    const QImage shown = window.PaintBox1->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    if (field.size() != QSize(681, 425) || shown.size() != window.PaintBox1->DeviceSize()) return -1;
+    int wrong = 0;
+    for (int y = 0; y < shown.height(); ++y)
+        for (int x = 0; x < shown.width(); ++x) {
+            const QPoint g((x - origin.x()) / scale, (y - origin.y()) / scale);
+            const bool inside = x >= origin.x() && y >= origin.y() && g.x() < 681 && g.y() < 425;
+            wrong += shown.pixel(x, y) != (inside ? field.pixel(g) : qRgb(0, 0, 0));
+        }
+    return wrong;
+}
+
 TEST(FullScreen, F11FillsTheScreenCentredAndTheEditorPaintsTheSameCell) {
     auto window = NewWindow();
     ShowActive(*window);
@@ -117,19 +133,7 @@ TEST(FullScreen, F11FillsTheScreenCentredAndTheEditorPaintsTheSameCell) {
     // The game's picture in whole blocks in the middle, black around it.
     EXPECT_TRUE(WaitFor([&] { return game.TransitionCounter == 0; }, 5000));
     window->Timer1->stop();
-    const QImage field = window->Platform().Screen().Image().convertToFormat(QImage::Format_RGB32);
-    ASSERT_EQ(field.size(), QSize(681, 425));
-    QImage shown(box->size(), QImage::Format_RGB32);
-    shown.fill(Qt::magenta);
-    box->render(&shown);
-    int wrong = 0;
-    for (int y = 0; y < shown.height(); ++y)
-        for (int x = 0; x < shown.width(); ++x) {
-            const QPoint g((x - origin.x()) / scale, (y - origin.y()) / scale);
-            const bool inside = x >= origin.x() && y >= origin.y() && g.x() < 681 && g.y() < 425;
-            wrong += shown.pixel(x, y) != (inside ? field.pixel(g) : qRgb(0, 0, 0));
-        }
-    EXPECT_EQ(wrong, 0);
+    EXPECT_EQ(WrongScreenPixels(*window, origin, scale), 0);
     window->Timer1->start();
 
     // The editor takes the game pixel under the mouse: the same cell as at 1x.
@@ -155,22 +159,6 @@ TEST(FullScreen, F11FillsTheScreenCentredAndTheEditorPaintsTheSameCell) {
     EXPECT_TRUE(window->statusBar()->isVisible());
     EXPECT_EQ(box->Origin(), QPoint(0, 0));
     EXPECT_FALSE(QSettings(addr::SettingsFile(), QSettings::IniFormat).value(setting::FullScreen).toBool());
-}
-
-// Counts the screen pixels of the box that are not the game pixel they show: the game at `scale`
-// screen pixels per game pixel from `origin`, black around it.
-int WrongScreenPixels(TMainWindow& window, QPoint origin, int scale) {
-    const QImage field = window.Platform().Screen().Image().convertToFormat(QImage::Format_RGB32);
-    const QImage shown = window.PaintBox1->grab().toImage().convertToFormat(QImage::Format_RGB32);
-    if (field.size() != QSize(681, 425) || shown.size() != window.PaintBox1->DeviceSize()) return -1;
-    int wrong = 0;
-    for (int y = 0; y < shown.height(); ++y)
-        for (int x = 0; x < shown.width(); ++x) {
-            const QPoint g((x - origin.x()) / scale, (y - origin.y()) / scale);
-            const bool inside = x >= origin.x() && y >= origin.y() && g.x() < 681 && g.y() < 425;
-            wrong += shown.pixel(x, y) != (inside ? field.pixel(g) : qRgb(0, 0, 0));
-        }
-    return wrong;
 }
 
 // Run at the desktop's scale factor 1 and again at 1.5, where a game pixel of 1.5 or 4.5 screen
