@@ -20,6 +20,7 @@
 #include "gfx/BildIO.h"
 #include "platform/replay/ReplayFormat.h"
 #include "tests/app/AppTestSupport.h"
+#include "tests/app/VirtualPad.h"
 #include "tests/support/LevelBytes.h"
 
 using namespace blubbi;
@@ -83,14 +84,7 @@ public:
     TVirtualPad() {
         if (SDL_InitSubSystem(SDL_INIT_JOYSTICK) != 0) return;
         Initialised = true;
-        SDL_VirtualJoystickDesc desc{};
-        desc.version = SDL_VIRTUAL_JOYSTICK_DESC_VERSION;
-        desc.type = SDL_JOYSTICK_TYPE_GAMECONTROLLER;
-        desc.naxes = SDL_CONTROLLER_AXIS_MAX;
-        desc.nbuttons = SDL_CONTROLLER_BUTTON_MAX;
-        desc.name = "Blubbi test pad";
-        const int index = SDL_JoystickAttachVirtualEx(&desc);
-        if (index >= 0) Joystick = SDL_JoystickOpen(index);
+        Joystick = test::PlugInVirtualPad();
         if (Joystick) Instance = SDL_JoystickInstanceID(Joystick);
     }
     ~TVirtualPad() {

@@ -20,6 +20,8 @@
 #include <string>
 #include <thread>
 
+#include "tests/app/VirtualPad.h"
+
 namespace {
 
 using namespace std::chrono_literals;
@@ -54,17 +56,7 @@ public:
 private:
     bool Attach() {
         if (Joystick) return false;
-        SDL_VirtualJoystickDesc desc{};
-        desc.version = SDL_VIRTUAL_JOYSTICK_DESC_VERSION;
-        desc.type = SDL_JOYSTICK_TYPE_GAMECONTROLLER;
-        desc.naxes = SDL_CONTROLLER_AXIS_MAX;
-        desc.nbuttons = SDL_CONTROLLER_BUTTON_MAX;
-        desc.name = "Blubbi test pad";
-        // The list of joysticks must not change between attaching and opening by its index.
-        SDL_LockJoysticks();
-        const int index = SDL_JoystickAttachVirtualEx(&desc);
-        if (index >= 0) Joystick = SDL_JoystickOpen(index);
-        SDL_UnlockJoysticks();
+        Joystick = blubbi::test::PlugInVirtualPad();
         if (Joystick) Instance = SDL_JoystickInstanceID(Joystick);
         return Joystick != nullptr;
     }
