@@ -60,20 +60,15 @@ bool TGlView::Wanted() {
 // texture and program with it.
 void TGlView::initializeGL() {
     connect(context(), &QOpenGLContext::aboutToBeDestroyed, this, &TGlView::ReleaseGl, Qt::UniqueConnection);
+    // One that cannot draw (a shader the driver refuses) still clears to black.
     Picture = std::make_unique<TGlPicture>();
-    if (!Picture->Create()) Picture.reset();
+    Picture->Create();
 }
 
 void TGlView::paintGL() {
     const auto start = TFrameStats::TClock::now();
     const TScreen* screen = Box->ShownScreen();
-    const QSize target = size() * devicePixelRatioF();
-    if (Picture) {
-        Picture->Draw(screen ? screen->Image() : QImage(), target, Box->Origin(), Box->Scale());
-    } else {
-        QOpenGLContext::currentContext()->functions()->glClearColor(0, 0, 0, 1);
-        QOpenGLContext::currentContext()->functions()->glClear(GL_COLOR_BUFFER_BIT);
-    }
+    if (Picture) Picture->Draw(screen ? screen->Image() : QImage(), Box->DeviceSize(), Box->Origin(), Box->Scale());
     if (Box->HasOverlay()) {
         QPainter painter(this);
         Box->PaintOverlay(painter);

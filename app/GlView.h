@@ -27,7 +27,7 @@ private:
     void ReleaseGl();
 
     TPaintBox* Box;
-    std::unique_ptr<TGlPicture> Picture;  // none while there is no context, or it cannot draw
+    std::unique_ptr<TGlPicture> Picture;  // none while there is no context
 };
 
 }  // namespace blubbi

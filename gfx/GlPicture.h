@@ -10,8 +10,7 @@ namespace blubbi {
 
 class TGlPicture : protected QOpenGLFunctions {
 public:
-    // In the GL context that will draw; false when the card cannot (the caller shows the picture
-    // another way).
+    // In the GL context that will draw; false when the card cannot, and Draw then only clears.
     bool Create();
     // Frees the texture; in the context it was made in.
     void Destroy();
