@@ -43,19 +43,22 @@ void TGameRecording::Listen() {
 }
 
 void TGameRecording::Take(const TEvent& event) {
-    if (Busy) {  // the recorder lets the game see it and writes nothing
+    if (Busy) {  // from inside a dialog of the event that runs: the recorder holds it for later
         Recorder->Record(*Game, event);
         return;
     }
-    // A new game ends the one before it; a game over ends it once the dialog is answered.
-    const bool newGame = event.Kind == TEventKind::Menu && event.Text == "NeuesSpiel1Click";
-    if (newGame) StoreGame(Game->Score);
+    // "Neues Spiel" ends the game before it as it stood, a game over once its dialog is answered;
+    // the recorder goes on with the next game's replay by itself.
+    const int32_t points = Game->Score;
     GameOver = false;
     Busy = true;
     Recorder->Record(*Game, event);
     Busy = false;
-    if (GameOver) StoreGame(ShownPoints);
-    if (newGame || GameOver) Recorder->Restart(*Game, event.Clock);
+    if (!Recorder->Finished().empty()) {
+        if (Recorder->FinishedFrames() > 0) StoreText(Recorder->Finished(), GameOver ? ShownPoints : points);
+    } else if (GameOver) {
+        StoreText(Recorder->Text(*Game), ShownPoints);
+    }
     GameOver = false;
 }
 
@@ -65,8 +68,12 @@ std::string TGameRecording::Text() {
 }
 
 void TGameRecording::StoreGame(int32_t points) {
-    if (!Game || Recorder->Frames() == 0 || Folder.isEmpty()) return;
-    const std::string text = Text();
+    if (!Game || Recorder->Frames() == 0) return;
+    StoreText(Text(), points);
+}
+
+void TGameRecording::StoreText(const std::string& text, int32_t points) {
+    if (Folder.isEmpty()) return;
     QString error;
     const QString path =
         replays::Store(Folder, QByteArray::fromStdString(text), points, QDateTime::currentDateTime(), error);

@@ -37,6 +37,8 @@ public:
     const QString& LastStored() const { return Stored; }
 
 private:
+    void StoreText(const std::string& text, int32_t points);
+
     TQtPlatform& Platform;
     std::unique_ptr<TRecorder> Recorder;
     TMainForm* Game = nullptr;

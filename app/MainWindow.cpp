@@ -187,9 +187,13 @@ TMainWindow::TMainWindow(QWidget* parent, const QString& dataDir) : QMainWindow(
     connect(f10, &QShortcut::activated, this, &TMainWindow::OpenMenuBar);
     PaintBox1->OnMenuKey = [this] { OpenMenuBar(); };
     menuBar()->installEventFilter(this);
-    for (QMenu* menu : {Datei1, Optionen1, Leveleditor1, Hilfe1})
+    for (QMenu* menu : {Datei1, Optionen1, Leveleditor1, Hilfe1}) {
         connect(menu, &QMenu::aboutToHide, this,
                 [this] { QTimer::singleShot(0, this, [this] { HideMenuBarWhenLeft(); }); });
+        // An open menu holds the game, as a dialog does: nothing goes on behind it.
+        connect(menu, &QMenu::aboutToShow, this, [this] { PlatformPtr->Hold(true); });
+        connect(menu, &QMenu::aboutToHide, this, [this] { PlatformPtr->Hold(false); });
+    }
 
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
@@ -213,7 +217,6 @@ TMainWindow::TMainWindow(QWidget* parent, const QString& dataDir) : QMainWindow(
         else
             SetPaused(!GameForm->Paused);
     };
-    PlatformPtr->OnDialog = [this](const std::function<void()>& run) { PausedWhile(run); };
     GamepadsPtr = std::make_unique<TGamepads>([this](int source, TEvent e) { SendInput(source, std::move(e)); },
                                               [this] { PaintBox1->OnPauseKey(); });  // Start is the pad's Esc
     Gamepad1->setChecked(TWindowSettings::Load().Gamepad);
@@ -380,15 +383,17 @@ void TMainWindow::HiscoreServer1Click() {
     dialog.setLabelText(label);
     dialog.setTextValue(addr::StoredHiscoreServer());
     dialog.resize(460, dialog.sizeHint().height());
-    while (dialog.exec() == QDialog::Accepted) {
-        if (addr::IsServerAddress(dialog.textValue())) {
-            addr::SetHiscoreServer(dialog.textValue());
-            return;
+    PausedWhile([&] {
+        while (dialog.exec() == QDialog::Accepted) {
+            if (addr::IsServerAddress(dialog.textValue())) {
+                addr::SetHiscoreServer(dialog.textValue());
+                return;
+            }
+            QMessageBox::warning(this, QStringLiteral("Hiscore-Server"),
+                                 QStringLiteral("Das ist keine Adresse eines Hiscore-Servers. Sie beginnt mit http:// "
+                                                "oder https:// und nennt einen Rechner."));
         }
-        QMessageBox::warning(this, QStringLiteral("Hiscore-Server"),
-                             QStringLiteral("Das ist keine Adresse eines Hiscore-Servers. Sie beginnt mit http:// "
-                                            "oder https:// und nennt einen Rechner."));
-    }
+    });
 }
 
 void TMainWindow::berdasProgramm1Click() {
@@ -579,6 +584,11 @@ void TMainWindow::PausedWhile(const std::function<void()>& run) {
 }
 
 void TMainWindow::FrameTick() {
+    // A menu or a dialog holds the game: the ticks meanwhile are none of its frames.
+    if (PlatformPtr->Held()) {
+        LastTick = {};
+        return;
+    }
     const auto start = TFrameStats::TClock::now();
     if (LastTick != TFrameStats::TClock::time_point{}) Stats.Interval(TFrameStats::Ms(start - LastTick));
     LastTick = start;

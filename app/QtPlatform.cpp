@@ -68,7 +68,7 @@ uint32_t MachineTick() {
 }
 }  // namespace
 
-uint32_t TQtPlatform::GetTickCount() { return (ClockPaused ? PausedAt : MachineTick()) - PausedMs; }
+uint32_t TQtPlatform::GetTickCount() { return (Frozen > 0 ? PausedAt : MachineTick()) - PausedMs; }
 
 uint64_t TQtPlatform::RandomSeed() {
     const auto wall = std::chrono::system_clock::now().time_since_epoch();
@@ -171,7 +171,7 @@ double TQtPlatform::TakeCopyMs() { return std::exchange(CopyMs, 0.0); }
 std::string TQtPlatform::SendMediaCommand(const std::string& command) { return Media->Send(command); }
 
 void TQtPlatform::SetTimerEnabled(TOneShotTimer timer, bool enabled) {
-    if (ClockPaused) {  // it starts counting when the game goes on
+    if (Frozen > 0) {  // it starts counting when the game goes on
         TimerLeft[static_cast<size_t>(timer)] = enabled ? static_cast<int>(kOneShotIntervalMs) : -1;
         return;
     }
@@ -187,20 +187,26 @@ void TQtPlatform::SetTimerEnabled(TOneShotTimer timer, bool enabled) {
         t->stop();
 }
 
-void TQtPlatform::SetClockPaused(bool paused) {
-    if (paused == ClockPaused) return;
-    if (paused) {
+void TQtPlatform::SetClockPaused(bool paused) { Freeze(paused); }
+
+void TQtPlatform::Hold(bool on) {
+    Holds += on ? 1 : -1;
+    Freeze(on);
+}
+
+void TQtPlatform::Freeze(bool on) {
+    Frozen += on ? 1 : -1;
+    if (on && Frozen == 1) {
         PausedAt = MachineTick();
         for (size_t i = 0; i < kOneShotTimerCount; ++i) {
             TimerLeft[i] = Timers[i]->isActive() ? std::max(0, Timers[i]->remainingTime()) : -1;
             if (FullInterval[i] == 0) FullInterval[i] = Timers[i]->interval();
             Timers[i]->stop();
         }
-        ClockPaused = true;
         return;
     }
+    if (on || Frozen != 0) return;
     PausedMs += MachineTick() - PausedAt;
-    ClockPaused = false;
     for (size_t i = 0; i < kOneShotTimerCount; ++i)
         if (TimerLeft[i] >= 0) {
             Timers[i]->start(TimerLeft[i]);
@@ -210,16 +216,32 @@ void TQtPlatform::SetClockPaused(bool paused) {
         }
 }
 
+namespace {
+// The game stands still while a dialog it asked for is open.
+class THeld {
+public:
+    explicit THeld(TQtPlatform& platform) : Platform(platform) { Platform.Hold(true); }
+    ~THeld() { Platform.Hold(false); }
+    THeld(const THeld&) = delete;
+    THeld& operator=(const THeld&) = delete;
+
+private:
+    TQtPlatform& Platform;
+};
+}  // namespace
+
 TModalResult TQtPlatform::ShowGameOverDialog(const std::string& points) {
     if (OnGameOver) OnGameOver(points);
     if (!GameOverForm) return TModalResult::Cancel;
     GameOverForm->SetPoints(QString::fromStdString(points), Game ? int(Game->LevelNo) : 0);
     ++DialogsShown;
+    const THeld held(*this);
     return GameOverForm->exec() == mrOk ? TModalResult::Ok : TModalResult::Cancel;
 }
 
 void TQtPlatform::ShowWinDialog() {
     ++DialogsShown;
+    const THeld held(*this);
     if (WinForm) WinForm->exec();
 }
 
@@ -227,6 +249,7 @@ void TQtPlatform::ShowErrorMessage(const std::string& text) {
     QMessageBox box(QMessageBox::Critical, QString(), QString::fromStdString(text), QMessageBox::Ok, Window);
     box.setTextFormat(Qt::PlainText);  // the text may carry a file name
     ++DialogsShown;
+    const THeld held(*this);
     box.exec();
 }
 
@@ -244,13 +267,12 @@ bool TQtPlatform::LevelDialog(bool save, std::string& fileName) {
         dialog.setAcceptMode(QFileDialog::AcceptOpen);
         dialog.setFileMode(QFileDialog::ExistingFile);
     }
-    bool accepted = false;
     ++DialogsShown;
-    const auto run = [&] { accepted = dialog.exec() == QDialog::Accepted; };
-    if (OnDialog)
-        OnDialog(run);
-    else
-        run();
+    bool accepted = false;
+    {
+        const THeld held(*this);
+        accepted = dialog.exec() == QDialog::Accepted;
+    }
     if (!accepted || dialog.selectedFiles().isEmpty()) return false;
     fileName = QFile::encodeName(dialog.selectedFiles().constFirst()).toStdString();
     return true;

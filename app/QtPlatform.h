@@ -76,11 +76,15 @@ public:
     // How many dialogs the game has shown so far: while one of them is open inside a tick, the
     // frame timer stands still by design.
     int64_t Dialogs() const { return DialogsShown; }
-    // Runs a level file dialog; the window pauses the game around it.
-    std::function<void(const std::function<void()>&)> OnDialog;
+    // Holds the game while a modal dialog or a menu is open: no frame tick reaches it, its clock
+    // and its one-shot timers stand still; the game's own pause is not touched. Holds nest.
+    void Hold(bool on);
+    bool Held() const { return Holds > 0; }
 
 private:
     bool LevelDialog(bool save, std::string& fileName);
+    // Stops or restarts the clock and the one-shot timers; the game's pause and the holds share it.
+    void Freeze(bool on);
 
     TPaintBox* PaintBox;
     QWidget* Window;
@@ -95,7 +99,8 @@ private:
     int64_t DialogsShown = 0;
     // The pause: the machine's tick when it began, the time spent paused before it, and
     // what each one-shot timer still had to run (below 0: not running).
-    bool ClockPaused = false;
+    int Frozen = 0;  // the game's pause and the holds
+    int Holds = 0;
     uint32_t PausedAt = 0;
     uint32_t PausedMs = 0;
     std::array<int, kOneShotTimerCount> TimerLeft{};

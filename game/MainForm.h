@@ -11,6 +11,7 @@
 #include "game/Geometry.h"
 #include "game/Platform.h"
 #include "game/Random.h"
+#include "game/Record.h"
 #include "game/Records.h"
 
 namespace blubbi {
@@ -42,7 +43,7 @@ enum : size_t {
 enum class TCue { Blasen, Platzen, Springen, Feder, Sammeln, Getroffen, Musik };
 constexpr size_t kCueCount = static_cast<size_t>(TCue::Musik) + 1;
 
-class TMainForm {
+class TMainForm : public TGameRecord {
 public:
     explicit TMainForm(TPlatform& platform);
     ~TMainForm();
@@ -143,68 +144,22 @@ public:
     TBox PlayerBox() const { return PlayerBoxAt(PlayerX, PlayerY); }
 
     TPlatform& Platform;
-    TRandom Rng;
 
-    // --- the game state record ---
+    // --- what the game holds besides its record (game/Record.h) ---
     std::string AppDir;  // ends in '/'
     std::array<TDib, kSheetCount> Sheets;
-    TGrid Grid{};
-    uint8_t GameActive = 0;
-    uint8_t FacingLeft = 0;
-    uint8_t Walking = 0;
-    uint8_t CellDragActive = 0;
-    int32_t InsertKind = 0;
-    int32_t BlinkCounter = 0;
-    uint32_t LastHitTick = 0;
-    uint32_t MusicStartTick = 0;
-    int32_t TransitionCounter = 0;
-    int32_t Score = 0;
-    int32_t Lives = 0;
-    int32_t LevelNo = 0;
-    int32_t StartX = 0, StartY = 0;
-    int32_t VelY = 0;
-    int32_t WalkFrame = 0;
-    int32_t PlayerX = 0, PlayerY = 0;
-    int32_t CellDragValue = 0;
-    uint8_t InEndCheck = 0;
-    uint8_t BurstByTouch = 0;
-    uint8_t InPaint = 0;
-    uint8_t MusicJustStarted = 0;
-    uint8_t EndCheckPending = 0;
-    uint8_t InDialog = 0;
-    uint8_t Paused = 0;
-    uint8_t KeyJump = 0, KeyFire = 0, KeyLeft = 0, KeyRight = 0;
-    uint8_t OnGround = 0;
     std::unique_ptr<TDynaArray<TBubble>> Bubbles;
     TBubble* CurrentBubble = nullptr;
     std::unique_ptr<TDynaArray<TEnemy>> Enemies;
     TEnemy* CurrentEnemy = nullptr;
     std::unique_ptr<TDynaArray<TItem>> Items;
     TItem* CurrentItem = nullptr;
-    int32_t HitTimer = 0;
-    uint32_t LastFireTick = 0;
-    std::string MusicModeSaved, MusicModeNow;
     std::unique_ptr<TPicture> BackBuffer;
     std::unique_ptr<TPicture> PrevPicture;
-    std::string CheatBuffer;
-
-    // The level a run starts at: the game's own 1, or another of its levels for a run that
-    // proves one level on its own. Read once, by FormCreate.
-    int32_t StartLevelNo = 1;
-
-    // Switches outside the record (menu check marks).
-    uint8_t MusicEnabled = 1;
-    uint8_t SoundEnabled = 1;
-    uint8_t EditorMode = 0;
-    uint8_t Timer2Enabled = 0;
-    uint8_t Timer3Enabled = 0;
 
     // The clock of the event being dispatched.
     uint8_t ClockHeld = 0;
     uint32_t HeldClock = 0;
-
-    // Values of the running frame.
-    int32_t PlayFieldX = 0, PlayFieldY = 0;
 };
 
 }  // namespace blubbi

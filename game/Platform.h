@@ -5,7 +5,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "game/Dib.h"
 
@@ -129,9 +131,18 @@ public:
     virtual bool OpenLevelDialog(std::string& fileName) = 0;
     virtual bool SaveLevelDialog(std::string& fileName) = 0;
 
+    // Called by every level load for the bytes of the level file, at most a level file's size;
+    // nullopt when it cannot be read whole. Reads the file itself unless a platform knows better
+    // (a replay answers with the bytes the recorded game read).
+    virtual std::optional<std::vector<uint8_t>> ReadLevelFile(const std::string& fileName);
+
     // Called by the end-of-level check and the cheat to learn whether a next level file
     // exists; true only for a regular file.
     virtual bool FileExists(const std::string& fileName) = 0;
+    // Called by NeuesSpiel1Click before it sets up the new game (from the menu or the game-over
+    // dialog), so that a recording can begin the new game's replay from there.
+    virtual void NewGameStarts() {}
+
     // Called by the window's help items and dialogs, not by the core; a shell "open" of a
     // web or mail address whose failures are silent.
     virtual void ShellOpen(const std::string& address) = 0;

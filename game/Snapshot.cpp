@@ -9,7 +9,7 @@ namespace blubbi {
 
 namespace {
 
-constexpr uint32_t kStateFormat = 1;
+constexpr uint32_t kStateFormat = 2;
 // Far above any level's lists; a larger count means damaged bytes.
 constexpr uint32_t kMaxRecords = 1u << 20;
 constexpr uint32_t kMaxText = 1u << 16;
@@ -77,50 +77,26 @@ private:
     size_t At = 0;
 };
 
-// Each field once, in one order, for writing and for reading.
-template <class F>
-void Fields(F&& f, auto& g) {
-    f(g.GameActive);
-    f(g.FacingLeft);
-    f(g.Walking);
-    f(g.CellDragActive);
-    f(g.InsertKind);
-    f(g.BlinkCounter);
-    f(g.LastHitTick);
-    f(g.MusicStartTick);
-    f(g.TransitionCounter);
-    f(g.Score);
-    f(g.Lives);
-    f(g.LevelNo);
-    f(g.StartX);
-    f(g.StartY);
-    f(g.VelY);
-    f(g.WalkFrame);
-    f(g.PlayerX);
-    f(g.PlayerY);
-    f(g.CellDragValue);
-    f(g.InEndCheck);
-    f(g.BurstByTouch);
-    f(g.InPaint);
-    f(g.MusicJustStarted);
-    f(g.EndCheckPending);
-    f(g.InDialog);
-    f(g.KeyJump);
-    f(g.KeyFire);
-    f(g.KeyLeft);
-    f(g.KeyRight);
-    f(g.OnGround);
-    f(g.HitTimer);
-    f(g.LastFireTick);
-    f(g.StartLevelNo);
-    f(g.MusicEnabled);
-    f(g.SoundEnabled);
-    f(g.EditorMode);
-    f(g.Timer2Enabled);
-    f(g.Timer3Enabled);
-    f(g.PlayFieldX);
-    f(g.PlayFieldY);
-    f(g.Rng.State);
+// One field of the record: numbers little-endian, the grid as its bytes, texts with their length.
+template <class T>
+void PutField(TWriter& w, const T& v) {
+    if constexpr (std::is_integral_v<T>)
+        w.Put(v);
+    else if constexpr (std::is_same_v<T, std::string>)
+        w.Text(v);
+    else
+        w.Raw(v.data(), v.size());
+}
+
+template <class T>
+void GetField(TReader& r, T& v) {
+    if constexpr (std::is_integral_v<T>) {
+        v = r.Get<T>();
+    } else if constexpr (std::is_same_v<T, std::string>) {
+        v = r.Text();
+    } else if (const uint8_t* p = r.Raw(v.size())) {
+        std::memcpy(v.data(), p, v.size());
+    }
 }
 
 template <class T>
@@ -182,11 +158,7 @@ void ApplyList(const TListState<T>& s, std::unique_ptr<TDynaArray<T>>& list) {
 std::vector<uint8_t> SaveState(const TMainForm& game) {
     TWriter w;
     w.Put(kStateFormat);
-    Fields([&](auto v) { w.Put(v); }, game);
-    w.Raw(game.Grid.data(), game.Grid.size());
-    w.Text(game.MusicModeSaved);
-    w.Text(game.MusicModeNow);
-    w.Text(game.CheatBuffer);
+    ForEachField(static_cast<const TGameRecord&>(game), [&](const char*, const auto& v, TFieldRole) { PutField(w, v); });
     PutList(w, game.Bubbles);
     PutList(w, game.Enemies);
     PutList(w, game.Items);
@@ -196,85 +168,29 @@ std::vector<uint8_t> SaveState(const TMainForm& game) {
 bool LoadState(TMainForm& game, const uint8_t* data, size_t size) {
     TReader r(data, size);
     if (r.Get<uint32_t>() != kStateFormat || !r.Ok) return false;
-    // Read into a copy of the plain fields first, so damaged bytes leave the game untouched.
-    struct TPlain {
-        uint8_t GameActive, FacingLeft, Walking, CellDragActive;
-        int32_t InsertKind, BlinkCounter;
-        uint32_t LastHitTick, MusicStartTick;
-        int32_t TransitionCounter, Score, Lives, LevelNo, StartX, StartY, VelY, WalkFrame, PlayerX, PlayerY,
-            CellDragValue;
-        uint8_t InEndCheck, BurstByTouch, InPaint, MusicJustStarted, EndCheckPending, InDialog, KeyJump, KeyFire,
-            KeyLeft, KeyRight, OnGround;
-        int32_t HitTimer;
-        uint32_t LastFireTick;
-        int32_t StartLevelNo;
-        uint8_t MusicEnabled, SoundEnabled, EditorMode, Timer2Enabled, Timer3Enabled;
-        int32_t PlayFieldX, PlayFieldY;
-        struct {
-            uint64_t State;
-        } Rng;
-    } p{};
-    Fields([&](auto& v) { v = r.Get<std::remove_reference_t<decltype(v)>>(); }, p);
-    const uint8_t* grid = r.Raw(game.Grid.size());
-    std::string saved = r.Text(), now = r.Text(), cheat = r.Text();
+    // Read into a copy of the record first, so damaged bytes leave the game untouched.
+    TGameRecord record = game;
+    ForEachField(record, [&](const char*, auto& v, TFieldRole) { GetField(r, v); });
     const auto bubbles = GetList<TBubble>(r);
     const auto enemies = GetList<TEnemy>(r);
     const auto items = GetList<TItem>(r);
-    if (!r.Ok || !r.AtEnd() || !grid) return false;
+    if (!r.Ok || !r.AtEnd()) return false;
 
-    const bool timer2 = game.Timer2Enabled, timer3 = game.Timer3Enabled;
-    auto copy = [&](auto& dst, const auto& src) { dst = src; };
-    copy(game.GameActive, p.GameActive);
-    copy(game.FacingLeft, p.FacingLeft);
-    copy(game.Walking, p.Walking);
-    copy(game.CellDragActive, p.CellDragActive);
-    copy(game.InsertKind, p.InsertKind);
-    copy(game.BlinkCounter, p.BlinkCounter);
-    copy(game.LastHitTick, p.LastHitTick);
-    copy(game.MusicStartTick, p.MusicStartTick);
-    copy(game.TransitionCounter, p.TransitionCounter);
-    copy(game.Score, p.Score);
-    copy(game.Lives, p.Lives);
-    copy(game.LevelNo, p.LevelNo);
-    copy(game.StartX, p.StartX);
-    copy(game.StartY, p.StartY);
-    copy(game.VelY, p.VelY);
-    copy(game.WalkFrame, p.WalkFrame);
-    copy(game.PlayerX, p.PlayerX);
-    copy(game.PlayerY, p.PlayerY);
-    copy(game.CellDragValue, p.CellDragValue);
-    copy(game.InEndCheck, p.InEndCheck);
-    copy(game.BurstByTouch, p.BurstByTouch);
-    copy(game.InPaint, p.InPaint);
-    copy(game.MusicJustStarted, p.MusicJustStarted);
-    copy(game.EndCheckPending, p.EndCheckPending);
-    copy(game.InDialog, p.InDialog);
-    copy(game.KeyJump, p.KeyJump);
-    copy(game.KeyFire, p.KeyFire);
-    copy(game.KeyLeft, p.KeyLeft);
-    copy(game.KeyRight, p.KeyRight);
-    copy(game.OnGround, p.OnGround);
-    copy(game.HitTimer, p.HitTimer);
-    copy(game.LastFireTick, p.LastFireTick);
-    copy(game.StartLevelNo, p.StartLevelNo);
-    copy(game.MusicEnabled, p.MusicEnabled);
-    copy(game.SoundEnabled, p.SoundEnabled);
-    copy(game.EditorMode, p.EditorMode);
-    copy(game.PlayFieldX, p.PlayFieldX);
-    copy(game.PlayFieldY, p.PlayFieldY);
-    game.Rng.State = p.Rng.State;
-    std::memcpy(game.Grid.data(), grid, game.Grid.size());
-    game.MusicModeSaved = std::move(saved);
-    game.MusicModeNow = std::move(now);
-    game.CheatBuffer = std::move(cheat);
+    // The platform's timers and clock follow the restored switches.
+    const bool timer2 = record.Timer2Enabled, timer3 = record.Timer3Enabled, paused = record.Paused;
+    record.Timer2Enabled = game.Timer2Enabled;
+    record.Timer3Enabled = game.Timer3Enabled;
+    record.Paused = game.Paused;
+    static_cast<TGameRecord&>(game) = std::move(record);
     ApplyList(bubbles, game.Bubbles);
     ApplyList(enemies, game.Enemies);
     ApplyList(items, game.Items);
-    // The platform's timers follow the restored switches.
-    game.Timer2Enabled = timer2;
-    game.Timer3Enabled = timer3;
-    game.SetTimer2(p.Timer2Enabled != 0);
-    game.SetTimer3(p.Timer3Enabled != 0);
+    const uint32_t started2 = game.Timer2Started, started3 = game.Timer3Started;
+    game.SetTimer2(timer2);
+    game.SetTimer3(timer3);
+    game.Timer2Started = started2;
+    game.Timer3Started = started3;
+    game.SetPaused(paused);
     return true;
 }
 

@@ -5,11 +5,15 @@
 
 namespace blubbi {
 
+// Only a regular file of a level's size at most; a FIFO or a device is not waited for.
+std::optional<std::vector<uint8_t>> TPlatform::ReadLevelFile(const std::string& fileName) {
+    std::string error;
+    return ReadRegularFile(fileName, kLevelMaxFileBytes, error);
+}
+
 void TMainForm::OpenLevel(const std::string& fileName) {
     LastHitTick = 0;
-    // Only a regular file of a level's size at most; a FIFO or a device is not waited for.
-    std::string error;
-    const auto bytes = ReadRegularFile(fileName, kLevelMaxFileBytes, error);
+    const auto bytes = Platform.ReadLevelFile(fileName);
     if (!bytes) return;  // unreadable or damaged: the level in memory stays as it was
     if (const auto level = DecodeLevel(bytes->data(), bytes->size())) ApplyLevel(*level);
 }

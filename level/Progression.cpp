@@ -23,12 +23,14 @@ std::string TMainForm::LevelFileName(int32_t levelNo) const {
 void TMainForm::SetTimer2(bool enabled) {
     if (Timer2Enabled == enabled) return;
     Timer2Enabled = enabled;
+    if (enabled) Timer2Started = Now();
     Platform.SetTimerEnabled(TOneShotTimer::Timer2, enabled);
 }
 
 void TMainForm::SetTimer3(bool enabled) {
     if (Timer3Enabled == enabled) return;
     Timer3Enabled = enabled;
+    if (enabled) Timer3Started = Now();
     Platform.SetTimerEnabled(TOneShotTimer::Timer3, enabled);
 }
 
@@ -68,13 +70,16 @@ void TMainForm::SlideInLevel(const std::string& fileName) {
     TransitionCounter = 100;
 }
 
+// A stopped timer does not fire, whatever asks for its handler (a late event, a replay line).
 void TMainForm::Timer2Timer() {
+    if (!Timer2Enabled) return;
     SetTimer2(false);
     ++LevelNo;
     SlideInLevel(LevelFileName(LevelNo));
 }
 
 void TMainForm::Timer3Timer() {
+    if (!Timer3Enabled) return;
     SetTimer3(false);
     ++LevelNo;
     InDialog = 1;
@@ -103,6 +108,7 @@ void TMainForm::GameOverNow() {
 }
 
 void TMainForm::NeuesSpiel1Click() {
+    Platform.NewGameStarts();
     Lives = 3;
     LevelNo = 1;
     Score = 0;

@@ -11,6 +11,7 @@
 #include <nlohmann/json.hpp>
 
 #include "game/Snapshot.h"
+#include "platform/replay/Carry.h"
 #include "level/Files.h"
 #include "level/LevelCodec.h"
 #include "platform/headless/HeadlessPlatform.h"
@@ -91,6 +92,29 @@ std::string ProgramVersion() { return BLUBBI_VERSION; }
 
 TRecorder::TRecorder(TPlatform& inner) : TForwardingPlatform(inner) {}
 
+namespace {
+
+// The game's own level files by name, with the hash of their bytes now.
+std::map<std::string, std::string> LevelFilesNow(const std::string& dataDir) {
+    std::map<std::string, std::string> levels;
+    std::error_code ec;
+    for (fs::directory_iterator it(dataDir + "levels", ec), end; !ec && it != end; it.increment(ec)) {
+        if (!it->is_regular_file(ec)) continue;
+        const std::string content = ReadAll(it->path());
+        levels.emplace(it->path().filename().string(), Sha256Hex(content.data(), content.size()));
+    }
+    return levels;
+}
+
+// The file is one of the game's own levels, by name and path.
+std::optional<std::string> OwnLevelName(const std::string& dataDir, const std::string& fileName) {
+    const fs::path file(fileName);
+    if (file.parent_path().lexically_normal() != (fs::path(dataDir) / "levels").lexically_normal()) return std::nullopt;
+    return file.filename().string();
+}
+
+}  // namespace
+
 void TRecorder::Begin(const std::string& dataDir, int32_t startLevel, uint32_t clock) {
     DataDir = WithSlash(dataDir);
     Header = {};
@@ -98,30 +122,66 @@ void TRecorder::Begin(const std::string& dataDir, int32_t startLevel, uint32_t c
     Header.Seed = Inner.RandomSeed();
     Header.Clock = clock;
     Header.Level = startLevel;
-    Header.Width = Inner.PaintBoxWidth();
-    Header.Height = Inner.PaintBoxHeight();
+    Header.Width = Width = Inner.PaintBoxWidth();
+    Header.Height = Height = Inner.PaintBoxHeight();
     Header.DataHash = DataHash(DataDir);
+    LevelsAtStart = LevelFilesNow(DataDir);
+    ContinueNext = false;
+    NewTake(clock);
+}
+
+void TRecorder::NewTake(uint32_t clock) {
     Body.clear();
     LastClock = clock;
     FrameCount = 0;
     Run.clear();
+    MediaQueries = 0;
+    LastMedia.clear();
+    Pending.clear();
 }
 
 void TRecorder::Create(TMainForm& game) {
+    Game = &game;
     const TClockHold hold(game, Header.Clock);
     game.StartLevelNo = Header.Level;
     game.FormCreate();
 }
 
-void TRecorder::Restart(TMainForm& game, uint32_t clock) {
+void TRecorder::NewGameStarts() {
+    if (Depth > 0 && Game) NewGame.emplace(CarryText(*Game), Pending.size());
+    Inner.NewGameStarts();
+}
+
+void TRecorder::BeginNewGame(TMainForm& game, uint32_t clock, std::string before) {
+    // A game left by the menu ends as it stood; one that ended in its game-over dialog ends with it.
+    FinishedText = before.empty() ? Text(game) : std::move(before);
+    FinishedGameFrames = FrameCount;
+    std::string answers;
+    for (size_t i = NewGame->second; i < Pending.size(); ++i) answers += FormatAnswer(Pending[i]) + "\n";
+    TReplayHeader next = Header;
+    next.Start = TStartKind::NewGame;
+    next.Carry = NewGame->first;
+    next.StartState.clear();
+    next.Clock = clock;
+    next.Level = 1;
+    next.Width = Width;
+    next.Height = Height;
+    NewGame.reset();
+    ContinueNext = false;
+    NewTake(clock);
+    const std::string start = "menu NeuesSpiel1Click\n" + answers;
+    // The new game must come out of its carried values exactly as it did here; where it does not (a
+    // level 1 that cannot be read, say), its replay starts from the state itself.
+    const std::string hash = StateHash(game);
+    const TVerifyResult check = VerifyReplay(FormatHeader(next) + start + "end 0 " + hash + "\n", DataDir, {});
+    Header = std::move(next);
+    if (check.Status == TVerifyResult::TStatus::Ok) {
+        Body = start;
+        return;
+    }
+    Header.Start = TStartKind::State;
+    Header.Carry.clear();
     Header.StartState = SaveState(game);
-    Header.Clock = clock;
-    Header.Width = Inner.PaintBoxWidth();
-    Header.Height = Inner.PaintBoxHeight();
-    Body.clear();
-    LastClock = clock;
-    FrameCount = 0;
-    Run.clear();
 }
 
 // Equal steps as one counted tick line; else one character a step where each fits.
@@ -155,9 +215,17 @@ void TRecorder::FlushRun() {
 }
 
 void TRecorder::Record(TMainForm& game, const TEvent& event) {
+    Game = &game;
     if (Depth > 0) {
-        Dispatch(game, event);
+        if (event.Kind != TEventKind::Tick) Held.push_back(event);
         return;
+    }
+    // Paused, the game lets ticks pass without a frame: they change nothing and are not written.
+    if (event.Kind == TEventKind::Tick && game.Paused) return;
+    if (ContinueNext) {  // from here on the replay holds a continued game
+        ContinueNext = false;
+        if (Header.Start != TStartKind::Continued) Header.Origin = Header.Start;
+        Header.Start = TStartKind::Continued;
     }
     TReplayStep written;
     written.Event = event;
@@ -165,33 +233,52 @@ void TRecorder::Record(TMainForm& game, const TEvent& event) {
     const std::string line = FormatStep(written);
     // The game runs on what the line says, so it cannot differ from a playback of it.
     const auto read = ParseEventLine(line);
-    if (!read) {
-        Dispatch(game, event);  // nothing the game knows (an unknown menu name): not recorded
-        return;
-    }
+    if (!read) return;  // nothing the game knows (an unknown menu name)
     TEvent played = read->Event;
     played.Clock = LastClock + read->Step;
     Pending.clear();
     MediaQueries = 0;
+    FinishedText.clear();
+    NewGame.reset();
+    FinishedGameFrames = 0;
     CurrentLine = line;
     CurrentTick = played.Kind == TEventKind::Tick;
+    if (played.Kind == TEventKind::Resize) {
+        Width = played.A;
+        Height = played.B;
+    }
+    std::string before;
+    if (played.Kind == TEventKind::Menu && played.Text == "NeuesSpiel1Click") before = Text(game);
     ++Depth;
     Dispatch(game, played);
     --Depth;
     LastClock = played.Clock;
-    if (played.Kind == TEventKind::Tick) {
+    Write(game, *read, line, NewGame ? NewGame->second : Pending.size());
+    if (NewGame) BeginNewGame(game, played.Clock, std::move(before));
+    Pending.clear();
+    // What arrived meanwhile comes now, in its order, each as an event of its own.
+    std::vector<TEvent> held;
+    held.swap(Held);
+    for (TEvent& e : held) {
+        if (static_cast<int32_t>(e.Clock - LastClock) < 0) e.Clock = LastClock;  // not before what it waited for
+        Record(game, e);
+    }
+}
+
+void TRecorder::Write(TMainForm& game, const TReplayStep& read, const std::string& line, size_t answers) {
+    const bool tick = read.Event.Kind == TEventKind::Tick;
+    if (tick) {
         // A tick that got answers stands on its own line, so they follow it.
-        if (!Pending.empty()) FlushRun();
-        Run.push_back(read->Step);
+        if (answers > 0) FlushRun();
+        Run.push_back(read.Step);
         ++FrameCount;
-        if (!Pending.empty()) FlushRun();
+        if (answers > 0) FlushRun();
     } else {
         FlushRun();
         Body += line + "\n";
     }
-    for (const TAnswer& a : Pending) Body += FormatAnswer(a) + "\n";
-    Pending.clear();
-    if (played.Kind == TEventKind::Tick && FrameCount % kCheckpointFrames == 0) {
+    for (size_t i = 0; i < answers; ++i) Body += FormatAnswer(Pending[i]) + "\n";
+    if (tick && FrameCount % kCheckpointFrames == 0) {
         FlushRun();
         Body += "check " + std::to_string(FrameCount) + " " + StateHash(game) + "\n";
     }
@@ -224,6 +311,7 @@ TModalResult TRecorder::ShowGameOverDialog(const std::string& points) {
     InGameOver = Depth > 0;
     const TModalResult result = Inner.ShowGameOverDialog(points);
     InGameOver = false;
+    ContinueNext = result == TModalResult::Ok;
     TAnswer a;
     a.Kind = TAnswerKind::GameOver;
     a.Yes = result == TModalResult::Ok;
@@ -294,6 +382,29 @@ std::string TRecorder::SendMediaCommand(const std::string& command) {
     return answer;
 }
 
+std::optional<std::vector<uint8_t>> TRecorder::ReadLevelFile(const std::string& fileName) {
+    auto bytes = Inner.ReadLevelFile(fileName);
+    if (Depth == 0) return bytes;
+    TAnswer a;
+    a.Kind = TAnswerKind::Read;
+    a.Yes = bytes && !bytes->empty();  // an empty file loads nothing, as one that cannot be read
+    if (a.Yes) {
+        // One of the game's own levels as it was when the run began goes by its hash; anything else
+        // (a level changed since, one from elsewhere) goes whole.
+        const std::string hash = Sha256Hex(bytes->data(), bytes->size());
+        const auto own = OwnLevelName(DataDir, fileName);
+        const auto atStart = own ? LevelsAtStart.find(*own) : LevelsAtStart.end();
+        a.OwnLevel = atStart != LevelsAtStart.end() && atStart->second == hash;
+        if (a.OwnLevel)
+            a.Text = hash;
+        else
+            a.Bytes = *bytes;
+    }
+    Answer(std::move(a));
+    if (bytes && bytes->empty()) return std::nullopt;
+    return bytes;
+}
+
 // --- playing ---
 
 TReplayPlayer::TReplayPlayer(TPlatform& inner, TReplay replay, std::string dataDir)
@@ -321,9 +432,16 @@ void TReplayPlayer::Create(TMainForm& game) {
     const TClockHold hold(game, Data.Header.Clock);
     game.StartLevelNo = Data.Header.Level;
     game.FormCreate();
-    const auto& state = Data.Header.StartState;
-    if (!state.empty() && !LoadState(game, state.data(), state.size())) {
+    const TReplayHeader& h = Data.Header;
+    std::string error;
+    if (!h.Carry.empty() && !ApplyCarry(game, h.Carry, error)) {
         Status = TPlayStatus::Malformed;
+        Line = h.CarryLine;
+        Reason = error;
+    }
+    if (!h.StartState.empty() && !LoadState(game, h.StartState.data(), h.StartState.size())) {
+        Status = TPlayStatus::Malformed;
+        Line = h.StateLine;
         Reason = "the saved state it starts from is damaged";
     }
 }
@@ -460,6 +578,29 @@ std::string TReplayPlayer::SendMediaCommand(const std::string& command) {
     return MediaNow;
 }
 
+std::optional<std::vector<uint8_t>> TReplayPlayer::ReadLevelFile(const std::string& fileName) {
+    if (Status != TPlayStatus::Running || !Current) return Inner.ReadLevelFile(fileName);
+    const TAnswer* a = NextAnswer(TAnswerKind::Read);
+    if (!a) return Inner.ReadLevelFile(fileName);  // written before reads were: the data's own file
+    if (!a->Yes) return std::nullopt;
+    if (!a->OwnLevel) {
+        UserLevels = true;
+        return a->Bytes;
+    }
+    // One of the game's own levels: the very file asked for, with the recorded bytes.
+    if (!LevelsRead) {
+        LevelsRead = true;
+        LevelsByName = LevelFilesNow(DataDir);
+    }
+    const auto own = OwnLevelName(DataDir, fileName);
+    const auto it = own ? LevelsByName.find(*own) : LevelsByName.end();
+    if (it == LevelsByName.end() || it->second != a->Text) {
+        WentApart(Frames + 1, "a level the game's data does not hold");
+        return std::nullopt;
+    }
+    return Inner.ReadLevelFile(fileName);
+}
+
 // --- checking ---
 
 namespace {
@@ -518,6 +659,8 @@ TVerifyResult VerifyReplay(std::string_view replayText, const std::string& dataD
     result.EndedInGameOver = player.EndedInGameOver;
     result.GameOverPoints = player.GameOverPoints;
     result.EndHash = StateHash(game);
+    result.Start = player.Replay().Header.Start;
+    result.Origin = player.Replay().Header.Origin;
     switch (player.Status) {
         case TPlayStatus::Done: result.Status = TVerifyResult::TStatus::Ok; break;
         case TPlayStatus::Mismatch:
@@ -555,6 +698,8 @@ std::string VerifyJson(const TVerifyResult& r) {
         j["line"] = r.Line;
         j["reason"] = r.Reason;
     }
+    j["Start"] = StartKindName(r.Start);
+    if (r.Start == TStartKind::Continued) j["Origin"] = StartKindName(r.Origin);
     j["frames"] = r.Frames;
     j["Score"] = r.Score;
     j["LevelNo"] = r.LevelNo;

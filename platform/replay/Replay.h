@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -22,10 +23,13 @@ std::string DataHash(const std::string& dataDir);
 std::string ProgramVersion();
 
 // Sits between the game and its platform; every event goes through Record, which writes its
-// line, reads the line back and dispatches what it read. Dialog and sound answers the game
-// gets while an event runs are written after the event's line. Events that arrive while
-// another runs (a timer during a modal dialog) reach the game but are not written: the game
-// ignores them, as it ignores them on playback.
+// line, reads the line back and dispatches what it read. Dialog and sound answers the game gets
+// while an event runs, and the bytes of every level it reads, are written after the event's line.
+// Nothing reaches the game unwritten: an event that arrives while another runs (from inside a
+// modal dialog's loop) is held until that one ends, then written and dispatched; a frame tick
+// then, or while the game is paused, is dropped, as a modal dialog and the pause hold the frames.
+// "Neues Spiel" begins a new replay from the values the game carries over; a game over answered
+// with "Continue" goes on in the same one.
 class TRecorder : public TForwardingPlatform {
 public:
     explicit TRecorder(TPlatform& inner);
@@ -34,9 +38,6 @@ public:
     void Begin(const std::string& dataDir, int32_t startLevel, uint32_t clock);
     // FormCreate with the clock held at the header's value.
     void Create(TMainForm& game);
-    // A new replay from the game's state now (after "Neues Spiel" or a continue); the events so
-    // far are dropped.
-    void Restart(TMainForm& game, uint32_t clock);
 
     void Record(TMainForm& game, const TEvent& event);
     // The text so far with its end line: a whole replay. Recording may go on after it.
@@ -45,17 +46,32 @@ public:
     // the event that showed it, answered as a new game, ending in the state that answer leads to
     // (the text is played once without pictures for it). Empty outside that dialog.
     std::string GameOverText();
+    // The replay of the game that the last recorded event ended by starting a new one; empty when
+    // that event started none. The new game's replay goes on from there.
+    const std::string& Finished() const { return FinishedText; }
+    int64_t FinishedFrames() const { return FinishedGameFrames; }
     int64_t Frames() const { return FrameCount; }
+    TStartKind Start() const { return Header.Start; }
 
     uint64_t RandomSeed() override { return Header.Seed; }
+    int PaintBoxWidth() override { return Width; }
+    int PaintBoxHeight() override { return Height; }
     TModalResult ShowGameOverDialog(const std::string& points) override;
     bool OpenLevelDialog(std::string& fileName) override;
     bool SaveLevelDialog(std::string& fileName) override;
     std::string SendMediaCommand(const std::string& command) override;
+    std::optional<std::vector<uint8_t>> ReadLevelFile(const std::string& fileName) override;
+    void NewGameStarts() override;
 
 private:
+    // A new replay from `clock` on: what one replay wrote is never seen by the next.
+    void NewTake(uint32_t clock);
     void Answer(TAnswer answer);
     void FlushRun();
+    void Write(TMainForm& game, const TReplayStep& read, const std::string& line, size_t answers);
+    // The event that ran wrote its line; when it started a new game, its replay ends here and the
+    // new game's begins.
+    void BeginNewGame(TMainForm& game, uint32_t clock, std::string before);
     std::string OwnLevelHash(const std::vector<uint8_t>& bytes);
 
     TReplayHeader Header;
@@ -70,9 +86,19 @@ private:
     std::string CurrentLine;  // of the event that runs now
     bool CurrentTick = false;
     bool InGameOver = false;
+    bool ContinueNext = false;  // the last game over was answered with "Continue"
     std::vector<TAnswer> Pending;
+    std::vector<TEvent> Held;  // arrived while another event ran
+    int Width = 0, Height = 0;  // the paint box as the game knows it: as of the last resize written
+    TMainForm* Game = nullptr;
+    // Set when the running event started a new game: the carried values then and how many of
+    // the event's answers came before.
+    std::optional<std::pair<std::string, size_t>> NewGame;
+    std::string FinishedText;
+    int64_t FinishedGameFrames = 0;
     std::map<std::string, std::string> LevelHashes;  // hash -> file, filled on first need
     bool LevelHashesRead = false;
+    std::map<std::string, std::string> LevelsAtStart;  // the game's own level files -> hash
 };
 
 enum class TPlayStatus { Running, Done, Mismatch, Malformed };
@@ -115,6 +141,7 @@ public:
     bool OpenLevelDialog(std::string& fileName) override;
     bool SaveLevelDialog(std::string& fileName) override;
     std::string SendMediaCommand(const std::string& command) override;
+    std::optional<std::vector<uint8_t>> ReadLevelFile(const std::string& fileName) override;
 
 private:
     const TAnswer* NextAnswer(TAnswerKind kind);
@@ -136,6 +163,8 @@ private:
     int32_t MediaQueries = 0;
     std::string MediaNow;
     int32_t Files = 0;
+    std::map<std::string, std::string> LevelsByName;  // the data's own level files -> hash
+    bool LevelsRead = false;
 };
 
 struct TVerifyLimits {
@@ -158,6 +187,7 @@ struct TVerifyResult {
     bool EndedInGameOver = false;
     std::string GameOverPoints;
     std::string EndHash;  // of the state the play stopped in
+    TStartKind Start = TStartKind::Program, Origin = TStartKind::Program;
 };
 
 // Plays the replay without pictures against the game's data in `dataDir`.

@@ -198,6 +198,20 @@ std::optional<std::string> AnswerLine(std::string_view line, TAnswer& a) {
         if (w.size() != 3 || (w[2] != "cancel" && !PlainName(w[2]))) return "answer save cancel | NAME";
         a.Yes = w[2] != "cancel";
         if (a.Yes) a.Text = std::string(w[2]);
+    } else if (w[1] == "read") {
+        a.Kind = TAnswerKind::Read;
+        if (w.size() == 3 && w[2] == "none") return std::nullopt;
+        a.Yes = true;
+        if (w.size() == 4 && w[2] == "level" && IsHash(w[3], 64)) {
+            a.OwnLevel = true;
+            a.Text = std::string(w[3]);
+        } else if (w.size() == 4 && w[2] == "data") {
+            auto bytes = FromBase64(w[3], kLevelMaxFileBytes);
+            if (!bytes) return "answer read data wants base64 of at most a level's size";
+            a.Bytes = std::move(*bytes);
+        } else {
+            return "answer read none | level HASH | data BASE64";
+        }
     } else if (w[1] == "media") {
         a.Kind = TAnswerKind::Media;
         if (w.size() < 3 || !Number(w[2], a.Query) || a.Query < 0) return "answer media N [TEXT]";
@@ -209,9 +223,45 @@ std::optional<std::string> AnswerLine(std::string_view line, TAnswer& a) {
     return std::nullopt;
 }
 
+bool StartKind(std::string_view word, TStartKind& kind) {
+    for (TStartKind k : {TStartKind::Program, TStartKind::NewGame, TStartKind::Continued, TStartKind::State})
+        if (word == StartKindName(k)) {
+            kind = k;
+            return true;
+        }
+    return false;
+}
+
+// `from KIND` or `from continued ORIGIN`.
+bool FromLine(const std::vector<std::string_view>& w, TReplayHeader& h) {
+    if (w.size() < 2 || !StartKind(w[1], h.Start)) return false;
+    if (h.Start == TStartKind::Continued) return w.size() == 3 && StartKind(w[2], h.Origin) && h.Origin != h.Start;
+    return w.size() == 2;
+}
+
+// What the start needs is there, and nothing else: a saved state only for a state start, the
+// carried values only for a new game.
+std::optional<std::string> StartWhole(const TReplayHeader& h, bool haveFrom) {
+    if (!haveFrom && !h.StartState.empty()) return std::nullopt;  // written before starts had kinds
+    const TStartKind begun = h.Begun();
+    if ((begun == TStartKind::State) != !h.StartState.empty()) return "a state start and only it has a state line";
+    if ((begun == TStartKind::NewGame) != !h.Carry.empty()) return "a new-game start and only it has a carry line";
+    return std::nullopt;
+}
+
 std::string StepSuffix(uint32_t step, uint32_t usual) { return step == usual ? "" : " +" + std::to_string(step); }
 
 }  // namespace
+
+const char* StartKindName(TStartKind kind) {
+    switch (kind) {
+        case TStartKind::Program: return "program";
+        case TStartKind::NewGame: return "new-game";
+        case TStartKind::Continued: return "continued";
+        case TStartKind::State: return "state";
+    }
+    return "state";
+}
 
 char TickStepChar(uint32_t step) { return step < kStepChars.size() ? kStepChars[step] : '\0'; }
 
@@ -267,6 +317,12 @@ std::string FormatHeader(const TReplayHeader& h) {
     s += "level " + std::to_string(h.Level) + "\n";
     s += "size " + std::to_string(h.Width) + " " + std::to_string(h.Height) + "\n";
     s += "data " + h.DataHash + "\n";
+    if (h.Start != TStartKind::Program) {
+        s += std::string("from ") + StartKindName(h.Start);
+        if (h.Start == TStartKind::Continued) s += std::string(" ") + StartKindName(h.Origin);
+        s += "\n";
+    }
+    if (!h.Carry.empty()) s += "carry " + h.Carry + "\n";
     if (!h.StartState.empty()) s += "state " + Base64(h.StartState.data(), h.StartState.size()) + "\n";
     s += "start\n";
     return s;
@@ -315,6 +371,10 @@ std::string FormatAnswer(const TAnswer& a) {
             return "answer open data " + Base64(a.Bytes.data(), a.Bytes.size());
         case TAnswerKind::Save: return a.Yes ? "answer save " + a.Text : "answer save cancel";
         case TAnswerKind::Media: return "answer media " + std::to_string(a.Query) + " " + a.Text;
+        case TAnswerKind::Read:
+            if (!a.Yes) return "answer read none";
+            if (a.OwnLevel) return "answer read level " + a.Text;
+            return "answer read data " + Base64(a.Bytes.data(), a.Bytes.size());
     }
     return {};
 }
@@ -334,7 +394,7 @@ std::optional<TReplay> ParseReplay(std::string_view text, const TReplayLimits& l
     TReplay r;
     enum { kMagic, kHeader, kSteps, kDone } part = kMagic;
     bool haveProgram = false, haveSeed = false, haveClock = false, haveLevel = false, haveSize = false,
-         haveData = false;
+         haveData = false, haveFrom = false;
     int64_t frames = 0;
     int number = 0;
     size_t at = 0;
@@ -360,6 +420,8 @@ std::optional<TReplay> ParseReplay(std::string_view text, const TReplayLimits& l
             if (w[0] == "start" && w.size() == 1) {
                 if (!(haveProgram && haveSeed && haveClock && haveLevel && haveSize && haveData))
                     return fail(number, "the header lacks program, seed, clock, level, size or data");
+                if (auto message = StartWhole(h, haveFrom)) return fail(number, *message);
+                if (!haveFrom && !h.StartState.empty()) h.Start = TStartKind::State;
                 part = kSteps;
             } else if (w[0] == "program" && w.size() == 2 && w[1].size() <= 64) {
                 h.Program = std::string(w[1]);
@@ -376,7 +438,14 @@ std::optional<TReplay> ParseReplay(std::string_view text, const TReplayLimits& l
             } else if (w[0] == "data" && w.size() == 2 && IsHash(w[1], 64)) {
                 h.DataHash = std::string(w[1]);
                 haveData = true;
+            } else if (w[0] == "from" && !haveFrom) {
+                if (!FromLine(w, h)) return fail(number, "from program | new-game | state | continued ORIGIN");
+                haveFrom = true;
+            } else if (w[0] == "carry" && w.size() >= 2 && h.Carry.empty()) {
+                h.Carry = std::string(RestAfterWords(line, 1));
+                h.CarryLine = number;
             } else if (w[0] == "state" && w.size() == 2) {
+                h.StateLine = number;
                 auto bytes = FromBase64(w[1], 16u << 20);
                 if (!bytes) return fail(number, "state wants base64");
                 h.StartState = std::move(*bytes);

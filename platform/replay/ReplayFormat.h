@@ -13,6 +13,12 @@ namespace blubbi {
 constexpr int kReplayFormat = 1;
 constexpr int32_t kCheckpointFrames = 40;
 
+// What a replay starts from: the program's start; "Neues Spiel" on a game set up from the program's
+// start and the values a game carries into the next (Carry); a game continued after a game over,
+// whose replay holds the games before it back to its origin; or any saved state (tools and tests).
+enum class TStartKind : uint8_t { Program, NewGame, Continued, State };
+const char* StartKindName(TStartKind kind);
+
 struct TReplayHeader {
     std::string Program;  // the program's version
     uint64_t Seed = 1;
@@ -21,16 +27,22 @@ struct TReplayHeader {
     int32_t Width = 681, Height = 425;
     std::string DataHash;             // of the game's pictures, sounds and levels
     std::vector<uint8_t> StartState;  // a saved state the run starts from; empty: start-up
+    TStartKind Start = TStartKind::Program;
+    TStartKind Origin = TStartKind::Program;  // Continued: how the first game of the chain began
+    std::string Carry;                        // NewGame: "Name=value ..." of the carried fields
+    int CarryLine = 0, StateLine = 0;         // where they stand in the file
+    // How the recorded run began, a continued chain by its origin.
+    TStartKind Begun() const { return Start == TStartKind::Continued ? Origin : Start; }
 };
 
 // What a dialog or the sound device answered while an event ran.
-enum class TAnswerKind : uint8_t { GameOver, Open, Save, Media };
+enum class TAnswerKind : uint8_t { GameOver, Open, Save, Media, Read };
 struct TAnswer {
     TAnswerKind Kind = TAnswerKind::GameOver;
     bool Yes = false;            // continue; a file was chosen
-    bool OwnLevel = false;       // Open: one of the game's levels, Text its hash
+    bool OwnLevel = false;       // Open, Read: one of the game's levels, Text its hash
     std::string Text;            // level hash, saved file's name, the device's answer
-    std::vector<uint8_t> Bytes;  // Open: the chosen file, when it is not one of the game's levels
+    std::vector<uint8_t> Bytes;  // Open, Read: the file, when it is not one of the game's levels
     int32_t Query = 0;           // Media: which status query of the event this answers
 };
 

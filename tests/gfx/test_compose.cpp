@@ -343,9 +343,15 @@ TEST(WholeFrames, LevelChangesPushTheLastPictureOutAndNeverShowTheNewLevelInPlac
         for (const char ch : std::string("skipahead")) form.FormKeyPress(ch);
     });
     EXPECT_EQ(form.LevelNo, 2);
-    changeLevel("next level", [&] { form.Timer2Timer(); });
+    changeLevel("next level", [&] {
+        form.SetTimer2(true);
+        form.Timer2Timer();
+    });
     EXPECT_EQ(form.LevelNo, 3);
-    changeLevel("won", [&] { form.Timer3Timer(); });
+    changeLevel("won", [&] {
+        form.SetTimer3(true);
+        form.Timer3Timer();
+    });
     EXPECT_EQ(form.LevelNo, 1);
     changeLevel("new game", [&] { form.NeuesSpiel1Click(); });
     platform.GameOverAnswer = TModalResult::Ok;

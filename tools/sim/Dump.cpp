@@ -46,46 +46,15 @@ std::string DumpState(const TMainForm& g, uint32_t tick, const std::vector<std::
                       const std::vector<std::string>& dialogs) {
     ordered_json j;
     j["Tick"] = tick;
-    j["GameActive"] = g.GameActive;
-    j["FacingLeft"] = g.FacingLeft;
-    j["Walking"] = g.Walking;
-    j["CellDragActive"] = g.CellDragActive;
-    j["InsertKind"] = g.InsertKind;
-    j["BlinkCounter"] = g.BlinkCounter;
-    j["LastHitTick"] = g.LastHitTick;
-    j["MusicStartTick"] = g.MusicStartTick;
-    j["TransitionCounter"] = g.TransitionCounter;
-    j["Score"] = g.Score;
-    j["Lives"] = g.Lives;
-    j["LevelNo"] = g.LevelNo;
-    j["StartX"] = g.StartX;
-    j["StartY"] = g.StartY;
-    j["VelY"] = g.VelY;
-    j["WalkFrame"] = g.WalkFrame;
-    j["PlayerX"] = g.PlayerX;
-    j["PlayerY"] = g.PlayerY;
-    j["CellDragValue"] = g.CellDragValue;
-    j["InEndCheck"] = g.InEndCheck;
-    j["BurstByTouch"] = g.BurstByTouch;
-    j["InPaint"] = g.InPaint;
-    j["MusicJustStarted"] = g.MusicJustStarted;
-    j["EndCheckPending"] = g.EndCheckPending;
-    j["InDialog"] = g.InDialog;
-    j["Paused"] = g.Paused;
-    j["KeyJump"] = g.KeyJump;
-    j["KeyFire"] = g.KeyFire;
-    j["KeyLeft"] = g.KeyLeft;
-    j["KeyRight"] = g.KeyRight;
-    j["OnGround"] = g.OnGround;
-    j["HitTimer"] = g.HitTimer;
-    j["LastFireTick"] = g.LastFireTick;
-    j["CheatBuffer"] = Utf8FromLatin1(g.CheatBuffer);  // JSON wants UTF-8
-    j["EditorMode"] = g.EditorMode;
-    j["MusicEnabled"] = g.MusicEnabled;
-    j["SoundEnabled"] = g.SoundEnabled;
-    j["Timer2Enabled"] = g.Timer2Enabled;
-    j["Timer3Enabled"] = g.Timer3Enabled;
-    j["Grid"] = ordered_json(std::vector<int>(g.Grid.begin(), g.Grid.end()));
+    ForEachField(static_cast<const TGameRecord&>(g), [&](const char* name, const auto& v, TFieldRole) {
+        using T = std::decay_t<decltype(v)>;
+        if constexpr (std::is_same_v<T, std::string>)
+            j[name] = Utf8FromLatin1(v);  // JSON wants UTF-8
+        else if constexpr (std::is_integral_v<T>)
+            j[name] = v;
+        else
+            j[name] = ordered_json(std::vector<int>(v.begin(), v.end()));
+    });
     j["Enemies"] = List(g.Enemies, Enemy);
     j["Bubbles"] = List(g.Bubbles, Bubble);
     j["Items"] = List(g.Items, Item);

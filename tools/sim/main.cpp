@@ -65,7 +65,8 @@ int main(int argc, char** argv) {
     cli.add_option("--size", size, "size of the paint box, WxH");
     cli.add_option("--level", startLevel, "the game's own level to start at (default 1)")->check(CLI::PositiveNumber);
     std::string recordPath, replayPath, verifyPath;
-    cli.add_option("--record", recordPath, "write the replay of the scripted run to this file");
+    cli.add_option("--record", recordPath,
+                   "write the replay of the scripted run to this file (each later game to FILE-2, FILE-3 ...)");
     cli.add_option("--replay", replayPath, "play this replay exactly, then the script if one is given");
     cli.add_option("--verify", verifyPath, "play this replay without pictures and print its summary as JSON");
     auto* scriptOption = cli.add_option("SCRIPT", scriptPath, "script file; none or - reads standard input");
@@ -170,11 +171,23 @@ int main(int argc, char** argv) {
             replayStatus = 2;
         }
     }
+    // Each game of the run is a replay of its own: the first goes to the file named, the later
+    // ones (after "Neues Spiel") beside it with -2, -3 ... appended.
+    int games = 0;
+    auto store = [&](const std::string& text) {
+        ++games;
+        const std::string path = games == 1 ? recordPath : recordPath + "-" + std::to_string(games);
+        std::ofstream out(path, std::ios::binary | std::ios::trunc);
+        out << text;
+        if (!out.flush()) std::cerr << "blubbi-sim: cannot write " << path << "\n";
+        return static_cast<bool>(out);
+    };
+    bool stored = true;
     auto send = [&](const TEvent& e) {
-        if (recorder)
-            recorder->Record(game, e);
-        else
-            Dispatch(game, e);
+        if (!recorder) return Dispatch(game, e);
+        recorder->Record(game, e);
+        if (!recorder->Finished().empty() && (recorder->FinishedFrames() > 0 || games == 0))
+            stored = store(recorder->Finished()) && stored;
     };
     auto event = [&](TEventKind kind, int32_t a = 0, int32_t b = 0) {
         TEvent e;
@@ -247,14 +260,8 @@ int main(int argc, char** argv) {
         }
     }
     std::cout.flush();
-    if (recorder) {
-        std::ofstream out(recordPath, std::ios::binary | std::ios::trunc);
-        out << recorder->Text(game);
-        if (!out.flush()) {
-            std::cerr << "blubbi-sim: cannot write " << recordPath << "\n";
-            status = 1;
-        }
-    }
+    if (recorder && (games == 0 || recorder->Frames() > 0)) stored = store(recorder->Text(game)) && stored;
+    if (!stored) status = 1;
     game.FormDestroy();
     return replayStatus ? replayStatus : status;
 }
