@@ -158,7 +158,8 @@ void ApplyList(const TListState<T>& s, std::unique_ptr<TDynaArray<T>>& list) {
 std::vector<uint8_t> SaveState(const TMainForm& game) {
     TWriter w;
     w.Put(kStateFormat);
-    ForEachField(static_cast<const TGameRecord&>(game), [&](const char*, const auto& v, TFieldRole) { PutField(w, v); });
+    ForEachField(static_cast<const TGameRecord&>(game),
+                 [&](const char*, const auto& v, TFieldRole) { PutField(w, v); });
     PutList(w, game.Bubbles);
     PutList(w, game.Enemies);
     PutList(w, game.Items);

@@ -11,10 +11,10 @@
 #include <nlohmann/json.hpp>
 
 #include "game/Snapshot.h"
-#include "platform/replay/Carry.h"
 #include "level/Files.h"
 #include "level/LevelCodec.h"
 #include "platform/headless/HeadlessPlatform.h"
+#include "platform/replay/Carry.h"
 
 namespace blubbi {
 
@@ -148,7 +148,11 @@ void TRecorder::Create(TMainForm& game) {
 }
 
 void TRecorder::NewGameStarts() {
-    if (Depth > 0 && Game) NewGame.emplace(CarryText(*Game), Pending.size());
+    if (Depth > 0 && Game) {
+        NewGame = TNewGame{CarryText(*Game), Pending.size(), MediaQueries};
+        // The new game's replay starts knowing no answer: its first one is written whatever it is.
+        LastMedia = "\n";
+    }
     Inner.NewGameStarts();
 }
 
@@ -157,10 +161,14 @@ void TRecorder::BeginNewGame(TMainForm& game, uint32_t clock, std::string before
     FinishedText = before.empty() ? Text(game) : std::move(before);
     FinishedGameFrames = FrameCount;
     std::string answers;
-    for (size_t i = NewGame->second; i < Pending.size(); ++i) answers += FormatAnswer(Pending[i]) + "\n";
+    for (size_t i = NewGame->Answers; i < Pending.size(); ++i) {
+        TAnswer a = Pending[i];
+        a.Query -= NewGame->Queries;  // counted from the new game's own start
+        answers += FormatAnswer(a) + "\n";
+    }
     TReplayHeader next = Header;
     next.Start = TStartKind::NewGame;
-    next.Carry = NewGame->first;
+    next.Carry = NewGame->Carry;
     next.StartState.clear();
     next.Clock = clock;
     next.Level = 1;
@@ -253,7 +261,7 @@ void TRecorder::Record(TMainForm& game, const TEvent& event) {
     Dispatch(game, played);
     --Depth;
     LastClock = played.Clock;
-    Write(game, *read, line, NewGame ? NewGame->second : Pending.size());
+    Write(game, *read, line, Pending.size());
     if (NewGame) BeginNewGame(game, played.Clock, std::move(before));
     Pending.clear();
     // What arrived meanwhile comes now, in its order, each as an event of its own.

@@ -88,12 +88,17 @@ private:
     bool InGameOver = false;
     bool ContinueNext = false;  // the last game over was answered with "Continue"
     std::vector<TAnswer> Pending;
-    std::vector<TEvent> Held;  // arrived while another event ran
+    std::vector<TEvent> Held;   // arrived while another event ran
     int Width = 0, Height = 0;  // the paint box as the game knows it: as of the last resize written
     TMainForm* Game = nullptr;
-    // Set when the running event started a new game: the carried values then and how many of
-    // the event's answers came before.
-    std::optional<std::pair<std::string, size_t>> NewGame;
+    // Set when the running event started a new game: the carried values then, and how many of the
+    // event's answers and status queries came before.
+    struct TNewGame {
+        std::string Carry;
+        size_t Answers = 0;
+        int32_t Queries = 0;
+    };
+    std::optional<TNewGame> NewGame;
     std::string FinishedText;
     int64_t FinishedGameFrames = 0;
     std::map<std::string, std::string> LevelHashes;  // hash -> file, filled on first need

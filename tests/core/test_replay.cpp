@@ -47,17 +47,23 @@ struct ReplayTest : ::testing::Test {
         std::filesystem::remove_all(Dir);
     }
 
-    void Send(TEventKind kind, int32_t a = 0) {
+    std::vector<std::string> Games;  // each game that a new one ended, as its replay
+    void Take(const TEvent& e) {
+        Recorder->Record(*Game, e);
+        if (!Recorder->Finished().empty()) Games.push_back(Recorder->Finished());
+    }
+    void Send(TEventKind kind, int32_t a = 0, std::string text = {}) {
         TEvent e;
         e.Kind = kind;
-        e.Clock = Platform.Clock;
+        e.Clock = Platform.GetTickCount();
         e.A = a;
-        Recorder->Record(*Game, e);
+        e.Text = std::move(text);
+        Take(e);
     }
     void Ticks(int n, int jitter = 0) {
         for (int i = 0; i < n; ++i) {
             if (jitter) Platform.Clock += static_cast<uint32_t>(static_cast<int>(Dice() % (2 * jitter + 1)) - jitter);
-            Platform.Tick(*Game, [this](const TEvent& e) { Recorder->Record(*Game, e); });
+            Platform.Tick(*Game, [this](const TEvent& e) { Take(e); });
         }
     }
     // Keys pressed and let go at random, as a player would: about two changes a second.
@@ -176,6 +182,52 @@ TEST_F(ReplayTest, TheReplayTakenInTheGameOverDialogEndsInThatGameOver) {
     Ticks(40);
     const TVerifyResult whole = VerifyReplay(Recorder->Text(*Game), Dir, TVerifyLimits{});
     EXPECT_EQ(whole.Status, TVerifyResult::TStatus::Ok) << whole.Reason << " at line " << whole.Line;
+}
+
+// A session as a player has it: a game over answered "Continue" with a pause and stray events
+// arriving inside its dialog, "Neues Spiel" while paused, a level file changed on disk mid-run, a
+// game over answered "Neues Spiel", a sound device that answers. Every game checks out from its own
+// start against the data as shipped.
+TEST_F(ReplayTest, EveryGameOfASessionChecksOutFromItsOwnStart) {
+    Platform.MediaAnswer = [](const std::string& command) { return command.rfind("status", 0) == 0 ? "playing" : ""; };
+    const auto shipped = ReadFile(Dir + "levels/level002.lev");
+    Platform.DuringGameOver = [&] {
+        Platform.DuringGameOver = nullptr;
+        const int64_t frames = Recorder->Frames();
+        Platform.Tick(*Game, [this](const TEvent& e) { Take(e); });  // held by the dialog: no frame
+        Send(TEventKind::Pause, 1);
+        Send(TEventKind::Timer2);  // a timer that is not running does not fire
+        EXPECT_EQ(Game->Paused, 0);
+        EXPECT_EQ(Recorder->Frames(), frames);
+    };
+    for (int round = 0; round < 40 && Platform.GameOverPoints.empty(); ++round) Play(500);
+    ASSERT_EQ(Platform.GameOverPoints.size(), 1u);
+    EXPECT_EQ(Game->Paused, 1);  // the pause came once the dialog had closed
+    const int64_t frames = Recorder->Frames();
+    Ticks(200);
+    EXPECT_EQ(Recorder->Frames(), frames);  // paused, the ticks are no frames
+    Send(TEventKind::Menu, 0, "NeuesSpiel1Click");
+    Send(TEventKind::Pause, 0);
+    Play(300);
+    WriteFile(Dir + "levels/level002.lev", LevelBytes(BorderGrid(), {MakeEnemy(3, 100, 100)}, 60, 315));
+    for (char c : std::string("skipahead")) Send(TEventKind::Char, c);
+    EXPECT_EQ(Game->LevelNo, 2);
+    Platform.GameOverAnswer = TModalResult::Cancel;
+    for (int round = 0; round < 40 && Platform.GameOverPoints.size() < 2; ++round) Play(500);
+    ASSERT_EQ(Platform.GameOverPoints.size(), 2u);
+    Play(100);
+    Games.push_back(Recorder->Text(*Game));
+    WriteFile(Dir + "levels/level002.lev", shipped);
+
+    ASSERT_EQ(Games.size(), 3u);
+    const char* starts[] = {"continued", "new-game", "new-game"};
+    for (size_t i = 0; i < Games.size(); ++i) {
+        const TVerifyResult r = VerifyReplay(Games[i], Dir, TVerifyLimits{});
+        EXPECT_EQ(r.Status, TVerifyResult::TStatus::Ok) << "game " << i << ": " << r.Reason << " line " << r.Line;
+        EXPECT_STREQ(StartKindName(r.Start), starts[i]) << "game " << i;
+        EXPECT_EQ(r.UserLevels, i == 1) << "game " << i;  // the changed level came with its bytes
+    }
+    EXPECT_EQ(VerifyReplay(Games[0], Dir, TVerifyLimits{}).Origin, TStartKind::Program);
 }
 
 TEST_F(ReplayTest, TenMinutesWithTimerJitterStayUnder150KB) {
