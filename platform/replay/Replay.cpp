@@ -10,6 +10,7 @@
 #include <mutex>
 #include <nlohmann/json.hpp>
 
+#include "game/DataFiles.h"
 #include "game/Snapshot.h"
 #include "level/Files.h"
 #include "level/LevelCodec.h"
@@ -30,18 +31,19 @@ std::string WithSlash(std::string dir) {
     return dir;
 }
 
-// The files of the game's data in one order: pictures, sounds, levels.
-std::vector<fs::path> DataFiles(const std::string& dataDir) {
-    std::vector<fs::path> files;
-    for (const char* folder : {"grafiken", "sound", "levels"}) {
-        std::error_code ec;
-        const fs::path root = fs::path(dataDir) / folder;
-        if (!fs::is_directory(root, ec)) continue;
-        for (fs::recursive_directory_iterator it(root, ec), end; !ec && it != end; it.increment(ec))
-            if (it->is_regular_file(ec)) files.push_back(it->path());
-    }
-    std::sort(files.begin(), files.end());
-    return files;
+// The files of the program folder the rules read, by their path in it, sorted: the game's own
+// levels and the sheets. Nothing else counts, so build files beside them (the sound library's
+// objects in a build tree's sound/) or pictures only the window shows change no hash.
+std::vector<std::string> RuleFiles(const std::string& dataDir) {
+    std::vector<std::string> names;
+    for (const TSheetFile& sheet : SheetFiles()) names.emplace_back(sheet.Path);
+    std::error_code ec;
+    for (fs::directory_iterator it(fs::path(dataDir) / "levels", ec), end; !ec && it != end; it.increment(ec))
+        if (const std::string name = it->path().filename().string(); IsOwnLevelFileName(name))
+            names.push_back("levels/" + name);
+    std::erase_if(names, [&](const std::string& name) { return !fs::is_regular_file(fs::path(dataDir) / name, ec); });
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 std::string ReadAll(const fs::path& path) {
@@ -49,14 +51,15 @@ std::string ReadAll(const fs::path& path) {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-// The game's own levels in `dataDir` by the hash of their bytes (the first file of equal bytes).
+// The game's own levels in `dataDir` by the hash of their bytes (the first file of equal bytes):
+// those the data hash covers, so a replay made on the same data finds each of them.
 std::map<std::string, std::string> OwnLevels(const std::string& dataDir) {
     std::map<std::string, std::string> levels;
-    std::error_code ec;
-    for (fs::directory_iterator it(dataDir + "levels", ec), end; !ec && it != end; it.increment(ec)) {
-        if (!it->is_regular_file(ec)) continue;
-        const std::string content = ReadAll(it->path());
-        levels.emplace(Sha256Hex(content.data(), content.size()), it->path().string());
+    for (const std::string& name : RuleFiles(dataDir)) {
+        if (!name.starts_with("levels/")) continue;
+        const std::string path = (fs::path(dataDir) / name).string();
+        const std::string content = ReadAll(path);
+        levels.emplace(Sha256Hex(content.data(), content.size()), path);
     }
     return levels;
 }
@@ -71,9 +74,8 @@ std::string StateHash(const TMainForm& game) {
 std::string DataHash(const std::string& dataDir) {
     EVP_MD_CTX* ctx = EVP_MD_CTX_new();
     EVP_DigestInit_ex(ctx, EVP_sha256(), nullptr);
-    for (const auto& file : DataFiles(dataDir)) {
-        const std::string name = fs::relative(file, dataDir).generic_string();
-        const std::string bytes = ReadAll(file);
+    for (const std::string& name : RuleFiles(dataDir)) {
+        const std::string bytes = ReadAll(fs::path(dataDir) / name);
         const std::string head = name + '\0' + std::to_string(bytes.size()) + '\0';
         EVP_DigestUpdate(ctx, head.data(), head.size());
         EVP_DigestUpdate(ctx, bytes.data(), bytes.size());

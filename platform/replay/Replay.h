@@ -16,7 +16,8 @@ namespace blubbi {
 
 // A short hash of the whole game state, as checkpoints hold it.
 std::string StateHash(const TMainForm& game);
-// A hash of the game's pictures, sounds and levels in `dataDir`.
+// A hash of the files in `dataDir` the rules read: the sheets and the game's own levels
+// (docs/replay-format.md says how it is made).
 std::string DataHash(const std::string& dataDir);
 // The program's version as replays name it.
 std::string ProgramVersion();

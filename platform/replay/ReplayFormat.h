@@ -19,7 +19,7 @@ struct TReplayHeader {
     uint32_t Clock = 0;  // the tick count at start-up
     int32_t Level = 1;   // the game's own level the run starts at
     int32_t Width = 681, Height = 425;
-    std::string DataHash;             // of the game's pictures, sounds and levels
+    std::string DataHash;             // of the sheets and levels the rules read
     std::vector<uint8_t> StartState;  // a saved state the run starts from; empty: start-up
 };
 

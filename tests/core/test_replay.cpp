@@ -10,6 +10,7 @@
 #include <random>
 #include <sstream>
 
+#include "game/DataFiles.h"
 #include "game/Snapshot.h"
 #include "platform/headless/HeadlessPlatform.h"
 #include "platform/replay/Replay.h"
@@ -231,6 +232,50 @@ TEST_F(ReplayTest, SavedStateRunsOnAsTheGameItCameFrom) {
     const auto before = SaveState(*Game);
     EXPECT_FALSE(LoadState(*Game, saved.data(), saved.size()));
     EXPECT_EQ(SaveState(*Game), before);
+}
+
+// The data hash covers what the rules read and nothing else, so a build tree (sound/ holds the
+// sound library's objects there), a sanitizer build and an installed game agree on it.
+TEST(DataHash, CoversTheOwnLevelsAndTheSheetsOnly) {
+    std::string dirs[2];
+    for (int i = 0; i < 2; ++i) {
+        dirs[i] = TempProgramDir("datahash-" + std::to_string(i));
+        for (int n = 1; n <= 2; ++n)
+            WriteFile(dirs[i] + "levels/level00" + std::to_string(n) + ".lev",
+                      LevelBytes(BorderGrid(), {MakeEnemy(n, 200, 300)}, 38, 315));
+        for (const TSheetFile& sheet : SheetFiles())
+            WriteFile(dirs[i] + sheet.Path, {static_cast<uint8_t>(sheet.Slot), 7});
+    }
+    const std::string& built = dirs[1];
+    WriteFile(built + "sound/libblubbi_sound.a", {1, 2, 3});
+    WriteFile(built + "sound/CMakeFiles/blubbi_sound.dir/Mixer.cpp.o", {4, 5});
+    WriteFile(built + "sound/blasen.wav", {6});
+    WriteFile(built + "grafiken/menu/neu.png", {8});
+    WriteFile(built + "grafiken/info.jpg", {9});
+    WriteFile(built + "levels/mein.lev", {10});
+    WriteFile(built + "levels/level01.lev", {11});
+    EXPECT_EQ(DataHash(dirs[0]), DataHash(built));
+    EXPECT_EQ(DataHash(dirs[0]), DataHash(dirs[0].substr(0, dirs[0].size() - 1)));
+
+    const std::string before = DataHash(built);
+    std::vector<uint8_t> level = ReadFile(built + "levels/level002.lev");
+    level[100] ^= 1;
+    WriteFile(built + "levels/level002.lev", level);
+    EXPECT_NE(DataHash(built), before);
+    WriteFile(dirs[0] + "levels/level1000.lev", {12});
+    EXPECT_NE(DataHash(dirs[0]), before);
+    std::filesystem::remove(dirs[0] + "levels/level1000.lev");
+    std::filesystem::remove(dirs[0] + SheetFiles().back().Path);
+    EXPECT_NE(DataHash(dirs[0]), before);
+
+    // The game loads exactly the names the hash takes for its levels.
+    THeadlessPlatform platform;
+    TMainForm game(platform);
+    for (int32_t n : {1, 42, 999, 1000})
+        EXPECT_TRUE(IsOwnLevelFileName(std::filesystem::path(game.LevelFileName(n)).filename().string())) << n;
+    for (const char* name : {"mein.lev", "level01.lev", "level001.lev~", "level0x1.lev", "level.lev"})
+        EXPECT_FALSE(IsOwnLevelFileName(name)) << name;
+    for (const std::string& dir : dirs) std::filesystem::remove_all(dir);
 }
 
 // A replay named by a player may be anything: a FIFO must not block, a device or a huge file
