@@ -248,14 +248,16 @@ bool TRecorder::OpenLevelDialog(std::string& fileName) {
     a.Kind = TAnswerKind::Open;
     a.Yes = ok;
     if (ok) {
-        // The file goes into the replay as it is now, so the replay stands on its own.
+        // The file goes into the replay as it is now, so the replay stands on its own. One the
+        // game cannot read whole (missing, empty, not a regular file, too big) leaves its level
+        // as it was, and that is all the replay needs to say of it.
         std::string error;
         if (auto bytes = ReadRegularFile(fileName, kLevelMaxFileBytes, error); bytes && !bytes->empty()) {
             a.Text = OwnLevelHash(*bytes);
             a.OwnLevel = !a.Text.empty();
             if (!a.OwnLevel) a.Bytes = std::move(*bytes);
         } else {
-            a.Text = "unreadable";
+            a.Unreadable = true;
         }
     }
     Answer(std::move(a));
@@ -439,7 +441,7 @@ bool TReplayPlayer::OpenLevelDialog(std::string& fileName) {
     }
     UserLevels = true;
     fileName = Scratch() + "open-" + std::to_string(++Files) + ".lev";
-    if (a->Text == "unreadable") return true;  // a name with no file behind it
+    if (a->Unreadable) return true;  // a name with no file behind it: the game keeps its level
     std::ofstream out(fileName, std::ios::binary);
     out.write(reinterpret_cast<const char*>(a->Bytes.data()), static_cast<std::streamsize>(a->Bytes.size()));
     return true;

@@ -183,7 +183,9 @@ std::optional<std::string> AnswerLine(std::string_view line, TAnswer& a) {
         a.Kind = TAnswerKind::Open;
         if (w.size() == 3 && w[2] == "cancel") return std::nullopt;
         a.Yes = true;
-        if (w.size() == 4 && w[2] == "level" && IsHash(w[3], 64)) {
+        if (w.size() == 3 && w[2] == "unreadable") {
+            a.Unreadable = true;
+        } else if (w.size() == 4 && w[2] == "level" && IsHash(w[3], 64)) {
             a.OwnLevel = true;
             a.Text = std::string(w[3]);
         } else if (w.size() == 4 && w[2] == "data") {
@@ -191,7 +193,7 @@ std::optional<std::string> AnswerLine(std::string_view line, TAnswer& a) {
             if (!bytes) return "answer open data wants base64 of at most a level's size";
             a.Bytes = std::move(*bytes);
         } else {
-            return "answer open cancel | level HASH | data BASE64";
+            return "answer open cancel | unreadable | level HASH | data BASE64";
         }
     } else if (w[1] == "save") {
         a.Kind = TAnswerKind::Save;
@@ -311,6 +313,7 @@ std::string FormatAnswer(const TAnswer& a) {
         case TAnswerKind::GameOver: return a.Yes ? "answer gameover continue" : "answer gameover newgame";
         case TAnswerKind::Open:
             if (!a.Yes) return "answer open cancel";
+            if (a.Unreadable) return "answer open unreadable";
             if (a.OwnLevel) return "answer open level " + a.Text;
             return "answer open data " + Base64(a.Bytes.data(), a.Bytes.size());
         case TAnswerKind::Save: return a.Yes ? "answer save " + a.Text : "answer save cancel";

@@ -29,6 +29,7 @@ struct TAnswer {
     TAnswerKind Kind = TAnswerKind::GameOver;
     bool Yes = false;            // continue; a file was chosen
     bool OwnLevel = false;       // Open: one of the game's levels, Text its hash
+    bool Unreadable = false;     // Open: a file that could not be read whole (the game kept its level)
     std::string Text;            // level hash, saved file's name, the device's answer
     std::vector<uint8_t> Bytes;  // Open: the chosen file, when it is not one of the game's levels
     int32_t Query = 0;           // Media: which status query of the event this answers

@@ -12,6 +12,7 @@
 
 #include "game/DataFiles.h"
 #include "game/Snapshot.h"
+#include "level/LevelCodec.h"
 #include "platform/headless/HeadlessPlatform.h"
 #include "platform/replay/Replay.h"
 #include "tests/support/LevelBytes.h"
@@ -141,6 +142,41 @@ TEST_F(ReplayTest, DamageIsReportedWithItsLine) {
     r = VerifyReplay("\x7f\x45LF\n", Dir, TVerifyLimits{});
     EXPECT_EQ(r.Status, TVerifyResult::TStatus::Malformed);
     EXPECT_EQ(r.Line, 1);
+}
+
+// Whatever file the player opens, the replay says what the game made of it: one it cannot read
+// whole leaves the level as it was, on playback too; the player's own file in levels/ goes in whole.
+TEST_F(ReplayTest, EveryOpenedFileIsAnsweredAsTheGameSawIt) {
+    const std::string mine = Dir + "levels/mein.lev";
+    WriteFile(mine, LevelBytes(BorderGrid(), {MakeEnemy(3, 100, 100)}, 60, 315));
+    WriteFile(Dir + "leer.lev", {});
+    WriteFile(Dir + "gross.lev", std::vector<uint8_t>(kLevelMaxFileBytes + 1, 0));
+    ASSERT_EQ(::mkfifo((Dir + "fifo.lev").c_str(), 0600), 0);
+    Ticks(100);
+    for (const std::string& file : {Dir + "leer.lev", Dir + "fehlt.lev", Dir + "gross.lev", Dir + "fifo.lev",
+                                    Dir + "levels", mine, Dir + "levels/level002.lev"}) {
+        Platform.NextOpenFile = file;
+        TEvent open;
+        open.Kind = TEventKind::Menu;
+        open.Text = "Levelffnen1Click";
+        open.Clock = Platform.Clock;
+        Recorder->Record(*Game, open);
+        Play(60);
+    }
+    const std::string text = Recorder->Text(*Game);
+    auto count = [&](const std::string& line) {
+        size_t n = 0;
+        for (size_t at = text.find(line); at != std::string::npos; at = text.find(line, at + 1)) ++n;
+        return n;
+    };
+    EXPECT_EQ(count("\nanswer open unreadable\n"), 5u);
+    EXPECT_EQ(count("\nanswer open data "), 1u);
+    EXPECT_EQ(count("\nanswer open level "), 1u);
+    std::filesystem::remove(mine);  // the replay carries it
+    const TVerifyResult r = VerifyReplay(text, Dir, TVerifyLimits{});
+    EXPECT_EQ(r.Status, TVerifyResult::TStatus::Ok) << r.Reason << " at line " << r.Line;
+    EXPECT_TRUE(r.UserLevels);
+    EXPECT_TRUE(r.DataMatch);
 }
 
 // A check whose deadline ran out stops at once instead of playing the rest of the game.
