@@ -328,6 +328,7 @@ void TReplayPlayer::Create(TMainForm& game) {
     const auto& state = Data.Header.StartState;
     if (!state.empty() && !LoadState(game, state.data(), state.size())) {
         Status = TPlayStatus::Malformed;
+        Line = Data.Header.StateLine;
         Reason = "the saved state it starts from is damaged";
     }
 }

@@ -4,6 +4,7 @@
 #include <openssl/evp.h>
 
 #include <charconv>
+#include <set>
 
 #include "level/Files.h"
 #include "level/LevelCodec.h"
@@ -334,10 +335,12 @@ std::optional<TReplay> ParseReplay(std::string_view text, const TReplayLimits& l
         return std::nullopt;
     };
     if (text.size() > limits.MaxBytes) return fail(1, "the file is larger than a replay may be");
+    // Editors on some systems start UTF-8 text with a byte-order mark.
+    if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
     TReplay r;
     enum { kMagic, kHeader, kSteps, kDone } part = kMagic;
-    bool haveProgram = false, haveSeed = false, haveClock = false, haveLevel = false, haveSize = false,
-         haveData = false;
+    // Each header line once: a second one would silently overrule the first.
+    std::set<std::string, std::less<>> seen;
     int64_t frames = 0;
     int number = 0;
     size_t at = 0;
@@ -361,31 +364,39 @@ std::optional<TReplay> ParseReplay(std::string_view text, const TReplayLimits& l
         if (part == kHeader) {
             TReplayHeader& h = r.Header;
             if (w[0] == "start" && w.size() == 1) {
-                if (!(haveProgram && haveSeed && haveClock && haveLevel && haveSize && haveData))
-                    return fail(number, "the header lacks program, seed, clock, level, size or data");
+                for (const char* needed : {"program", "seed", "clock", "level", "size", "data"})
+                    if (!seen.contains(needed))
+                        return fail(number, "the header lacks program, seed, clock, level, size or data");
                 part = kSteps;
-            } else if (w[0] == "program" && w.size() == 2 && w[1].size() <= 64) {
-                h.Program = std::string(w[1]);
-                haveProgram = true;
-            } else if (w[0] == "seed" && w.size() == 2 && Number(w[1], h.Seed)) {
-                haveSeed = true;
-            } else if (w[0] == "clock" && w.size() == 2 && Number(w[1], h.Clock)) {
-                haveClock = true;
-            } else if (w[0] == "level" && w.size() == 2 && Number(w[1], h.Level) && h.Level >= 1 && h.Level <= 999) {
-                haveLevel = true;
-            } else if (w[0] == "size" && w.size() == 3 && Number(w[1], h.Width) && Number(w[2], h.Height) &&
-                       h.Width >= 1 && h.Height >= 1 && h.Width <= 8192 && h.Height <= 8192) {
-                haveSize = true;
-            } else if (w[0] == "data" && w.size() == 2 && IsHash(w[1], 64)) {
-                h.DataHash = std::string(w[1]);
-                haveData = true;
-            } else if (w[0] == "state" && w.size() == 2) {
+                continue;
+            }
+            const std::string_view key = w[0];
+            if (seen.contains(key)) return fail(number, "a second " + std::string(key) + " line in the header");
+            bool good = false;
+            if (key == "program") {
+                good = w.size() == 2 && w[1].size() <= 64;
+                if (good) h.Program = std::string(w[1]);
+            } else if (key == "seed") {
+                good = w.size() == 2 && Number(w[1], h.Seed);
+            } else if (key == "clock") {
+                good = w.size() == 2 && Number(w[1], h.Clock);
+            } else if (key == "level") {
+                good = w.size() == 2 && Number(w[1], h.Level) && h.Level >= 1 && h.Level <= 999;
+            } else if (key == "size") {
+                good = w.size() == 3 && Number(w[1], h.Width) && Number(w[2], h.Height) && h.Width >= 1 &&
+                       h.Height >= 1 && h.Width <= 8192 && h.Height <= 8192;
+            } else if (key == "data") {
+                good = w.size() == 2 && IsHash(w[1], 64);
+                if (good) h.DataHash = std::string(w[1]);
+            } else if (key == "state" && w.size() == 2) {
                 auto bytes = FromBase64(w[1], 16u << 20);
                 if (!bytes) return fail(number, "state wants base64");
                 h.StartState = std::move(*bytes);
-            } else {
-                return fail(number, "unknown or bad header line");
+                h.StateLine = number;
+                good = true;
             }
+            if (!good) return fail(number, "unknown or bad header line");
+            seen.emplace(key);
             continue;
         }
         if (w[0] == "answer") {

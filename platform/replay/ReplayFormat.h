@@ -21,6 +21,7 @@ struct TReplayHeader {
     int32_t Width = 681, Height = 425;
     std::string DataHash;             // of the sheets and levels the rules read
     std::vector<uint8_t> StartState;  // a saved state the run starts from; empty: start-up
+    int StateLine = 0;                // the state line's number, for naming it when the state is damaged
 };
 
 // What a dialog or the sound device answered while an event ran.

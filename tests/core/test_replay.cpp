@@ -179,6 +179,29 @@ TEST_F(ReplayTest, EveryOpenedFileIsAnsweredAsTheGameSawIt) {
     EXPECT_TRUE(r.DataMatch);
 }
 
+// The header as an editor may leave it: a byte-order mark is skipped, a line given twice is
+// refused where it stands, and a state that does not load is named by its line.
+TEST_F(ReplayTest, HeaderFaultsNameTheirLine) {
+    Play(100);
+    const std::string text = Recorder->Text(*Game);
+    TVerifyResult r = VerifyReplay("\xEF\xBB\xBF" + text, Dir, TVerifyLimits{});
+    EXPECT_EQ(r.Status, TVerifyResult::TStatus::Ok) << r.Reason << " at line " << r.Line;
+    // The recorder's header has its seed and data lines; a state line is given twice here.
+    for (const std::string& line : std::vector<std::string>{"seed 2", "data " + std::string(64, 'a'), "state AAAA"}) {
+        std::string edited = text;
+        edited.insert(edited.find("start\n"), line + "\n");
+        if (line.starts_with("state")) edited.insert(edited.find("start\n"), line + "\n");
+        r = VerifyReplay(edited, Dir, TVerifyLimits{});
+        EXPECT_EQ(r.Status, TVerifyResult::TStatus::Malformed) << line;
+        EXPECT_EQ(r.Line, LineOf(edited, line) + (line.starts_with("state") ? 1 : 0)) << line << ": " << r.Reason;
+    }
+    std::string damaged = text;
+    damaged.insert(damaged.find("start\n"), "state AAAA\n");
+    r = VerifyReplay(damaged, Dir, TVerifyLimits{});
+    EXPECT_EQ(r.Status, TVerifyResult::TStatus::Malformed);
+    EXPECT_EQ(r.Line, LineOf(damaged, "state AAAA")) << r.Reason;
+}
+
 // A check whose deadline ran out stops at once instead of playing the rest of the game.
 TEST_F(ReplayTest, ACancelledCheckStopsWithinAFrame) {
     Play(2000);
