@@ -318,7 +318,13 @@ std::string TReplayPlayer::Scratch() {
         std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/blubbi-replay-XXXXXX";
         if (mkdtemp(pattern.data())) ScratchDir = pattern;
     }
-    return WithSlash(ScratchDir);
+    if (!ScratchDir.empty()) return WithSlash(ScratchDir);
+    // Without a folder of its own a file would land wherever the bare name points (the root
+    // folder), so the play stops here and the check cannot decide.
+    Status = TPlayStatus::Malformed;
+    NoScratch = true;
+    Reason = "no scratch folder for the replay's files could be made";
+    return {};
 }
 
 void TReplayPlayer::Create(TMainForm& game) {
@@ -441,7 +447,9 @@ bool TReplayPlayer::OpenLevelDialog(std::string& fileName) {
         return false;
     }
     UserLevels = true;
-    fileName = Scratch() + "open-" + std::to_string(++Files) + ".lev";
+    const std::string scratch = Scratch();
+    if (scratch.empty()) return false;
+    fileName = scratch + "open-" + std::to_string(++Files) + ".lev";
     if (a->Unreadable) return true;  // a name with no file behind it: the game keeps its level
     std::ofstream out(fileName, std::ios::binary);
     out.write(reinterpret_cast<const char*>(a->Bytes.data()), static_cast<std::streamsize>(a->Bytes.size()));
@@ -452,7 +460,9 @@ bool TReplayPlayer::SaveLevelDialog(std::string& fileName) {
     if (Status != TPlayStatus::Running) return Inner.SaveLevelDialog(fileName);
     const TAnswer* a = DialogAnswer(TAnswerKind::Save, "a file dialog");
     if (!a || !a->Yes) return false;
-    fileName = Scratch() + a->Text;
+    const std::string scratch = Scratch();
+    if (scratch.empty()) return false;
+    fileName = scratch + a->Text;
     return true;
 }
 
@@ -532,7 +542,8 @@ TVerifyResult VerifyReplay(std::string_view replayText, const std::string& dataD
             result.Reason = player.Reason;
             break;
         case TPlayStatus::Malformed:
-            result.Status = TVerifyResult::TStatus::Malformed;
+            // A check that could not go on for want of a scratch folder says nothing of the replay.
+            result.Status = player.NoScratch ? TVerifyResult::TStatus::Cancelled : TVerifyResult::TStatus::Malformed;
             result.Line = player.Line;
             result.Reason = player.Reason;
             break;

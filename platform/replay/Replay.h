@@ -103,6 +103,7 @@ public:
     bool EditorUsed = false, CheatUsed = false, UserLevels = false;
     bool EndedInGameOver = false;
     std::string GameOverPoints;
+    bool NoScratch = false;  // the play stopped (Malformed) because no scratch folder could be made
     const TReplay& Replay() const { return Data; }
 
     // Called on a resize line before its event, so the paint box reports the new size.
@@ -124,6 +125,8 @@ private:
     const TAnswer* DialogAnswer(TAnswerKind kind, const std::string& dialog);
     // The game differs from the recording from `frame` on.
     void WentApart(int64_t frame, std::string reason);
+    // The player's own folder for the files of open and save answers, with its slash; empty
+    // (and the play stopped) when none can be made.
     std::string Scratch();
 
     TReplay Data;

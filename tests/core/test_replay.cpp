@@ -202,6 +202,45 @@ TEST_F(ReplayTest, HeaderFaultsNameTheirLine) {
     EXPECT_EQ(r.Line, LineOf(damaged, "state AAAA")) << r.Reason;
 }
 
+// Without a scratch folder the files of open and save answers have nowhere to go: the check stops
+// undecided at that event instead of writing them anywhere else.
+TEST_F(ReplayTest, WithoutAScratchFolderTheCheckStopsUndecided) {
+    WriteFile(Dir + "mein.lev", LevelBytes(BorderGrid(), {MakeEnemy(3, 100, 100)}, 60, 315));
+    auto menu = [&](const char* command) {
+        TEvent e;
+        e.Kind = TEventKind::Menu;
+        e.Text = command;
+        e.Clock = Platform.Clock;
+        Recorder->Record(*Game, e);
+    };
+    Play(100);
+    Platform.NextSaveFile = Dir + "gespeichert.lev";
+    menu("Levelspeichern1Click");
+    Ticks(40);
+    const std::string saved = Recorder->Text(*Game);
+    Recorder->Restart(*Game, Platform.Clock);
+    Platform.NextOpenFile = Dir + "mein.lev";
+    menu("Levelffnen1Click");
+    Ticks(40);
+    const std::string opened = Recorder->Text(*Game);
+    ASSERT_EQ(VerifyReplay(opened, Dir, TVerifyLimits{}).Status, TVerifyResult::TStatus::Ok);
+
+    const char* tmp = std::getenv("TMPDIR");
+    const std::string before = tmp ? tmp : "";
+    ::setenv("TMPDIR", (Dir + "nicht-da").c_str(), 1);
+    for (const auto& [text, line] :
+         {std::pair{saved, "menu Levelspeichern1Click"}, {opened, "menu Levelffnen1Click"}}) {
+        const TVerifyResult r = VerifyReplay(text, Dir, TVerifyLimits{});
+        EXPECT_EQ(r.Status, TVerifyResult::TStatus::Cancelled) << line << ": " << r.Reason;
+        EXPECT_EQ(r.Line, LineOf(text, line));
+    }
+    tmp ? ::setenv("TMPDIR", before.c_str(), 1) : ::unsetenv("TMPDIR");
+    for (const char* stray : {"/gespeichert.lev", "/open-1.lev"}) {
+        EXPECT_FALSE(std::filesystem::exists(stray)) << stray;
+        std::filesystem::remove(stray);
+    }
+}
+
 // A check whose deadline ran out stops at once instead of playing the rest of the game.
 TEST_F(ReplayTest, ACancelledCheckStopsWithinAFrame) {
     Play(2000);
