@@ -438,8 +438,8 @@ bool TReplayPlayer::OpenLevelDialog(std::string& fileName) {
     const TAnswer* a = DialogAnswer(TAnswerKind::Open, "a file dialog");
     if (!a || !a->Yes) return false;
     if (a->OwnLevel) {
-        const auto levels = OwnLevels(DataDir);
-        if (const auto level = levels.find(a->Text); level != levels.end()) {
+        if (!OwnLevelFiles) OwnLevelFiles = OwnLevels(DataDir);
+        if (const auto level = OwnLevelFiles->find(a->Text); level != OwnLevelFiles->end()) {
             fileName = level->second;
             return true;
         }

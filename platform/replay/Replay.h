@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -140,6 +141,7 @@ private:
     int32_t MediaQueries = 0;
     std::string MediaNow;
     int32_t Files = 0;
+    std::optional<std::map<std::string, std::string>> OwnLevelFiles;  // hash -> file, read at the first need
 };
 
 struct TVerifyLimits {
