@@ -168,6 +168,23 @@ TEST_F(Sim, AFailedSaveShowsItsErrorBoxInTheNextDump) {
     EXPECT_TRUE(r.Dumps[2]["Dialogs"].empty());
 }
 
+// A check prints its summary line for any file, also one refused before its first line.
+TEST_F(Sim, VerifyOfAFileOverTheReplayLimitPrintsItsSummary) {
+    const std::string huge = Dir + "huge.blubbi-replay";
+    std::ofstream(huge) << "blubbi-replay 1\n";
+    std::filesystem::resize_file(huge, (64u << 20) + 1);  // sparse: no disk taken
+    for (const std::string& file : {huge, Dir + "missing.blubbi-replay"}) {
+        auto r = RunSim(Dir, "", "--verify " + file);
+        EXPECT_EQ(r.Status, 2) << file;
+        ASSERT_EQ(r.Dumps.size(), 1u) << file;
+        EXPECT_EQ(r.Dumps[0]["status"], "malformed");
+        EXPECT_EQ(r.Dumps[0]["line"], 0);
+        EXPECT_NE(r.Err.find("cannot read " + file), std::string::npos) << r.Err;
+        const std::string why = file == huge ? "larger than" : "No such file";
+        EXPECT_NE(r.Dumps[0]["reason"].get<std::string>().find(why), std::string::npos) << r.Dumps[0];
+    }
+}
+
 TEST_F(Sim, PictureIsWhatThePaintBoxShows) {
     Level(1, {});
     auto r = RunSim(Dir, "png " + Dir + "first.png\ntick 60\npng " + Dir + "later.png\n", "--size 681x425");
