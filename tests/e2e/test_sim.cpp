@@ -173,16 +173,11 @@ TEST_F(Sim, VerifyOfAFileOverTheReplayLimitPrintsItsSummary) {
     const std::string huge = Dir + "huge.blubbi-replay";
     std::ofstream(huge) << "blubbi-replay 1\n";
     std::filesystem::resize_file(huge, (64u << 20) + 1);  // sparse: no disk taken
-    for (const std::string& file : {huge, Dir + "missing.blubbi-replay"}) {
-        auto r = RunSim(Dir, "", "--verify " + file);
-        EXPECT_EQ(r.Status, 2) << file;
-        ASSERT_EQ(r.Dumps.size(), 1u) << file;
-        EXPECT_EQ(r.Dumps[0]["status"], "malformed");
-        EXPECT_EQ(r.Dumps[0]["line"], 0);
-        EXPECT_NE(r.Err.find("cannot read " + file), std::string::npos) << r.Err;
-        const std::string why = file == huge ? "larger than" : "No such file";
-        EXPECT_NE(r.Dumps[0]["reason"].get<std::string>().find(why), std::string::npos) << r.Dumps[0];
-    }
+    auto r = RunSim(Dir, "", "--verify " + huge);
+    EXPECT_EQ(r.Status, 2);
+    ASSERT_EQ(r.Dumps.size(), 1u) << r.Err;
+    EXPECT_EQ(r.Dumps[0]["status"], "malformed");
+    EXPECT_NE(r.Dumps[0]["reason"].get<std::string>().find("larger than"), std::string::npos) << r.Dumps[0];
 }
 
 TEST_F(Sim, PictureIsWhatThePaintBoxShows) {
