@@ -1,23 +1,9 @@
 // Start-up, shutdown, the frame timer's gating and the frame routine with its fixed order.
 #include "game/MainForm.h"
 
-namespace blubbi {
+#include "game/DataFiles.h"
 
-namespace {
-// Load order of the sheets; release runs in the same order.
-constexpr std::array<std::pair<size_t, const char*>, kSheetCount> kSheetFiles{{
-    {kSlotStein1, "grafiken/stein1.gif"},
-    {kSlotFigur1, "grafiken/figur1.gif"},
-    {kSlotFigur2, "grafiken/figur2.gif"},
-    {kSlotLaufe2, "grafiken/laufe2.gif"},
-    {kSlotFeind1, "grafiken/feind1.gif"},
-    {kSlotFeind2, "grafiken/feind2.gif"},
-    {kSlotFeind3, "grafiken/feind3.gif"},
-    {kSlotFeind4, "grafiken/feind4.gif"},
-    {kSlotLeben, "grafiken/leben.gif"},
-    {kSlotItem, "grafiken/item.gif"},
-}};
-}  // namespace
+namespace blubbi {
 
 TMainForm::TMainForm(TPlatform& platform) : Platform(platform) {}
 
@@ -27,7 +13,7 @@ void TMainForm::FormCreate() {
     TransitionCounter = 100;
     AppDir = Platform.ProgramDir();
     if (AppDir.empty() || AppDir.back() != '/') AppDir += '/';
-    for (const auto& [slot, file] : kSheetFiles) Sheets[slot] = Platform.OpenDib(AppDir + file);
+    for (const TSheetFile& sheet : SheetFiles()) Sheets[sheet.Slot] = Platform.OpenDib(AppDir + sheet.Path);
     NewBtnClick();  // the lists do not exist yet; its frame does nothing while GameActive is 0
     LevelNo = StartLevelNo;
     Platform.SetLevelDialogFolder(AppDir + "levels");
@@ -49,7 +35,7 @@ void TMainForm::FormCreate() {
 
 void TMainForm::FormDestroy() {
     CloseSounds();
-    for (const auto& [slot, file] : kSheetFiles) Sheets[slot] = TDib{};
+    for (const TSheetFile& sheet : SheetFiles()) Sheets[sheet.Slot] = TDib{};
     Bubbles.reset();
     Enemies.reset();
     Items.reset();

@@ -10,6 +10,7 @@
 #include <mutex>
 #include <nlohmann/json.hpp>
 
+#include "game/DataFiles.h"
 #include "game/Snapshot.h"
 #include "level/Files.h"
 #include "level/LevelCodec.h"
@@ -31,18 +32,19 @@ std::string WithSlash(std::string dir) {
     return dir;
 }
 
-// The files of the game's data in one order: pictures, sounds, levels.
-std::vector<fs::path> DataFiles(const std::string& dataDir) {
-    std::vector<fs::path> files;
-    for (const char* folder : {"grafiken", "sound", "levels"}) {
-        std::error_code ec;
-        const fs::path root = fs::path(dataDir) / folder;
-        if (!fs::is_directory(root, ec)) continue;
-        for (fs::recursive_directory_iterator it(root, ec), end; !ec && it != end; it.increment(ec))
-            if (it->is_regular_file(ec)) files.push_back(it->path());
-    }
-    std::sort(files.begin(), files.end());
-    return files;
+// The files of the program folder the rules read, by their path in it, sorted: the game's own
+// levels and the sheets. Nothing else counts, so build files beside them (the sound library's
+// objects in a build tree's sound/) or pictures only the window shows change no hash.
+std::vector<std::string> RuleFiles(const std::string& dataDir) {
+    std::vector<std::string> names;
+    for (const TSheetFile& sheet : SheetFiles()) names.emplace_back(sheet.Path);
+    std::error_code ec;
+    for (fs::directory_iterator it(fs::path(dataDir) / "levels", ec), end; !ec && it != end; it.increment(ec))
+        if (const std::string name = it->path().filename().string(); IsOwnLevelFileName(name))
+            names.push_back("levels/" + name);
+    std::erase_if(names, [&](const std::string& name) { return !fs::is_regular_file(fs::path(dataDir) / name, ec); });
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 std::string ReadAll(const fs::path& path) {
@@ -50,16 +52,32 @@ std::string ReadAll(const fs::path& path) {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-// The game's own levels in `dataDir` by the hash of their bytes (the first file of equal bytes).
-std::map<std::string, std::string> OwnLevels(const std::string& dataDir) {
+// The game's own levels by file name, with the hash of their bytes now: those the data hash covers.
+std::map<std::string, std::string> LevelFilesNow(const std::string& dataDir) {
     std::map<std::string, std::string> levels;
-    std::error_code ec;
-    for (fs::directory_iterator it(dataDir + "levels", ec), end; !ec && it != end; it.increment(ec)) {
-        if (!it->is_regular_file(ec)) continue;
-        const std::string content = ReadAll(it->path());
-        levels.emplace(Sha256Hex(content.data(), content.size()), it->path().string());
+    for (const std::string& name : RuleFiles(dataDir)) {
+        if (!name.starts_with("levels/")) continue;
+        const std::string content = ReadAll(fs::path(dataDir) / name);
+        levels.emplace(name.substr(std::string_view("levels/").size()), Sha256Hex(content.data(), content.size()));
     }
     return levels;
+}
+
+// The game's own levels in `dataDir` by the hash of their bytes (the first file of equal bytes), so
+// a replay made on the same data finds each of them.
+std::map<std::string, std::string> OwnLevels(const std::string& dataDir) {
+    std::map<std::string, std::string> levels;
+    for (const auto& [name, hash] : LevelFilesNow(dataDir))
+        levels.emplace(hash, (fs::path(dataDir) / "levels" / name).string());
+    return levels;
+}
+
+// The file's name when it is one of the game's own levels, by name and folder.
+std::optional<std::string> OwnLevelName(const std::string& dataDir, const std::string& fileName) {
+    const fs::path file(fileName);
+    if (file.parent_path().lexically_normal() != (fs::path(dataDir) / "levels").lexically_normal()) return std::nullopt;
+    if (!IsOwnLevelFileName(file.filename().string())) return std::nullopt;
+    return file.filename().string();
 }
 
 }  // namespace
@@ -72,9 +90,8 @@ std::string StateHash(const TMainForm& game) {
 std::string DataHash(const std::string& dataDir) {
     EVP_MD_CTX* ctx = EVP_MD_CTX_new();
     EVP_DigestInit_ex(ctx, EVP_sha256(), nullptr);
-    for (const auto& file : DataFiles(dataDir)) {
-        const std::string name = fs::relative(file, dataDir).generic_string();
-        const std::string bytes = ReadAll(file);
+    for (const std::string& name : RuleFiles(dataDir)) {
+        const std::string bytes = ReadAll(fs::path(dataDir) / name);
         const std::string head = name + '\0' + std::to_string(bytes.size()) + '\0';
         EVP_DigestUpdate(ctx, head.data(), head.size());
         EVP_DigestUpdate(ctx, bytes.data(), bytes.size());
@@ -91,29 +108,6 @@ std::string ProgramVersion() { return BLUBBI_VERSION; }
 // --- recording ---
 
 TRecorder::TRecorder(TPlatform& inner) : TForwardingPlatform(inner) {}
-
-namespace {
-
-// The game's own level files by name, with the hash of their bytes now.
-std::map<std::string, std::string> LevelFilesNow(const std::string& dataDir) {
-    std::map<std::string, std::string> levels;
-    std::error_code ec;
-    for (fs::directory_iterator it(dataDir + "levels", ec), end; !ec && it != end; it.increment(ec)) {
-        if (!it->is_regular_file(ec)) continue;
-        const std::string content = ReadAll(it->path());
-        levels.emplace(it->path().filename().string(), Sha256Hex(content.data(), content.size()));
-    }
-    return levels;
-}
-
-// The file is one of the game's own levels, by name and path.
-std::optional<std::string> OwnLevelName(const std::string& dataDir, const std::string& fileName) {
-    const fs::path file(fileName);
-    if (file.parent_path().lexically_normal() != (fs::path(dataDir) / "levels").lexically_normal()) return std::nullopt;
-    return file.filename().string();
-}
-
-}  // namespace
 
 void TRecorder::Begin(const std::string& dataDir, int32_t startLevel, uint32_t clock) {
     DataDir = WithSlash(dataDir);
@@ -342,14 +336,16 @@ bool TRecorder::OpenLevelDialog(std::string& fileName) {
     a.Kind = TAnswerKind::Open;
     a.Yes = ok;
     if (ok) {
-        // The file goes into the replay as it is now, so the replay stands on its own.
+        // The file goes into the replay as it is now, so the replay stands on its own. One the
+        // game cannot read whole (missing, empty, not a regular file, too big) leaves its level
+        // as it was, and that is all the replay needs to say of it.
         std::string error;
         if (auto bytes = ReadRegularFile(fileName, kLevelMaxFileBytes, error); bytes && !bytes->empty()) {
             a.Text = OwnLevelHash(*bytes);
             a.OwnLevel = !a.Text.empty();
             if (!a.OwnLevel) a.Bytes = std::move(*bytes);
         } else {
-            a.Text = "unreadable";
+            a.Unreadable = true;
         }
     }
     Answer(std::move(a));
@@ -433,7 +429,13 @@ std::string TReplayPlayer::Scratch() {
         std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/blubbi-replay-XXXXXX";
         if (mkdtemp(pattern.data())) ScratchDir = pattern;
     }
-    return WithSlash(ScratchDir);
+    if (!ScratchDir.empty()) return WithSlash(ScratchDir);
+    // Without a folder of its own a file would land wherever the bare name points (the root
+    // folder), so the play stops here and the check cannot decide.
+    Status = TPlayStatus::Malformed;
+    NoScratch = true;
+    Reason = "no scratch folder for the replay's files could be made";
+    return {};
 }
 
 void TReplayPlayer::Create(TMainForm& game) {
@@ -553,8 +555,8 @@ bool TReplayPlayer::OpenLevelDialog(std::string& fileName) {
     const TAnswer* a = DialogAnswer(TAnswerKind::Open, "a file dialog");
     if (!a || !a->Yes) return false;
     if (a->OwnLevel) {
-        const auto levels = OwnLevels(DataDir);
-        if (const auto level = levels.find(a->Text); level != levels.end()) {
+        if (!OwnLevelFiles) OwnLevelFiles = OwnLevels(DataDir);
+        if (const auto level = OwnLevelFiles->find(a->Text); level != OwnLevelFiles->end()) {
             fileName = level->second;
             return true;
         }
@@ -562,8 +564,10 @@ bool TReplayPlayer::OpenLevelDialog(std::string& fileName) {
         return false;
     }
     UserLevels = true;
-    fileName = Scratch() + "open-" + std::to_string(++Files) + ".lev";
-    if (a->Text == "unreadable") return true;  // a name with no file behind it
+    const std::string scratch = Scratch();
+    if (scratch.empty()) return false;
+    fileName = scratch + "open-" + std::to_string(++Files) + ".lev";
+    if (a->Unreadable) return true;  // a name with no file behind it: the game keeps its level
     std::ofstream out(fileName, std::ios::binary);
     out.write(reinterpret_cast<const char*>(a->Bytes.data()), static_cast<std::streamsize>(a->Bytes.size()));
     return true;
@@ -573,7 +577,9 @@ bool TReplayPlayer::SaveLevelDialog(std::string& fileName) {
     if (Status != TPlayStatus::Running) return Inner.SaveLevelDialog(fileName);
     const TAnswer* a = DialogAnswer(TAnswerKind::Save, "a file dialog");
     if (!a || !a->Yes) return false;
-    fileName = Scratch() + a->Text;
+    const std::string scratch = Scratch();
+    if (scratch.empty()) return false;
+    fileName = scratch + a->Text;
     return true;
 }
 
@@ -678,7 +684,8 @@ TVerifyResult VerifyReplay(std::string_view replayText, const std::string& dataD
             result.Reason = player.Reason;
             break;
         case TPlayStatus::Malformed:
-            result.Status = TVerifyResult::TStatus::Malformed;
+            // A check that could not go on for want of a scratch folder says nothing of the replay.
+            result.Status = player.NoScratch ? TVerifyResult::TStatus::Cancelled : TVerifyResult::TStatus::Malformed;
             result.Line = player.Line;
             result.Reason = player.Reason;
             break;

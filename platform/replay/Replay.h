@@ -17,7 +17,8 @@ namespace blubbi {
 
 // A short hash of the whole game state, as checkpoints hold it.
 std::string StateHash(const TMainForm& game);
-// A hash of the game's pictures, sounds and levels in `dataDir`.
+// A hash of the files in `dataDir` the rules read: the sheets and the game's own levels
+// (docs/replay-format.md says how it is made).
 std::string DataHash(const std::string& dataDir);
 // The program's version as replays name it.
 std::string ProgramVersion();
@@ -133,6 +134,7 @@ public:
     bool EditorUsed = false, CheatUsed = false, UserLevels = false;
     bool EndedInGameOver = false;
     std::string GameOverPoints;
+    bool NoScratch = false;  // the play stopped (Malformed) because no scratch folder could be made
     const TReplay& Replay() const { return Data; }
 
     // Called on a resize line before its event, so the paint box reports the new size.
@@ -155,6 +157,8 @@ private:
     const TAnswer* DialogAnswer(TAnswerKind kind, const std::string& dialog);
     // The game differs from the recording from `frame` on.
     void WentApart(int64_t frame, std::string reason);
+    // The player's own folder for the files of open and save answers, with its slash; empty
+    // (and the play stopped) when none can be made.
     std::string Scratch();
 
     TReplay Data;
@@ -168,7 +172,8 @@ private:
     int32_t MediaQueries = 0;
     std::string MediaNow;
     int32_t Files = 0;
-    std::map<std::string, std::string> LevelsByName;  // the data's own level files -> hash
+    std::optional<std::map<std::string, std::string>> OwnLevelFiles;  // hash -> file, read at the first need
+    std::map<std::string, std::string> LevelsByName;                  // the data's own level files -> hash
     bool LevelsRead = false;
 };
 

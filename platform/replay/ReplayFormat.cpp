@@ -4,6 +4,7 @@
 #include <openssl/evp.h>
 
 #include <charconv>
+#include <set>
 
 #include "level/Files.h"
 #include "level/LevelCodec.h"
@@ -172,6 +173,19 @@ std::optional<std::string> EventLine(std::string_view line, TReplayStep& s) {
     return std::nullopt;
 }
 
+// `level HASH` (one of the game's own) or `data BASE64` (the file whole) after `answer open|read`.
+bool LevelFile(const std::vector<std::string_view>& w, TAnswer& a) {
+    if (w.size() != 4) return false;
+    if (w[2] == "level" && IsHash(w[3], 64)) {
+        a.OwnLevel = true;
+        a.Text = std::string(w[3]);
+        return true;
+    }
+    auto bytes = w[2] == "data" ? FromBase64(w[3], kLevelMaxFileBytes) : std::nullopt;
+    if (bytes) a.Bytes = std::move(*bytes);
+    return bytes.has_value();
+}
+
 std::optional<std::string> AnswerLine(std::string_view line, TAnswer& a) {
     const auto w = Words(line);
     if (w.size() < 2) return "answer gameover, open, save or media";
@@ -183,16 +197,10 @@ std::optional<std::string> AnswerLine(std::string_view line, TAnswer& a) {
         a.Kind = TAnswerKind::Open;
         if (w.size() == 3 && w[2] == "cancel") return std::nullopt;
         a.Yes = true;
-        if (w.size() == 4 && w[2] == "level" && IsHash(w[3], 64)) {
-            a.OwnLevel = true;
-            a.Text = std::string(w[3]);
-        } else if (w.size() == 4 && w[2] == "data") {
-            auto bytes = FromBase64(w[3], kLevelMaxFileBytes);
-            if (!bytes) return "answer open data wants base64 of at most a level's size";
-            a.Bytes = std::move(*bytes);
-        } else {
-            return "answer open cancel | level HASH | data BASE64";
-        }
+        if (w.size() == 3 && w[2] == "unreadable")
+            a.Unreadable = true;
+        else if (!LevelFile(w, a))
+            return "answer open cancel | unreadable | level HASH | data BASE64 (at most a level's size)";
     } else if (w[1] == "save") {
         a.Kind = TAnswerKind::Save;
         if (w.size() != 3 || (w[2] != "cancel" && !PlainName(w[2]))) return "answer save cancel | NAME";
@@ -202,16 +210,7 @@ std::optional<std::string> AnswerLine(std::string_view line, TAnswer& a) {
         a.Kind = TAnswerKind::Read;
         if (w.size() == 3 && w[2] == "none") return std::nullopt;
         a.Yes = true;
-        if (w.size() == 4 && w[2] == "level" && IsHash(w[3], 64)) {
-            a.OwnLevel = true;
-            a.Text = std::string(w[3]);
-        } else if (w.size() == 4 && w[2] == "data") {
-            auto bytes = FromBase64(w[3], kLevelMaxFileBytes);
-            if (!bytes) return "answer read data wants base64 of at most a level's size";
-            a.Bytes = std::move(*bytes);
-        } else {
-            return "answer read none | level HASH | data BASE64";
-        }
+        if (!LevelFile(w, a)) return "answer read none | level HASH | data BASE64 (at most a level's size)";
     } else if (w[1] == "media") {
         a.Kind = TAnswerKind::Media;
         if (w.size() < 3 || !Number(w[2], a.Query) || a.Query < 0) return "answer media N [TEXT]";
@@ -367,6 +366,7 @@ std::string FormatAnswer(const TAnswer& a) {
         case TAnswerKind::GameOver: return a.Yes ? "answer gameover continue" : "answer gameover newgame";
         case TAnswerKind::Open:
             if (!a.Yes) return "answer open cancel";
+            if (a.Unreadable) return "answer open unreadable";
             if (a.OwnLevel) return "answer open level " + a.Text;
             return "answer open data " + Base64(a.Bytes.data(), a.Bytes.size());
         case TAnswerKind::Save: return a.Yes ? "answer save " + a.Text : "answer save cancel";
@@ -391,10 +391,12 @@ std::optional<TReplay> ParseReplay(std::string_view text, const TReplayLimits& l
         return std::nullopt;
     };
     if (text.size() > limits.MaxBytes) return fail(1, "the file is larger than a replay may be");
+    // Editors on some systems start UTF-8 text with a byte-order mark.
+    if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
     TReplay r;
     enum { kMagic, kHeader, kSteps, kDone } part = kMagic;
-    bool haveProgram = false, haveSeed = false, haveClock = false, haveLevel = false, haveSize = false,
-         haveData = false, haveFrom = false;
+    // Each header line once: a second one would silently overrule the first.
+    std::set<std::string, std::less<>> seen;
     int64_t frames = 0;
     int number = 0;
     size_t at = 0;
@@ -418,40 +420,48 @@ std::optional<TReplay> ParseReplay(std::string_view text, const TReplayLimits& l
         if (part == kHeader) {
             TReplayHeader& h = r.Header;
             if (w[0] == "start" && w.size() == 1) {
-                if (!(haveProgram && haveSeed && haveClock && haveLevel && haveSize && haveData))
-                    return fail(number, "the header lacks program, seed, clock, level, size or data");
-                if (auto message = StartWhole(h, haveFrom)) return fail(number, *message);
-                if (!haveFrom && !h.StartState.empty()) h.Start = TStartKind::State;
+                for (const char* needed : {"program", "seed", "clock", "level", "size", "data"})
+                    if (!seen.contains(needed))
+                        return fail(number, "the header lacks program, seed, clock, level, size or data");
+                if (auto message = StartWhole(h, seen.contains("from"))) return fail(number, *message);
+                if (!seen.contains("from") && !h.StartState.empty()) h.Start = TStartKind::State;
                 part = kSteps;
-            } else if (w[0] == "program" && w.size() == 2 && w[1].size() <= 64) {
-                h.Program = std::string(w[1]);
-                haveProgram = true;
-            } else if (w[0] == "seed" && w.size() == 2 && Number(w[1], h.Seed)) {
-                haveSeed = true;
-            } else if (w[0] == "clock" && w.size() == 2 && Number(w[1], h.Clock)) {
-                haveClock = true;
-            } else if (w[0] == "level" && w.size() == 2 && Number(w[1], h.Level) && h.Level >= 1 && h.Level <= 999) {
-                haveLevel = true;
-            } else if (w[0] == "size" && w.size() == 3 && Number(w[1], h.Width) && Number(w[2], h.Height) &&
-                       h.Width >= 1 && h.Height >= 1 && h.Width <= 8192 && h.Height <= 8192) {
-                haveSize = true;
-            } else if (w[0] == "data" && w.size() == 2 && IsHash(w[1], 64)) {
-                h.DataHash = std::string(w[1]);
-                haveData = true;
-            } else if (w[0] == "from" && !haveFrom) {
+                continue;
+            }
+            const std::string_view key = w[0];
+            if (seen.contains(key)) return fail(number, "a second " + std::string(key) + " line in the header");
+            bool good = false;
+            if (key == "program") {
+                good = w.size() == 2 && w[1].size() <= 64;
+                if (good) h.Program = std::string(w[1]);
+            } else if (key == "seed") {
+                good = w.size() == 2 && Number(w[1], h.Seed);
+            } else if (key == "clock") {
+                good = w.size() == 2 && Number(w[1], h.Clock);
+            } else if (key == "level") {
+                good = w.size() == 2 && Number(w[1], h.Level) && h.Level >= 1 && h.Level <= 999;
+            } else if (key == "size") {
+                good = w.size() == 3 && Number(w[1], h.Width) && Number(w[2], h.Height) && h.Width >= 1 &&
+                       h.Height >= 1 && h.Width <= 8192 && h.Height <= 8192;
+            } else if (key == "data") {
+                good = w.size() == 2 && IsHash(w[1], 64);
+                if (good) h.DataHash = std::string(w[1]);
+            } else if (key == "from") {
                 if (!FromLine(w, h)) return fail(number, "from program | new-game | state | continued ORIGIN");
-                haveFrom = true;
-            } else if (w[0] == "carry" && w.size() >= 2 && h.Carry.empty()) {
+                good = true;
+            } else if (key == "carry" && w.size() >= 2) {
                 h.Carry = std::string(RestAfterWords(line, 1));
                 h.CarryLine = number;
-            } else if (w[0] == "state" && w.size() == 2) {
-                h.StateLine = number;
+                good = true;
+            } else if (key == "state" && w.size() == 2) {
                 auto bytes = FromBase64(w[1], 16u << 20);
                 if (!bytes) return fail(number, "state wants base64");
                 h.StartState = std::move(*bytes);
-            } else {
-                return fail(number, "unknown or bad header line");
+                h.StateLine = number;
+                good = true;
             }
+            if (!good) return fail(number, "unknown or bad header line");
+            seen.emplace(key);
             continue;
         }
         if (w[0] == "answer") {

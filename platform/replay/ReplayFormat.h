@@ -25,7 +25,7 @@ struct TReplayHeader {
     uint32_t Clock = 0;  // the tick count at start-up
     int32_t Level = 1;   // the game's own level the run starts at
     int32_t Width = 681, Height = 425;
-    std::string DataHash;             // of the game's pictures, sounds and levels
+    std::string DataHash;             // of the sheets and levels the rules read
     std::vector<uint8_t> StartState;  // a saved state the run starts from; empty: start-up
     TStartKind Start = TStartKind::Program;
     TStartKind Origin = TStartKind::Program;  // Continued: how the first game of the chain began
@@ -41,6 +41,7 @@ struct TAnswer {
     TAnswerKind Kind = TAnswerKind::GameOver;
     bool Yes = false;            // continue; a file was chosen
     bool OwnLevel = false;       // Open, Read: one of the game's levels, Text its hash
+    bool Unreadable = false;     // Open: a file that could not be read whole (the game kept its level)
     std::string Text;            // level hash, saved file's name, the device's answer
     std::vector<uint8_t> Bytes;  // Open, Read: the file, when it is not one of the game's levels
     int32_t Query = 0;           // Media: which status query of the event this answers

@@ -10,7 +10,9 @@
 #include <random>
 #include <sstream>
 
+#include "game/DataFiles.h"
 #include "game/Snapshot.h"
+#include "level/LevelCodec.h"
 #include "platform/headless/HeadlessPlatform.h"
 #include "platform/replay/Replay.h"
 #include "tests/support/LevelBytes.h"
@@ -76,6 +78,13 @@ struct ReplayTest : ::testing::Test {
             const int32_t key = keys[Dice() % 4];
             Send(Dice() % 2 ? TEventKind::KeyDown : TEventKind::KeyUp, key);
         }
+    }
+    // The open or save dialog, answered with `file`.
+    void Dialog(bool open, const std::string& file) {
+        (open ? Platform.NextOpenFile : Platform.NextSaveFile) = file;
+        Recorder->Record(*Game, {.Kind = TEventKind::Menu,
+                                 .Clock = Platform.Clock,
+                                 .Text = open ? "Levelffnen1Click" : "Levelspeichern1Click"});
     }
     static int LineOf(const std::string& text, const std::string& line) {
         std::istringstream in(text);
@@ -146,6 +155,61 @@ TEST_F(ReplayTest, DamageIsReportedWithItsLine) {
     r = VerifyReplay("\x7f\x45LF\n", Dir, TVerifyLimits{});
     EXPECT_EQ(r.Status, TVerifyResult::TStatus::Malformed);
     EXPECT_EQ(r.Line, 1);
+
+    // A byte-order mark is no damage; a second seed, data or state line, and a state that does not
+    // load, are named by their line (the one before start here).
+    EXPECT_EQ(VerifyReplay("\xEF\xBB\xBF" + text, Dir, TVerifyLimits{}).Status, TVerifyResult::TStatus::Ok);
+    const size_t start = text.find("start\n");
+    for (const char* lines : {"seed 2\n", "data 0123456789abcdef0123456789abcdef0123456789abcdef0123456789abcdef\n",
+                              "state AAAA\nstate AAAA\n", "state AAAA\n"}) {
+        const std::string edited = text.substr(0, start) + lines + text.substr(start);
+        r = VerifyReplay(edited, Dir, TVerifyLimits{});
+        EXPECT_EQ(r.Status, TVerifyResult::TStatus::Malformed) << lines;
+        EXPECT_EQ(r.Line, LineOf(edited, "start") - 1) << lines << r.Reason;
+    }
+}
+
+// Whatever file the player opens, the replay says what the game made of it: one it cannot read
+// whole leaves the level as it was, on playback too; the player's own file in levels/ goes in whole.
+TEST_F(ReplayTest, EveryOpenedFileIsAnsweredAsTheGameSawIt) {
+    WriteFile(Dir + "levels/mein.lev", LevelBytes(BorderGrid(), {MakeEnemy(3, 100, 100)}, 60, 315));
+    WriteFile(Dir + "leer.lev", {});
+    WriteFile(Dir + "gross.lev", std::vector<uint8_t>(kLevelMaxFileBytes + 1, 0));
+    for (const char* file :
+         {"leer.lev", "fehlt.lev", "gross.lev", "levels", "levels/mein.lev", "levels/level002.lev"}) {
+        Play(60);
+        Dialog(true, Dir + file);
+    }
+    const std::string text = Recorder->Text(*Game);
+    std::string answers;
+    for (size_t at = text.find("\nanswer open "); at != std::string::npos; at = text.find("\nanswer open ", at + 1))
+        answers += text.substr(at + 13, 4) + " ";
+    EXPECT_EQ(answers, "unre unre unre unre data leve ");
+    std::filesystem::remove(Dir + "levels/mein.lev");  // the replay carries it
+    const TVerifyResult r = VerifyReplay(text, Dir, TVerifyLimits{});
+    EXPECT_EQ(r.Status, TVerifyResult::TStatus::Ok) << r.Reason << " at line " << r.Line;
+    EXPECT_TRUE(r.UserLevels && r.DataMatch);
+}
+
+// Without a scratch folder the files of open and save answers have nowhere to go: the check stops
+// undecided at that event instead of writing them anywhere else.
+TEST_F(ReplayTest, WithoutAScratchFolderTheCheckStopsUndecided) {
+    Play(100);
+    Dialog(false, Dir + "mein.lev");
+    const std::string saved = Recorder->Text(*Game);
+    Send(TEventKind::Menu, 0, "NeuesSpiel1Click");  // a new game: a replay of its own
+    Dialog(true, Dir + "mein.lev");
+    const std::string opened = Recorder->Text(*Game);
+    const std::string tmp = std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp";
+    ::setenv("TMPDIR", (Dir + "nicht-da").c_str(), 1);
+    for (const auto& [text, menu] :
+         {std::pair{saved, "menu Levelspeichern1Click"}, {opened, "menu Levelffnen1Click"}}) {
+        const TVerifyResult r = VerifyReplay(text, Dir, TVerifyLimits{});
+        EXPECT_EQ(r.Status, TVerifyResult::TStatus::Cancelled) << r.Reason;
+        EXPECT_EQ(r.Line, LineOf(text, menu));
+    }
+    ::setenv("TMPDIR", tmp.c_str(), 1);
+    for (const char* stray : {"/mein.lev", "/open-1.lev"}) EXPECT_FALSE(std::filesystem::remove(stray)) << stray;
 }
 
 // A check whose deadline ran out stops at once instead of playing the rest of the game.
@@ -283,6 +347,31 @@ TEST_F(ReplayTest, SavedStateRunsOnAsTheGameItCameFrom) {
     const auto before = SaveState(*Game);
     EXPECT_FALSE(LoadState(*Game, saved.data(), saved.size()));
     EXPECT_EQ(SaveState(*Game), before);
+}
+
+// The data hash covers what the rules read and nothing else, so a build tree (sound/ holds the
+// sound library's objects there), a sanitizer build and an installed game agree on it.
+TEST(DataHash, CoversTheOwnLevelsAndTheSheetsOnly) {
+    THeadlessPlatform platform;
+    const TMainForm game(platform);  // before start-up its levels' names are relative to the program folder
+    std::string dirs[2];
+    for (std::string& dir : dirs) {
+        dir = TempProgramDir("datahash-" + std::to_string(&dir - dirs));
+        for (int32_t n : {1, 1000}) WriteFile(dir + game.LevelFileName(n), LevelBytes(BorderGrid(), {}, 38, 315));
+        for (const TSheetFile& sheet : SheetFiles()) WriteFile(dir + sheet.Path, {static_cast<uint8_t>(sheet.Slot)});
+    }
+    for (const char* extra : {"sound/libblubbi_sound.a", "sound/CMakeFiles/Mixer.cpp.o", "sound/blasen.wav",
+                              "grafiken/menu/neu.png", "levels/mein.lev", "levels/level01.lev"})
+        WriteFile(dirs[1] + extra, {1, 2});
+    const std::string before = DataHash(dirs[0]);
+    EXPECT_EQ(DataHash(dirs[1]), before);
+    std::vector<uint8_t> level = ReadFile(dirs[1] + game.LevelFileName(1000));
+    level[100] ^= 1;
+    WriteFile(dirs[1] + game.LevelFileName(1000), level);
+    EXPECT_NE(DataHash(dirs[1]), before);
+    std::filesystem::remove(dirs[0] + SheetFiles().back().Path);
+    EXPECT_NE(DataHash(dirs[0]), before);
+    for (const std::string& dir : dirs) std::filesystem::remove_all(dir);
 }
 
 // A replay named by a player may be anything: a FIFO must not block, a device or a huge file

@@ -168,6 +168,18 @@ TEST_F(Sim, AFailedSaveShowsItsErrorBoxInTheNextDump) {
     EXPECT_TRUE(r.Dumps[2]["Dialogs"].empty());
 }
 
+// A check prints its summary line for any file, also one refused before its first line.
+TEST_F(Sim, VerifyOfAFileOverTheReplayLimitPrintsItsSummary) {
+    const std::string huge = Dir + "huge.blubbi-replay";
+    std::ofstream(huge) << "blubbi-replay 1\n";
+    std::filesystem::resize_file(huge, (64u << 20) + 1);  // sparse: no disk taken
+    auto r = RunSim(Dir, "", "--verify " + huge);
+    EXPECT_EQ(r.Status, 2);
+    ASSERT_EQ(r.Dumps.size(), 1u) << r.Err;
+    EXPECT_EQ(r.Dumps[0]["status"], "malformed");
+    EXPECT_NE(r.Dumps[0]["reason"].get<std::string>().find("larger than"), std::string::npos) << r.Dumps[0];
+}
+
 TEST_F(Sim, PictureIsWhatThePaintBoxShows) {
     Level(1, {});
     auto r = RunSim(Dir, "png " + Dir + "first.png\ntick 60\npng " + Dir + "later.png\n", "--size 681x425");

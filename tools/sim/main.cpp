@@ -40,8 +40,7 @@ bool ParseSize(const std::string& text, int& w, int& h) {
 }
 
 // A replay named on the command line; an unreadable one is said on standard error.
-std::optional<std::string> ReadReplay(const std::string& path) {
-    std::string error;
+std::optional<std::string> ReadReplay(const std::string& path, std::string& error) {
     std::optional<std::string> text = blubbi::ReadReplayFile(path, blubbi::TReplayLimits{}, error);
     if (!text) std::cerr << "blubbi-sim: cannot read " << path << ": " << error << "\n";
     return text;
@@ -72,8 +71,17 @@ int main(int argc, char** argv) {
     auto* scriptOption = cli.add_option("SCRIPT", scriptPath, "script file; none or - reads standard input");
     CLI11_PARSE(cli, argc, argv);
     if (!verifyPath.empty()) {
-        const std::optional<std::string> text = ReadReplay(verifyPath);
-        if (!text) return 2;
+        std::string error;
+        const std::optional<std::string> text = ReadReplay(verifyPath, error);
+        if (!text) {
+            // Whoever reads the summary gets one line for every file: this one was refused before
+            // its first line, as a replay this game cannot read.
+            TVerifyResult refused;
+            refused.Status = TVerifyResult::TStatus::Malformed;
+            refused.Reason = "cannot read the file: " + error;
+            std::cout << VerifyJson(refused) << "\n";
+            return 2;
+        }
         const TVerifyResult result = VerifyReplay(*text, dataDir, TVerifyLimits{});
         std::cout << VerifyJson(result) << "\n";
         switch (result.Status) {
@@ -89,7 +97,8 @@ int main(int argc, char** argv) {
     }
     std::optional<TReplay> replay;
     if (!replayPath.empty()) {
-        const std::optional<std::string> text = ReadReplay(replayPath);
+        std::string error;
+        const std::optional<std::string> text = ReadReplay(replayPath, error);
         if (!text) return 2;
         TReplayError replayError;
         replay = ParseReplay(*text, TReplayLimits{}, replayError);
