@@ -54,11 +54,8 @@ void TGameRecording::Take(const TEvent& event) {
     Busy = true;
     Recorder->Record(*Game, event);
     Busy = false;
-    if (!Recorder->Finished().empty()) {
-        if (Recorder->FinishedFrames() > 0) StoreText(Recorder->Finished(), GameOver ? ShownPoints : points);
-    } else if (GameOver) {
-        StoreText(Recorder->Text(*Game), ShownPoints);
-    }
+    if (!Recorder->Finished().empty() && Recorder->FinishedFrames() > 0)
+        StoreText(Recorder->Finished(), GameOver ? ShownPoints : points);
     GameOver = false;
 }
 

@@ -222,6 +222,8 @@ void TRecorder::Record(TMainForm& game, const TEvent& event) {
         if (event.Kind != TEventKind::Tick) Held.push_back(event);
         return;
     }
+    FinishedText.clear();
+    FinishedGameFrames = 0;
     // Paused, the game lets ticks pass without a frame: they change nothing and are not written.
     if (event.Kind == TEventKind::Tick && game.Paused) return;
     if (ContinueNext) {  // from here on the replay holds a continued game
@@ -240,9 +242,7 @@ void TRecorder::Record(TMainForm& game, const TEvent& event) {
     played.Clock = LastClock + read->Step;
     Pending.clear();
     MediaQueries = 0;
-    FinishedText.clear();
     NewGame.reset();
-    FinishedGameFrames = 0;
     CurrentLine = line;
     CurrentTick = played.Kind == TEventKind::Tick;
     if (played.Kind == TEventKind::Resize) {
@@ -258,12 +258,23 @@ void TRecorder::Record(TMainForm& game, const TEvent& event) {
     Write(game, *read, line, Pending.size());
     if (NewGame) BeginNewGame(game, played.Clock, std::move(before));
     Pending.clear();
+    // A game over answered with "Continue" ends that game's replay here, before anything held.
+    if (ContinueNext && FinishedText.empty()) {
+        FinishedText = Text(game);
+        FinishedGameFrames = FrameCount;
+    }
     // What arrived meanwhile comes now, in its order, each as an event of its own.
     std::vector<TEvent> held;
     held.swap(Held);
+    const std::string finished = held.empty() ? std::string() : FinishedText;
+    const int64_t finishedFrames = FinishedGameFrames;
     for (TEvent& e : held) {
         if (static_cast<int32_t>(e.Clock - LastClock) < 0) e.Clock = LastClock;  // not before what it waited for
         Record(game, e);
+    }
+    if (FinishedText.empty() && !finished.empty()) {
+        FinishedText = finished;
+        FinishedGameFrames = finishedFrames;
     }
 }
 

@@ -47,8 +47,9 @@ public:
     // the event that showed it, answered as a new game, ending in the state that answer leads to
     // (the text is played once without pictures for it). Empty outside that dialog.
     std::string GameOverText();
-    // The replay of the game that the last recorded event ended by starting a new one; empty when
-    // that event started none. The new game's replay goes on from there.
+    // The replay of the game that the last recorded event ended: by starting a new one (whose
+    // replay goes on from there) or in a game over answered with "Continue" (the same replay goes
+    // on); empty when it ended none.
     const std::string& Finished() const { return FinishedText; }
     int64_t FinishedFrames() const { return FinishedGameFrames; }
     int64_t Frames() const { return FrameCount; }

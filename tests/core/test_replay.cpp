@@ -283,15 +283,16 @@ TEST_F(ReplayTest, EveryGameOfASessionChecksOutFromItsOwnStart) {
     Games.push_back(Recorder->Text(*Game));
     WriteFile(Dir + "levels/level002.lev", shipped);
 
-    ASSERT_EQ(Games.size(), 3u);
-    const char* starts[] = {"continued", "new-game", "new-game"};
+    // The first game at its game over, then on through the continue to "Neues Spiel"; two new games.
+    ASSERT_EQ(Games.size(), 4u);
+    const char* starts[] = {"program", "continued", "new-game", "new-game"};
     for (size_t i = 0; i < Games.size(); ++i) {
         const TVerifyResult r = VerifyReplay(Games[i], Dir, TVerifyLimits{});
         EXPECT_EQ(r.Status, TVerifyResult::TStatus::Ok) << "game " << i << ": " << r.Reason << " line " << r.Line;
         EXPECT_STREQ(StartKindName(r.Start), starts[i]) << "game " << i;
-        EXPECT_EQ(r.UserLevels, i == 1) << "game " << i;  // the changed level came with its bytes
+        EXPECT_EQ(r.UserLevels, i == 2) << "game " << i;  // the changed level came with its bytes
     }
-    EXPECT_EQ(VerifyReplay(Games[0], Dir, TVerifyLimits{}).Origin, TStartKind::Program);
+    EXPECT_EQ(VerifyReplay(Games[1], Dir, TVerifyLimits{}).Origin, TStartKind::Program);
 }
 
 TEST_F(ReplayTest, TenMinutesWithTimerJitterStayUnder150KB) {
