@@ -46,7 +46,9 @@ TJudgement Judge(const TReplaySummary& s, int32_t claimedPoints, int64_t maxFram
     j.Status = 201;
     j.Store = true;
     j.Verified = true;
-    if (s.EditorUsed)
+    if (!s.FreshStart)
+        j.Note = "kein Spielbeginn auf Level 1";
+    else if (s.EditorUsed)
         j.Note = "Level-Editor benutzt";
     else if (s.CheatUsed)
         j.Note = "Schummelcode benutzt";
@@ -55,7 +57,7 @@ TJudgement Judge(const TReplaySummary& s, int32_t claimedPoints, int64_t maxFram
     j.Ranked = j.Note.empty();
     j.Reason = j.Ranked ? "Geprüft und eingetragen."
                         : "Geprüft und ohne Platz eingetragen (" + j.Note +
-                              "): nur Spiele mit den Leveln des "
+                              "): nur Spiele, die auf Level 1 beginnen, mit den Leveln des "
                               "Spiels, ohne Editor und ohne Schummelcode bekommen einen Platz.";
     return j;
 }

@@ -95,7 +95,10 @@ public:
         s.CheatUsed = r.CheatUsed;
         s.UserLevels = r.UserLevels;
         s.DataMatches = r.DataMatch;
-        s.Checkpoints = static_cast<int32_t>(r.Frames / 40);
+        s.Checkpoints = static_cast<int32_t>(r.Frames / kCheckpointFrames);
+        const TStartKind begun = r.Start == TStartKind::Continued ? r.Origin : r.Start;
+        s.FreshStart = r.StartLevel == 1 && (begun == TStartKind::Program || begun == TStartKind::NewGame);
+        s.GameId = r.GameId;
         switch (r.Status) {
             case TVerifyResult::TStatus::Ok: s.Status = TReplayStatus::Ok; break;
             case TVerifyResult::TStatus::Mismatch:

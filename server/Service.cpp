@@ -129,10 +129,12 @@ std::string PlaceText(const TScoreEntry& e) {
     return e.Rank ? " Platz " + std::to_string(*e.Rank) + "." : std::string();
 }
 
-// The answer for a replay that is entered already: its entry, as it stands now.
-void AnswerKnown(TScoreStore& store, httplib::Response& res, int64_t id) {
+// The answer for a game that is entered already: its entry as it stands now, for the one who
+// entered it (a retry); a copy sent under another name is refused.
+void AnswerKnown(TScoreStore& store, httplib::Response& res, int64_t id, const std::string& name) {
     const auto entry = store.Get(id);
     if (!entry) return Refuse(res, 503, "Der Eintrag ist gerade nicht lesbar. Bitte später noch einmal senden.");
+    if (entry->Name != name) return Refuse(res, 409, "Dieses Spiel ist schon unter einem anderen Namen eingetragen.");
     auto body = EntryJson(*entry);
     body["duplicate"] = true;
     body["reason"] = "Dieses Spiel ist schon eingetragen." + PlaceText(*entry);
@@ -305,7 +307,7 @@ void Submit(THiscoreService::TContext& c, const httplib::Request& req, httplib::
         return Refuse(res, 413,
                       "Die Wiederholung ist zu lang (höchstens " + std::to_string(c.Limits.MaxFrames) + " Bilder).");
     const std::string hash = Sha256Hex(s.Replay);
-    if (const auto known = c.Store.FindByHash(hash)) return AnswerKnown(c.Store, res, *known);
+    if (const auto known = c.Store.FindByHash(hash)) return AnswerKnown(c.Store, res, *known, s.Name);
 
     auto replay = std::make_shared<std::string>(std::move(s.Replay));
     TScoreVerifier* verifier = c.Verifier;
@@ -338,12 +340,14 @@ void Submit(THiscoreService::TContext& c, const httplib::Request& req, httplib::
     score.Verified = j.Verified;
     score.Ranked = j.Ranked;
     score.Note = j.Note;
-    score.ReplayHash = hash;
+    // One game is one entry, whatever its text: the check knows it by what it computed.
+    score.ReplayHash = summary.GameId.empty() ? hash : summary.GameId;
+    if (const auto known = c.Store.FindByHash(score.ReplayHash)) return AnswerKnown(c.Store, res, *known, s.Name);
     score.Replay = *replay;
     score.CreatedAt = static_cast<int64_t>(std::time(nullptr));
     const auto added = c.Store.Add(score);
     c.Lists.Invalidate();
-    if (!added.Created) return AnswerKnown(c.Store, res, added.Id);
+    if (!added.Created) return AnswerKnown(c.Store, res, added.Id, s.Name);
     const auto entry = c.Store.Get(added.Id);
     auto body = entry ? EntryJson(*entry) : json{{"id", added.Id}, {"rank", nullptr}, {"verified", j.Verified}};
     body["duplicate"] = false;

@@ -29,6 +29,10 @@ struct TReplaySummary {
     bool UserLevels = false;   // levels that are not the game's own were played
     bool DataMatches = false;  // recorded with the game data this server ships
     int32_t Checkpoints = 0;   // checkpoints compared (all of them agreed when Status is Ok)
+    // The run began as a real game does: at level 1, from the program's start or "Neues Spiel"
+    // (a continued game counts by the game its chain began with), not from a saved state.
+    bool FreshStart = true;
+    std::string GameId;  // the game as the check computed it; empty: known by its bytes only
 };
 
 class TScoreVerifier {

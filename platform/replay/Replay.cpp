@@ -465,6 +465,7 @@ void TReplayPlayer::Create(TMainForm& game) {
         Line = h.StateLine;
         Reason = "the saved state it starts from is damaged";
     }
+    Trail = h.DataHash + " " + StateHash(game);
 }
 
 uint32_t TReplayPlayer::NextClock() const {
@@ -481,10 +482,12 @@ bool TReplayPlayer::Step(TMainForm& game) {
         const TReplayStep& s = Data.Steps[At];
         Line = s.Line;
         if (s.Kind != TReplayStep::TKind::Event) {
-            if (StateHash(game) != s.Hash) {
+            const std::string hash = StateHash(game);
+            if (hash != s.Hash) {
                 WentApart(s.Frame, "the game state differs from the recorded one");
                 return false;
             }
+            Trail += " " + std::to_string(s.Frame) + " " + hash;
             ++At;
             if (s.Kind == TReplayStep::TKind::End) {
                 Status = TPlayStatus::Done;
@@ -501,9 +504,12 @@ bool TReplayPlayer::Step(TMainForm& game) {
         EndedInGameOver = false;
         if (e.Kind == TEventKind::Resize && OnResize) OnResize(e.A, e.B);
         const int32_t levelBefore = game.LevelNo;
+        const bool mouse = e.Kind == TEventKind::MouseDown || e.Kind == TEventKind::MouseMove;
+        const TGrid gridBefore = mouse ? game.Grid : TGrid{};
         Dispatch(game, e);
         if (e.Kind == TEventKind::Char && game.LevelNo != levelBefore) CheatUsed = true;
-        if (game.EditorMode) EditorUsed = true;
+        // The mouse changes the field only as the editor does, whatever switch let it.
+        if (game.EditorMode || (mouse && game.Grid != gridBefore)) EditorUsed = true;
         if (e.Kind == TEventKind::Tick) ++Frames;
         if (Current && Status == TPlayStatus::Running && std::find(Used.begin(), Used.end(), false) != Used.end()) {
             WentApart(Frames, "the game asked fewer questions than the recorded one");
@@ -685,6 +691,8 @@ TVerifyResult VerifyReplay(std::string_view replayText, const std::string& dataD
     result.GameOverPoints = player.GameOverPoints;
     result.EndHash = StateHash(game);
     result.Start = player.Replay().Header.Start;
+    result.StartLevel = player.Replay().Header.Level;
+    if (player.Status == TPlayStatus::Done) result.GameId = Sha256Hex(player.Trail.data(), player.Trail.size());
     result.Origin = player.Replay().Header.Origin;
     switch (player.Status) {
         case TPlayStatus::Done: result.Status = TVerifyResult::TStatus::Ok; break;

@@ -136,6 +136,8 @@ public:
     bool EndedInGameOver = false;
     std::string GameOverPoints;
     bool NoScratch = false;  // the play stopped (Malformed) because no scratch folder could be made
+    // What the play computed: the data, the start state and every checkpoint's state, as text.
+    std::string Trail;
     const TReplay& Replay() const { return Data; }
 
     // Called on a resize line before its event, so the paint box reports the new size.
@@ -199,6 +201,10 @@ struct TVerifyResult {
     std::string GameOverPoints;
     std::string EndHash;  // of the state the play stopped in
     TStartKind Start = TStartKind::Program, Origin = TStartKind::Program;
+    int32_t StartLevel = 1;  // of the run's first game
+    // Known once the play came to its end: the game itself, whatever its text looks like (comments,
+    // spacing, key names or codes): a hash of the data, the start state and every checkpoint's state.
+    std::string GameId;
 };
 
 // Plays the replay without pictures against the game's data in `dataDir`.

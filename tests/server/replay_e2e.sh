@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# The real server checks real replays: a recorded game over is taken with its points and picture,
+# The real server checks real replays: a recorded game over is taken with its points and picture, once
+# whatever its text; a game begun on level 2 is taken without a place;
 # other points and an edited key line are refused.
 set -euo pipefail
 server=$1 sim=$2 data=$3
@@ -34,4 +35,18 @@ id=$(grep -oE '"id":[0-9]+' "$work/answer" | cut -d: -f2)
 curl -sf --noproxy '*' "$url/replays/$id.png" -o "$work/last.png"
 [ "$(head -c 4 "$work/last.png" | tail -c 3)" = PNG ] || { echo "no picture"; exit 1; }
 curl -sf --noproxy '*' "$url/replays/$id.blubbi-replay" | cmp - "$work/game.blubbi-replay"
+
+# The same game with a comment and other line ends is the one entry: its sender finds it, anyone else
+# is refused.
+{ echo '# meins'; sed 's/$/\r/' "$work/game.blubbi-replay"; } >"$work/copy.blubbi-replay"
+code=$(post Tester 0 "$work/copy.blubbi-replay")
+[ "$code" = 200 ] && grep -q "\"id\":$id," "$work/answer" || { echo "copy, same name: $code $(cat "$work/answer")"; exit 1; }
+code=$(post Kopierer 0 "$work/copy.blubbi-replay")
+[ "$code" = 409 ] || { echo "copy, other name: $code $(cat "$work/answer")"; exit 1; }
+# A game begun on another level than 1 is taken, checked, without a place.
+printf 'down left\ntick 563\n' >"$work/level2.script"
+"$sim" --data "$data" --level 2 --record "$work/level2.blubbi-replay" "$work/level2.script" >/dev/null
+code=$(post Tester 0 "$work/level2.blubbi-replay")
+[ "$code" = 201 ] && grep -q '"ranked":false' "$work/answer" && grep -q 'Level 1' "$work/answer" ||
+  { echo "level 2 start: $code $(cat "$work/answer")"; exit 1; }
 echo ok

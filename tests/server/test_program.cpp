@@ -180,16 +180,22 @@ TEST_P(DurabilityTest, EveryAnsweredScoreSurvivesKill9) {
     EXPECT_EQ(list["total"].get<size_t>(), stored.size());
     EXPECT_GE(acknowledged.size(), 60u);
 
-    // Sending an answered game again finds its entry instead of making a second one.
+    // Sending an answered game again finds its entry instead of making a second one; under another
+    // name it is refused.
     const auto& [id, replay] = *acknowledged.begin();
-    const httplib::MultipartFormDataItems items{
-        {"name", "X", "", ""},
-        {"punkte", replay.substr(replay.find('=') + 1, replay.find(' ', 12) - replay.find('=') - 1), "", ""},
-        {"replay", replay, "r", "application/octet-stream"}};
-    const auto r = client.Post("/api/scores", items);
-    ASSERT_TRUE(r);
-    EXPECT_EQ(r->status, 200) << r->body;
-    EXPECT_EQ(nlohmann::json::parse(r->body)["id"], id);
+    std::string name;
+    for (const auto& e : list["scores"])
+        if (e["id"] == id) name = e["name"];
+    for (const std::string& sender : {name, std::string("X")}) {
+        const httplib::MultipartFormDataItems items{
+            {"name", sender, "", ""},
+            {"punkte", replay.substr(replay.find('=') + 1, replay.find(' ', 12) - replay.find('=') - 1), "", ""},
+            {"replay", replay, "r", "application/octet-stream"}};
+        const auto r = client.Post("/api/scores", items);
+        ASSERT_TRUE(r);
+        EXPECT_EQ(r->status, sender == name ? 200 : 409) << r->body;
+        EXPECT_EQ(nlohmann::json::parse(r->body)["id"], sender == name ? nlohmann::json(id) : nlohmann::json());
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, DurabilityTest, ::testing::Values("sqlite", "postgresql"),
