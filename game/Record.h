@@ -129,3 +129,23 @@ void ForEachField(R& r, F&& f) {
 }
 
 }  // namespace blubbi
+
+namespace blubbi {
+
+// Every signed number a game holds (positions, speeds, counters, points, lives, the level) stays far
+// inside this in any real game; a saved state or carried values outside it were not made by one,
+// and counting on from there could overflow.
+constexpr int32_t kFieldBound = 1 << 24;
+
+inline bool InBounds(int32_t v) { return v >= -kFieldBound && v <= kFieldBound; }
+
+// The record's signed numbers all within kFieldBound. Ticks and the generator may hold any value.
+inline bool InBounds(const TGameRecord& r) {
+    bool ok = true;
+    ForEachField(r, [&](const char*, const auto& v, TFieldRole) {
+        if constexpr (std::is_same_v<std::decay_t<decltype(v)>, int32_t>) ok = ok && InBounds(v);
+    });
+    return ok;
+}
+
+}  // namespace blubbi

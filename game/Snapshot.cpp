@@ -112,6 +112,17 @@ void PutList(TWriter& w, const std::unique_ptr<TDynaArray<T>>& list) {
     for (int32_t i = 0; i < list->Count; ++i) w.Raw(&(*list)[i], sizeof(T));
 }
 
+// A record's signed numbers within the bound of any real game.
+bool Plausible(const TBubble& b) {
+    return InBounds(b.BurstStep) && InBounds(b.EnemyIndex) && InBounds(b.SpeedX) && InBounds(b.X) && InBounds(b.Y);
+}
+bool Plausible(const TEnemy& e) {
+    for (int32_t v : {e.Timer, e.AnimCounter, e.Aux, e.DirX, e.Width, e.Height, e.SpeedY, e.Kind, e.X, e.Y})
+        if (!InBounds(v)) return false;
+    return true;
+}
+bool Plausible(const TItem& i) { return InBounds(i.X) && InBounds(i.Y) && InBounds(i.Frame) && InBounds(i.SpeedY); }
+
 template <class T>
 struct TListState {
     uint8_t Present = 0;
@@ -137,6 +148,11 @@ TListState<T> GetList(TReader& r) {
         return s;
     }
     s.Records = r.Raw(static_cast<size_t>(s.Count) * sizeof(T));
+    for (int32_t i = 0; s.Records && i < s.Count; ++i) {
+        T record;
+        std::memcpy(&record, s.Records + static_cast<size_t>(i) * sizeof(T), sizeof(T));
+        if (!Plausible(record)) r.Ok = false;
+    }
     return s;
 }
 
@@ -175,7 +191,7 @@ bool LoadState(TMainForm& game, const uint8_t* data, size_t size) {
     const auto bubbles = GetList<TBubble>(r);
     const auto enemies = GetList<TEnemy>(r);
     const auto items = GetList<TItem>(r);
-    if (!r.Ok || !r.AtEnd()) return false;
+    if (!r.Ok || !r.AtEnd() || !InBounds(record)) return false;
 
     // The platform's timers and clock follow the restored switches.
     const bool timer2 = record.Timer2Enabled, timer3 = record.Timer3Enabled, paused = record.Paused;

@@ -83,6 +83,7 @@ bool ApplyCarry(TMainForm& game, std::string_view text, std::string& error) {
         ++used;
     });
     if (error.empty() && used != values.size()) error = "a carried value the game does not have";
+    if (error.empty() && !InBounds(record)) error = "a carried value no game holds";
     if (!error.empty()) return false;
     // The switches reach the platform as the game's own changes would.
     const bool paused = record.Paused;

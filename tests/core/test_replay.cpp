@@ -14,6 +14,7 @@
 #include "game/Snapshot.h"
 #include "level/LevelCodec.h"
 #include "platform/headless/HeadlessPlatform.h"
+#include "platform/replay/Carry.h"
 #include "platform/replay/Replay.h"
 #include "tests/support/LevelBytes.h"
 
@@ -348,6 +349,20 @@ TEST_F(ReplayTest, SavedStateRunsOnAsTheGameItCameFrom) {
     const auto before = SaveState(*Game);
     EXPECT_FALSE(LoadState(*Game, saved.data(), saved.size()));
     EXPECT_EQ(SaveState(*Game), before);
+    // So are numbers no game holds, which counting on from would overflow, in the state and in a
+    // new game's carried values.
+    const int32_t hit = Game->HitTimer;
+    Game->HitTimer = INT32_MAX - 1;
+    saved = SaveState(*Game);
+    const std::string carried = CarryText(*Game);
+    Game->HitTimer = hit;
+    EXPECT_FALSE(LoadState(*Game, saved.data(), saved.size()));
+    std::string error;
+    EXPECT_FALSE(ApplyCarry(*Game, carried, error));
+    EXPECT_EQ(SaveState(*Game), before);
+    Game->Bubbles->Append()->X = -INT32_MAX;
+    saved = SaveState(*Game);
+    EXPECT_FALSE(LoadState(*Game, saved.data(), saved.size()));
 }
 
 // The data hash covers what the rules read and nothing else, so a build tree (sound/ holds the
