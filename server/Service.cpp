@@ -102,6 +102,8 @@ namespace {
 constexpr const char* kJson = "application/json; charset=utf-8";
 constexpr const char* kScoresPath = "/api/scores";
 constexpr const char* kTooBig = "Die Einsendung ist zu groß (höchstens 1 MB).";
+constexpr const char* kNoLength =
+    "Die Einsendung braucht eine Längenangabe (Content-Length), ohne Chunked-Übertragung.";
 
 void SendJson(httplib::Response& res, int status, const json& body) {
     res.status = status;
@@ -169,6 +171,15 @@ void THiscoreService::Install(httplib::Server& server) {
         res.set_header("Connection", "close");
         Refuse(res, 413, kTooBig);
         return 413;
+    });
+
+    // The HTTP library holds a body sent in chunks to no limit: only a body of a declared length is
+    // read, and a chunked one is answered before a byte of it is.
+    server.set_pre_routing_handler([](const httplib::Request& req, httplib::Response& res) {
+        if (!req.has_header("Transfer-Encoding")) return httplib::Server::HandlerResponse::Unhandled;
+        res.set_header("Connection", "close");
+        Refuse(res, 411, kNoLength);
+        return httplib::Server::HandlerResponse::Handled;
     });
 
     server.Post(kScoresPath, [&c](const httplib::Request& req, httplib::Response& res) { Submit(c, req, res); });
