@@ -15,12 +15,20 @@ public:
 
     // Takes a token of this address; false when it has none left. secondsToWait then says when one is back.
     bool Take(const std::string& address, TClock::time_point now, int& secondsToWait);
+    // Takes `tokens` more of this address for work it caused (the time its replay's check took);
+    // it may then owe up to a burst's worth, paid back by waiting.
+    void Charge(const std::string& address, double tokens, TClock::time_point now);
+
+    // The bucket an address counts in: an IPv4 address itself, an IPv6 one by its /64 network, as
+    // one connection commonly has a whole /64 to pick from.
+    static std::string Bucket(const std::string& address);
 
 private:
     struct TBucket {
         double Tokens;
         TClock::time_point Last;
     };
+    TBucket& Refilled(const std::string& bucket, TClock::time_point now);
     double PerMinute, Burst;
     std::mutex Mutex;
     std::unordered_map<std::string, TBucket> Buckets;

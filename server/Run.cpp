@@ -103,12 +103,25 @@ int RunHiscoreServer(int argc, char** argv, const TVerifierFactory& makeVerifier
     cli.add_option("--data", dataDir, "the game's program folder (grafiken/, levels/) that replays are played with")
         ->capture_default_str();
     cli.add_option("--submissions-per-minute", limits.SubmissionsPerMinute,
-                   "submissions one client address may send each minute, 0: no limit")
+                   "submissions one client address (an IPv6 one by its /64) may send each minute, 0: no limit; "
+                   "each second a check takes counts as one more")
+        ->check(CLI::NonNegativeNumber)
         ->capture_default_str();
     cli.add_option("--burst", limits.SubmissionBurst, "submissions one client address may send at once")
+        ->check(CLI::Range(1.0, 1e6))
         ->capture_default_str();
     cli.add_option("--max-frames", limits.MaxFrames, "longest replay taken, in frames (40 a second)")
+        ->check(CLI::Range(int64_t{1}, int64_t{1} << 40))
         ->capture_default_str();
+    cli.add_option("--trusted-proxy", limits.TrustedProxy,
+                   "address of the proxy in front of the server: its X-Forwarded-For names the client")
+        ->check(CLI::ValidIPV4 | CLI::Validator(
+                                     [](std::string& a) {
+                                         in6_addr v6{};
+                                         return inet_pton(AF_INET6, a.c_str(), &v6) == 1 ? std::string()
+                                                                                         : "not an IP address";
+                                     },
+                                     "IPV6"));
     double verifySeconds = 10;
     cli.add_option("--verify-seconds", verifySeconds, "time a submission's check may take")
         ->check(CLI::PositiveNumber)

@@ -2,6 +2,8 @@
 // list page is HTML. Storage and checking sit behind their interfaces.
 #include "server/Service.h"
 
+#include <arpa/inet.h>
+
 #include <httplib.h>
 
 #include <ctime>
@@ -296,10 +298,23 @@ void THiscoreService::Install(httplib::Server& server) {
 
 namespace {
 
+// The client's address: the connection's, or, behind the proxy the operator named, the last one
+// that proxy put into X-Forwarded-For (those before it the client may have written itself).
+std::string ClientAddress(const THiscoreService::TContext& c, const httplib::Request& req) {
+    if (c.Limits.TrustedProxy.empty() || req.remote_addr != c.Limits.TrustedProxy) return req.remote_addr;
+    const std::string forwarded = req.get_header_value("X-Forwarded-For");
+    std::string last = forwarded.substr(forwarded.rfind(',') + 1);
+    std::erase_if(last, [](char ch) { return ch == ' ' || ch == '\t'; });
+    unsigned char probe[sizeof(in6_addr)];
+    const bool address = inet_pton(AF_INET, last.c_str(), probe) == 1 || inet_pton(AF_INET6, last.c_str(), probe) == 1;
+    return address ? last : req.remote_addr;
+}
+
 void Submit(THiscoreService::TContext& c, const httplib::Request& req, httplib::Response& res) {
     // The body (at most 1 MB) has been read; everything else waits for the address's turn.
+    const std::string client = ClientAddress(c, req);
     int wait = 0;
-    if (!c.Rate.Take(req.remote_addr, TRateLimit::TClock::now(), wait)) {
+    if (!c.Rate.Take(client, TRateLimit::TClock::now(), wait)) {
         res.set_header("Retry-After", std::to_string(wait));
         return Refuse(res, 429,
                       "Zu viele Einsendungen von dieser Adresse. Bitte in " + std::to_string(wait) +
@@ -324,11 +339,16 @@ void Submit(THiscoreService::TContext& c, const httplib::Request& req, httplib::
     TScoreVerifier* verifier = c.Verifier;
     const int64_t maxFrames = c.Limits.MaxFrames;
     TReplaySummary summary;
+    const auto checkStart = std::chrono::steady_clock::now();
     const auto outcome = c.Pool.Run<TReplaySummary>(
         [replay, verifier, maxFrames](const std::atomic<bool>& cancel) {
             return verifier->Verify(*replay, maxFrames, cancel);
         },
         std::chrono::steady_clock::now() + c.Limits.VerifyTime, summary);
+    // What the sender chooses, the length and the kind of its game, it pays for: each second of
+    // checking costs another submission.
+    const auto checkEnd = std::chrono::steady_clock::now();
+    c.Rate.Charge(client, std::chrono::duration<double>(checkEnd - checkStart).count(), checkEnd);
     if (outcome == TVerifyPool::TOutcome::Busy) {
         res.set_header("Retry-After", "10");
         return Refuse(res, 503, "Der Server prüft gerade zu viele Spiele. Bitte später noch einmal senden.");

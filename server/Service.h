@@ -31,6 +31,8 @@ struct TLimits {
     // How long a list answer is reused. This server's own new scores show at once; those that other
     // servers on the same database take show after at most this time.
     std::chrono::milliseconds ListCacheTime{1000};
+    // The address of the proxy in front of the server, whose X-Forwarded-For is believed; empty: none.
+    std::string TrustedProxy{};
 };
 
 class THiscoreService {

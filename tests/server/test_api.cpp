@@ -149,6 +149,21 @@ TEST_F(ApiTest, EachLimitHasItsOwnStatusAndReason) {
     EXPECT_EQ(Store->Count(), 0);
 }
 
+// Behind the proxy the operator named, the client is the address it forwards, not the proxy.
+TEST_F(ApiTest, BehindTheNamedProxyEachForwardedClientHasItsOwnTurn) {
+    Limits.SubmissionsPerMinute = 1;
+    Start({.SubmissionBurst = 1, .TrustedProxy = "127.0.0.1"});
+    const auto from = [&](const std::string& forwarded, int points) {
+        const httplib::MultipartFormDataItems items{{"name", "Anna", "", ""},
+                                                    {"punkte", std::to_string(points), "", ""},
+                                                    {"replay", "FAKE-REPLAY score=" + std::to_string(points), "r", ""}};
+        return Client->Post("/api/scores", {{"X-Forwarded-For", forwarded}}, items)->status;
+    };
+    EXPECT_EQ(from("10.0.0.9, 192.0.2.1", 1), 201);
+    EXPECT_EQ(from("192.0.2.2", 2), 201);
+    EXPECT_EQ(from("10.0.0.8, 192.0.2.1", 3), 429);  // the first address is the client's own word
+}
+
 TEST_F(ApiTest, ACheckThatTakesTooLongIsCutOff) {
     Start({.VerifyTime = std::chrono::milliseconds(200)});
     const auto started = std::chrono::steady_clock::now();

@@ -125,6 +125,17 @@ TEST(RateLimit, BurstThenOneTokenPerIntervalPerAddress) {
     EXPECT_TRUE(limit.Take("10.0.0.1", t0 + std::chrono::seconds(11), wait));
     EXPECT_FALSE(limit.Take("10.0.0.1", t0 + std::chrono::seconds(11), wait));
     EXPECT_TRUE(TRateLimit(0, 0).Take("x", t0, wait));  // no limit
+
+    // An IPv6 network of /64 is one client; a check's seconds are paid for by waiting.
+    TRateLimit v6(6, 2);
+    EXPECT_TRUE(v6.Take("2001:db8::1", t0, wait));
+    EXPECT_TRUE(v6.Take("2001:db8:0:0:ffff::2", t0, wait));
+    EXPECT_FALSE(v6.Take("2001:db8::3", t0, wait));
+    EXPECT_TRUE(v6.Take("2001:db8:0:1::1", t0, wait));
+    v6.Charge("2001:db8:0:1::9", 5, t0);
+    EXPECT_FALSE(v6.Take("2001:db8:0:1::1", t0 + std::chrono::seconds(25), wait));
+    EXPECT_EQ(wait, 5);  // owing at most a burst (2), 2.5 back after 25 s, 0.5 short of one
+    EXPECT_EQ(TRateLimit::Bucket("::ffff:10.0.0.1"), "10.0.0.1");
 }
 
 }  // namespace
