@@ -73,10 +73,10 @@ auto InTransaction(pqxx::connection_base& c, F&& fn) {
     }
 }
 
-TPostgresStore::TPostgresStore(const std::string& url)
+TPostgresStore::TPostgresStore(const std::string& url, int connections)
     : Url(url),
       // A lost connection is not reused.
-      Pool([this] { return Connect(); }, [](TConnection& c) { return c.Conn.is_open(); }) {
+      Pool([this] { return Connect(); }, [](TConnection& c) { return c.Conn.is_open(); }, connections) {
     auto c = Connect();
     InTransaction(c->Conn, [](pqxx::work& w) {
         w.exec(kSchema);

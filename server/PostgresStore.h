@@ -13,7 +13,7 @@ class TPostgresStore : public TScoreStore {
 public:
     // Connects to the URL (postgresql://user@host:port/db?host=/socket/dir ...) and creates the
     // tables when missing; throws TStoreError when the server cannot be reached.
-    explicit TPostgresStore(const std::string& url);
+    TPostgresStore(const std::string& url, int connections);
     ~TPostgresStore() override;
 
     TAdded Add(const TNewScore& score) override;

@@ -133,6 +133,11 @@ int RunHiscoreServer(int argc, char** argv, const TVerifierFactory& makeVerifier
     cli.add_option("--list-cache-ms", listCacheMs, "how long a list answer is reused, in ms (0: never)")
         ->check(CLI::NonNegativeNumber)
         ->capture_default_str();
+    int dbConnections = kDefaultDbConnections;
+    cli.add_option("--db-connections", dbConnections,
+                   "PostgreSQL connections this server keeps open at most; requests beyond them wait")
+        ->check(CLI::Range(1, 1000))
+        ->capture_default_str();
     cli.add_option("--threads", threads, "threads that serve HTTP connections")
         ->check(CLI::Range(2, 4096))
         ->capture_default_str();
@@ -158,7 +163,7 @@ int RunHiscoreServer(int argc, char** argv, const TVerifierFactory& makeVerifier
 
     std::unique_ptr<TScoreStore> store;
     try {
-        store = OpenStore(db);
+        store = OpenStore(db, dbConnections);
     } catch (const std::exception& e) {
         std::cerr << "blubbi-hiscore: cannot open the database " << (db.rfind("sqlite:", 0) == 0 ? db : "(--db)")
                   << ": " << e.what() << "\n";

@@ -35,10 +35,10 @@ std::string DefaultSqlitePath() {
     return base + "/blubbi-blubbo/hiscore.sqlite";
 }
 
-std::unique_ptr<TScoreStore> OpenStore(const std::string& url) {
+std::unique_ptr<TScoreStore> OpenStore(const std::string& url, int connections) {
     if (url.rfind("sqlite:", 0) == 0) return std::make_unique<TSqliteStore>(url.substr(7));
     if (url.rfind("postgresql://", 0) == 0 || url.rfind("postgres://", 0) == 0)
-        return std::make_unique<TPostgresStore>(url);
+        return std::make_unique<TPostgresStore>(url, connections);
     throw std::invalid_argument("unknown database kind (sqlite:PATH or postgresql://...)");
 }
 

@@ -71,8 +71,10 @@ public:
 void AssignRanks(std::vector<TScoreEntry>& page, int offset, int64_t aboveFirst);
 
 // "sqlite:PATH" or "postgresql://..." (also "postgres://..."); throws TStoreError when the
-// database cannot be opened or reached, std::invalid_argument for an unknown kind.
-std::unique_ptr<TScoreStore> OpenStore(const std::string& url);
+// database cannot be opened or reached, std::invalid_argument for an unknown kind. A PostgreSQL
+// store keeps at most `connections` open; callers beyond them wait for one.
+constexpr int kDefaultDbConnections = 16;
+std::unique_ptr<TScoreStore> OpenStore(const std::string& url, int connections = kDefaultDbConnections);
 
 // The SQLite file in the user's data folder: $XDG_DATA_HOME/blubbi-blubbo/hiscore.sqlite,
 // else ~/.local/share/blubbi-blubbo/hiscore.sqlite.

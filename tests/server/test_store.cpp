@@ -4,6 +4,7 @@
 #include <fstream>
 #include <thread>
 
+#include "server/ConnectionPool.h"
 #include "server/ScoreStore.h"
 #include "tests/server/Backends.h"
 
@@ -166,6 +167,30 @@ TEST(OpenStore, DefaultFileIsInTheUsersDataFolder) {
     ::unsetenv("XDG_DATA_HOME");
     ::setenv("HOME", "/home/anna", 1);
     EXPECT_EQ(DefaultSqlitePath(), "/home/anna/.local/share/blubbi-blubbo/hiscore.sqlite");
+}
+
+// At most the set number of connections are open; a caller beyond them waits for one to come back,
+// and those idle too long are closed but one.
+TEST(ConnectionPool, BoundedCallersWaitIdleOnesClose) {
+    std::atomic<int> made{0};
+    TConnectionPool<int> pool([&] { return std::make_unique<int>(++made); }, [](int&) { return true; }, 2,
+                              std::chrono::milliseconds(50));
+    std::atomic<int> inside{0}, most{0};
+    std::vector<std::thread> callers;
+    for (int i = 0; i < 6; ++i)
+        callers.emplace_back([&] {
+            TConnectionPool<int>::TLease lease(pool);
+            most = std::max(most.load(), ++inside);
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            --inside;
+        });
+    for (auto& t : callers) t.join();
+    EXPECT_EQ(most, 2);
+    EXPECT_EQ(made, 2);
+    EXPECT_EQ(pool.OpenCount(), 2);
+    std::this_thread::sleep_for(std::chrono::milliseconds(80));
+    { TConnectionPool<int>::TLease lease(pool); }
+    EXPECT_EQ(pool.OpenCount(), 1);
 }
 
 }  // namespace
