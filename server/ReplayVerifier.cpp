@@ -131,11 +131,23 @@ public:
         std::vector<char*> argv;
         for (auto& a : args) argv.push_back(a.data());
         argv.push_back(nullptr);
+        // The runner gets none of the server's sockets and files, and the signals as a new program has
+        // them (the server blocks its stop signals in its threads).
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+        posix_spawn_file_actions_addclosefrom_np(&actions, STDERR_FILENO + 1);
+        posix_spawnattr_t attr;
+        posix_spawnattr_init(&attr);
+        sigset_t none, all;
+        sigemptyset(&none);
+        sigfillset(&all);
+        posix_spawnattr_setsigmask(&attr, &none);
+        posix_spawnattr_setsigdefault(&attr, &all);
+        posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
         pid_t pid = 0;
-        const int spawned = posix_spawn(&pid, Sim.c_str(), &actions, nullptr, argv.data(), environ);
+        const int spawned = posix_spawn(&pid, Sim.c_str(), &actions, &attr, argv.data(), environ);
+        posix_spawnattr_destroy(&attr);
         posix_spawn_file_actions_destroy(&actions);
         if (spawned != 0) return std::nullopt;
         if (!Reaped(pid, cancel)) return std::nullopt;
