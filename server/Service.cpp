@@ -6,8 +6,10 @@
 
 #include <httplib.h>
 
+#include <cstdio>
 #include <ctime>
 #include <iostream>
+#include <mutex>
 #include <nlohmann/json.hpp>
 #include <shared_mutex>
 #include <unordered_map>
@@ -154,6 +156,26 @@ std::optional<int> QueryNumber(const httplib::Request& req, const char* key, int
 }
 
 void Submit(THiscoreService::TContext& c, const httplib::Request& req, httplib::Response& res);
+std::string ClientAddress(const THiscoreService::TContext& c, const httplib::Request& req);
+
+// What the submission just handled on this thread came to, for its log line.
+thread_local std::string Verdict;
+thread_local double CheckMs = -1;
+
+// One line a request on standard output: client, method, path, status, and for a checked
+// submission its verdict and the check's time.
+void LogRequest(const THiscoreService::TContext& c, const httplib::Request& req, const httplib::Response& res) {
+    static std::mutex lock;
+    std::string line = ClientAddress(c, req) + " " + req.method + " " + req.path + " " + std::to_string(res.status);
+    if (!Verdict.empty()) line += " " + Verdict;
+    if (CheckMs >= 0) line += " " + std::to_string(static_cast<int64_t>(CheckMs)) + "ms";
+    line += "\n";
+    Verdict.clear();
+    CheckMs = -1;
+    const std::lock_guard guard(lock);
+    std::fwrite(line.data(), 1, line.size(), stdout);
+    std::fflush(stdout);
+}
 
 }  // namespace
 
@@ -165,6 +187,7 @@ THiscoreService::~THiscoreService() = default;
 void THiscoreService::Install(httplib::Server& server) {
     TContext& c = *Context;
     server.set_payload_max_length(c.Limits.MaxBody);
+    server.set_logger([&c](const httplib::Request& req, const httplib::Response& res) { LogRequest(c, req, res); });
 
     // A client that asks before sending its body learns at once that it is too big; one that just
     // sends it is answered by the library after the declared length, with the same reason below.
@@ -349,6 +372,7 @@ void Submit(THiscoreService::TContext& c, const httplib::Request& req, httplib::
     // checking costs another submission.
     const auto checkEnd = std::chrono::steady_clock::now();
     c.Rate.Charge(client, std::chrono::duration<double>(checkEnd - checkStart).count(), checkEnd);
+    CheckMs = std::chrono::duration<double, std::milli>(checkEnd - checkStart).count();
     if (outcome == TVerifyPool::TOutcome::Busy) {
         res.set_header("Retry-After", "10");
         return Refuse(res, 503, "Der Server prüft gerade zu viele Spiele. Bitte später noch einmal senden.");
@@ -359,6 +383,7 @@ void Submit(THiscoreService::TContext& c, const httplib::Request& req, httplib::
     }
 
     const auto j = Judge(summary, s.Points, c.Limits.MaxFrames);
+    Verdict = j.Store ? (j.Ranked ? "ranked" : "unranked") : "refused";
     if (!j.Store) {
         if (j.Status == 503) res.set_header("Retry-After", "30");
         return Refuse(res, j.Status, j.Reason);

@@ -49,4 +49,7 @@ printf 'down left\ntick 563\n' >"$work/level2.script"
 code=$(post Tester 0 "$work/level2.blubbi-replay")
 [ "$code" = 201 ] && grep -q '"ranked":false' "$work/answer" && grep -q 'Level 1' "$work/answer" ||
   { echo "level 2 start: $code $(cat "$work/answer")"; exit 1; }
+# Each request is a line of the log, a checked one with its verdict and the check's time.
+grep -qE '^127\.0\.0\.1 POST /api/scores 201 ranked [0-9]+ms$' "$work/log" &&
+  grep -qE '^127\.0\.0\.1 POST /api/scores 422 refused [0-9]+ms$' "$work/log" || { cat "$work/log"; exit 1; }
 echo ok
