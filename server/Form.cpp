@@ -2,7 +2,10 @@
 #include "server/Form.h"
 
 #include <httplib.h>
+#include <utf8proc.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <vector>
 
 namespace blubbi::hiscore {
@@ -10,50 +13,46 @@ namespace blubbi::hiscore {
 namespace {
 
 // Strict UTF-8 to code points: no overlong forms, no surrogates, nothing above U+10FFFF.
-std::optional<std::vector<char32_t>> DecodeUtf8(std::string_view s) {
-    std::vector<char32_t> out;
-    out.reserve(s.size());
-    size_t i = 0;
-    while (i < s.size()) {
-        const auto b0 = static_cast<unsigned char>(s[i]);
-        size_t n = 0;
-        char32_t cp = 0, min = 0;
-        if (b0 < 0x80) {
-            out.push_back(b0);
-            ++i;
-            continue;
-        } else if ((b0 & 0xE0) == 0xC0) {
-            n = 1, cp = b0 & 0x1Fu, min = 0x80;
-        } else if ((b0 & 0xF0) == 0xE0) {
-            n = 2, cp = b0 & 0x0Fu, min = 0x800;
-        } else if ((b0 & 0xF8) == 0xF0) {
-            n = 3, cp = b0 & 0x07u, min = 0x10000;
-        } else {
-            return std::nullopt;
-        }
-        if (s.size() - i <= n) return std::nullopt;
-        for (size_t k = 1; k <= n; ++k) {
-            const auto b = static_cast<unsigned char>(s[i + k]);
-            if ((b & 0xC0) != 0x80) return std::nullopt;
-            cp = (cp << 6) | (b & 0x3Fu);
-        }
-        if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return std::nullopt;
+std::optional<std::vector<utf8proc_int32_t>> DecodeUtf8(std::string_view s) {
+    std::vector<utf8proc_int32_t> out;
+    const auto* at = reinterpret_cast<const utf8proc_uint8_t*>(s.data());
+    for (auto left = static_cast<utf8proc_ssize_t>(s.size()); left > 0;) {
+        utf8proc_int32_t cp = 0;
+        const utf8proc_ssize_t n = utf8proc_iterate(at, left, &cp);
+        if (n <= 0) return std::nullopt;
         out.push_back(cp);
-        i += n + 1;
+        at += n;
+        left -= n;
     }
     return out;
 }
 
-bool IsSpace(char32_t c) {
-    return (c >= 0x09 && c <= 0x0D) || c == 0x20 || c == 0x85 || c == 0xA0 || c == 0x1680 ||
-           (c >= 0x2000 && c <= 0x200A) || c == 0x2028 || c == 0x2029 || c == 0x202F || c == 0x205F || c == 0x3000;
+bool IsSpace(utf8proc_int32_t c) {
+    const auto category = utf8proc_category(c);
+    return category == UTF8PROC_CATEGORY_ZS || (c >= 0x09 && c <= 0x0D) || c == 0x85;
 }
 
-// Characters that would not show as themselves in the list: controls, and the marks that
-// turn the direction of the text after them (a name could reverse the rest of its row).
-bool IsForbidden(char32_t c) {
-    return c < 0x20 || (c >= 0x7F && c <= 0x9F) || (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069) ||
-           c == 0x200E || c == 0x200F || c == 0xFEFF;
+// Characters that would not show as themselves in the list: controls, format characters (the
+// marks that turn the direction of the text after them, zero-width ones), line and paragraph
+// separators, private and unassigned ones.
+bool IsForbidden(utf8proc_int32_t c) {
+    switch (utf8proc_category(c)) {
+        case UTF8PROC_CATEGORY_CC:
+        case UTF8PROC_CATEGORY_CF:
+        case UTF8PROC_CATEGORY_CS:
+        case UTF8PROC_CATEGORY_CO:
+        case UTF8PROC_CATEGORY_CN:
+        case UTF8PROC_CATEGORY_ZL:
+        case UTF8PROC_CATEGORY_ZP: return true;
+        default: return false;
+    }
+}
+
+// Something to see: a letter, a digit, a punctuation mark or a symbol, not only marks and spaces.
+bool IsVisible(utf8proc_int32_t c) {
+    const auto category = utf8proc_category(c);
+    return category >= UTF8PROC_CATEGORY_LU && category <= UTF8PROC_CATEGORY_SO &&
+           (category < UTF8PROC_CATEGORY_MN || category > UTF8PROC_CATEGORY_ME);
 }
 
 // The one value of a form field; several fields of the same name are refused.
@@ -91,22 +90,34 @@ std::optional<std::string> CleanName(std::string_view raw, std::string& reason) 
     }
     for (size_t i = begin; i < end; ++i) {
         if (IsForbidden((*cps)[i])) {
-            reason = "Der Name enthält Steuerzeichen.";
+            reason = "Der Name enthält Steuer- oder unsichtbare Zeichen.";
             return std::nullopt;
         }
     }
-    // Cut the original bytes at the same characters: the text in between is valid as it came.
-    size_t byteBegin = 0, byteEnd = 0, index = 0;
-    for (size_t i = 0; i <= raw.size(); ++i) {
-        if (i < raw.size() && (static_cast<unsigned char>(raw[i]) & 0xC0) == 0x80) continue;
-        if (index == begin) byteBegin = i;
-        if (index == end) {
-            byteEnd = i;
-            break;
-        }
-        ++index;
+    if (std::none_of(cps->begin() + static_cast<std::ptrdiff_t>(begin), cps->begin() + static_cast<std::ptrdiff_t>(end),
+                     IsVisible)) {
+        reason = "Der Name enthält kein sichtbares Zeichen.";
+        return std::nullopt;
     }
-    return std::string(raw.substr(byteBegin, byteEnd - byteBegin));
+    // The same name is the same bytes however it was typed: composed (NFC).
+    std::string trimmed;
+    for (size_t i = begin; i < end; ++i) {
+        utf8proc_uint8_t bytes[4];
+        trimmed.append(reinterpret_cast<const char*>(bytes),
+                       static_cast<size_t>(utf8proc_encode_char((*cps)[i], bytes)));
+    }
+    utf8proc_uint8_t* composed = utf8proc_NFC(reinterpret_cast<const utf8proc_uint8_t*>(trimmed.c_str()));
+    if (!composed) {
+        reason = "Der Name ist kein gültiger UTF-8-Text.";
+        return std::nullopt;
+    }
+    std::string name(reinterpret_cast<const char*>(composed));
+    std::free(composed);
+    if (DecodeUtf8(name)->size() > kMaxNameLength) {  // a few characters come apart when composed
+        reason = "Der Name ist zu lang (höchstens " + std::to_string(kMaxNameLength) + " Zeichen).";
+        return std::nullopt;
+    }
+    return name;
 }
 
 std::optional<int32_t> ParsePoints(std::string_view text) {

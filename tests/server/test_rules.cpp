@@ -41,6 +41,10 @@ TEST(Name, RefusesBrokenTextControlsAndDirectionMarks) {
     EXPECT_FALSE(Name("An\nna"));
     EXPECT_FALSE(Name("An\xC2\x85na"));           // C1 control inside
     EXPECT_FALSE(Name("Anna\xE2\x80\xAEnomis"));  // right-to-left override
+    EXPECT_FALSE(Name("\xE2\x80\x8B"));           // a lone zero-width space
+    EXPECT_FALSE(Name("An\xE2\x80\x8Bna"));       // one hidden inside
+    EXPECT_FALSE(Name("\xCC\x81\xCC\x81"));       // marks with nothing under them
+    EXPECT_EQ(Name("Jo\xCC\x88rg"), "Jörg");      // composed: one name however it was typed
 }
 
 TEST(Points, DecimalFromZeroToInt32Max) {
