@@ -9,6 +9,8 @@
 #include <QNetworkRequest>
 #include <QTimer>
 
+#include "platform/compress/Gzip.h"
+
 namespace blubbi {
 
 namespace {
@@ -57,7 +59,8 @@ bool THiscoreClient::Post(const QString& name, const QString& points, const QByt
     auto* form = new QHttpMultiPart(QHttpMultiPart::FormDataType);
     form->append(Field("name", name.toUtf8()));
     form->append(Field("punkte", points.trimmed().toUtf8()));
-    form->append(Field("replay", replay, "game.blubbi-replay"));
+    // Packed: a replay of two hours' real play is over a megabyte as text, a tenth of it packed.
+    form->append(Field("replay", QByteArray::fromStdString(Gzip(replay.toStdString())), "game.blubbi-replay.gz"));
     TimedOut = false;
     TooLong = false;
     Answer.clear();

@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <vector>
 
+#include "platform/compress/Gzip.h"
+
 namespace blubbi::hiscore {
 
 namespace {
@@ -162,7 +164,19 @@ TFormResult ReadSubmission(const httplib::Request& request) {
         result.Reason = "Die Wiederholung ist leer.";
         return result;
     }
-    s.Replay = replay->content;
+    if (IsGzip(replay->content)) {
+        // Packed, its unpacked size is bounded too: a few packed bytes could stand for gigabytes.
+        auto unpacked = Gunzip(replay->content, kMaxReplayBytes);
+        if (!unpacked) {
+            result.Status = 413;
+            result.Reason = "Die Wiederholung ist beschädigt gepackt oder entpackt größer als " +
+                            std::to_string(kMaxReplayBytes >> 20) + " MB.";
+            return result;
+        }
+        s.Replay = std::move(*unpacked);
+    } else {
+        s.Replay = replay->content;
+    }
     result.Submission = std::move(s);
     result.Status = 200;
     return result;

@@ -12,6 +12,8 @@ struct Request;
 namespace blubbi::hiscore {
 
 constexpr size_t kMaxNameLength = 32;  // characters (code points) after trimming
+// A replay sent packed unpacks to at most this: more than two hours of play ever need.
+constexpr size_t kMaxReplayBytes = size_t{16} << 20;
 
 struct TSubmission {
     std::string Name;  // UTF-8, trimmed

@@ -31,6 +31,7 @@
 #include "app/QtPlatform.h"
 #include "app/ReplayFiles.h"
 #include "game/MainForm.h"
+#include "platform/compress/Gzip.h"
 #include "platform/replay/Replay.h"
 #include "tests/app/AppTestSupport.h"
 #include "tests/app/GameData.h"
@@ -150,7 +151,13 @@ std::map<QString, QByteArray> Fields(const TRequest& r) {
         const qsizetype headEnd = part.indexOf("\r\n\r\n");
         const QByteArray head = part.left(headEnd);
         const qsizetype nameAt = head.indexOf("name=\"") + 6;
-        fields[QString::fromUtf8(head.mid(nameAt, head.indexOf('"', nameAt) - nameAt))] = part.mid(headEnd + 4);
+        const QString name = QString::fromUtf8(head.mid(nameAt, head.indexOf('"', nameAt) - nameAt));
+        QByteArray value = part.mid(headEnd + 4);
+        if (name == QStringLiteral("replay")) {  // it goes packed
+            EXPECT_TRUE(IsGzip(value.toStdString()));
+            value = QByteArray::fromStdString(Gunzip(value.toStdString(), size_t{1} << 30).value_or("not gzip"));
+        }
+        fields[name] = value;
         at = next + 2;
     }
     return fields;

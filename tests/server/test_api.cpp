@@ -5,6 +5,8 @@
 #include <nlohmann/json.hpp>
 #include <thread>
 
+#include "platform/compress/Gzip.h"
+#include "server/Form.h"
 #include "server/Service.h"
 #include "tests/server/Backends.h"
 #include "tests/server/FakeVerifier.h"
@@ -69,13 +71,17 @@ TEST_F(ApiTest, VerifiedScoreGetsIdAndPlaceAResentOneTheSameEntry) {
     EXPECT_EQ(better["rank"], 1);
     EXPECT_NE(better["id"], a["id"]);
 
-    const auto again = Submit("Anna", "500", "FAKE-REPLAY score=500 level=3 id=1");
+    // Packed it is the same game; packed to unpack past any replay's size, it is refused.
+    const auto again = Submit("Anna", "500", blubbi::Gzip("FAKE-REPLAY score=500 level=3 id=1"));
     EXPECT_EQ(again->status, 200);
     EXPECT_EQ(Body(again)["id"], a["id"]);
     EXPECT_EQ(Body(again)["rank"], 2);
     EXPECT_EQ(Body(again)["duplicate"], true);
     EXPECT_EQ(Store->Count(), 2);
     EXPECT_EQ(Store->Get(a["id"])->Level, 3);  // the level comes from the replay
+    const auto bomb = Submit("Anna", "1", blubbi::Gzip("FAKE-REPLAY score=1 " + std::string(kMaxReplayBytes, ' ')));
+    EXPECT_EQ(bomb->status, 413);
+    EXPECT_EQ(Store->Count(), 2);
 }
 
 TEST_F(ApiTest, ForgedOrBrokenReplaysAreRefusedInGermanAndNotStored) {
