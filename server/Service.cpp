@@ -9,9 +9,11 @@
 #include <cstdio>
 #include <ctime>
 #include <iostream>
+#include <map>
 #include <mutex>
 #include <nlohmann/json.hpp>
 #include <shared_mutex>
+#include <sstream>
 #include <unordered_map>
 
 #include "server/Form.h"
@@ -86,6 +88,13 @@ struct THiscoreService::TContext {
     TRateLimit Rate;
     TVerifyPool Pool;
     TListCache Lists;
+    // What /metrics counts: requests by route and status, checks by verdict and their time, errors
+    // of the database.
+    std::mutex CountsLock;
+    std::map<std::pair<std::string, int>, uint64_t> Requests;
+    std::map<std::string, uint64_t> Checks;
+    double CheckSeconds = 0;
+    uint64_t DbErrors = 0;
 
     TContext(TScoreStore& store, TScoreVerifier* verifier, const TLimits& limits)
         : Store(store),
@@ -162,9 +171,24 @@ std::string ClientAddress(const THiscoreService::TContext& c, const httplib::Req
 thread_local std::string Verdict;
 thread_local double CheckMs = -1;
 
+// The route a path belongs to, for counting: the few the server has, the rest as one.
+std::string Route(const std::string& path) {
+    if (path.rfind("/replays/", 0) == 0)
+        return path.ends_with(".png") ? "/replays/ID.png" : "/replays/ID.blubbi-replay";
+    for (const char* known : {kScoresPath, "/", "/showhi.php", "/healthz", "/metrics"})
+        if (path == known) return path;
+    return "other";
+}
+
 // One line a request on standard output: client, method, path, status, and for a checked
-// submission its verdict and the check's time.
-void LogRequest(const THiscoreService::TContext& c, const httplib::Request& req, const httplib::Response& res) {
+// submission its verdict and the check's time; and the request counted.
+void LogRequest(THiscoreService::TContext& c, const httplib::Request& req, const httplib::Response& res) {
+    {
+        const std::lock_guard guard(c.CountsLock);
+        ++c.Requests[{Route(req.path), res.status}];
+        if (!Verdict.empty()) ++c.Checks[Verdict];
+        if (CheckMs >= 0) c.CheckSeconds += CheckMs / 1000;
+    }
     static std::mutex lock;
     std::string line = ClientAddress(c, req) + " " + req.method + " " + req.path + " " + std::to_string(res.status);
     if (!Verdict.empty()) line += " " + Verdict;
@@ -208,6 +232,36 @@ void THiscoreService::Install(httplib::Server& server) {
     });
 
     server.Post(kScoresPath, [&c](const httplib::Request& req, httplib::Response& res) { Submit(c, req, res); });
+
+    // For the operator: whether the database answers and how many checks wait; the counts in
+    // Prometheus's text format.
+    server.Get("/healthz", [&c](const httplib::Request&, httplib::Response& res) {
+        bool database = true;
+        try {
+            c.Store.Count();
+        } catch (const std::exception&) {
+            database = false;
+        }
+        SendJson(res, database ? 200 : 503,
+                 {{"status", database ? "ok" : "database unreachable"},
+                  {"database", database},
+                  {"queue", c.Pool.Waiting()}});
+    });
+    server.Get("/metrics", [&c](const httplib::Request&, httplib::Response& res) {
+        std::ostringstream out;
+        const std::lock_guard guard(c.CountsLock);
+        out << "# TYPE blubbi_requests_total counter\n";
+        for (const auto& [key, n] : c.Requests)
+            out << "blubbi_requests_total{route=\"" << key.first << "\",status=\"" << key.second << "\"} " << n << "\n";
+        out << "# TYPE blubbi_checks_total counter\n";
+        for (const auto& [verdict, n] : c.Checks)
+            out << "blubbi_checks_total{verdict=\"" << verdict << "\"} " << n << "\n";
+        out << "# TYPE blubbi_check_seconds_total counter\nblubbi_check_seconds_total " << c.CheckSeconds << "\n";
+        out << "# TYPE blubbi_check_queue gauge\nblubbi_check_queue " << c.Pool.Waiting() << "\n";
+        out << "# TYPE blubbi_check_threads gauge\nblubbi_check_threads " << c.Limits.VerifyThreads << "\n";
+        out << "# TYPE blubbi_database_errors_total counter\nblubbi_database_errors_total " << c.DbErrors << "\n";
+        res.set_content(out.str(), "text/plain; version=0.0.4; charset=utf-8");
+    });
 
     server.Get(kScoresPath, [&c](const httplib::Request& req, httplib::Response& res) {
         const auto limit = QueryNumber(req, "limit", c.Limits.PageSize, c.Limits.MaxPageSize);
@@ -301,10 +355,14 @@ void THiscoreService::Install(httplib::Server& server) {
             res.set_content(reason + "\n", "text/plain; charset=utf-8");
     });
 
-    server.set_exception_handler([](const httplib::Request& req, httplib::Response& res, std::exception_ptr ep) {
+    server.set_exception_handler([&c](const httplib::Request& req, httplib::Response& res, std::exception_ptr ep) {
         std::string what = "unknown error";
         try {
             std::rethrow_exception(ep);
+        } catch (const TStoreError& e) {
+            what = e.what();
+            const std::lock_guard guard(c.CountsLock);
+            ++c.DbErrors;
         } catch (const std::exception& e) {
             what = e.what();
         } catch (...) {}
@@ -398,7 +456,10 @@ void Submit(THiscoreService::TContext& c, const httplib::Request& req, httplib::
     score.Note = j.Note;
     // One game is one entry, whatever its text: the check knows it by what it computed.
     score.ReplayHash = summary.GameId.empty() ? hash : summary.GameId;
-    if (const auto known = c.Store.FindByHash(score.ReplayHash)) return AnswerKnown(c.Store, res, *known, s.Name);
+    if (const auto known = c.Store.FindByHash(score.ReplayHash)) {
+        Verdict = "known";
+        return AnswerKnown(c.Store, res, *known, s.Name);
+    }
     score.Replay = *replay;
     score.CreatedAt = static_cast<int64_t>(std::time(nullptr));
     const auto added = c.Store.Add(score);

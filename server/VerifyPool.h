@@ -18,6 +18,11 @@ public:
     TVerifyPool(int workers, size_t queueLimit);
     ~TVerifyPool();
     TVerifyPool(const TVerifyPool&) = delete;
+    // Jobs waiting for a thread now.
+    size_t Waiting() {
+        std::lock_guard lock(Mutex);
+        return Queue.size();
+    }
     TVerifyPool& operator=(const TVerifyPool&) = delete;
 
     enum class TOutcome { Done, Busy, TimedOut };

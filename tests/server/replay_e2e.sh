@@ -52,4 +52,10 @@ code=$(post Tester 0 "$work/level2.blubbi-replay")
 # Each request is a line of the log, a checked one with its verdict and the check's time.
 grep -qE '^127\.0\.0\.1 POST /api/scores 201 ranked [0-9]+ms$' "$work/log" &&
   grep -qE '^127\.0\.0\.1 POST /api/scores 422 refused [0-9]+ms$' "$work/log" || { cat "$work/log"; exit 1; }
+# The operator's view: the database answers, and the counts add up to what happened above.
+curl -sf --noproxy '*' "$url/healthz" | grep -q '"database":true' || { echo "healthz"; exit 1; }
+curl -sf --noproxy '*' "$url/metrics" >"$work/metrics"
+grep -qx 'blubbi_requests_total{route="/api/scores",status="201"} 2' "$work/metrics" &&
+  grep -qx 'blubbi_checks_total{verdict="ranked"} 1' "$work/metrics" &&
+  grep -qx 'blubbi_checks_total{verdict="unranked"} 1' "$work/metrics" || { cat "$work/metrics"; exit 1; }
 echo ok
