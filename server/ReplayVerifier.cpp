@@ -48,11 +48,11 @@ struct TScratch {
     }
 };
 
-// Waits for the child; true when it exited with 0. A cancel kills it.
-bool Reaped(pid_t pid, const std::atomic<bool>& cancel) {
+// Waits for the child; true when it exited with 0. A cancel or the deadline kills it.
+bool Reaped(pid_t pid, const std::atomic<bool>& cancel, std::chrono::steady_clock::time_point deadline) {
     int status = 0;
     for (;;) {
-        if (cancel) {
+        if (cancel || std::chrono::steady_clock::now() > deadline) {
             kill(pid, SIGKILL);
             while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {}
             return false;
@@ -115,9 +115,9 @@ public:
         return s;
     }
 
-    // The runner draws it in a process of its own, killed when the cancel comes first.
-    std::optional<std::string> LastFramePng(std::string_view replay, int64_t maxFrames,
-                                            const std::atomic<bool>& cancel) override {
+    // The runner draws it in a process of its own, killed when the cancel or the deadline comes first.
+    std::optional<std::string> LastFramePng(std::string_view replay, int64_t maxFrames, const std::atomic<bool>& cancel,
+                                            std::chrono::steady_clock::time_point deadline) override {
         const auto declared = DeclaredFrames(replay);
         if (!declared || *declared > maxFrames || Sim.empty()) return std::nullopt;
         TScratch scratch;
@@ -150,7 +150,7 @@ public:
         posix_spawnattr_destroy(&attr);
         posix_spawn_file_actions_destroy(&actions);
         if (spawned != 0) return std::nullopt;
-        if (!Reaped(pid, cancel)) return std::nullopt;
+        if (!Reaped(pid, cancel, deadline)) return std::nullopt;
         std::ifstream in(pngFile, std::ios::binary);
         if (!in) return std::nullopt;
         return std::string(std::istreambuf_iterator<char>(in), {});

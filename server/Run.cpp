@@ -129,6 +129,10 @@ int RunHiscoreServer(int argc, char** argv, const TVerifierFactory& makeVerifier
     cli.add_option("--verify-threads", limits.VerifyThreads, "threads that check replays")
         ->check(CLI::Range(1, 256))
         ->capture_default_str();
+    double pictureSeconds = 120;
+    cli.add_option("--picture-seconds", pictureSeconds, "time the drawing of one entry's last frame may take")
+        ->check(CLI::Range(1.0, 3600.0))
+        ->capture_default_str();
     int64_t listCacheMs = limits.ListCacheTime.count();
     cli.add_option("--list-cache-ms", listCacheMs, "how long a list answer is reused, in ms (0: never)")
         ->check(CLI::NonNegativeNumber)
@@ -144,6 +148,7 @@ int RunHiscoreServer(int argc, char** argv, const TVerifierFactory& makeVerifier
     CLI11_PARSE(cli, argc, argv);
     limits.VerifyTime = std::chrono::milliseconds(static_cast<int64_t>(verifySeconds * 1000));
     limits.ListCacheTime = std::chrono::milliseconds(listCacheMs);
+    limits.PictureTime = std::chrono::milliseconds(static_cast<int64_t>(pictureSeconds * 1000));
 
     const auto address = ParseListen(listen);
     if (!address) {

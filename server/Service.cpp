@@ -4,6 +4,8 @@
 
 #include <arpa/inet.h>
 
+#include <atomic>
+
 #include <httplib.h>
 
 #include <cstdio>
@@ -12,6 +14,7 @@
 #include <map>
 #include <mutex>
 #include <nlohmann/json.hpp>
+#include <set>
 #include <shared_mutex>
 #include <sstream>
 #include <unordered_map>
@@ -88,6 +91,12 @@ struct THiscoreService::TContext {
     TRateLimit Rate;
     TVerifyPool Pool;
     TListCache Lists;
+    // Pictures: the entries whose drawing is queued or running, and the one thread that draws. Set
+    // as the server stops, Stopping cuts a drawing short.
+    std::atomic<bool> Stopping{false};
+    std::mutex DrawingLock;
+    std::set<int64_t> Drawing;
+    TVerifyPool Drawer;
     // What /metrics counts: requests by route and status, checks by verdict and their time, errors
     // of the database.
     std::mutex CountsLock;
@@ -102,7 +111,33 @@ struct THiscoreService::TContext {
           Limits(limits),
           Rate(limits.SubmissionsPerMinute, limits.SubmissionBurst),
           Pool(limits.VerifyThreads, limits.VerifyQueue),
-          Lists(limits.ListCacheTime) {}
+          Lists(limits.ListCacheTime),
+          Drawer(1, limits.PictureQueue) {}
+    ~TContext() { Stopping = true; }  // before the drawing thread is joined
+
+    // Draws the entry's last frame later, once: the picture, or an empty one for a drawing that
+    // failed, so that it is not tried again for each view.
+    void DrawLater(int64_t id) {
+        if (!Verifier) return;
+        {
+            std::lock_guard lock(DrawingLock);
+            if (!Drawing.insert(id).second) return;
+        }
+        const bool queued = Drawer.Post([this, id] {
+            if (!Stopping) {
+                const auto replay = Store.Replay(id);
+                const auto png = replay ? Verifier->LastFramePng(*replay, Limits.MaxFrames, Stopping,
+                                                                 std::chrono::steady_clock::now() + Limits.PictureTime)
+                                        : std::nullopt;
+                if (!Stopping) Store.SavePicture(id, png.value_or(std::string()));
+            }
+            std::lock_guard lock(DrawingLock);
+            Drawing.erase(id);
+        });
+        if (queued) return;
+        std::lock_guard lock(DrawingLock);
+        Drawing.erase(id);
+    }
 
     template <class F>
     std::string Cached(const std::string& key, F&& make) {
@@ -300,43 +335,23 @@ void THiscoreService::Install(httplib::Server& server) {
 
     server.Get(R"(/replays/(\d{1,18})\.png)", [&c](const httplib::Request& req, httplib::Response& res) {
         const int64_t id = std::stoll(req.matches[1]);
-        auto png = c.Store.Picture(id);
-        bool later = false;  // the picture can be drawn, only not now
-        if (!png && c.Verifier) {
-            // Drawn once, on the first request, then kept with the entry.
-            if (auto replay = c.Store.Replay(id)) {
-                std::optional<std::string> drawn;
-                const auto deadline = std::chrono::steady_clock::now() + c.Limits.VerifyTime;
-                auto bytes = std::make_shared<std::string>(std::move(*replay));
-                const int64_t maxFrames = c.Limits.MaxFrames;
-                TScoreVerifier* verifier = c.Verifier;
-                const auto outcome = c.Pool.Run<std::optional<std::string>>(
-                    [bytes, verifier, maxFrames](const std::atomic<bool>& cancel) {
-                        return verifier->LastFramePng(*bytes, maxFrames, cancel);
-                    },
-                    deadline, drawn);
-                later = outcome != TVerifyPool::TOutcome::Done;
-                if (drawn) {
-                    c.Store.SavePicture(id, *drawn);
-                    png = std::move(drawn);
-                }
-            }
+        const auto png = c.Store.Picture(id);
+        if (png && !png->empty()) {
+            res.set_header("Cache-Control", "public, max-age=86400");
+            res.set_content(*png, "image/png");
+            return;
         }
-        if (!png && later) {
-            // Busy checkers are no reason for a browser or a cache to believe there is no picture.
+        // None yet (entered before pictures were drawn at once, or still being drawn): it comes.
+        if (!png && c.Verifier && c.Store.Get(id)) {
+            c.DrawLater(id);
             res.status = 503;
             res.set_header("Retry-After", "30");
             res.set_header("Cache-Control", "no-store");
-            res.set_content("Das Bild wird gerade nicht gezeichnet. Bitte später noch einmal.\n",
+            res.set_content("Das Bild wird gerade gezeichnet. Bitte später noch einmal.\n",
                             "text/plain; charset=utf-8");
             return;
         }
-        if (!png) {
-            res.status = 404;
-            return;
-        }
-        res.set_header("Cache-Control", "public, max-age=86400");
-        res.set_content(*png, "image/png");
+        res.status = 404;  // no such entry, or its drawing failed
     });
 
     // Answers the library makes itself (unknown path, unreadable request, too long a body) get a German text.
@@ -464,6 +479,7 @@ void Submit(THiscoreService::TContext& c, const httplib::Request& req, httplib::
     score.CreatedAt = static_cast<int64_t>(std::time(nullptr));
     const auto added = c.Store.Add(score);
     c.Lists.Invalidate();
+    if (added.Created) c.DrawLater(added.Id);
     if (!added.Created) return AnswerKnown(c.Store, res, added.Id, s.Name);
     const auto entry = c.Store.Get(added.Id);
     auto body = entry ? EntryJson(*entry) : json{{"id", added.Id}, {"rank", nullptr}, {"verified", j.Verified}};

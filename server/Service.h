@@ -24,6 +24,10 @@ struct TLimits {
     double SubmissionsPerMinute = 6;                     // per client address; 0: no limit
     double SubmissionBurst = 10;
     std::chrono::milliseconds VerifyTime{10000};  // from the start of the check to the answer
+    // The last frame of each entry's game is drawn once, right after its check, on a thread of its
+    // own, within this time; a drawing that fails or runs out is remembered as none.
+    std::chrono::milliseconds PictureTime{120000};
+    size_t PictureQueue = 256;
     int VerifyThreads = 2;
     size_t VerifyQueue = 32;
     int PageSize = 100;  // entries on one list page

@@ -1,6 +1,7 @@
 // What the server asks of a replay checker, and the rules that turn its findings into an answer.
 #pragma once
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -43,10 +44,11 @@ public:
     virtual std::optional<int64_t> DeclaredFrames(std::string_view replay) = 0;
     // Re-plays at most maxFrames frames; returns Cancelled soon after cancel becomes true.
     virtual TReplaySummary Verify(std::string_view replay, int64_t maxFrames, const std::atomic<bool>& cancel) = 0;
-    // The game's last frame as a PNG, or nothing when this checker draws no pictures; gives up soon
-    // after cancel becomes true.
+    // The game's last frame as a PNG, or nothing when this checker draws no pictures or could not;
+    // gives up soon after cancel becomes true or the deadline has passed.
     virtual std::optional<std::string> LastFramePng(std::string_view replay, int64_t maxFrames,
-                                                    const std::atomic<bool>& cancel) = 0;
+                                                    const std::atomic<bool>& cancel,
+                                                    std::chrono::steady_clock::time_point deadline) = 0;
 };
 
 // What the server does with a submission after its replay has been checked.

@@ -18,6 +18,8 @@ public:
     TVerifyPool(int workers, size_t queueLimit);
     ~TVerifyPool();
     TVerifyPool(const TVerifyPool&) = delete;
+    // Queues a job that nobody waits for; false when the queue is full.
+    bool Post(std::function<void()> job) { return Push(std::move(job)); }
     // Jobs waiting for a thread now.
     size_t Waiting() {
         std::lock_guard lock(Mutex);

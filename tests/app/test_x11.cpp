@@ -974,7 +974,9 @@ TEST(RealWindow, ALostGameGoesToTheOwnServerAndShowsThereCheckedWithItsLastFrame
     EXPECT_TRUE(page.contains(QStringLiteral("Xvfb Tester")));
     EXPECT_TRUE(page.contains(QStringLiteral("✓ geprüft")));
     EXPECT_TRUE(page.contains(QStringLiteral("/replays/%1.png").arg(id)));
-    const QImage last = QImage::fromData(get(QStringLiteral("/replays/%1.png").arg(id)), "PNG");
+    QImage last;  // drawn right after the check, on a thread of its own
+    for (clock.restart(); last.isNull() && clock.elapsed() < 30000; QThread::msleep(200))
+        last = QImage::fromData(get(QStringLiteral("/replays/%1.png").arg(id)), "PNG");
     ASSERT_FALSE(last.isNull()) << "no last frame";
     EXPECT_EQ(last.size(), QSize(kPaintW, kPaintH));
     EXPECT_EQ(QColor(last.pixel(kFieldX / 2, kPaintH / 2)), QColor(128, 0, 0));

@@ -33,11 +33,12 @@ int64_t Number(const std::map<std::string, std::string>& w, const char* key) {
     }
 }
 
-// Takes as long as the word `key` says; false when cancelled before.
-bool TakeTime(const std::map<std::string, std::string>& w, const char* key, const std::atomic<bool>& cancel) {
+// Takes as long as the word `key` says; false when cancelled or past the deadline before.
+bool TakeTime(const std::map<std::string, std::string>& w, const char* key, const std::atomic<bool>& cancel,
+              std::chrono::steady_clock::time_point deadline = std::chrono::steady_clock::time_point::max()) {
     const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(Number(w, key));
     while (std::chrono::steady_clock::now() < until) {
-        if (cancel) return false;
+        if (cancel || std::chrono::steady_clock::now() > deadline) return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     return true;
@@ -86,9 +87,10 @@ TReplaySummary TFakeVerifier::Verify(std::string_view replay, int64_t maxFrames,
 }
 
 std::optional<std::string> TFakeVerifier::LastFramePng(std::string_view replay, int64_t,
-                                                       const std::atomic<bool>& cancel) {
+                                                       const std::atomic<bool>& cancel,
+                                                       std::chrono::steady_clock::time_point deadline) {
     const auto w = Words(replay);
-    if (!w || !TakeTime(*w, "drawms", cancel)) return std::nullopt;
+    if (!w || !TakeTime(*w, "drawms", cancel, deadline)) return std::nullopt;
     ++Drawn;
     return "\x89PNG\r\n\x1a\n" + std::string(replay);
 }

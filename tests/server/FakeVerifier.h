@@ -1,6 +1,7 @@
 // A replay checker for tests: its "replays" are one line of words that say what a re-play would find.
 #pragma once
 #include <atomic>
+#include <chrono>
 #include <string>
 
 #include "server/Verifier.h"
@@ -17,8 +18,8 @@ public:
     std::optional<int64_t> DeclaredFrames(std::string_view replay) override;
     TReplaySummary Verify(std::string_view replay, int64_t maxFrames, const std::atomic<bool>& cancel) override;
     // A stand-in PNG: the signature followed by the replay's bytes.
-    std::optional<std::string> LastFramePng(std::string_view replay, int64_t maxFrames,
-                                            const std::atomic<bool>& cancel) override;
+    std::optional<std::string> LastFramePng(std::string_view replay, int64_t maxFrames, const std::atomic<bool>& cancel,
+                                            std::chrono::steady_clock::time_point deadline) override;
 
     std::atomic<int> Drawn{0};  // pictures made so far
 };

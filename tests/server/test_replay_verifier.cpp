@@ -35,7 +35,8 @@ TEST(ReplayVerifier, ACancelledDrawingKillsItsRunner) {
         cancel = true;
     });
     const auto started = std::chrono::steady_clock::now();
-    const auto png = verifier->LastFramePng(kTenFrames, 100, cancel);
+    const auto png =
+        verifier->LastFramePng(kTenFrames, 100, cancel, std::chrono::steady_clock::now() + std::chrono::seconds(60));
     const auto took = std::chrono::steady_clock::now() - started;
     deadline.join();
     EXPECT_FALSE(png);
