@@ -127,7 +127,9 @@ public:
         const std::string pngFile = (scratch.Dir / "last.png").string();
         std::ofstream(replayFile, std::ios::binary) << replay;
         std::ofstream(scriptFile) << "png " << pngFile << "\n";
-        std::vector<std::string> args{Sim, "--data", DataDir, "--replay", replayFile, scriptFile};
+        // At the game's own size, whatever box the game had: its field in the middle.
+        std::vector<std::string> args{Sim,       "--data",   DataDir,    "--viewport",
+                                      "681x425", "--replay", replayFile, scriptFile};
         std::vector<char*> argv;
         for (auto& a : args) argv.push_back(a.data());
         argv.push_back(nullptr);

@@ -19,9 +19,15 @@ public:
     void PaintBoxRectangle(int x1, int y1, int x2, int y2, TColor color) override;
 
     void Resize(int width, int height);
+    // Draws only the middle width x height of the paint box, whatever its size: a picture of the
+    // field for the cost of that window (0 x 0: the whole box). Before the game starts.
+    void SetViewport(int width, int height);
     bool SavePng(const std::string& path, std::string& error) const { return Screen.SavePng(path, error); }
 
     TScreen Screen;
+
+private:
+    int ViewWidth = 0, ViewHeight = 0;
 };
 
 // Text drawing needs a GUI application object; without a display it runs offscreen.

@@ -63,6 +63,9 @@ int main(int argc, char** argv) {
     cli.add_option("--clock", clock, "system tick count at start-up, in ms");
     cli.add_option("--size", size, "size of the paint box, WxH");
     cli.add_option("--level", startLevel, "the game's own level to start at (default 1)")->check(CLI::PositiveNumber);
+    std::string viewport;
+    cli.add_option("--viewport", viewport,
+                   "draw only the middle WxH of the paint box (pictures of the field at any box size)");
     std::string recordPath, replayPath, verifyPath;
     cli.add_option("--record", recordPath,
                    "write the replay of the scripted run to this file (each later game to FILE-2, FILE-3 ...)");
@@ -136,7 +139,15 @@ int main(int argc, char** argv) {
     }
 
     EnsureOffscreenGuiApplication();
-    TSimPlatform platform(width, height);
+    int viewWidth = 0, viewHeight = 0;
+    if (!viewport.empty() && !ParseSize(viewport, viewWidth, viewHeight)) {
+        std::cerr << "blubbi-sim: --viewport wants WxH, for example 681x425\n";
+        return 2;
+    }
+    // With a viewport the screen is never larger than it.
+    TSimPlatform platform(viewWidth > 0 ? viewWidth : width, viewHeight > 0 ? viewHeight : height);
+    platform.SetViewport(viewWidth, viewHeight);
+    platform.Resize(width, height);
     platform.Dir = dataDir.empty() || dataDir.back() == '/' ? dataDir : dataDir + "/";
     platform.Seed = seed;
     platform.Clock = clock;
