@@ -32,8 +32,8 @@ std::string FormatTime(int64_t unixSeconds, const char* format) {
     return std::string(buf, std::strftime(buf, sizeof buf, format, &tm));
 }
 
-void PageLink(std::string& out, int offset, const char* text) {
-    out += "<a href=\"/?offset=" + std::to_string(offset) + "\">" + text + "</a>";
+void PageLink(std::string& out, const std::string& query, const char* text) {
+    out += "<a href=\"/" + query + "\">" + text + "</a>";
 }
 
 }  // namespace
@@ -41,7 +41,8 @@ void PageLink(std::string& out, int offset, const char* text) {
 std::string GermanDate(int64_t unixSeconds) { return FormatTime(unixSeconds, "%d.%m.%Y %H:%M UTC"); }
 std::string IsoDate(int64_t unixSeconds) { return FormatTime(unixSeconds, "%Y-%m-%dT%H:%M:%SZ"); }
 
-std::string ListPage(const std::vector<TScoreEntry>& page, int64_t total, int offset, int limit, int64_t maxMinutes) {
+std::string ListPage(const std::vector<TScoreEntry>& page, int64_t total, const TPageAt& at, int limit,
+                     int64_t maxMinutes) {
     std::string out;
     out.reserve(2048 + page.size() * 600);
     out += R"(<!DOCTYPE html>
@@ -68,8 +69,8 @@ nav a { margin-right: 1em; }
 <body>
 <h1>Blubbi Blubbo – Hiscoreliste</h1>
 <p>Jeder Eintrag wurde anhand der Wiederholung seines Spiels nachgespielt: Die Punkte zählen nur, wenn das Spiel
-genau mit ihnen endete. Einen Platz bekommen Spiele mit den Leveln des Spiels, ohne Level-Editor und ohne
-Schummelcode.</p>
+genau mit ihnen endete. Einen Platz bekommen Spiele, die auf Level 1 beginnen, mit den Leveln des Spiels, ohne
+Level-Editor und ohne Schummelcode.</p>
 )";
     out += "<p>" + std::to_string(total) + (total == 1 ? " Eintrag" : " Einträge") + ".</p>\n";
     if (page.empty()) {
@@ -94,10 +95,14 @@ Schummelcode.</p>
         }
         out += "</tbody>\n</table>\n";
     }
-    if (offset > 0 || offset + static_cast<int64_t>(page.size()) < total) {
+    const bool more = static_cast<int>(page.size()) == limit;
+    if (at.After || at.Offset > 0 || more) {
         out += "<nav>";
-        if (offset > 0) PageLink(out, std::max(0, offset - limit), "« Bessere Plätze");
-        if (offset + static_cast<int64_t>(page.size()) < total) PageLink(out, offset + limit, "Weitere Plätze »");
+        if (at.After)
+            PageLink(out, "", "« Zum Anfang");
+        else if (at.Offset > 0)
+            PageLink(out, "?offset=" + std::to_string(std::max(0, at.Offset - limit)), "« Bessere Plätze");
+        if (more) PageLink(out, "?after=" + std::to_string(page.back().Id), "Weitere Plätze »");
         out += "</nav>\n";
     }
     out += "<p class=\"hinweis\">Eine Wiederholung lässt sich im Spiel ansehen. Angenommen werden Spiele bis " +
@@ -105,7 +110,7 @@ Schummelcode.</p>
     return out;
 }
 
-std::string ListJson(const std::vector<TScoreEntry>& page, int64_t total, int offset, int limit) {
+std::string ListJson(const std::vector<TScoreEntry>& page, int64_t total, const TPageAt& at, int limit) {
     nlohmann::json scores = nlohmann::json::array();
     for (const auto& e : page) {
         const std::string id = std::to_string(e.Id);
@@ -122,7 +127,14 @@ std::string ListJson(const std::vector<TScoreEntry>& page, int64_t total, int of
                           {"replay", "/replays/" + id + ".blubbi-replay"},
                           {"picture", "/replays/" + id + ".png"}});
     }
-    nlohmann::json out = {{"total", total}, {"offset", offset}, {"limit", limit}, {"scores", std::move(scores)}};
+    nlohmann::json out = {{"total", total}, {"limit", limit}};
+    if (at.After)
+        out["after"] = *at.After;
+    else
+        out["offset"] = at.Offset;
+    // The next page, by this one's last entry: `?after=` that id.
+    out["next"] = static_cast<int>(page.size()) == limit ? nlohmann::json(page.back().Id) : nlohmann::json(nullptr);
+    out["scores"] = std::move(scores);
     return out.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
 }
 

@@ -1,6 +1,7 @@
 // The hiscore list as an HTML page and as JSON.
 #pragma once
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -15,8 +16,16 @@ std::string GermanDate(int64_t unixSeconds);
 // "2026-12-07T11:14:03Z"
 std::string IsoDate(int64_t unixSeconds);
 
-// maxMinutes: the longest game the server takes, told on the page.
-std::string ListPage(const std::vector<TScoreEntry>& page, int64_t total, int offset, int limit, int64_t maxMinutes);
-std::string ListJson(const std::vector<TScoreEntry>& page, int64_t total, int offset, int limit);
+// Where a page of the list begins: at a count of entries, or after an entry (by its id).
+struct TPageAt {
+    int Offset = 0;
+    std::optional<int64_t> After;
+};
+
+// maxMinutes: the longest game the server takes, told on the page. A full page links on by its
+// last entry.
+std::string ListPage(const std::vector<TScoreEntry>& page, int64_t total, const TPageAt& at, int limit,
+                     int64_t maxMinutes);
+std::string ListJson(const std::vector<TScoreEntry>& page, int64_t total, const TPageAt& at, int limit);
 
 }  // namespace blubbi::hiscore

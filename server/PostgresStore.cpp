@@ -44,6 +44,17 @@ TScoreEntry ReadEntry(const pqxx::row& r) {
     return e;
 }
 
+// The entries after a given one in the list's order. The order is not one direction on all its
+// columns, so it is three index seeks: the rest of the same points, the lower points of the same
+// part, the later parts.
+constexpr const char* kAfterSql =
+    "SELECT * FROM (SELECT {c} FROM scores WHERE ranked = $1 AND points = $2 AND id > $3 ORDER BY id LIMIT $4) same"
+    " UNION ALL SELECT * FROM (SELECT {c} FROM scores WHERE ranked = $1 AND points < $2"
+    " ORDER BY points DESC, id LIMIT $4) lower"
+    " UNION ALL SELECT * FROM (SELECT {c} FROM scores WHERE ranked < $1 ORDER BY ranked DESC, points DESC, id LIMIT "
+    "$4) later"
+    " ORDER BY ranked DESC, points DESC, id LIMIT $4";
+
 std::string Bytes(const pqxx::field& f) {
     const pqxx::binarystring b(f);
     return b.str();
@@ -158,6 +169,30 @@ std::vector<TScoreEntry> TPostgresStore::List(int limit, int offset) {
         const int64_t above = r.empty() || r[0][9].is_null() ? 0 : r[0][9].as<int64_t>();
         AssignRanks(page, offset, above);
         return page;
+    });
+}
+
+std::optional<std::vector<TScoreEntry>> TPostgresStore::ListAfter(int limit, int64_t after) {
+    TLease c(Pool);
+    return InTransaction(c->Conn, [&](pqxx::work& w) -> std::optional<std::vector<TScoreEntry>> {
+        const auto cursor = w.exec_params("SELECT ranked, points FROM scores WHERE id = $1", after);
+        if (cursor.empty()) return std::nullopt;
+        std::string sql = kAfterSql;
+        for (size_t at; (at = sql.find("{c}")) != std::string::npos;) sql.replace(at, 3, kColumns);
+        const auto r = w.exec_params(sql, cursor[0][0].as<bool>(), cursor[0][1].as<int32_t>(), after, limit);
+        std::vector<TScoreEntry> page;
+        for (const auto& row : r) page.push_back(ReadEntry(row));
+        return page;
+    });
+}
+
+std::vector<int32_t> TPostgresStore::RankedPoints() {
+    TLease c(Pool);
+    return InTransaction(c->Conn, [&](pqxx::work& w) {
+        std::vector<int32_t> points;
+        for (const auto& row : w.exec("SELECT points FROM scores WHERE ranked ORDER BY points DESC"))
+            points.push_back(row[0].as<int32_t>());
+        return points;
     });
 }
 

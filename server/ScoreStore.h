@@ -58,6 +58,11 @@ public:
     virtual std::optional<TScoreEntry> Get(int64_t id) = 0;
     // Ranked entries first, each part by points and then by age; ranks filled in.
     virtual std::vector<TScoreEntry> List(int limit, int offset) = 0;
+    // The entries that follow the one with id `after` in the list's order, without ranks (a page
+    // by its last entry: an index seek, however deep); nullopt when there is no such entry.
+    virtual std::optional<std::vector<TScoreEntry>> ListAfter(int limit, int64_t after) = 0;
+    // The points of every ranked entry, best first: the places of any page come from them.
+    virtual std::vector<int32_t> RankedPoints() = 0;
     virtual int64_t Count() = 0;
     virtual std::optional<std::string> Replay(int64_t id) = 0;
     // The drawn last frame of an entry's game, kept once it has been made.

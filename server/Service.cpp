@@ -4,7 +4,9 @@
 
 #include <arpa/inet.h>
 
+#include <algorithm>
 #include <atomic>
+#include <charconv>
 
 #include <httplib.h>
 
@@ -84,6 +86,48 @@ private:
 
 }  // namespace
 
+// The points of every ranked entry, best first, and the number of entries: enough to give any page
+// its places and the list its total without counting in the database for each request. Made anew
+// when a score is added here, or when older than the list cache's time (scores of other servers).
+class TRankIndex {
+public:
+    explicit TRankIndex(std::chrono::milliseconds time) : Time(time) {}
+    void Invalidate() { Stale = true; }
+
+    // Fills in the places of a page of the list (equal points share one).
+    void Rank(TScoreStore& store, std::vector<TScoreEntry>& page) {
+        std::lock_guard lock(Mutex);
+        Renew(store);
+        // A place is one more than the ranked entries with more points: those lie before the first
+        // with these points or fewer.
+        for (auto& e : page)
+            if (e.Ranked)
+                e.Rank =
+                    1 + (std::lower_bound(Points.begin(), Points.end(), e.Points, std::greater<>()) - Points.begin());
+    }
+    int64_t Total(TScoreStore& store) {
+        std::lock_guard lock(Mutex);
+        Renew(store);
+        return Count;
+    }
+
+private:
+    void Renew(TScoreStore& store) {
+        const auto now = std::chrono::steady_clock::now();
+        if (!Stale.exchange(false) && Made != std::chrono::steady_clock::time_point{} && now - Made <= Time) return;
+        Points = store.RankedPoints();
+        Count = store.Count();
+        Made = now;
+    }
+
+    std::chrono::milliseconds Time;
+    std::atomic<bool> Stale{true};
+    std::mutex Mutex;
+    std::vector<int32_t> Points;
+    int64_t Count = 0;
+    std::chrono::steady_clock::time_point Made{};
+};
+
 struct THiscoreService::TContext {
     TScoreStore& Store;
     TScoreVerifier* Verifier;
@@ -91,6 +135,7 @@ struct THiscoreService::TContext {
     TRateLimit Rate;
     TVerifyPool Pool;
     TListCache Lists;
+    TRankIndex Ranks;
     // Pictures: the entries whose drawing is queued or running, and the one thread that draws. Set
     // as the server stops, Stopping cuts a drawing short.
     std::atomic<bool> Stopping{false};
@@ -112,6 +157,7 @@ struct THiscoreService::TContext {
           Rate(limits.SubmissionsPerMinute, limits.SubmissionBurst),
           Pool(limits.VerifyThreads, limits.VerifyQueue),
           Lists(limits.ListCacheTime),
+          Ranks(limits.ListCacheTime),
           Drawer(1, limits.PictureQueue) {}
     ~TContext() { Stopping = true; }  // before the drawing thread is joined
 
@@ -199,6 +245,30 @@ std::optional<int> QueryNumber(const httplib::Request& req, const char* key, int
     return std::min(*value, max);
 }
 
+// Where a list page begins: `after=ID` (by an entry: an index seek at any depth) or `offset=N`.
+std::optional<TPageAt> PageAt(const httplib::Request& req) {
+    TPageAt at;
+    if (req.has_param("after")) {
+        const std::string text = req.get_param_value("after");
+        int64_t id = 0;
+        const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), id);
+        if (ec != std::errc() || end != text.data() + text.size() || id < 0) return std::nullopt;
+        at.After = id;
+        return at;
+    }
+    const auto offset = QueryNumber(req, "offset", 0, INT32_MAX);
+    if (!offset) return std::nullopt;
+    at.Offset = *offset;
+    return at;
+}
+
+// The page after an entry, with its places from the rank index; nullopt when there is no such entry.
+std::optional<std::vector<TScoreEntry>> PageAfter(THiscoreService::TContext& c, int64_t after, int limit) {
+    auto page = c.Store.ListAfter(limit, after);
+    if (page) c.Ranks.Rank(c.Store, *page);
+    return page;
+}
+
 void Submit(THiscoreService::TContext& c, const httplib::Request& req, httplib::Response& res);
 std::string ClientAddress(const THiscoreService::TContext& c, const httplib::Request& req);
 
@@ -223,6 +293,11 @@ void LogRequest(THiscoreService::TContext& c, const httplib::Request& req, const
         ++c.Requests[{Route(req.path), res.status}];
         if (!Verdict.empty()) ++c.Checks[Verdict];
         if (CheckMs >= 0) c.CheckSeconds += CheckMs / 1000;
+    }
+    if (!c.Limits.LogRequests) {
+        Verdict.clear();
+        CheckMs = -1;
+        return;
     }
     static std::mutex lock;
     std::string line = ClientAddress(c, req) + " " + req.method + " " + req.path + " " + std::to_string(res.status);
@@ -300,24 +375,39 @@ void THiscoreService::Install(httplib::Server& server) {
 
     server.Get(kScoresPath, [&c](const httplib::Request& req, httplib::Response& res) {
         const auto limit = QueryNumber(req, "limit", c.Limits.PageSize, c.Limits.MaxPageSize);
-        const auto offset = QueryNumber(req, "offset", 0, INT32_MAX);
-        if (!limit || !offset || *limit == 0)
-            return Refuse(res, 400, "limit und offset müssen ganze Zahlen sein (limit ab 1).");
-        res.set_content(
-            c.Cached("json " + std::to_string(*limit) + " " + std::to_string(*offset),
-                     [&] { return ListJson(c.Store.List(*limit, *offset), c.Store.Count(), *offset, *limit); }),
-            kJson);
+        const auto at = PageAt(req);
+        if (!limit || !at || *limit == 0)
+            return Refuse(res, 400, "limit, offset und after müssen ganze Zahlen sein (limit ab 1).");
+        if (!at->After) {
+            res.set_content(
+                c.Cached(
+                    "json " + std::to_string(*limit) + " " + std::to_string(at->Offset),
+                    [&] { return ListJson(c.Store.List(*limit, at->Offset), c.Ranks.Total(c.Store), *at, *limit); }),
+                kJson);
+            return;
+        }
+        const auto page = PageAfter(c, *at->After, *limit);
+        if (!page) return Refuse(res, 404, "Diesen Eintrag gibt es nicht.");
+        res.set_content(ListJson(*page, c.Ranks.Total(c.Store), *at, *limit), kJson);
     });
 
     const auto listPage = [&c](const httplib::Request& req, httplib::Response& res) {
-        const int offset = QueryNumber(req, "offset", 0, INT32_MAX).value_or(0);
+        const TPageAt at = PageAt(req).value_or(TPageAt{});
         const int limit = c.Limits.PageSize;
-        res.set_content(c.Cached("page " + std::to_string(offset),
-                                 [&] {
-                                     return ListPage(c.Store.List(limit, offset), c.Store.Count(), offset, limit,
-                                                     c.Limits.MaxFrames / kFramesPerSecond / 60);
-                                 }),
-                        "text/html; charset=utf-8");
+        const int64_t maxMinutes = c.Limits.MaxFrames / kFramesPerSecond / 60;
+        if (!at.After) {
+            res.set_content(c.Cached("page " + std::to_string(at.Offset),
+                                     [&] {
+                                         return ListPage(c.Store.List(limit, at.Offset), c.Ranks.Total(c.Store), at,
+                                                         limit, maxMinutes);
+                                     }),
+                            "text/html; charset=utf-8");
+            return;
+        }
+        const auto page = PageAfter(c, *at.After, limit);
+        res.set_content(
+            ListPage(page.value_or(std::vector<TScoreEntry>{}), c.Ranks.Total(c.Store), at, limit, maxMinutes),
+            "text/html; charset=utf-8");
     };
     server.Get("/", listPage);
     server.Get("/showhi.php", listPage);
@@ -479,6 +569,7 @@ void Submit(THiscoreService::TContext& c, const httplib::Request& req, httplib::
     score.CreatedAt = static_cast<int64_t>(std::time(nullptr));
     const auto added = c.Store.Add(score);
     c.Lists.Invalidate();
+    c.Ranks.Invalidate();
     if (added.Created) c.DrawLater(added.Id);
     if (!added.Created) return AnswerKnown(c.Store, res, added.Id, s.Name);
     const auto entry = c.Store.Get(added.Id);

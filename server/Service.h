@@ -37,6 +37,7 @@ struct TLimits {
     std::chrono::milliseconds ListCacheTime{1000};
     // The address of the proxy in front of the server, whose X-Forwarded-For is believed; empty: none.
     std::string TrustedProxy{};
+    bool LogRequests = true;  // a line on standard output for each request
 };
 
 class THiscoreService {

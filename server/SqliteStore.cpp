@@ -127,6 +127,17 @@ std::optional<std::string> BytesOf(TConnection& db, const char* sql, int64_t id)
     return s.Text(0);
 }
 
+// The entries after a given one in the list's order. The order is not one direction on all its
+// columns, so it is three index seeks: the rest of the same points, the lower points of the same
+// part, the later parts.
+constexpr const char* kAfterSql =
+    "SELECT * FROM (SELECT {c} FROM scores WHERE ranked = ?1 AND points = ?2 AND id > ?3 ORDER BY id LIMIT ?4) same"
+    " UNION ALL SELECT * FROM (SELECT {c} FROM scores WHERE ranked = ?1 AND points < ?2"
+    " ORDER BY points DESC, id LIMIT ?4) lower"
+    " UNION ALL SELECT * FROM (SELECT {c} FROM scores WHERE ranked < ?1 ORDER BY ranked DESC, points DESC, id LIMIT "
+    "?4) later"
+    " ORDER BY ranked DESC, points DESC, id LIMIT ?4";
+
 int64_t CountAbove(TConnection& db, int32_t points) {
     TStatement s(db, "SELECT COUNT(*) FROM scores WHERE ranked = 1 AND points > ?");
     s.Bind(1, points);
@@ -233,6 +244,34 @@ std::vector<TScoreEntry> TSqliteStore::List(int limit, int offset) {
     Exec(db->Db, "COMMIT");
     AssignRanks(page, offset, above);
     return page;
+}
+
+std::optional<std::vector<TScoreEntry>> TSqliteStore::ListAfter(int limit, int64_t after) {
+    TLease db(Pool);
+    Exec(db->Db, "BEGIN");
+    std::optional<std::vector<TScoreEntry>> page;
+    {
+        TStatement cursor(*db, "SELECT ranked, points FROM scores WHERE id = ?");
+        cursor.Bind(1, after);
+        if (cursor.Step()) {
+            std::string sql = kAfterSql;
+            for (size_t at; (at = sql.find("{c}")) != std::string::npos;) sql.replace(at, 3, kColumns);
+            TStatement s(*db, sql);
+            s.Bind(1, cursor.Int(0)).Bind(2, cursor.Int(1)).Bind(3, after).Bind(4, limit);
+            page.emplace();
+            while (s.Step()) page->push_back(ReadEntry(s));
+        }
+    }
+    Exec(db->Db, "COMMIT");
+    return page;
+}
+
+std::vector<int32_t> TSqliteStore::RankedPoints() {
+    TLease db(Pool);
+    TStatement s(*db, "SELECT points FROM scores WHERE ranked = 1 ORDER BY points DESC");
+    std::vector<int32_t> points;
+    while (s.Step()) points.push_back(static_cast<int32_t>(s.Int(0)));
+    return points;
 }
 
 int64_t TSqliteStore::Count() {

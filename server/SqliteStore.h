@@ -22,6 +22,8 @@ public:
     std::optional<int64_t> FindByHash(const std::string& replayHash) override;
     std::optional<TScoreEntry> Get(int64_t id) override;
     std::vector<TScoreEntry> List(int limit, int offset) override;
+    std::optional<std::vector<TScoreEntry>> ListAfter(int limit, int64_t after) override;
+    std::vector<int32_t> RankedPoints() override;
     int64_t Count() override;
     std::optional<std::string> Replay(int64_t id) override;
     std::optional<std::string> Picture(int64_t id) override;

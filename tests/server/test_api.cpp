@@ -230,6 +230,14 @@ TEST_F(ApiTest, ListPagesReplaysAndCachedPictures) {
     Submit("P5", "1000", "FAKE-REPLAY score=1000");
     EXPECT_EQ(Body(Client->Get("/api/scores?limit=2&offset=1"))["total"], 6);
 
+    // By its last entry, a page goes on at any depth with the same places.
+    const auto after = Body(Client->Get("/api/scores?limit=2&after=" + list["scores"][0]["id"].dump()));
+    ASSERT_EQ(after["scores"].size(), 2u);
+    EXPECT_EQ(after["scores"][0]["name"], "P2");
+    EXPECT_EQ(after["scores"][0]["rank"], 4);
+    EXPECT_EQ(after["next"], after["scores"][1]["id"]);
+    EXPECT_EQ(after["total"], 6);
+    EXPECT_EQ(Client->Get("/api/scores?after=987654")->status, 404);
     const std::string id = std::to_string(list["scores"][0]["id"].get<int64_t>());
     const auto replay = Client->Get("/replays/" + id + ".blubbi-replay");
     EXPECT_EQ(replay->status, 200);

@@ -106,6 +106,18 @@ TEST_P(StoreTest, ListRanksByPointsEqualPointsSharePlacesUnrankedLast) {
     }
     EXPECT_TRUE(Store->List(5, 6).empty());
     EXPECT_EQ(Store->Count(), 6);
+
+    // After any entry the list goes on as the pages by count do, across equal points and parts; the
+    // ranked points, best first, give the places.
+    for (size_t at = 0; at < ids.size(); ++at) {
+        const auto after = Store->ListAfter(2, ids[at]);
+        ASSERT_TRUE(after) << at;
+        const auto byCount = Store->List(2, static_cast<int>(at) + 1);
+        ASSERT_EQ(after->size(), byCount.size()) << at;
+        for (size_t i = 0; i < after->size(); ++i) EXPECT_EQ((*after)[i].Id, byCount[i].Id) << at;
+    }
+    EXPECT_FALSE(Store->ListAfter(2, 12345));
+    EXPECT_EQ(Store->RankedPoints(), (std::vector<int32_t>{90, 80, 80, 80, 50}));
 }
 
 TEST_P(StoreTest, ConcurrentSubmissionsOfOneReplayMakeOneEntry) {
