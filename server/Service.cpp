@@ -96,36 +96,54 @@ public:
 
     // Fills in the places of a page of the list (equal points share one).
     void Rank(TScoreStore& store, std::vector<TScoreEntry>& page) {
-        std::lock_guard lock(Mutex);
-        Renew(store);
+        const auto now = Now(store);
         // A place is one more than the ranked entries with more points: those lie before the first
         // with these points or fewer.
         for (auto& e : page)
             if (e.Ranked)
-                e.Rank =
-                    1 + (std::lower_bound(Points.begin(), Points.end(), e.Points, std::greater<>()) - Points.begin());
+                e.Rank = 1 + (std::lower_bound(now->Points.begin(), now->Points.end(), e.Points, std::greater<>()) -
+                              now->Points.begin());
     }
-    int64_t Total(TScoreStore& store) {
-        std::lock_guard lock(Mutex);
-        Renew(store);
-        return Count;
-    }
+    int64_t Total(TScoreStore& store) { return Now(store)->Count; }
 
 private:
-    void Renew(TScoreStore& store) {
-        const auto now = std::chrono::steady_clock::now();
-        if (!Stale.exchange(false) && Made != std::chrono::steady_clock::time_point{} && now - Made <= Time) return;
-        Points = store.RankedPoints();
-        Count = store.Count();
-        Made = now;
+    struct TSnapshot {
+        std::vector<int32_t> Points;
+        int64_t Count = 0;
+        std::chrono::steady_clock::time_point Made;
+    };
+
+    // The index as it stands; one caller renews an old one while the others go on with it.
+    std::shared_ptr<const TSnapshot> Now(TScoreStore& store) {
+        std::shared_ptr<const TSnapshot> snapshot;
+        {
+            std::lock_guard lock(Mutex);
+            snapshot = Current;
+        }
+        const bool old = !snapshot || Stale || std::chrono::steady_clock::now() - snapshot->Made > Time;
+        if (!old || (snapshot && Renewing.exchange(true))) return snapshot;
+        Stale = false;  // a score added from here on makes the next one old again
+        auto fresh = std::make_shared<TSnapshot>();
+        try {
+            fresh->Points = store.RankedPoints();
+            fresh->Count = store.Count();
+        } catch (...) {
+            Renewing = false;
+            throw;
+        }
+        fresh->Made = std::chrono::steady_clock::now();
+        {
+            std::lock_guard lock(Mutex);
+            Current = fresh;
+        }
+        Renewing = false;
+        return fresh;
     }
 
     std::chrono::milliseconds Time;
-    std::atomic<bool> Stale{true};
+    std::atomic<bool> Stale{true}, Renewing{false};
     std::mutex Mutex;
-    std::vector<int32_t> Points;
-    int64_t Count = 0;
-    std::chrono::steady_clock::time_point Made{};
+    std::shared_ptr<const TSnapshot> Current;
 };
 
 struct THiscoreService::TContext {

@@ -149,8 +149,10 @@ int64_t CountAbove(TConnection& db, int32_t points) {
 
 TSqliteStore::TSqliteStore(const std::string& path)
     : Path(path),
-      // A connection left inside a transaction by an error is not reused.
-      Pool([this] { return OpenConnection(); }, [](TConnection& c) { return sqlite3_get_autocommit(c.Db) != 0; }) {
+      // A connection left inside a transaction by an error is not reused; one to a local file is
+      // cheap, so every caller at once may have one.
+      Pool([this] { return OpenConnection(); }, [](TConnection& c) { return sqlite3_get_autocommit(c.Db) != 0; },
+           4096) {
     if (path.empty()) throw TStoreError("SQLite: no file named");
     const auto folder = std::filesystem::path(path).parent_path();
     std::error_code ec;
