@@ -124,6 +124,7 @@ std::string ListJson(const std::vector<TScoreEntry>& page, int64_t total, const 
                           {"ranked", e.Ranked},
                           {"note", e.Note},
                           {"date", IsoDate(e.CreatedAt)},
+                          {"data", e.DataVersion},
                           {"replay", "/replays/" + id + ".blubbi-replay"},
                           {"picture", "/replays/" + id + ".png"}});
     }

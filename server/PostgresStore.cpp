@@ -26,9 +26,18 @@ CREATE TABLE IF NOT EXISTS scores (
 CREATE INDEX IF NOT EXISTS scores_order ON scores (ranked DESC, points DESC, id);
 CREATE TABLE IF NOT EXISTS replays (score_id BIGINT PRIMARY KEY REFERENCES scores (id), bytes BYTEA NOT NULL);
 CREATE TABLE IF NOT EXISTS pictures (score_id BIGINT PRIMARY KEY REFERENCES scores (id), png BYTEA NOT NULL);
+CREATE TABLE IF NOT EXISTS schema_version (version INTEGER NOT NULL);
+INSERT INTO schema_version SELECT 0 WHERE NOT EXISTS (SELECT 1 FROM schema_version);
 )";
 
-constexpr const char* kColumns = "id, name, points, level, frames, verified, ranked, note, created_at";
+// Each step brings a database of the version before up to its own.
+constexpr const char* kMigrations[] = {
+    "",  // 1: the tables above
+    "ALTER TABLE scores ADD COLUMN IF NOT EXISTS data_version TEXT NOT NULL DEFAULT ''",
+};
+static_assert(std::size(kMigrations) == kSchemaVersion);
+
+constexpr const char* kColumns = "id, name, points, level, frames, verified, ranked, note, created_at, data_version";
 
 TScoreEntry ReadEntry(const pqxx::row& r) {
     TScoreEntry e;
@@ -41,6 +50,7 @@ TScoreEntry ReadEntry(const pqxx::row& r) {
     e.Ranked = r[6].as<bool>();
     e.Note = r[7].as<std::string>();
     e.CreatedAt = r[8].as<int64_t>();
+    e.DataVersion = r[9].as<std::string>();
     return e;
 }
 
@@ -91,6 +101,12 @@ TPostgresStore::TPostgresStore(const std::string& url, int connections)
     auto c = Connect();
     InTransaction(c->Conn, [](pqxx::work& w) {
         w.exec(kSchema);
+        const int version = w.exec1("SELECT version FROM schema_version")[0].as<int>();
+        if (version > kSchemaVersion)
+            throw TStoreError("PostgreSQL: the database was made by a newer server (schema " + std::to_string(version) +
+                              ")");
+        for (int step = std::max(version, 1); step < kSchemaVersion; ++step) w.exec(kMigrations[step]);
+        w.exec("UPDATE schema_version SET version = " + std::to_string(kSchemaVersion));
         return 0;
     });
     Pool.Give(std::move(c));
@@ -110,10 +126,11 @@ TAdded TPostgresStore::Add(const TNewScore& score) {
     TLease c(Pool);
     return InTransaction(c->Conn, [&](pqxx::work& w) {
         const auto r = w.exec_params(
-            "INSERT INTO scores (name, points, level, frames, verified, ranked, note, replay_hash, created_at)"
-            " VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9) ON CONFLICT (replay_hash) DO NOTHING RETURNING id",
+            "INSERT INTO scores (name, points, level, frames, verified, ranked, note, replay_hash, created_at,"
+            " data_version) VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, $10) ON CONFLICT (replay_hash) DO NOTHING"
+            " RETURNING id",
             score.Name, score.Points, score.Level, score.Frames, score.Verified, score.Ranked, score.Note,
-            score.ReplayHash, score.CreatedAt);
+            score.ReplayHash, score.CreatedAt, score.DataVersion);
         TAdded added;
         if (!r.empty()) {
             added.Id = r[0][0].as<int64_t>();
@@ -166,7 +183,7 @@ std::vector<TScoreEntry> TPostgresStore::List(int limit, int offset) {
         std::vector<TScoreEntry> page;
         page.reserve(r.size());
         for (const auto& row : r) page.push_back(ReadEntry(row));
-        const int64_t above = r.empty() || r[0][9].is_null() ? 0 : r[0][9].as<int64_t>();
+        const int64_t above = r.empty() || r[0][10].is_null() ? 0 : r[0][10].as<int64_t>();
         AssignRanks(page, offset, above);
         return page;
     });

@@ -95,6 +95,7 @@ public:
         s.CheatUsed = r.CheatUsed;
         s.UserLevels = r.UserLevels;
         s.DataMatches = r.DataMatch;
+        s.DataHash = r.DataHash;
         s.Checkpoints = static_cast<int32_t>(r.Frames / kCheckpointFrames);
         const TStartKind begun = r.Start == TStartKind::Continued ? r.Origin : r.Start;
         s.FreshStart = r.StartLevel == 1 && (begun == TStartKind::Program || begun == TStartKind::NewGame);

@@ -13,14 +13,15 @@ namespace blubbi::hiscore {
 struct TNewScore {
     std::string Name;  // UTF-8, already trimmed and checked
     int32_t Points = 0;
-    int32_t Level = 0;       // the level the game ended in
-    int64_t Frames = 0;      // length of the replay in frames
-    bool Verified = false;   // the replay was re-played and agrees with the claimed points
-    bool Ranked = false;     // counts for the list's places
-    std::string Note;        // why an entry has no place, shown on the page
-    std::string ReplayHash;  // SHA-256 of the replay bytes, hex; one entry per replay
-    std::string Replay;      // the replay file's bytes
-    int64_t CreatedAt = 0;   // seconds since 1970, UTC
+    int32_t Level = 0;        // the level the game ended in
+    int64_t Frames = 0;       // length of the replay in frames
+    bool Verified = false;    // the replay was re-played and agrees with the claimed points
+    bool Ranked = false;      // counts for the list's places
+    std::string Note;         // why an entry has no place, shown on the page
+    std::string ReplayHash;   // SHA-256 of the replay bytes, hex; one entry per replay
+    std::string Replay;       // the replay file's bytes
+    int64_t CreatedAt = 0;    // seconds since 1970, UTC
+    std::string DataVersion;  // the hash of the game data the game was played with
 };
 
 struct TScoreEntry {
@@ -33,6 +34,7 @@ struct TScoreEntry {
     bool Ranked = false;
     std::string Note;
     int64_t CreatedAt = 0;
+    std::string DataVersion;
     std::optional<int64_t> Rank;  // ranked entries only; equal points share a place
 };
 
@@ -74,6 +76,10 @@ public:
 // position unless it has as many points as the one before it. aboveFirst counts the ranked entries
 // with more points than the page's first ranked entry.
 void AssignRanks(std::vector<TScoreEntry>& page, int offset, int64_t aboveFirst);
+
+// The stores' schema: what a store of an older version is brought up to when opened (entries keep
+// everything they had). A store of a newer version is not opened.
+constexpr int kSchemaVersion = 2;
 
 // "sqlite:PATH" or "postgresql://..." (also "postgres://..."); throws TStoreError when the
 // database cannot be opened or reached, std::invalid_argument for an unknown kind. A PostgreSQL

@@ -235,6 +235,7 @@ json EntryJson(const TScoreEntry& e) {
             {"name", e.Name},
             {"points", e.Points},
             {"level", e.Level},
+            {"data", e.DataVersion},
             {"replay", "/replays/" + id + ".blubbi-replay"},
             {"picture", "/replays/" + id + ".png"}};
 }
@@ -585,6 +586,7 @@ void Submit(THiscoreService::TContext& c, const httplib::Request& req, httplib::
     }
     score.Replay = *replay;
     score.CreatedAt = static_cast<int64_t>(std::time(nullptr));
+    score.DataVersion = summary.DataHash;
     const auto added = c.Store.Add(score);
     c.Lists.Invalidate();
     c.Ranks.Invalidate();

@@ -27,7 +27,7 @@ CREATE TABLE IF NOT EXISTS replays (score_id INTEGER PRIMARY KEY REFERENCES scor
 CREATE TABLE IF NOT EXISTS pictures (score_id INTEGER PRIMARY KEY REFERENCES scores (id), png BLOB NOT NULL);
 )";
 
-constexpr const char* kColumns = "id, name, points, level, frames, verified, ranked, note, created_at";
+constexpr const char* kColumns = "id, name, points, level, frames, verified, ranked, note, created_at, data_version";
 
 [[noreturn]] void Fail(sqlite3* db, const std::string& what) {
     throw TStoreError("SQLite: " + what + ": " + (db ? sqlite3_errmsg(db) : "out of memory"));
@@ -116,6 +116,7 @@ TScoreEntry ReadEntry(const TStatement& s) {
     e.Ranked = s.Int(6) != 0;
     e.Note = s.Text(7);
     e.CreatedAt = s.Int(8);
+    e.DataVersion = s.Text(9);
     return e;
 }
 
@@ -161,6 +162,18 @@ TSqliteStore::TSqliteStore(const std::string& path)
     // Several processes may open a new file at once; the write lock orders their schema steps.
     Exec(c->Db, "BEGIN IMMEDIATE");
     Exec(c->Db, kSchema);
+    // The file says how far its schema is: each step brings one of the version before up to its own.
+    int version = 0;
+    {
+        TStatement v(*c, "PRAGMA user_version");
+        if (v.Step()) version = static_cast<int>(v.Int(0));
+    }
+    if (version > kSchemaVersion) {
+        Exec(c->Db, "ROLLBACK");
+        throw TStoreError("SQLite: " + path + " was made by a newer server (schema " + std::to_string(version) + ")");
+    }
+    if (version < 2) Exec(c->Db, "ALTER TABLE scores ADD COLUMN data_version TEXT NOT NULL DEFAULT ''");
+    Exec(c->Db, ("PRAGMA user_version = " + std::to_string(kSchemaVersion)).c_str());
     Exec(c->Db, "COMMIT");
     Pool.Give(std::move(c));
 }
@@ -188,11 +201,11 @@ TAdded TSqliteStore::Add(const TNewScore& score) {
     {
         TStatement ins(
             *db,
-            "INSERT INTO scores (name, points, level, frames, verified, ranked, note, replay_hash, created_at)"
-            " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?) ON CONFLICT (replay_hash) DO NOTHING RETURNING id");
+            "INSERT INTO scores (name, points, level, frames, verified, ranked, note, replay_hash, created_at,"
+            " data_version) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?) ON CONFLICT (replay_hash) DO NOTHING RETURNING id");
         ins.Bind(1, score.Name).Bind(2, score.Points).Bind(3, score.Level).Bind(4, score.Frames);
         ins.Bind(5, score.Verified ? 1 : 0).Bind(6, score.Ranked ? 1 : 0).Bind(7, score.Note);
-        ins.Bind(8, score.ReplayHash).Bind(9, score.CreatedAt);
+        ins.Bind(8, score.ReplayHash).Bind(9, score.CreatedAt).Bind(10, score.DataVersion);
         if (ins.Step()) {
             added.Id = ins.Int(0);
             added.Created = true;

@@ -29,6 +29,7 @@ struct TReplaySummary {
     bool CheatUsed = false;
     bool UserLevels = false;   // levels that are not the game's own were played
     bool DataMatches = false;  // recorded with the game data this server ships
+    std::string DataHash;      // the hash of the game data it was recorded with
     int32_t Checkpoints = 0;   // checkpoints compared (all of them agreed when Status is Ok)
     // The run began as a real game does: at level 1, from the program's start or "Neues Spiel"
     // (a continued game counts by the game its chain began with), not from a saved state.

@@ -658,6 +658,7 @@ TVerifyResult VerifyReplay(std::string_view replayText, const std::string& dataD
         return result;
     }
     result.Version = replay->Header.Program;
+    result.DataHash = replay->Header.DataHash;
     result.DataMatch = replay->Header.DataHash == CachedDataHash(WithSlash(dataDir));
 
     THeadlessPlatform inner;

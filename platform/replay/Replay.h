@@ -196,6 +196,7 @@ struct TVerifyResult {
     int32_t Score = 0, LevelNo = 0, Lives = 0, GameOvers = 0, Wins = 0;
     bool EditorUsed = false, CheatUsed = false, UserLevels = false;
     std::string Version;
+    std::string DataHash;  // of the data the game was recorded with
     bool DataMatch = false;
     bool EndedInGameOver = false;
     std::string GameOverPoints;

@@ -1,5 +1,6 @@
 // The score stores: the same rules for SQLite and PostgreSQL.
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <fstream>
 #include <thread>
@@ -25,6 +26,7 @@ TNewScore Score(const std::string& name, int32_t points, bool ranked = true, con
     s.ReplayHash = hash.empty() ? name + "-" + std::to_string(points) : hash;
     s.Replay = std::string("R\0\xff", 3) + s.ReplayHash;
     s.CreatedAt = 1700000000 + points;
+    s.DataVersion = std::string(64, 'a' + static_cast<char>(points % 6));
     return s;
 }
 
@@ -53,6 +55,7 @@ TEST_P(StoreTest, KeepsEveryFieldTheReplayAndOnePicture) {
     EXPECT_FALSE(e->Rank);
     EXPECT_EQ(e->Note, "Level-Editor benutzt");
     EXPECT_EQ(e->CreatedAt, s.CreatedAt);
+    EXPECT_EQ(e->DataVersion, s.DataVersion);
     EXPECT_EQ(Store->Replay(added.Id), s.Replay);  // bytes with a zero inside come back whole
     EXPECT_FALSE(Store->Get(added.Id + 1));
     EXPECT_FALSE(Store->Replay(added.Id + 1));
@@ -203,6 +206,33 @@ TEST(ConnectionPool, BoundedCallersWaitIdleOnesClose) {
     std::this_thread::sleep_for(std::chrono::milliseconds(80));
     { TConnectionPool<int>::TLease lease(pool); }
     EXPECT_EQ(pool.OpenCount(), 1);
+}
+
+// A store of the first schema (no data version) is brought up to this one when opened, its entries
+// kept; one of a newer schema than this server's is not opened.
+TEST(StoreSchema, AnOlderFileIsBroughtUpANewerOneRefused) {
+    TScratchDatabase db{"sqlite"};
+    const std::string path = db.Url().substr(7);
+    sqlite3* old = nullptr;
+    ASSERT_EQ(sqlite3_open(path.c_str(), &old), SQLITE_OK);
+    ASSERT_EQ(
+        sqlite3_exec(old,
+                     "CREATE TABLE scores (id INTEGER PRIMARY KEY AUTOINCREMENT, name TEXT NOT NULL, points INTEGER "
+                     "NOT NULL, level INTEGER NOT NULL, frames INTEGER NOT NULL, verified INTEGER NOT NULL, ranked "
+                     "INTEGER NOT NULL, note TEXT NOT NULL, replay_hash TEXT NOT NULL UNIQUE, created_at INTEGER "
+                     "NOT NULL); INSERT INTO scores VALUES (7, 'Alt', 50, 2, 900, 1, 1, '', 'h', 1700000000);",
+                     nullptr, nullptr, nullptr),
+        SQLITE_OK);
+    sqlite3_close(old);
+    const auto entry = OpenStore(db.Url())->Get(7);
+    ASSERT_TRUE(entry);
+    EXPECT_EQ(entry->Name, "Alt");
+    EXPECT_EQ(entry->DataVersion, "");
+    EXPECT_EQ(entry->Rank, 1);
+    ASSERT_EQ(sqlite3_open(path.c_str(), &old), SQLITE_OK);
+    sqlite3_exec(old, "PRAGMA user_version = 99", nullptr, nullptr, nullptr);
+    sqlite3_close(old);
+    EXPECT_THROW(OpenStore(db.Url()), TStoreError);
 }
 
 }  // namespace
