@@ -34,6 +34,11 @@ INSERT INTO schema_version SELECT 0 WHERE NOT EXISTS (SELECT 1 FROM schema_versi
 constexpr const char* kMigrations[] = {
     "",  // 1: the tables above
     "ALTER TABLE scores ADD COLUMN IF NOT EXISTS data_version TEXT NOT NULL DEFAULT ''",
+    // Entries an operator took out of the lists stay, hidden: the lists read the view of those shown.
+    "ALTER TABLE scores ADD COLUMN IF NOT EXISTS hidden BOOLEAN NOT NULL DEFAULT FALSE;"
+    " CREATE INDEX IF NOT EXISTS scores_shown ON scores (hidden, ranked DESC, points DESC, id);"
+    " CREATE OR REPLACE VIEW shown AS SELECT * FROM scores WHERE NOT hidden;"
+    " CREATE TABLE IF NOT EXISTS bans (kind TEXT NOT NULL, value TEXT NOT NULL, PRIMARY KEY (kind, value))",
 };
 static_assert(std::size(kMigrations) == kSchemaVersion);
 
@@ -58,10 +63,10 @@ TScoreEntry ReadEntry(const pqxx::row& r) {
 // columns, so it is three index seeks: the rest of the same points, the lower points of the same
 // part, the later parts.
 constexpr const char* kAfterSql =
-    "SELECT * FROM (SELECT {c} FROM scores WHERE ranked = $1 AND points = $2 AND id > $3 ORDER BY id LIMIT $4) same"
-    " UNION ALL SELECT * FROM (SELECT {c} FROM scores WHERE ranked = $1 AND points < $2"
+    "SELECT * FROM (SELECT {c} FROM shown WHERE ranked = $1 AND points = $2 AND id > $3 ORDER BY id LIMIT $4) same"
+    " UNION ALL SELECT * FROM (SELECT {c} FROM shown WHERE ranked = $1 AND points < $2"
     " ORDER BY points DESC, id LIMIT $4) lower"
-    " UNION ALL SELECT * FROM (SELECT {c} FROM scores WHERE ranked < $1 ORDER BY ranked DESC, points DESC, id LIMIT "
+    " UNION ALL SELECT * FROM (SELECT {c} FROM shown WHERE ranked < $1 ORDER BY ranked DESC, points DESC, id LIMIT "
     "$4) later"
     " ORDER BY ranked DESC, points DESC, id LIMIT $4";
 
@@ -158,12 +163,12 @@ std::optional<int64_t> TPostgresStore::FindByHash(const std::string& replayHash)
 std::optional<TScoreEntry> TPostgresStore::Get(int64_t id) {
     TLease c(Pool);
     return InTransaction(c->Conn, [&](pqxx::work& w) -> std::optional<TScoreEntry> {
-        const auto r = w.exec_params(std::string("SELECT ") + kColumns + " FROM scores WHERE id = $1", id);
+        const auto r = w.exec_params(std::string("SELECT ") + kColumns + " FROM shown WHERE id = $1", id);
         if (r.empty()) return std::nullopt;
         auto e = ReadEntry(r[0]);
         if (e.Ranked)
             e.Rank =
-                w.exec_params1("SELECT COUNT(*) FROM scores WHERE ranked AND points > $1", e.Points)[0].as<int64_t>() +
+                w.exec_params1("SELECT COUNT(*) FROM shown WHERE ranked AND points > $1", e.Points)[0].as<int64_t>() +
                 1;
         return e;
     });
@@ -175,8 +180,8 @@ std::vector<TScoreEntry> TPostgresStore::List(int limit, int offset) {
         // The page and the count above its first entry in one statement: one snapshot, one round trip.
         const auto r =
             w.exec_params(std::string("WITH page AS (SELECT ") + kColumns +
-                              " FROM scores ORDER BY ranked DESC, points DESC, id LIMIT $1 OFFSET $2)"
-                              " SELECT page.*, (SELECT COUNT(*) FROM scores s WHERE s.ranked AND s.points >"
+                              " FROM shown ORDER BY ranked DESC, points DESC, id LIMIT $1 OFFSET $2)"
+                              " SELECT page.*, (SELECT COUNT(*) FROM shown s WHERE s.ranked AND s.points >"
                               " (SELECT points FROM page WHERE ranked ORDER BY points DESC LIMIT 1)) FROM page"
                               " ORDER BY ranked DESC, points DESC, id",
                           limit, offset);
@@ -207,7 +212,7 @@ std::vector<int32_t> TPostgresStore::RankedPoints() {
     TLease c(Pool);
     return InTransaction(c->Conn, [&](pqxx::work& w) {
         std::vector<int32_t> points;
-        for (const auto& row : w.exec("SELECT points FROM scores WHERE ranked ORDER BY points DESC"))
+        for (const auto& row : w.exec("SELECT points FROM shown WHERE ranked ORDER BY points DESC"))
             points.push_back(row[0].as<int32_t>());
         return points;
     });
@@ -216,15 +221,38 @@ std::vector<int32_t> TPostgresStore::RankedPoints() {
 int64_t TPostgresStore::Count() {
     TLease c(Pool);
     return InTransaction(c->Conn,
-                         [&](pqxx::work& w) { return w.exec1("SELECT COUNT(*) FROM scores")[0].as<int64_t>(); });
+                         [&](pqxx::work& w) { return w.exec1("SELECT COUNT(*) FROM shown")[0].as<int64_t>(); });
+}
+
+bool TPostgresStore::Hide(int64_t id) {
+    TLease c(Pool);
+    return InTransaction(c->Conn, [&](pqxx::work& w) {
+        return w.exec_params("UPDATE scores SET hidden = TRUE WHERE id = $1 AND NOT hidden", id).affected_rows() > 0;
+    });
+}
+
+void TPostgresStore::Ban(const std::string& kind, const std::string& value) {
+    TLease c(Pool);
+    InTransaction(c->Conn, [&](pqxx::work& w) {
+        w.exec_params("INSERT INTO bans (kind, value) VALUES ($1, $2) ON CONFLICT DO NOTHING", kind, value);
+        if (kind == "name") w.exec_params("UPDATE scores SET hidden = TRUE WHERE name = $1", value);
+        return 0;
+    });
+}
+
+bool TPostgresStore::Banned(const std::string& kind, const std::string& value) {
+    TLease c(Pool);
+    return InTransaction(c->Conn, [&](pqxx::work& w) {
+        return !w.exec_params("SELECT 1 FROM bans WHERE kind = $1 AND value = $2", kind, value).empty();
+    });
 }
 
 std::optional<std::string> TPostgresStore::Replay(int64_t id) {
-    return BytesOf("SELECT bytes FROM replays WHERE score_id = $1", id);
+    return BytesOf("SELECT bytes FROM replays JOIN shown ON shown.id = replays.score_id WHERE score_id = $1", id);
 }
 
 std::optional<std::string> TPostgresStore::Picture(int64_t id) {
-    return BytesOf("SELECT png FROM pictures WHERE score_id = $1", id);
+    return BytesOf("SELECT png FROM pictures JOIN shown ON shown.id = pictures.score_id WHERE score_id = $1", id);
 }
 
 std::optional<std::string> TPostgresStore::BytesOf(const char* sql, int64_t id) {

@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <iostream>
 #include <thread>
 
@@ -137,6 +138,10 @@ int RunHiscoreServer(int argc, char** argv, const TVerifierFactory& makeVerifier
     cli.add_option("--list-cache-ms", listCacheMs, "how long a list answer is reused, in ms (0: never)")
         ->check(CLI::NonNegativeNumber)
         ->capture_default_str();
+    std::string adminTokenFile;
+    cli.add_option("--admin-token-file", adminTokenFile,
+                   "file holding the operator's token for /admin/hide and /admin/ban (at least 16 characters)")
+        ->check(CLI::ExistingFile);
     int dbConnections = kDefaultDbConnections;
     cli.add_option("--db-connections", dbConnections,
                    "PostgreSQL connections this server keeps open at most; requests beyond them wait")
@@ -147,6 +152,15 @@ int RunHiscoreServer(int argc, char** argv, const TVerifierFactory& makeVerifier
         ->capture_default_str();
     CLI11_PARSE(cli, argc, argv);
     limits.VerifyTime = std::chrono::milliseconds(static_cast<int64_t>(verifySeconds * 1000));
+    if (!adminTokenFile.empty()) {
+        std::ifstream in(adminTokenFile);
+        std::getline(in, limits.AdminToken);
+        std::erase_if(limits.AdminToken, [](char ch) { return ch == ' ' || ch == '\t' || ch == '\r'; });
+        if (limits.AdminToken.size() < 16) {
+            std::cerr << "blubbi-hiscore: " << adminTokenFile << " holds no token of 16 characters or more\n";
+            return 2;
+        }
+    }
     limits.ListCacheTime = std::chrono::milliseconds(listCacheMs);
     limits.PictureTime = std::chrono::milliseconds(static_cast<int64_t>(pictureSeconds * 1000));
 

@@ -54,7 +54,7 @@ class TScoreStore {
 public:
     virtual ~TScoreStore() = default;
 
-    // Enters the score unless an entry with the same replay hash exists.
+    // Enters the score unless an entry with the same replay hash exists (shown or hidden).
     virtual TAdded Add(const TNewScore& score) = 0;
     virtual std::optional<int64_t> FindByHash(const std::string& replayHash) = 0;
     virtual std::optional<TScoreEntry> Get(int64_t id) = 0;
@@ -65,6 +65,13 @@ public:
     virtual std::optional<std::vector<TScoreEntry>> ListAfter(int limit, int64_t after) = 0;
     // The points of every ranked entry, best first: the places of any page come from them.
     virtual std::vector<int32_t> RankedPoints() = 0;
+    // An operator's: takes an entry out of every list, its replay and picture too (it stays stored,
+    // and its game stays known); false when there is no such entry shown.
+    virtual bool Hide(int64_t id) = 0;
+    // Refuses submissions by a name ("name", whose entries are hidden too) or from an address
+    // ("address", an IPv6 one by its /64 as the rate limit counts it) from now on.
+    virtual void Ban(const std::string& kind, const std::string& value) = 0;
+    virtual bool Banned(const std::string& kind, const std::string& value) = 0;
     virtual int64_t Count() = 0;
     virtual std::optional<std::string> Replay(int64_t id) = 0;
     // The drawn last frame of an entry's game, kept once it has been made.
@@ -79,7 +86,7 @@ void AssignRanks(std::vector<TScoreEntry>& page, int offset, int64_t aboveFirst)
 
 // The stores' schema: what a store of an older version is brought up to when opened (entries keep
 // everything they had). A store of a newer version is not opened.
-constexpr int kSchemaVersion = 2;
+constexpr int kSchemaVersion = 3;
 
 // "sqlite:PATH" or "postgresql://..." (also "postgres://..."); throws TStoreError when the
 // database cannot be opened or reached, std::invalid_argument for an unknown kind. A PostgreSQL

@@ -9,6 +9,7 @@
 #include <charconv>
 
 #include <httplib.h>
+#include <openssl/crypto.h>
 
 #include <cstdio>
 #include <ctime>
@@ -179,6 +180,12 @@ struct THiscoreService::TContext {
           Drawer(1, limits.PictureQueue) {}
     ~TContext() { Stopping = true; }  // before the drawing thread is joined
 
+    // The lists changed here: answers reused so far and the places are made anew.
+    void Changed() {
+        Lists.Invalidate();
+        Ranks.Invalidate();
+    }
+
     // Draws the entry's last frame later, once: the picture, or an empty one for a drawing that
     // failed, so that it is not tried again for each view.
     void DrawLater(int64_t id) {
@@ -248,7 +255,7 @@ std::string PlaceText(const TScoreEntry& e) {
 // entered it (a retry); a copy sent under another name is refused.
 void AnswerKnown(TScoreStore& store, httplib::Response& res, int64_t id, const std::string& name) {
     const auto entry = store.Get(id);
-    if (!entry) return Refuse(res, 503, "Der Eintrag ist gerade nicht lesbar. Bitte später noch einmal senden.");
+    if (!entry) return Refuse(res, 410, "Dieses Spiel wurde aus der Liste genommen.");
     if (entry->Name != name) return Refuse(res, 409, "Dieses Spiel ist schon unter einem anderen Namen eingetragen.");
     auto body = EntryJson(*entry);
     body["duplicate"] = true;
@@ -262,6 +269,13 @@ std::optional<int> QueryNumber(const httplib::Request& req, const char* key, int
     const auto value = ParsePoints(req.get_param_value(key));
     if (!value) return std::nullopt;
     return std::min(*value, max);
+}
+
+// The request carries the operator's token (compared in constant time).
+bool Operator(const THiscoreService::TContext& c, const httplib::Request& req) {
+    const std::string given = req.get_header_value("Authorization");
+    const std::string wanted = "Bearer " + c.Limits.AdminToken;
+    return given.size() == wanted.size() && CRYPTO_memcmp(given.data(), wanted.data(), wanted.size()) == 0;
 }
 
 // Where a list page begins: `after=ID` (by an entry: an index seek at any depth) or `offset=N`.
@@ -391,6 +405,33 @@ void THiscoreService::Install(httplib::Server& server) {
         out << "# TYPE blubbi_database_errors_total counter\nblubbi_database_errors_total " << c.DbErrors << "\n";
         res.set_content(out.str(), "text/plain; version=0.0.4; charset=utf-8");
     });
+
+    // The operator's: take an entry out of the lists; refuse a name or an address from now on.
+    if (!c.Limits.AdminToken.empty()) {
+        server.Post("/admin/hide", [&c](const httplib::Request& req, httplib::Response& res) {
+            if (!Operator(c, req)) return Refuse(res, 401, "Nur für den Betreiber.");
+            const auto id = req.has_param("id") ? ParsePoints(req.get_param_value("id")) : std::nullopt;
+            if (!id) return Refuse(res, 400, "id fehlt.");
+            if (!c.Store.Hide(*id)) return Refuse(res, 404, "Diesen Eintrag gibt es nicht.");
+            c.Changed();
+            SendJson(res, 200, {{"hidden", *id}});
+        });
+        server.Post("/admin/ban", [&c](const httplib::Request& req, httplib::Response& res) {
+            if (!Operator(c, req)) return Refuse(res, 401, "Nur für den Betreiber.");
+            std::string reason;
+            if (req.has_param("name")) {
+                const auto name = CleanName(req.get_param_value("name"), reason);
+                if (!name) return Refuse(res, 400, reason);
+                c.Store.Ban("name", *name);
+            } else if (req.has_param("address")) {
+                c.Store.Ban("address", TRateLimit::Bucket(req.get_param_value("address")));
+            } else {
+                return Refuse(res, 400, "name oder address fehlt.");
+            }
+            c.Changed();
+            SendJson(res, 200, {{"banned", true}});
+        });
+    }
 
     server.Get(kScoresPath, [&c](const httplib::Request& req, httplib::Response& res) {
         const auto limit = QueryNumber(req, "limit", c.Limits.PageSize, c.Limits.MaxPageSize);
@@ -528,6 +569,8 @@ void Submit(THiscoreService::TContext& c, const httplib::Request& req, httplib::
     auto form = ReadSubmission(req);
     if (!form.Submission) return Refuse(res, form.Status, form.Reason);
     auto& s = *form.Submission;
+    if (c.Store.Banned("address", TRateLimit::Bucket(client)) || c.Store.Banned("name", s.Name))
+        return Refuse(res, 403, "Einsendungen unter diesem Namen oder von dieser Adresse werden nicht angenommen.");
     if (!c.Verifier)
         return Refuse(res, 503, "Dieser Server kann Wiederholungen nicht prüfen und nimmt keine Punkte an.");
 
@@ -588,8 +631,7 @@ void Submit(THiscoreService::TContext& c, const httplib::Request& req, httplib::
     score.CreatedAt = static_cast<int64_t>(std::time(nullptr));
     score.DataVersion = summary.DataHash;
     const auto added = c.Store.Add(score);
-    c.Lists.Invalidate();
-    c.Ranks.Invalidate();
+    c.Changed();
     if (added.Created) c.DrawLater(added.Id);
     if (!added.Created) return AnswerKnown(c.Store, res, added.Id, s.Name);
     const auto entry = c.Store.Get(added.Id);

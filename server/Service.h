@@ -38,6 +38,9 @@ struct TLimits {
     // The address of the proxy in front of the server, whose X-Forwarded-For is believed; empty: none.
     std::string TrustedProxy{};
     bool LogRequests = true;  // a line on standard output for each request
+    // The operator's token (Authorization: Bearer TOKEN) for /admin/hide and /admin/ban; empty: those
+    // routes are not there.
+    std::string AdminToken{};
 };
 
 class THiscoreService {

@@ -27,6 +27,15 @@ CREATE TABLE IF NOT EXISTS replays (score_id INTEGER PRIMARY KEY REFERENCES scor
 CREATE TABLE IF NOT EXISTS pictures (score_id INTEGER PRIMARY KEY REFERENCES scores (id), png BLOB NOT NULL);
 )";
 
+// Entries an operator took out of the lists stay, hidden: the lists read the view of those shown.
+// Bans are by name or by address.
+constexpr const char* kHiding = R"(
+ALTER TABLE scores ADD COLUMN hidden INTEGER NOT NULL DEFAULT 0;
+CREATE INDEX IF NOT EXISTS scores_shown ON scores (hidden, ranked DESC, points DESC, id);
+CREATE VIEW IF NOT EXISTS shown AS SELECT * FROM scores WHERE hidden = 0;
+CREATE TABLE IF NOT EXISTS bans (kind TEXT NOT NULL, value TEXT NOT NULL, PRIMARY KEY (kind, value));
+)";
+
 constexpr const char* kColumns = "id, name, points, level, frames, verified, ranked, note, created_at, data_version";
 
 [[noreturn]] void Fail(sqlite3* db, const std::string& what) {
@@ -132,15 +141,15 @@ std::optional<std::string> BytesOf(TConnection& db, const char* sql, int64_t id)
 // columns, so it is three index seeks: the rest of the same points, the lower points of the same
 // part, the later parts.
 constexpr const char* kAfterSql =
-    "SELECT * FROM (SELECT {c} FROM scores WHERE ranked = ?1 AND points = ?2 AND id > ?3 ORDER BY id LIMIT ?4) same"
-    " UNION ALL SELECT * FROM (SELECT {c} FROM scores WHERE ranked = ?1 AND points < ?2"
+    "SELECT * FROM (SELECT {c} FROM shown WHERE ranked = ?1 AND points = ?2 AND id > ?3 ORDER BY id LIMIT ?4) same"
+    " UNION ALL SELECT * FROM (SELECT {c} FROM shown WHERE ranked = ?1 AND points < ?2"
     " ORDER BY points DESC, id LIMIT ?4) lower"
-    " UNION ALL SELECT * FROM (SELECT {c} FROM scores WHERE ranked < ?1 ORDER BY ranked DESC, points DESC, id LIMIT "
+    " UNION ALL SELECT * FROM (SELECT {c} FROM shown WHERE ranked < ?1 ORDER BY ranked DESC, points DESC, id LIMIT "
     "?4) later"
     " ORDER BY ranked DESC, points DESC, id LIMIT ?4";
 
 int64_t CountAbove(TConnection& db, int32_t points) {
-    TStatement s(db, "SELECT COUNT(*) FROM scores WHERE ranked = 1 AND points > ?");
+    TStatement s(db, "SELECT COUNT(*) FROM shown WHERE ranked = 1 AND points > ?");
     s.Bind(1, points);
     s.Step();
     return s.Int(0);
@@ -173,6 +182,7 @@ TSqliteStore::TSqliteStore(const std::string& path)
         throw TStoreError("SQLite: " + path + " was made by a newer server (schema " + std::to_string(version) + ")");
     }
     if (version < 2) Exec(c->Db, "ALTER TABLE scores ADD COLUMN data_version TEXT NOT NULL DEFAULT ''");
+    if (version < 3) Exec(c->Db, kHiding);
     Exec(c->Db, ("PRAGMA user_version = " + std::to_string(kSchemaVersion)).c_str());
     Exec(c->Db, "COMMIT");
     Pool.Give(std::move(c));
@@ -236,7 +246,7 @@ std::optional<int64_t> TSqliteStore::FindByHash(const std::string& replayHash) {
 
 std::optional<TScoreEntry> TSqliteStore::Get(int64_t id) {
     TLease db(Pool);
-    TStatement s(*db, std::string("SELECT ") + kColumns + " FROM scores WHERE id = ?");
+    TStatement s(*db, std::string("SELECT ") + kColumns + " FROM shown WHERE id = ?");
     s.Bind(1, id);
     if (!s.Step()) return std::nullopt;
     auto e = ReadEntry(s);
@@ -251,7 +261,7 @@ std::vector<TScoreEntry> TSqliteStore::List(int limit, int offset) {
     std::vector<TScoreEntry> page;
     {
         TStatement s(*db, std::string("SELECT ") + kColumns +
-                              " FROM scores ORDER BY ranked DESC, points DESC, id LIMIT ? OFFSET ?");
+                              " FROM shown ORDER BY ranked DESC, points DESC, id LIMIT ? OFFSET ?");
         s.Bind(1, limit).Bind(2, offset);
         while (s.Step()) page.push_back(ReadEntry(s));
     }
@@ -283,7 +293,7 @@ std::optional<std::vector<TScoreEntry>> TSqliteStore::ListAfter(int limit, int64
 
 std::vector<int32_t> TSqliteStore::RankedPoints() {
     TLease db(Pool);
-    TStatement s(*db, "SELECT points FROM scores WHERE ranked = 1 ORDER BY points DESC");
+    TStatement s(*db, "SELECT points FROM shown WHERE ranked = 1 ORDER BY points DESC");
     std::vector<int32_t> points;
     while (s.Step()) points.push_back(static_cast<int32_t>(s.Int(0)));
     return points;
@@ -291,19 +301,50 @@ std::vector<int32_t> TSqliteStore::RankedPoints() {
 
 int64_t TSqliteStore::Count() {
     TLease db(Pool);
-    TStatement s(*db, "SELECT COUNT(*) FROM scores");
+    TStatement s(*db, "SELECT COUNT(*) FROM shown");
     s.Step();
     return s.Int(0);
 }
 
+bool TSqliteStore::Hide(int64_t id) {
+    TLease db(Pool);
+    TStatement s(*db, "UPDATE scores SET hidden = 1 WHERE id = ? AND hidden = 0");
+    s.Bind(1, id);
+    s.Step();
+    return sqlite3_changes(db->Db) > 0;
+}
+
+void TSqliteStore::Ban(const std::string& kind, const std::string& value) {
+    TLease db(Pool);
+    Exec(db->Db, "BEGIN IMMEDIATE");
+    {
+        TStatement ban(*db, "INSERT INTO bans (kind, value) VALUES (?, ?) ON CONFLICT DO NOTHING");
+        ban.Bind(1, kind).Bind(2, value);
+        ban.Step();
+    }
+    if (kind == "name") {
+        TStatement hide(*db, "UPDATE scores SET hidden = 1 WHERE name = ?");
+        hide.Bind(1, value);
+        hide.Step();
+    }
+    Exec(db->Db, "COMMIT");
+}
+
+bool TSqliteStore::Banned(const std::string& kind, const std::string& value) {
+    TLease db(Pool);
+    TStatement s(*db, "SELECT 1 FROM bans WHERE kind = ? AND value = ?");
+    s.Bind(1, kind).Bind(2, value);
+    return s.Step();
+}
+
 std::optional<std::string> TSqliteStore::Replay(int64_t id) {
     TLease db(Pool);
-    return BytesOf(*db, "SELECT bytes FROM replays WHERE score_id = ?", id);
+    return BytesOf(*db, "SELECT bytes FROM replays JOIN shown ON shown.id = replays.score_id WHERE score_id = ?", id);
 }
 
 std::optional<std::string> TSqliteStore::Picture(int64_t id) {
     TLease db(Pool);
-    return BytesOf(*db, "SELECT png FROM pictures WHERE score_id = ?", id);
+    return BytesOf(*db, "SELECT png FROM pictures JOIN shown ON shown.id = pictures.score_id WHERE score_id = ?", id);
 }
 
 void TSqliteStore::SavePicture(int64_t id, const std::string& png) {

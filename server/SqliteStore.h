@@ -24,6 +24,9 @@ public:
     std::vector<TScoreEntry> List(int limit, int offset) override;
     std::optional<std::vector<TScoreEntry>> ListAfter(int limit, int64_t after) override;
     std::vector<int32_t> RankedPoints() override;
+    bool Hide(int64_t id) override;
+    void Ban(const std::string& kind, const std::string& value) override;
+    bool Banned(const std::string& kind, const std::string& value) override;
     int64_t Count() override;
     std::optional<std::string> Replay(int64_t id) override;
     std::optional<std::string> Picture(int64_t id) override;

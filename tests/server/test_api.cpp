@@ -157,6 +157,21 @@ TEST_F(ApiTest, EachLimitHasItsOwnStatusAndReason) {
     EXPECT_EQ(Store->Count(), 0);
 }
 
+// The operator, by token only, takes an entry out of the list (its game stays known) and bans an
+// address.
+TEST_F(ApiTest, TheOperatorHidesAnEntryAndBansAnAddress) {
+    Start({.AdminToken = "0123456789abcdef"});
+    const std::string id = Body(Submit("Anna", "500", "FAKE-REPLAY score=500"))["id"].dump();
+    const httplib::Headers token{{"Authorization", "Bearer 0123456789abcdef"}};
+    EXPECT_EQ(Client->Post("/admin/hide?id=" + id, "", "text/plain")->status, 401);
+    EXPECT_EQ(Client->Post("/admin/hide?id=" + id, token, "", "text/plain")->status, 200);
+    EXPECT_EQ(Body(Client->Get("/api/scores"))["total"], 0);
+    EXPECT_EQ(Client->Get("/replays/" + id + ".blubbi-replay")->status, 404);
+    EXPECT_EQ(Submit("Anna", "500", "FAKE-REPLAY score=500")->status, 410);
+    EXPECT_EQ(Client->Post("/admin/ban?address=127.0.0.1", token, "", "text/plain")->status, 200);
+    EXPECT_EQ(Submit("Berta", "7", "FAKE-REPLAY score=7")->status, 403);
+}
+
 // Behind the proxy the operator named, the client is the address it forwards, not the proxy.
 TEST_F(ApiTest, BehindTheNamedProxyEachForwardedClientHasItsOwnTurn) {
     Limits.SubmissionsPerMinute = 1;

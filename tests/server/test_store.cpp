@@ -208,6 +208,27 @@ TEST(ConnectionPool, BoundedCallersWaitIdleOnesClose) {
     EXPECT_EQ(pool.OpenCount(), 1);
 }
 
+// An entry the operator hides leaves every list, its places and its replay, but its game stays
+// known; a banned name's entries go with it.
+TEST_P(StoreTest, HiddenEntriesLeaveEveryListABannedNameItsEntries) {
+    const auto a = Store->Add(Score("a", 90)).Id;
+    const auto b = Store->Add(Score("b", 80)).Id;
+    Store->Add(Score("c", 70));
+    EXPECT_TRUE(Store->Hide(a));
+    EXPECT_FALSE(Store->Hide(a));
+    EXPECT_FALSE(Store->Get(a));
+    EXPECT_FALSE(Store->Replay(a));
+    EXPECT_EQ(Store->FindByHash("a-90"), a);
+    EXPECT_EQ(Store->Get(b)->Rank, 1);
+    EXPECT_EQ(Store->List(10, 0).front().Id, b);
+    EXPECT_EQ(Store->RankedPoints(), (std::vector<int32_t>{80, 70}));
+    Store->Ban("name", "c");
+    EXPECT_TRUE(Store->Banned("name", "c"));
+    EXPECT_FALSE(Store->Banned("name", "b"));
+    EXPECT_EQ(Store->Count(), 1);
+    EXPECT_TRUE(Store->ListAfter(10, b)->empty());
+}
+
 // A store of the first schema (no data version) is brought up to this one when opened, its entries
 // kept; one of a newer schema than this server's is not opened.
 TEST(StoreSchema, AnOlderFileIsBroughtUpANewerOneRefused) {
