@@ -351,31 +351,10 @@ THiscoreService::THiscoreService(TScoreStore& store, TScoreVerifier* verifier, c
 
 THiscoreService::~THiscoreService() = default;
 
-void THiscoreService::Install(httplib::Server& server) {
-    TContext& c = *Context;
-    server.set_payload_max_length(c.Limits.MaxBody);
-    server.set_logger([&c](const httplib::Request& req, const httplib::Response& res) { LogRequest(c, req, res); });
+namespace {
 
-    // A client that asks before sending its body learns at once that it is too big; one that just
-    // sends it is answered by the library after the declared length, with the same reason below.
-    server.set_expect_100_continue_handler([&c](const httplib::Request& req, httplib::Response& res) {
-        if (req.get_header_value<uint64_t>("Content-Length") <= c.Limits.MaxBody) return 100;
-        res.set_header("Connection", "close");
-        Refuse(res, 413, kTooBig);
-        return 413;
-    });
-
-    // The HTTP library holds a body sent in chunks to no limit: only a body of a declared length is
-    // read, and a chunked one is answered before a byte of it is.
-    server.set_pre_routing_handler([](const httplib::Request& req, httplib::Response& res) {
-        if (!req.has_header("Transfer-Encoding")) return httplib::Server::HandlerResponse::Unhandled;
-        res.set_header("Connection", "close");
-        Refuse(res, 411, kNoLength);
-        return httplib::Server::HandlerResponse::Handled;
-    });
-
-    server.Post(kScoresPath, [&c](const httplib::Request& req, httplib::Response& res) { Submit(c, req, res); });
-
+// What the operator asks: the state of the server, its counts, and the hiding and bans.
+void InstallOperator(httplib::Server& server, THiscoreService::TContext& c) {
     // For the operator: whether the database answers and how many checks wait; the counts in
     // Prometheus's text format.
     server.Get("/healthz", [&c](const httplib::Request&, httplib::Response& res) {
@@ -432,7 +411,10 @@ void THiscoreService::Install(httplib::Server& server) {
             SendJson(res, 200, {{"banned", true}});
         });
     }
+}
 
+// The list, as JSON and as the page.
+void InstallLists(httplib::Server& server, THiscoreService::TContext& c) {
     server.Get(kScoresPath, [&c](const httplib::Request& req, httplib::Response& res) {
         const auto limit = QueryNumber(req, "limit", c.Limits.PageSize, c.Limits.MaxPageSize);
         const auto at = PageAt(req);
@@ -471,7 +453,10 @@ void THiscoreService::Install(httplib::Server& server) {
     };
     server.Get("/", listPage);
     server.Get("/showhi.php", listPage);
+}
 
+// Each entry's replay and the picture of its last frame.
+void InstallReplays(httplib::Server& server, THiscoreService::TContext& c) {
     server.Get(R"(/replays/(\d{1,18})\.blubbi-replay)", [&c](const httplib::Request& req, httplib::Response& res) {
         const auto replay = c.Store.Replay(std::stoll(req.matches[1]));
         if (!replay) {
@@ -503,7 +488,10 @@ void THiscoreService::Install(httplib::Server& server) {
         }
         res.status = 404;  // no such entry, or its drawing failed
     });
+}
 
+// Answers for what goes wrong: the library's own, and a handler's exception.
+void InstallErrors(httplib::Server& server, THiscoreService::TContext& c) {
     // Answers the library makes itself (unknown path, unreadable request, too long a body) get a German text.
     server.set_error_handler([](const httplib::Request& req, httplib::Response& res) {
         if (!res.body.empty()) return;
@@ -540,6 +528,39 @@ void THiscoreService::Install(httplib::Server& server) {
             res.set_content(reason + "\n", "text/plain; charset=utf-8");
         }
     });
+}
+
+}  // namespace
+
+void THiscoreService::Install(httplib::Server& server) {
+    TContext& c = *Context;
+    server.set_payload_max_length(c.Limits.MaxBody);
+    server.set_logger([&c](const httplib::Request& req, const httplib::Response& res) { LogRequest(c, req, res); });
+
+    // A client that asks before sending its body learns at once that it is too big; one that just
+    // sends it is answered by the library after the declared length, with the same reason below.
+    server.set_expect_100_continue_handler([&c](const httplib::Request& req, httplib::Response& res) {
+        if (req.get_header_value<uint64_t>("Content-Length") <= c.Limits.MaxBody) return 100;
+        res.set_header("Connection", "close");
+        Refuse(res, 413, kTooBig);
+        return 413;
+    });
+
+    // The HTTP library holds a body sent in chunks to no limit: only a body of a declared length is
+    // read, and a chunked one is answered before a byte of it is.
+    server.set_pre_routing_handler([](const httplib::Request& req, httplib::Response& res) {
+        if (!req.has_header("Transfer-Encoding")) return httplib::Server::HandlerResponse::Unhandled;
+        res.set_header("Connection", "close");
+        Refuse(res, 411, kNoLength);
+        return httplib::Server::HandlerResponse::Handled;
+    });
+
+    server.Post(kScoresPath, [&c](const httplib::Request& req, httplib::Response& res) { Submit(c, req, res); });
+
+    InstallOperator(server, c);
+    InstallLists(server, c);
+    InstallReplays(server, c);
+    InstallErrors(server, c);
 }
 
 namespace {
