@@ -195,12 +195,19 @@ struct THiscoreService::TContext {
             if (!Drawing.insert(id).second) return;
         }
         const bool queued = Drawer.Post([this, id] {
-            if (!Stopping) {
-                const auto replay = Store.Replay(id);
-                const auto png = replay ? Verifier->LastFramePng(*replay, Limits.MaxFrames, Stopping,
-                                                                 std::chrono::steady_clock::now() + Limits.PictureTime)
-                                        : std::nullopt;
-                if (!Stopping) Store.SavePicture(id, png.value_or(std::string()));
+            try {
+                if (!Stopping) {
+                    const auto replay = Store.Replay(id);
+                    const auto png = replay
+                                         ? Verifier->LastFramePng(*replay, Limits.MaxFrames, Stopping,
+                                                                  std::chrono::steady_clock::now() + Limits.PictureTime)
+                                         : std::nullopt;
+                    if (!Stopping) Store.SavePicture(id, png.value_or(std::string()));
+                }
+            } catch (const std::exception& e) {
+                // The database failed: the picture stays undrawn, and a later view asks again.
+                std::cerr << "blubbi-hiscore: the picture of entry " << id << " was not drawn: " << e.what()
+                          << std::endl;
             }
             std::lock_guard lock(DrawingLock);
             Drawing.erase(id);

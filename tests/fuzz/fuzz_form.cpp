@@ -60,6 +60,7 @@ struct TSetup {
     TFakeVerifier Verifier;
     TLimits Limits{.SubmissionsPerMinute = 0,
                    .VerifyTime = std::chrono::milliseconds(100),
+                   .PictureQueue = 0,  // no drawing: it would reach the in-memory store on a connection of its own
                    .VerifyThreads = 1,
                    .LogRequests = false};
     THiscoreService Service{*Store, &Verifier, Limits};
