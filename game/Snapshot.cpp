@@ -171,6 +171,20 @@ void ApplyList(const TListState<T>& s, std::unique_ptr<TDynaArray<T>>& list) {
 
 }  // namespace
 
+void PutRecord(TMainForm& game, TGameRecord record) {
+    const bool timer2 = record.Timer2Enabled, timer3 = record.Timer3Enabled, paused = record.Paused;
+    const uint32_t started2 = record.Timer2Started, started3 = record.Timer3Started;
+    record.Timer2Enabled = game.Timer2Enabled;
+    record.Timer3Enabled = game.Timer3Enabled;
+    record.Paused = game.Paused;
+    static_cast<TGameRecord&>(game) = std::move(record);
+    game.SetTimer2(timer2);
+    game.SetTimer3(timer3);
+    game.Timer2Started = started2;
+    game.Timer3Started = started3;
+    game.SetPaused(paused);
+}
+
 std::vector<uint8_t> SaveState(const TMainForm& game) {
     TWriter w;
     w.Put(kStateFormat);
@@ -193,21 +207,10 @@ bool LoadState(TMainForm& game, const uint8_t* data, size_t size) {
     const auto items = GetList<TItem>(r);
     if (!r.Ok || !r.AtEnd() || !InBounds(record)) return false;
 
-    // The platform's timers and clock follow the restored switches.
-    const bool timer2 = record.Timer2Enabled, timer3 = record.Timer3Enabled, paused = record.Paused;
-    record.Timer2Enabled = game.Timer2Enabled;
-    record.Timer3Enabled = game.Timer3Enabled;
-    record.Paused = game.Paused;
-    static_cast<TGameRecord&>(game) = std::move(record);
     ApplyList(bubbles, game.Bubbles);
     ApplyList(enemies, game.Enemies);
     ApplyList(items, game.Items);
-    const uint32_t started2 = game.Timer2Started, started3 = game.Timer3Started;
-    game.SetTimer2(timer2);
-    game.SetTimer3(timer3);
-    game.Timer2Started = started2;
-    game.Timer3Started = started3;
-    game.SetPaused(paused);
+    PutRecord(game, std::move(record));
     return true;
 }
 

@@ -17,4 +17,8 @@ std::vector<uint8_t> SaveState(const TMainForm& game);
 // through the platform as the state says.
 bool LoadState(TMainForm& game, const uint8_t* data, size_t size);
 
+// Puts a whole record into the game; the pause and the one-shot timers reach the platform as the
+// game's own switching would, each timer keeping the tick it was started at.
+void PutRecord(TMainForm& game, TGameRecord record);
+
 }  // namespace blubbi

@@ -5,6 +5,7 @@
 #include <map>
 #include <type_traits>
 
+#include "game/Snapshot.h"
 #include "platform/replay/ReplayFormat.h"
 
 namespace blubbi {
@@ -85,11 +86,7 @@ bool ApplyCarry(TMainForm& game, std::string_view text, std::string& error) {
     if (error.empty() && used != values.size()) error = "a carried value the game does not have";
     if (error.empty() && !InBounds(record)) error = "a carried value no game holds";
     if (!error.empty()) return false;
-    // The switches reach the platform as the game's own changes would.
-    const bool paused = record.Paused;
-    record.Paused = game.Paused;
-    static_cast<TGameRecord&>(game) = std::move(record);
-    game.SetPaused(paused);
+    PutRecord(game, std::move(record));
     return true;
 }
 

@@ -63,15 +63,6 @@ std::map<std::string, std::string> LevelFilesNow(const std::string& dataDir) {
     return levels;
 }
 
-// The game's own levels in `dataDir` by the hash of their bytes (the first file of equal bytes), so
-// a replay made on the same data finds each of them.
-std::map<std::string, std::string> OwnLevels(const std::string& dataDir) {
-    std::map<std::string, std::string> levels;
-    for (const auto& [name, hash] : LevelFilesNow(dataDir))
-        levels.emplace(hash, (fs::path(dataDir) / "levels" / name).string());
-    return levels;
-}
-
 // The file's name when it is one of the game's own levels, by name and folder.
 std::optional<std::string> OwnLevelName(const std::string& dataDir, const std::string& fileName) {
     const fs::path file(fileName);
@@ -333,12 +324,10 @@ TModalResult TRecorder::ShowGameOverDialog(const std::string& points) {
 }
 
 std::string TRecorder::OwnLevelHash(const std::vector<uint8_t>& bytes) {
-    if (!LevelHashesRead) {
-        LevelHashesRead = true;
-        LevelHashes = OwnLevels(DataDir);
-    }
     const std::string hash = Sha256Hex(bytes.data(), bytes.size());
-    return LevelHashes.count(hash) ? hash : std::string();
+    for (const auto& [name, own] : LevelsAtStart)
+        if (own == hash) return hash;
+    return {};
 }
 
 bool TRecorder::OpenLevelDialog(std::string& fileName) {
@@ -572,11 +561,12 @@ bool TReplayPlayer::OpenLevelDialog(std::string& fileName) {
     const TAnswer* a = DialogAnswer(TAnswerKind::Open, "a file dialog");
     if (!a || !a->Yes) return false;
     if (a->OwnLevel) {
-        if (!OwnLevelFiles) OwnLevelFiles = OwnLevels(DataDir);
-        if (const auto level = OwnLevelFiles->find(a->Text); level != OwnLevelFiles->end()) {
-            fileName = level->second;
-            return true;
-        }
+        // The first of the data's own files with these bytes.
+        for (const auto& [name, hash] : OwnLevelFiles())
+            if (hash == a->Text) {
+                fileName = (fs::path(DataDir) / "levels" / name).string();
+                return true;
+            }
         WentApart(Frames + 1, "a level the game's data does not hold");
         return false;
     }
@@ -619,17 +609,19 @@ std::optional<std::vector<uint8_t>> TReplayPlayer::ReadLevelFile(const std::stri
         return a->Bytes;
     }
     // One of the game's own levels: the very file asked for, with the recorded bytes.
-    if (!LevelsRead) {
-        LevelsRead = true;
-        LevelsByName = LevelFilesNow(DataDir);
-    }
+    const auto& levels = OwnLevelFiles();
     const auto own = OwnLevelName(DataDir, fileName);
-    const auto it = own ? LevelsByName.find(*own) : LevelsByName.end();
-    if (it == LevelsByName.end() || it->second != a->Text) {
+    const auto it = own ? levels.find(*own) : levels.end();
+    if (it == levels.end() || it->second != a->Text) {
         WentApart(Frames + 1, "a level the game's data does not hold");
         return std::nullopt;
     }
     return Inner.ReadLevelFile(fileName);
+}
+
+const std::map<std::string, std::string>& TReplayPlayer::OwnLevelFiles() {
+    if (!OwnLevelHashes) OwnLevelHashes = LevelFilesNow(DataDir);
+    return *OwnLevelHashes;
 }
 
 // --- checking ---

@@ -103,8 +103,6 @@ private:
     std::optional<TNewGame> NewGame;
     std::string FinishedText;
     int64_t FinishedGameFrames = 0;
-    std::map<std::string, std::string> LevelHashes;  // hash -> file, filled on first need
-    bool LevelHashesRead = false;
     std::map<std::string, std::string> LevelsAtStart;  // the game's own level files -> hash
 };
 
@@ -175,9 +173,9 @@ private:
     int32_t MediaQueries = 0;
     std::string MediaNow;
     int32_t Files = 0;
-    std::optional<std::map<std::string, std::string>> OwnLevelFiles;  // hash -> file, read at the first need
-    std::map<std::string, std::string> LevelsByName;                  // the data's own level files -> hash
-    bool LevelsRead = false;
+    // The data's own level files by name, with the hash of their bytes; read at the first need.
+    const std::map<std::string, std::string>& OwnLevelFiles();
+    std::optional<std::map<std::string, std::string>> OwnLevelHashes;
 };
 
 struct TVerifyLimits {
