@@ -8,7 +8,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev libcli11-dev
   fonts-liberation fonts-dejavu-core timgm6mb-soundfont
   xvfb xdotool imagemagick openbox desktop-file-utils appstream shared-mime-info
-  libcpp-httplib-dev libutf8proc-dev zlib1g-dev libsqlite3-dev libpqxx-dev libssl-dev openssl postgresql-15 chromium curl wrk jq
+  libcpp-httplib-dev libboost-dev libutf8proc-dev zlib1g-dev libsqlite3-dev libpqxx-dev libssl-dev openssl postgresql-15 chromium curl wrk jq
 )
 
 missing=()

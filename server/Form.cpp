@@ -1,7 +1,6 @@
 // The submission form's fields and their rules.
 #include "server/Form.h"
 
-#include <httplib.h>
 #include <utf8proc.h>
 
 #include <algorithm>
@@ -58,20 +57,96 @@ bool IsVisible(utf8proc_int32_t c) {
 }
 
 // The one value of a form field; several fields of the same name are refused.
-const httplib::MultipartFormData* Field(const httplib::Request& request, const char* key, std::string& reason) {
-    const auto count = request.files.count(key);
-    if (count == 0) {
-        reason = std::string("Es fehlt das Feld „") + key + "“.";
-        return nullptr;
+const std::string* Field(const THttpFields& fields, const char* key, std::string& reason) {
+    const std::string* found = nullptr;
+    for (const auto& [name, value] : fields) {
+        if (name != key) continue;
+        if (found) {
+            reason = std::string("Das Feld „") + key + "“ kommt mehrfach vor.";
+            return nullptr;
+        }
+        found = &value;
     }
-    if (count > 1) {
-        reason = std::string("Das Feld „") + key + "“ kommt mehrfach vor.";
-        return nullptr;
+    if (!found) reason = std::string("Es fehlt das Feld „") + key + "“.";
+    return found;
+}
+
+char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool StartsWithNoCase(std::string_view text, std::string_view start) {
+    return text.size() >= start.size() &&
+           std::equal(start.begin(), start.end(), text.begin(), [](char a, char b) { return Lower(a) == Lower(b); });
+}
+
+std::string_view Trim(std::string_view text) {
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
+    return text;
+}
+
+// The value of `key` among a header's parameters (`form-data; name="replay"; filename="x"`).
+std::optional<std::string> HeaderParameter(std::string_view value, std::string_view key) {
+    while (!value.empty()) {
+        // A parameter runs to the next ';' outside quotes.
+        size_t end = 0;
+        for (bool quoted = false; end < value.size() && (quoted || value[end] != ';'); ++end)
+            if (value[end] == '"') quoted = !quoted;
+        const std::string_view part = Trim(value.substr(0, end));
+        value = end < value.size() ? value.substr(end + 1) : std::string_view();
+        const auto eq = part.find('=');
+        if (eq == std::string_view::npos || Trim(part.substr(0, eq)).size() != key.size() ||
+            !StartsWithNoCase(Trim(part.substr(0, eq)), key))
+            continue;
+        std::string_view text = Trim(part.substr(eq + 1));
+        if (text.size() >= 2 && text.front() == '"' && text.back() == '"') text = text.substr(1, text.size() - 2);
+        return std::string(text);
     }
-    return &request.files.find(key)->second;
+    return std::nullopt;
 }
 
 }  // namespace
+
+std::optional<THttpFields> ReadMultipart(std::string_view contentType, std::string_view body) {
+    constexpr size_t kMaxParts = 16;
+    if (!StartsWithNoCase(Trim(contentType), "multipart/form-data")) return std::nullopt;
+    const auto boundary = HeaderParameter(contentType, "boundary");
+    if (!boundary || boundary->empty() || boundary->size() > 70) return std::nullopt;
+    const std::string delimiter = "\r\n--" + *boundary;
+
+    // The first delimiter opens the body, or ends a preamble.
+    size_t at = 0;
+    if (body.substr(0, delimiter.size() - 2) == std::string_view(delimiter).substr(2)) {
+        at = delimiter.size() - 2;
+    } else {
+        const auto first = body.find(delimiter);
+        if (first == std::string_view::npos) return std::nullopt;
+        at = first + delimiter.size();
+    }
+    THttpFields fields;
+    while (body.substr(at, 2) != "--") {
+        while (at < body.size() && (body[at] == ' ' || body[at] == '\t')) ++at;
+        if (body.substr(at, 2) != "\r\n") return std::nullopt;
+        at += 2;
+        const auto headersEnd = body.find("\r\n\r\n", at);
+        if (headersEnd == std::string_view::npos) return std::nullopt;
+        std::optional<std::string> name;
+        for (std::string_view headers = body.substr(at, headersEnd - at); !headers.empty();) {
+            const auto lineEnd = headers.find("\r\n");
+            const std::string_view line = headers.substr(0, lineEnd);
+            headers = lineEnd == std::string_view::npos ? std::string_view() : headers.substr(lineEnd + 2);
+            const auto colon = line.find(':');
+            if (colon == std::string_view::npos || !StartsWithNoCase(line, "content-disposition:")) continue;
+            const std::string_view value = Trim(line.substr(colon + 1));
+            if (StartsWithNoCase(value, "form-data")) name = HeaderParameter(value, "name");
+        }
+        at = headersEnd + 4;
+        const auto end = body.find(delimiter, at);
+        if (!name || end == std::string_view::npos || fields.size() == kMaxParts) return std::nullopt;
+        fields.emplace_back(std::move(*name), std::string(body.substr(at, end - at)));
+        at = end + delimiter.size();
+    }
+    return fields;
+}
 
 std::optional<std::string> CleanName(std::string_view raw, std::string& reason) {
     const auto cps = DecodeUtf8(raw);
@@ -136,37 +211,43 @@ std::optional<int32_t> ParsePoints(std::string_view text) {
     return static_cast<int32_t>(value);
 }
 
-TFormResult ReadSubmission(const httplib::Request& request) {
+TFormResult ReadSubmission(const THttpRequest& request) {
     TFormResult result;
-    if (!request.is_multipart_form_data()) {
+    const std::string type = request.Header("Content-Type");
+    if (!StartsWithNoCase(Trim(type), "multipart/form-data")) {
         result.Status = 415;
         result.Reason = "Erwartet wird ein Formular (multipart/form-data) mit name, punkte und replay.";
         return result;
     }
-    const auto* name = Field(request, "name", result.Reason);
+    const auto fields = ReadMultipart(type, request.Body);
+    if (!fields) {
+        result.Reason = "Das Formular ist fehlerhaft.";
+        return result;
+    }
+    const auto* name = Field(*fields, "name", result.Reason);
     if (!name) return result;
-    const auto* points = Field(request, "punkte", result.Reason);
+    const auto* points = Field(*fields, "punkte", result.Reason);
     if (!points) return result;
-    const auto* replay = Field(request, "replay", result.Reason);
+    const auto* replay = Field(*fields, "replay", result.Reason);
     if (!replay) return result;
 
     TSubmission s;
-    auto cleaned = CleanName(name->content, result.Reason);
+    auto cleaned = CleanName(*name, result.Reason);
     if (!cleaned) return result;
     s.Name = std::move(*cleaned);
-    const auto parsed = ParsePoints(points->content);
+    const auto parsed = ParsePoints(*points);
     if (!parsed) {
         result.Reason = "Die Punkte sind keine gültige Zahl.";
         return result;
     }
     s.Points = *parsed;
-    if (replay->content.empty()) {
+    if (replay->empty()) {
         result.Reason = "Die Wiederholung ist leer.";
         return result;
     }
-    if (IsGzip(replay->content)) {
+    if (IsGzip(*replay)) {
         // Packed, its unpacked size is bounded too: a few packed bytes could stand for gigabytes.
-        auto unpacked = Gunzip(replay->content, kMaxReplayBytes);
+        auto unpacked = Gunzip(*replay, kMaxReplayBytes);
         if (!unpacked) {
             result.Status = 413;
             result.Reason = "Die Wiederholung ist beschädigt gepackt oder entpackt größer als " +
@@ -175,7 +256,7 @@ TFormResult ReadSubmission(const httplib::Request& request) {
         }
         s.Replay = std::move(*unpacked);
     } else {
-        s.Replay = replay->content;
+        s.Replay = *replay;
     }
     result.Submission = std::move(s);
     result.Status = 200;

@@ -5,9 +5,7 @@
 #include <string>
 #include <string_view>
 
-namespace httplib {
-struct Request;
-}
+#include "server/Http.h"
 
 namespace blubbi::hiscore {
 
@@ -27,7 +25,12 @@ struct TFormResult {
     std::string Reason;  // German
 };
 
-TFormResult ReadSubmission(const httplib::Request& request);
+TFormResult ReadSubmission(const THttpRequest& request);
+
+// The fields of a multipart/form-data body by name, in their order; nothing when the type is another
+// or the body is not well formed (no boundary, a part without a name, an unclosed part, more than
+// 16 parts).
+std::optional<THttpFields> ReadMultipart(std::string_view contentType, std::string_view body);
 
 // The name as it is entered: valid UTF-8, white space trimmed at both ends, 1 to 32 characters,
 // no control or direction-changing characters. Nothing, with a German reason, otherwise.

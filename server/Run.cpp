@@ -2,9 +2,9 @@
 #include "server/Run.h"
 
 #include <arpa/inet.h>
-#include <httplib.h>
 #include <netinet/in.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -16,6 +16,8 @@
 #include <iostream>
 #include <thread>
 
+#include "server/Http.h"
+#include "server/HttpEdge.h"
 #include "server/Service.h"
 
 namespace blubbi::hiscore {
@@ -70,23 +72,22 @@ std::optional<TAddress> ParseListen(const std::string& text) {
     return a;
 }
 
-// Binding once ourselves tells why the library could not: the errno it does not pass on.
-std::string WhyNoBind(const TAddress& a) {
-    const int fd = socket(a.Socket.ss_family, SOCK_STREAM, 0);
-    if (fd < 0) return std::strerror(errno);
-    const int one = 1;
-    setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-    std::string why;
-    if (bind(fd, reinterpret_cast<const sockaddr*>(&a.Socket), a.Length) != 0) {
-        why = errno == EADDRINUSE      ? "the port is in use"
-              : errno == EADDRNOTAVAIL ? "the address is not one of this machine"
-              : errno == EACCES        ? "ports below 1024 need privileges"
-                                       : std::strerror(errno);
-    } else {
-        why = "unknown reason";
-    }
-    close(fd);
-    return why;
+std::string WhyNoBind(int error) {
+    return error == EADDRINUSE      ? "the port is in use"
+           : error == EADDRNOTAVAIL ? "the address is not one of this machine"
+           : error == EACCES        ? "ports below 1024 need privileges"
+                                    : std::strerror(error);
+}
+
+// As many descriptors as the system lets this process have: each open connection needs one. The
+// connection limit stays below them, so that the database and the drawing always get theirs.
+int RaiseDescriptorLimit() {
+    rlimit limit{};
+    if (getrlimit(RLIMIT_NOFILE, &limit) != 0) return 1024;
+    limit.rlim_cur = limit.rlim_max;
+    setrlimit(RLIMIT_NOFILE, &limit);
+    getrlimit(RLIMIT_NOFILE, &limit);
+    return static_cast<int>(std::min<rlim_t>(limit.rlim_cur, 1 << 20));
 }
 
 }  // namespace
@@ -97,7 +98,7 @@ int RunHiscoreServer(int argc, char** argv, const TVerifierFactory& makeVerifier
     std::string db;
     std::string dataDir = ProgramDir();
     TLimits limits;
-    int threads = 256;
+    TEdgeLimits edge;
     cli.add_option("--listen", listen, "address and port to listen on, ADDR:PORT (port 0: any free one)")
         ->capture_default_str();
     cli.add_option("--db", db, "sqlite:PATH or postgresql://... (default: sqlite:" + DefaultSqlitePath() + ")");
@@ -147,11 +148,27 @@ int RunHiscoreServer(int argc, char** argv, const TVerifierFactory& makeVerifier
                    "PostgreSQL connections this server keeps open at most; requests beyond them wait")
         ->check(CLI::Range(1, 1000))
         ->capture_default_str();
-    cli.add_option("--threads", threads, "threads that serve HTTP connections")
+    cli.add_option("--threads", edge.Threads, "threads that answer requests (a submission holds one during its check)")
         ->check(CLI::Range(2, 4096))
+        ->capture_default_str();
+    cli.add_option("--connections-per-address", edge.ConnectionsPerAddress,
+                   "connections one client address (an IPv6 one by its /64) may hold open at once")
+        ->check(CLI::Range(1, 1000000))
+        ->capture_default_str();
+    cli.add_option("--max-connections", edge.MaxConnections, "connections open at once in all")
+        ->check(CLI::Range(16, 1000000))
+        ->capture_default_str();
+    double requestSeconds = 20;
+    cli.add_option("--request-seconds", requestSeconds,
+                   "time from a request's first byte to its last; a client sending slower is cut off")
+        ->check(CLI::Range(0.1, 3600.0))
         ->capture_default_str();
     CLI11_PARSE(cli, argc, argv);
     limits.VerifyTime = std::chrono::milliseconds(static_cast<int64_t>(verifySeconds * 1000));
+    edge.RequestTime = std::chrono::milliseconds(static_cast<int64_t>(requestSeconds * 1000));
+    edge.MaxBody = limits.MaxBody;
+    edge.UnlimitedAddress = limits.TrustedProxy;
+    edge.MaxConnections = std::min(edge.MaxConnections, RaiseDescriptorLimit() - 64);
     if (!adminTokenFile.empty()) {
         std::ifstream in(adminTokenFile);
         std::getline(in, limits.AdminToken);
@@ -192,28 +209,13 @@ int RunHiscoreServer(int argc, char** argv, const TVerifierFactory& makeVerifier
     if (!verifier)
         std::cerr << "blubbi-hiscore: no replay checker in this build: the list is served, new scores are refused\n";
 
-    httplib::Server server;
     THiscoreService service(*store, verifier.get(), limits);
-    service.Install(server);
-    // Each open connection holds a thread, also while it idles between requests: many threads (cheap
-    // while they wait), and idle connections closed after a few seconds.
-    server.new_task_queue = [threads] { return new httplib::ThreadPool(static_cast<size_t>(std::max(2, threads))); };
-    server.set_keep_alive_max_count(1000000);
-    server.set_keep_alive_timeout(3);
-    server.set_tcp_nodelay(true);  // the head and the body of an answer go out at once, not 40 ms apart
-    server.set_read_timeout(10);
-    server.set_write_timeout(10);
-    server.set_address_family(address->Socket.ss_family);
-
-    int port = address->Port;
+    THttpRoutes routes;
+    service.Install(routes);
+    THttpEdge server(routes, edge, [&service](const std::string& client) { service.ConnectionRefused(client); });
+    const int port = server.Bind(address->Host, address->Port);
     if (port == 0) {
-        port = server.bind_to_any_port(address->Host);
-        if (port < 0) port = 0;
-    } else if (!server.bind_to_port(address->Host, port)) {
-        port = 0;
-    }
-    if (port == 0) {
-        std::cerr << "blubbi-hiscore: cannot listen on " << listen << ": " << WhyNoBind(*address) << "\n";
+        std::cerr << "blubbi-hiscore: cannot listen on " << listen << ": " << WhyNoBind(errno) << "\n";
         return 1;
     }
     const std::string shown = address->Socket.ss_family == AF_INET6 ? "[" + address->Host + "]" : address->Host;
@@ -222,15 +224,11 @@ int RunHiscoreServer(int argc, char** argv, const TVerifierFactory& makeVerifier
     std::thread stopper([&server, signals] {
         int sig = 0;
         sigwait(&signals, &sig);
-        server.stop();
+        server.Stop();
     });
-    const bool ok = server.listen_after_bind();
-    // listen_after_bind only returns early by a failure; then the stopper still waits for its signal.
-    if (!ok && server.is_running()) server.stop();
-    if (stopper.joinable()) {
-        if (!ok) pthread_kill(stopper.native_handle(), SIGTERM);
-        stopper.join();
-    }
+    const bool ok = server.Run();
+    if (!ok) pthread_kill(stopper.native_handle(), SIGTERM);
+    stopper.join();
     std::cout << "blubbi-hiscore: stopped" << std::endl;
     return ok ? 0 : 1;
 }

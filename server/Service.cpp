@@ -8,7 +8,6 @@
 #include <atomic>
 #include <charconv>
 
-#include <httplib.h>
 #include <openssl/crypto.h>
 
 #include <cstdio>
@@ -23,6 +22,7 @@
 #include <unordered_map>
 
 #include "server/Form.h"
+#include "server/Http.h"
 #include "server/Page.h"
 #include "server/Sha256.h"
 
@@ -168,6 +168,7 @@ struct THiscoreService::TContext {
     std::map<std::string, uint64_t> Checks;
     double CheckSeconds = 0;
     uint64_t DbErrors = 0;
+    uint64_t RefusedConnections = 0;
 
     TContext(TScoreStore& store, TScoreVerifier* verifier, const TLimits& limits)
         : Store(store),
@@ -228,15 +229,13 @@ namespace {
 constexpr const char* kJson = "application/json; charset=utf-8";
 constexpr const char* kScoresPath = "/api/scores";
 constexpr const char* kTooBig = "Die Einsendung ist zu groß (höchstens 1 MB).";
-constexpr const char* kNoLength =
-    "Die Einsendung braucht eine Längenangabe (Content-Length), ohne Chunked-Übertragung.";
 
-void SendJson(httplib::Response& res, int status, const json& body) {
-    res.status = status;
-    res.set_content(body.dump(-1, ' ', false, json::error_handler_t::replace), kJson);
+void SendJson(THttpResponse& res, int status, const json& body) {
+    res.Status = status;
+    res.SetContent(body.dump(-1, ' ', false, json::error_handler_t::replace), kJson);
 }
 
-void Refuse(httplib::Response& res, int status, const std::string& reason) {
+void Refuse(THttpResponse& res, int status, const std::string& reason) {
     SendJson(res, status, {{"id", nullptr}, {"rank", nullptr}, {"verified", false}, {"reason", reason}});
 }
 
@@ -260,7 +259,7 @@ std::string PlaceText(const TScoreEntry& e) {
 
 // The answer for a game that is entered already: its entry as it stands now, for the one who
 // entered it (a retry); a copy sent under another name is refused.
-void AnswerKnown(TScoreStore& store, httplib::Response& res, int64_t id, const std::string& name) {
+void AnswerKnown(TScoreStore& store, THttpResponse& res, int64_t id, const std::string& name) {
     const auto entry = store.Get(id);
     if (!entry) return Refuse(res, 410, "Dieses Spiel wurde aus der Liste genommen.");
     if (entry->Name != name) return Refuse(res, 409, "Dieses Spiel ist schon unter einem anderen Namen eingetragen.");
@@ -271,25 +270,25 @@ void AnswerKnown(TScoreStore& store, httplib::Response& res, int64_t id, const s
 }
 
 // A whole non-negative number from a query parameter; fallback when absent.
-std::optional<int> QueryNumber(const httplib::Request& req, const char* key, int fallback, int max) {
-    if (!req.has_param(key)) return fallback;
-    const auto value = ParsePoints(req.get_param_value(key));
+std::optional<int> QueryNumber(const THttpRequest& req, const char* key, int fallback, int max) {
+    if (!req.HasParam(key)) return fallback;
+    const auto value = ParsePoints(req.Param(key));
     if (!value) return std::nullopt;
     return std::min(*value, max);
 }
 
 // The request carries the operator's token (compared in constant time).
-bool Operator(const THiscoreService::TContext& c, const httplib::Request& req) {
-    const std::string given = req.get_header_value("Authorization");
+bool Operator(const THiscoreService::TContext& c, const THttpRequest& req) {
+    const std::string given = req.Header("Authorization");
     const std::string wanted = "Bearer " + c.Limits.AdminToken;
     return given.size() == wanted.size() && CRYPTO_memcmp(given.data(), wanted.data(), wanted.size()) == 0;
 }
 
 // Where a list page begins: `after=ID` (by an entry: an index seek at any depth) or `offset=N`.
-std::optional<TPageAt> PageAt(const httplib::Request& req) {
+std::optional<TPageAt> PageAt(const THttpRequest& req) {
     TPageAt at;
-    if (req.has_param("after")) {
-        const std::string text = req.get_param_value("after");
+    if (req.HasParam("after")) {
+        const std::string text = req.Param("after");
         int64_t id = 0;
         const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), id);
         if (ec != std::errc() || end != text.data() + text.size() || id < 0) return std::nullopt;
@@ -309,8 +308,8 @@ std::optional<std::vector<TScoreEntry>> PageAfter(THiscoreService::TContext& c, 
     return page;
 }
 
-void Submit(THiscoreService::TContext& c, const httplib::Request& req, httplib::Response& res);
-std::string ClientAddress(const THiscoreService::TContext& c, const httplib::Request& req);
+void Submit(THiscoreService::TContext& c, const THttpRequest& req, THttpResponse& res);
+std::string ClientAddress(const THiscoreService::TContext& c, const THttpRequest& req);
 
 // What the submission just handled on this thread came to, for its log line.
 thread_local std::string Verdict;
@@ -325,12 +324,20 @@ std::string Route(const std::string& path) {
     return "other";
 }
 
+void LogLine(std::string line) {
+    static std::mutex lock;
+    line += "\n";
+    const std::lock_guard guard(lock);
+    std::fwrite(line.data(), 1, line.size(), stdout);
+    std::fflush(stdout);
+}
+
 // One line a request on standard output: client, method, path, status, and for a checked
 // submission its verdict and the check's time; and the request counted.
-void LogRequest(THiscoreService::TContext& c, const httplib::Request& req, const httplib::Response& res) {
+void LogRequest(THiscoreService::TContext& c, const THttpRequest& req, const THttpResponse& res) {
     {
         const std::lock_guard guard(c.CountsLock);
-        ++c.Requests[{Route(req.path), res.status}];
+        ++c.Requests[{Route(req.Path), res.Status}];
         if (!Verdict.empty()) ++c.Checks[Verdict];
         if (CheckMs >= 0) c.CheckSeconds += CheckMs / 1000;
     }
@@ -339,16 +346,12 @@ void LogRequest(THiscoreService::TContext& c, const httplib::Request& req, const
         CheckMs = -1;
         return;
     }
-    static std::mutex lock;
-    std::string line = ClientAddress(c, req) + " " + req.method + " " + req.path + " " + std::to_string(res.status);
+    std::string line = ClientAddress(c, req) + " " + req.Method + " " + req.Path + " " + std::to_string(res.Status);
     if (!Verdict.empty()) line += " " + Verdict;
     if (CheckMs >= 0) line += " " + std::to_string(static_cast<int64_t>(CheckMs)) + "ms";
-    line += "\n";
     Verdict.clear();
     CheckMs = -1;
-    const std::lock_guard guard(lock);
-    std::fwrite(line.data(), 1, line.size(), stdout);
-    std::fflush(stdout);
+    LogLine(line);
 }
 
 }  // namespace
@@ -361,10 +364,10 @@ THiscoreService::~THiscoreService() = default;
 namespace {
 
 // What the operator asks: the state of the server, its counts, and the hiding and bans.
-void InstallOperator(httplib::Server& server, THiscoreService::TContext& c) {
+void InstallOperator(THttpRoutes& server, THiscoreService::TContext& c) {
     // For the operator: whether the database answers and how many checks wait; the counts in
     // Prometheus's text format.
-    server.Get("/healthz", [&c](const httplib::Request&, httplib::Response& res) {
+    server.Get("/healthz", [&c](const THttpRequest&, THttpResponse& res) {
         bool database = true;
         try {
             c.Store.Count();
@@ -376,7 +379,7 @@ void InstallOperator(httplib::Server& server, THiscoreService::TContext& c) {
                   {"database", database},
                   {"queue", c.Pool.Waiting()}});
     });
-    server.Get("/metrics", [&c](const httplib::Request&, httplib::Response& res) {
+    server.Get("/metrics", [&c](const THttpRequest&, THttpResponse& res) {
         std::ostringstream out;
         const std::lock_guard guard(c.CountsLock);
         out << "# TYPE blubbi_requests_total counter\n";
@@ -389,28 +392,30 @@ void InstallOperator(httplib::Server& server, THiscoreService::TContext& c) {
         out << "# TYPE blubbi_check_queue gauge\nblubbi_check_queue " << c.Pool.Waiting() << "\n";
         out << "# TYPE blubbi_check_threads gauge\nblubbi_check_threads " << c.Limits.VerifyThreads << "\n";
         out << "# TYPE blubbi_database_errors_total counter\nblubbi_database_errors_total " << c.DbErrors << "\n";
-        res.set_content(out.str(), "text/plain; version=0.0.4; charset=utf-8");
+        out << "# TYPE blubbi_connections_refused_total counter\nblubbi_connections_refused_total "
+            << c.RefusedConnections << "\n";
+        res.SetContent(out.str(), "text/plain; version=0.0.4; charset=utf-8");
     });
 
     // The operator's: take an entry out of the lists; refuse a name or an address from now on.
     if (!c.Limits.AdminToken.empty()) {
-        server.Post("/admin/hide", [&c](const httplib::Request& req, httplib::Response& res) {
+        server.Post("/admin/hide", [&c](const THttpRequest& req, THttpResponse& res) {
             if (!Operator(c, req)) return Refuse(res, 401, "Nur für den Betreiber.");
-            const auto id = req.has_param("id") ? ParsePoints(req.get_param_value("id")) : std::nullopt;
+            const auto id = req.HasParam("id") ? ParsePoints(req.Param("id")) : std::nullopt;
             if (!id) return Refuse(res, 400, "id fehlt.");
             if (!c.Store.Hide(*id)) return Refuse(res, 404, "Diesen Eintrag gibt es nicht.");
             c.Changed();
             SendJson(res, 200, {{"hidden", *id}});
         });
-        server.Post("/admin/ban", [&c](const httplib::Request& req, httplib::Response& res) {
+        server.Post("/admin/ban", [&c](const THttpRequest& req, THttpResponse& res) {
             if (!Operator(c, req)) return Refuse(res, 401, "Nur für den Betreiber.");
             std::string reason;
-            if (req.has_param("name")) {
-                const auto name = CleanName(req.get_param_value("name"), reason);
+            if (req.HasParam("name")) {
+                const auto name = CleanName(req.Param("name"), reason);
                 if (!name) return Refuse(res, 400, reason);
                 c.Store.Ban("name", *name);
-            } else if (req.has_param("address")) {
-                c.Store.Ban("address", TRateLimit::Bucket(req.get_param_value("address")));
+            } else if (req.HasParam("address")) {
+                c.Store.Ban("address", TRateLimit::Bucket(req.Param("address")));
             } else {
                 return Refuse(res, 400, "name oder address fehlt.");
             }
@@ -421,14 +426,14 @@ void InstallOperator(httplib::Server& server, THiscoreService::TContext& c) {
 }
 
 // The list, as JSON and as the page.
-void InstallLists(httplib::Server& server, THiscoreService::TContext& c) {
-    server.Get(kScoresPath, [&c](const httplib::Request& req, httplib::Response& res) {
+void InstallLists(THttpRoutes& server, THiscoreService::TContext& c) {
+    server.Get(kScoresPath, [&c](const THttpRequest& req, THttpResponse& res) {
         const auto limit = QueryNumber(req, "limit", c.Limits.PageSize, c.Limits.MaxPageSize);
         const auto at = PageAt(req);
         if (!limit || !at || *limit == 0)
             return Refuse(res, 400, "limit, offset und after müssen ganze Zahlen sein (limit ab 1).");
         if (!at->After) {
-            res.set_content(
+            res.SetContent(
                 c.Cached(
                     "json " + std::to_string(*limit) + " " + std::to_string(at->Offset),
                     [&] { return ListJson(c.Store.List(*limit, at->Offset), c.Ranks.Total(c.Store), *at, *limit); }),
@@ -437,24 +442,24 @@ void InstallLists(httplib::Server& server, THiscoreService::TContext& c) {
         }
         const auto page = PageAfter(c, *at->After, *limit);
         if (!page) return Refuse(res, 404, "Diesen Eintrag gibt es nicht.");
-        res.set_content(ListJson(*page, c.Ranks.Total(c.Store), *at, *limit), kJson);
+        res.SetContent(ListJson(*page, c.Ranks.Total(c.Store), *at, *limit), kJson);
     });
 
-    const auto listPage = [&c](const httplib::Request& req, httplib::Response& res) {
+    const auto listPage = [&c](const THttpRequest& req, THttpResponse& res) {
         const TPageAt at = PageAt(req).value_or(TPageAt{});
         const int limit = c.Limits.PageSize;
         const int64_t maxMinutes = c.Limits.MaxFrames / kFramesPerSecond / 60;
         if (!at.After) {
-            res.set_content(c.Cached("page " + std::to_string(at.Offset),
-                                     [&] {
-                                         return ListPage(c.Store.List(limit, at.Offset), c.Ranks.Total(c.Store), at,
-                                                         limit, maxMinutes);
-                                     }),
-                            "text/html; charset=utf-8");
+            res.SetContent(c.Cached("page " + std::to_string(at.Offset),
+                                    [&] {
+                                        return ListPage(c.Store.List(limit, at.Offset), c.Ranks.Total(c.Store), at,
+                                                        limit, maxMinutes);
+                                    }),
+                           "text/html; charset=utf-8");
             return;
         }
         const auto page = PageAfter(c, *at.After, limit);
-        res.set_content(
+        res.SetContent(
             ListPage(page.value_or(std::vector<TScoreEntry>{}), c.Ranks.Total(c.Store), at, limit, maxMinutes),
             "text/html; charset=utf-8");
     };
@@ -463,59 +468,61 @@ void InstallLists(httplib::Server& server, THiscoreService::TContext& c) {
 }
 
 // Each entry's replay and the picture of its last frame.
-void InstallReplays(httplib::Server& server, THiscoreService::TContext& c) {
-    server.Get(R"(/replays/(\d{1,18})\.blubbi-replay)", [&c](const httplib::Request& req, httplib::Response& res) {
-        const auto replay = c.Store.Replay(std::stoll(req.matches[1]));
+void InstallReplays(THttpRoutes& server, THiscoreService::TContext& c) {
+    server.Get(R"(/replays/(\d{1,18})\.blubbi-replay)", [&c](const THttpRequest& req, THttpResponse& res) {
+        const auto replay = c.Store.Replay(std::stoll(req.Matches[1]));
         if (!replay) {
-            res.status = 404;
+            res.Status = 404;
             return;
         }
-        res.set_header("Cache-Control", "public, max-age=86400");
-        res.set_header("Content-Disposition", "attachment; filename=\"" + req.matches[1].str() + ".blubbi-replay\"");
-        res.set_content(*replay, "application/octet-stream");
+        res.SetHeader("Cache-Control", "public, max-age=86400");
+        res.SetHeader("Content-Disposition", "attachment; filename=\"" + req.Matches[1] + ".blubbi-replay\"");
+        res.SetContent(*replay, "application/octet-stream");
     });
 
-    server.Get(R"(/replays/(\d{1,18})\.png)", [&c](const httplib::Request& req, httplib::Response& res) {
-        const int64_t id = std::stoll(req.matches[1]);
+    server.Get(R"(/replays/(\d{1,18})\.png)", [&c](const THttpRequest& req, THttpResponse& res) {
+        const int64_t id = std::stoll(req.Matches[1]);
         const auto png = c.Store.Picture(id);
         if (png && !png->empty()) {
-            res.set_header("Cache-Control", "public, max-age=86400");
-            res.set_content(*png, "image/png");
+            res.SetHeader("Cache-Control", "public, max-age=86400");
+            res.SetContent(*png, "image/png");
             return;
         }
         // None yet (entered before pictures were drawn at once, or still being drawn): it comes.
         if (!png && c.Verifier && c.Store.Get(id)) {
             c.DrawLater(id);
-            res.status = 503;
-            res.set_header("Retry-After", "30");
-            res.set_header("Cache-Control", "no-store");
-            res.set_content("Das Bild wird gerade gezeichnet. Bitte später noch einmal.\n",
-                            "text/plain; charset=utf-8");
+            res.Status = 503;
+            res.SetHeader("Retry-After", "30");
+            res.SetHeader("Cache-Control", "no-store");
+            res.SetContent("Das Bild wird gerade gezeichnet. Bitte später noch einmal.\n", "text/plain; charset=utf-8");
             return;
         }
-        res.status = 404;  // no such entry, or its drawing failed
+        res.Status = 404;  // no such entry, or its drawing failed
     });
 }
 
-// Answers for what goes wrong: the library's own, and a handler's exception.
-void InstallErrors(httplib::Server& server, THiscoreService::TContext& c) {
-    // Answers the library makes itself (unknown path, unreadable request, too long a body) get a German text.
-    server.set_error_handler([](const httplib::Request& req, httplib::Response& res) {
-        if (!res.body.empty()) return;
+// Answers for what goes wrong: the edge's and the routes' own, and a handler's exception.
+void InstallErrors(THttpRoutes& server, THiscoreService::TContext& c) {
+    // Answers without a text of their own (unknown path, unreadable or too big a request) get a German one.
+    server.OnError = [](const THttpRequest& req, THttpResponse& res) {
+        if (!res.Body.empty()) return;
         std::string reason;
-        switch (res.status) {
+        switch (res.Status) {
             case 404: reason = "Nicht gefunden."; break;
             case 413: reason = kTooBig; break;
             case 400: reason = "Die Anfrage ist fehlerhaft."; break;
-            default: reason = "Fehler " + std::to_string(res.status) + ".";
+            case 405: reason = "Diese Methode gibt es hier nicht."; break;
+            case 431: reason = "Die Kopfzeilen der Anfrage sind zu lang."; break;
+            case 503: reason = "Der Server ist gerade ausgelastet. Bitte gleich noch einmal."; break;
+            default: reason = "Fehler " + std::to_string(res.Status) + ".";
         }
-        if (req.path.rfind("/api/", 0) == 0)
-            Refuse(res, res.status, reason);
+        if (req.Path.rfind("/api/", 0) == 0)
+            Refuse(res, res.Status, reason);
         else
-            res.set_content(reason + "\n", "text/plain; charset=utf-8");
-    });
+            res.SetContent(reason + "\n", "text/plain; charset=utf-8");
+    };
 
-    server.set_exception_handler([&c](const httplib::Request& req, httplib::Response& res, std::exception_ptr ep) {
+    server.OnException = [&c](const THttpRequest& req, THttpResponse& res, std::exception_ptr ep) {
         std::string what = "unknown error";
         try {
             std::rethrow_exception(ep);
@@ -526,43 +533,24 @@ void InstallErrors(httplib::Server& server, THiscoreService::TContext& c) {
         } catch (const std::exception& e) {
             what = e.what();
         } catch (...) {}
-        std::cerr << "blubbi-hiscore: " << req.method << " " << req.path << ": " << what << std::endl;
+        std::cerr << "blubbi-hiscore: " << req.Method << " " << req.Path << ": " << what << std::endl;
         const std::string reason = "Der Server kann die Anfrage gerade nicht bearbeiten. Bitte später noch einmal.";
-        if (req.path.rfind("/api/", 0) == 0) {
+        if (req.Path.rfind("/api/", 0) == 0) {
             Refuse(res, 503, reason);
         } else {
-            res.status = 503;
-            res.set_content(reason + "\n", "text/plain; charset=utf-8");
+            res.Status = 503;
+            res.SetContent(reason + "\n", "text/plain; charset=utf-8");
         }
-    });
+    };
 }
 
 }  // namespace
 
-void THiscoreService::Install(httplib::Server& server) {
+void THiscoreService::Install(THttpRoutes& server) {
     TContext& c = *Context;
-    server.set_payload_max_length(c.Limits.MaxBody);
-    server.set_logger([&c](const httplib::Request& req, const httplib::Response& res) { LogRequest(c, req, res); });
+    server.OnLog = [&c](const THttpRequest& req, const THttpResponse& res) { LogRequest(c, req, res); };
 
-    // A client that asks before sending its body learns at once that it is too big; one that just
-    // sends it is answered by the library after the declared length, with the same reason below.
-    server.set_expect_100_continue_handler([&c](const httplib::Request& req, httplib::Response& res) {
-        if (req.get_header_value<uint64_t>("Content-Length") <= c.Limits.MaxBody) return 100;
-        res.set_header("Connection", "close");
-        Refuse(res, 413, kTooBig);
-        return 413;
-    });
-
-    // The HTTP library holds a body sent in chunks to no limit: only a body of a declared length is
-    // read, and a chunked one is answered before a byte of it is.
-    server.set_pre_routing_handler([](const httplib::Request& req, httplib::Response& res) {
-        if (!req.has_header("Transfer-Encoding")) return httplib::Server::HandlerResponse::Unhandled;
-        res.set_header("Connection", "close");
-        Refuse(res, 411, kNoLength);
-        return httplib::Server::HandlerResponse::Handled;
-    });
-
-    server.Post(kScoresPath, [&c](const httplib::Request& req, httplib::Response& res) { Submit(c, req, res); });
+    server.Post(kScoresPath, [&c](const THttpRequest& req, THttpResponse& res) { Submit(c, req, res); });
 
     InstallOperator(server, c);
     InstallLists(server, c);
@@ -570,26 +558,35 @@ void THiscoreService::Install(httplib::Server& server) {
     InstallErrors(server, c);
 }
 
+void THiscoreService::ConnectionRefused(const std::string& address) {
+    TContext& c = *Context;
+    {
+        const std::lock_guard guard(c.CountsLock);
+        ++c.RefusedConnections;
+    }
+    if (c.Limits.LogRequests) LogLine(address + " - connection refused: too many open");
+}
+
 namespace {
 
 // The client's address: the connection's, or, behind the proxy the operator named, the last one
 // that proxy put into X-Forwarded-For (those before it the client may have written itself).
-std::string ClientAddress(const THiscoreService::TContext& c, const httplib::Request& req) {
-    if (c.Limits.TrustedProxy.empty() || req.remote_addr != c.Limits.TrustedProxy) return req.remote_addr;
-    const std::string forwarded = req.get_header_value("X-Forwarded-For");
+std::string ClientAddress(const THiscoreService::TContext& c, const THttpRequest& req) {
+    if (c.Limits.TrustedProxy.empty() || req.RemoteAddr != c.Limits.TrustedProxy) return req.RemoteAddr;
+    const std::string forwarded = req.Header("X-Forwarded-For");
     std::string last = forwarded.substr(forwarded.rfind(',') + 1);
     std::erase_if(last, [](char ch) { return ch == ' ' || ch == '\t'; });
     unsigned char probe[sizeof(in6_addr)];
     const bool address = inet_pton(AF_INET, last.c_str(), probe) == 1 || inet_pton(AF_INET6, last.c_str(), probe) == 1;
-    return address ? last : req.remote_addr;
+    return address ? last : req.RemoteAddr;
 }
 
-void Submit(THiscoreService::TContext& c, const httplib::Request& req, httplib::Response& res) {
+void Submit(THiscoreService::TContext& c, const THttpRequest& req, THttpResponse& res) {
     // The body (at most 1 MB) has been read; everything else waits for the address's turn.
     const std::string client = ClientAddress(c, req);
     int wait = 0;
     if (!c.Rate.Take(client, TRateLimit::TClock::now(), wait)) {
-        res.set_header("Retry-After", std::to_string(wait));
+        res.SetHeader("Retry-After", std::to_string(wait));
         return Refuse(res, 429,
                       "Zu viele Einsendungen von dieser Adresse. Bitte in " + std::to_string(wait) +
                           " Sekunden noch einmal versuchen.");
@@ -627,7 +624,7 @@ void Submit(THiscoreService::TContext& c, const httplib::Request& req, httplib::
     c.Rate.Charge(client, std::chrono::duration<double>(checkEnd - checkStart).count(), checkEnd);
     CheckMs = std::chrono::duration<double, std::milli>(checkEnd - checkStart).count();
     if (outcome == TVerifyPool::TOutcome::Busy) {
-        res.set_header("Retry-After", "10");
+        res.SetHeader("Retry-After", "10");
         return Refuse(res, 503, "Der Server prüft gerade zu viele Spiele. Bitte später noch einmal senden.");
     }
     if (outcome == TVerifyPool::TOutcome::TimedOut) {
@@ -638,7 +635,7 @@ void Submit(THiscoreService::TContext& c, const httplib::Request& req, httplib::
     const auto j = Judge(summary, s.Points, c.Limits.MaxFrames);
     Verdict = j.Store ? (j.Ranked ? "ranked" : "unranked") : "refused";
     if (!j.Store) {
-        if (j.Status == 503) res.set_header("Retry-After", "30");
+        if (j.Status == 503) res.SetHeader("Retry-After", "30");
         return Refuse(res, j.Status, j.Reason);
     }
     TNewScore score;

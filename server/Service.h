@@ -10,11 +10,9 @@
 #include "server/Verifier.h"
 #include "server/VerifyPool.h"
 
-namespace httplib {
-class Server;
-}
-
 namespace blubbi::hiscore {
+
+class THttpRoutes;
 
 constexpr int64_t kFramesPerSecond = 40;  // the game's frame timer runs every 25 ms
 
@@ -49,8 +47,10 @@ public:
     THiscoreService(TScoreStore& store, TScoreVerifier* verifier, const TLimits& limits);
     ~THiscoreService();
 
-    // Adds the routes, the limits at the edge and the error answers to an HTTP server.
-    void Install(httplib::Server& server);
+    // Adds the routes, the error answers and the log line.
+    void Install(THttpRoutes& routes);
+    // Counts and logs a connection the edge refused for its address's or its own limit.
+    void ConnectionRefused(const std::string& address);
 
     struct TContext;  // the store, the checker, the limits and their state; shared by the handlers
 

@@ -1,12 +1,17 @@
 // The HTTP side of the hiscore server, in-process on 127.0.0.1 with the test replay checker.
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <httplib.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <nlohmann/json.hpp>
 #include <thread>
 
 #include "platform/compress/Gzip.h"
 #include "server/Form.h"
+#include "server/HttpEdge.h"
 #include "server/Service.h"
 #include "tests/server/Backends.h"
 #include "tests/server/FakeVerifier.h"
@@ -18,20 +23,21 @@ namespace {
 
 class ApiTest : public ::testing::Test {
 protected:
-    void Start(TLimits limits = {}) {
+    void Start(TLimits limits = {}, TEdgeLimits edge = {}) {
         limits.SubmissionsPerMinute = Limits.SubmissionsPerMinute;
         Store = OpenStore(Db.Url());
         Service = std::make_unique<THiscoreService>(*Store, &Verifier, limits);
-        Service->Install(Server);
-        Port = Server.bind_to_any_port("127.0.0.1");
+        Service->Install(Routes);
+        edge.MaxBody = limits.MaxBody;
+        Server = std::make_unique<THttpEdge>(Routes, edge);
+        Port = Server->Bind("127.0.0.1", 0);
         ASSERT_GT(Port, 0);
-        Thread = std::thread([this] { Server.listen_after_bind(); });
-        while (!Server.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        Thread = std::thread([this] { Server->Run(); });
         Client = std::make_unique<httplib::Client>("127.0.0.1", Port);
         Client->set_read_timeout(30);
     }
     void TearDown() override {
-        Server.stop();
+        if (Server) Server->Stop();
         if (Thread.joinable()) Thread.join();
     }
 
@@ -49,7 +55,8 @@ protected:
     std::unique_ptr<TScoreStore> Store;
     TFakeVerifier Verifier;
     std::unique_ptr<THiscoreService> Service;
-    httplib::Server Server;
+    THttpRoutes Routes;
+    std::unique_ptr<THttpEdge> Server;
     int Port = 0;
     std::thread Thread;
     std::unique_ptr<httplib::Client> Client;
@@ -129,23 +136,19 @@ TEST_F(ApiTest, EachLimitHasItsOwnStatusAndReason) {
     EXPECT_EQ(big->status, 413);
     EXPECT_NE(Body(big)["reason"].get<std::string>().find("1 MB"), std::string::npos);
 
-    // Sent in chunks, a body is answered before a byte of it is read, and the connection closes.
-    const auto chunked = [&](const std::string& body) {
-        Client = std::make_unique<httplib::Client>("127.0.0.1", Port);
-        const httplib::ContentProviderWithoutLength send = [&](size_t, httplib::DataSink& sink) {
-            sink.write(body.data(), body.size());
-            sink.done();
-            return true;
-        };
-        return Client->Post("/api/scores", send, "multipart/form-data; boundary=x");
+    // Sent in chunks, a body is counted as it comes and refused at the same limit.
+    Client = std::make_unique<httplib::Client>("127.0.0.1", Port);
+    const std::string form =
+        "--x\r\nContent-Disposition: form-data; name=\"replay\"\r\n\r\n" + tooBig + "\r\n--x--\r\n";
+    const httplib::ContentProviderWithoutLength send = [&](size_t, httplib::DataSink& sink) {
+        sink.write(form.data(), form.size());
+        sink.done();
+        return true;
     };
-    chunked(tooBig);
-    // The answer may be lost when the connection closes under a body still coming (a reset); when it
-    // comes, it is this.
-    const auto small = chunked("--x--\r\n");
-    if (small) {
-        EXPECT_EQ(small->status, 411);
-    }
+    const auto chunked = Client->Post("/api/scores", send, "multipart/form-data; boundary=x");
+    ASSERT_TRUE(chunked);
+    EXPECT_EQ(chunked->status, 413);
+    EXPECT_EQ(Body(chunked)["reason"], Body(big)["reason"]);
     EXPECT_EQ(Submit(std::string(33, 'n'), "1", "FAKE-REPLAY")->status, 400);
     const auto longGame = Submit("Anna", "1", "FAKE-REPLAY frames=1001");
     EXPECT_EQ(longGame->status, 413);
@@ -284,6 +287,78 @@ TEST_F(ApiTest, PageShowsNamesAsText) {
         EXPECT_NE(r->body.find("Jörg &amp; &quot;Co&quot;"), std::string::npos);
         EXPECT_NE(r->body.find("Schummelcode"), std::string::npos);
     }
+}
+
+// A raw connection from a given loopback address, for clients that misbehave.
+int Connect(const char* from, int port) {
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    inet_pton(AF_INET, from, &a.sin_addr);
+    bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    inet_pton(AF_INET, "127.0.0.1", &a.sin_addr);
+    a.sin_port = htons(static_cast<uint16_t>(port));
+    EXPECT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+    return fd;
+}
+
+// What the server said before it closed, or nothing while it keeps the connection open.
+std::optional<std::string> ClosedWith(int fd) {
+    pollfd p{fd, POLLIN, 0};
+    if (poll(&p, 1, 0) <= 0) return std::nullopt;
+    std::string said;
+    char buffer[4096];
+    for (ssize_t n; (n = recv(fd, buffer, sizeof buffer, MSG_DONTWAIT)) > 0;)
+        said.append(buffer, static_cast<size_t>(n));
+    return said;
+}
+
+// Clients that send slowly or too much hold neither the server nor its threads: an address past its
+// connection limit is turned away at once, a request that trickles in is cut off at its deadline
+// however steadily it sends, an endless header is refused, and meanwhile everyone else is answered.
+TEST_F(ApiTest, SlowAndGreedyClientsAreCutOffWhileOthersAreServed) {
+    using namespace std::chrono;
+    Start({}, {.MaxHeader = 4096, .RequestTime = milliseconds(1000), .ConnectionsPerAddress = 4, .Threads = 2});
+    std::vector<int> slow;
+    for (int i = 0; i < 12; ++i) slow.push_back(Connect("127.0.0.2", Port));
+    const int greedy = Connect("127.0.0.3", Port);
+    const std::string header = "GET / HTTP/1.1\r\nX: " + std::string(8000, 'a') + "\r\n\r\n";
+    ASSERT_EQ(send(greedy, header.data(), header.size(), MSG_NOSIGNAL), static_cast<ssize_t>(header.size()));
+
+    const auto start = steady_clock::now();
+    std::vector<double> closedAfter(slow.size(), -1);
+    std::vector<std::string> said(slow.size());
+    int served = 0;
+    while (steady_clock::now() - start < milliseconds(2500)) {
+        for (size_t i = 0; i < slow.size(); ++i) {
+            if (closedAfter[i] >= 0) continue;
+            send(slow[i], "G", 1, MSG_NOSIGNAL);  // one byte every 50 ms, never a whole request
+            if (const auto gone = ClosedWith(slow[i])) {
+                closedAfter[i] = duration<double>(steady_clock::now() - start).count();
+                said[i] = *gone;
+            }
+        }
+        const auto asked = steady_clock::now();
+        const auto page = Client->Get("/");
+        ASSERT_TRUE(page);
+        EXPECT_EQ(page->status, 200);
+        EXPECT_LT(steady_clock::now() - asked, milliseconds(500));
+        ++served;
+        std::this_thread::sleep_for(milliseconds(50));
+    }
+    int turnedAway = 0, cutOff = 0;
+    for (size_t i = 0; i < slow.size(); ++i) {
+        if (closedAfter[i] >= 0 && closedAfter[i] < 0.5 && said[i].find(" 503 ") != std::string::npos) ++turnedAway;
+        if (closedAfter[i] >= 0.9 && closedAfter[i] < 2.0 && said[i].empty()) ++cutOff;
+        close(slow[i]);
+    }
+    EXPECT_EQ(turnedAway, 8);
+    EXPECT_EQ(cutOff, 4);
+    EXPECT_GT(served, 10);
+    const auto refused = ClosedWith(greedy);
+    ASSERT_TRUE(refused);
+    EXPECT_EQ(refused->rfind("HTTP/1.1 431", 0), 0u);
+    close(greedy);
 }
 
 }  // namespace
