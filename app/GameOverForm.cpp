@@ -8,6 +8,7 @@
 #include <QFontMetrics>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
@@ -144,7 +145,18 @@ void TGameOverForm::SetPoints(const QString& points, int level) {
 int TGameOverForm::exec() {
     CentreOnScreen(this);
     BitBtn1->setFocus(Qt::OtherFocusReason);
+    Shown.start();
     return QDialog::exec();
+}
+
+void TGameOverForm::keyPressEvent(QKeyEvent* event) {
+    constexpr qint64 kEscCalmMs = 500;
+    if (event->key() == Qt::Key_Escape &&
+        (event->isAutoRepeat() || (Shown.isValid() && Shown.elapsed() < kEscCalmMs))) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 void TGameOverForm::BitBtn3Click() {

@@ -8,9 +8,13 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QInputDialog>
+#include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QProxyStyle>
+#include <QScreen>
 #include <QShortcut>
 #include <QStatusBar>
 #include <QTimer>
@@ -96,7 +100,7 @@ const std::vector<TMenuRow>& Menus() {
              {&W::Soundeffekte1, "Soundeffekte1", "Soundeffekte", 3, MenuCommand("Soundeffekte1Click"), nullptr,
               TMark::Check},
              {&W::HiscoreServer1, "HiscoreServer1", "Hiscore-Server...", -1, nullptr, &W::HiscoreServer1Click},
-             {&W::Pause1, "Pause1", "Pause", -1, nullptr, &W::Pause1Click, TMark::Check},
+             {&W::Pause1, "Pause1", "Pause\tEsc", -1, nullptr, &W::Pause1Click, TMark::Check},
              {&W::PauseBeiFokusverlust1, "PauseBeiFokusverlust1", "Pause bei Fokusverlust", -1, nullptr,
               &W::PauseBeiFokusverlust1Click, TMark::Check},
              {&W::Gamepad1, "Gamepad1", "Gamepad", -1, nullptr, &W::Gamepad1Click, TMark::Check},
@@ -150,6 +154,17 @@ bool KeepsReplay(const TItemRow& row) {
            row.Own == &W::Wiedergabe4x1Click || row.Own == &W::Vollbild1Click;
 }
 
+// The menu bar's own answer to a lone Alt would take the arrows from the game in the middle of
+// play; the window decides instead (MenuKey).
+class TNoAltMenuStyle : public QProxyStyle {
+public:
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                  QStyleHintReturn* returnData) const override {
+        if (hint == SH_MenuBar_AltKeyNavigation) return 0;
+        return QProxyStyle::styleHint(hint, option, widget, returnData);
+    }
+};
+
 QString PlayingMessage(int speed) { return QStringLiteral("Wiedergabe %1× – Esc beendet sie").arg(speed); }
 }  // namespace
 
@@ -177,6 +192,7 @@ TMainWindow::TMainWindow(QWidget* parent, const QString& dataDir) : QMainWindow(
         ImageList1[i] = QIcon(menuDir + QStringLiteral("%1.png").arg(i, 2, 10, QLatin1Char('0')));
     BuildMenu();
     BuildViewItems();
+    BuildFirstKeyItem();
     BuildReplayItems();
 
     RestoreSettings();
@@ -185,7 +201,15 @@ TMainWindow::TMainWindow(QWidget* parent, const QString& dataDir) : QMainWindow(
     // The menu bar for the keyboard, as in desktop programs: F10 or Alt pressed alone.
     auto* f10 = new QShortcut(QKeySequence(Qt::Key_F10), this);
     connect(f10, &QShortcut::activated, this, &TMainWindow::OpenMenuBar);
-    PaintBox1->OnMenuKey = [this] { OpenMenuBar(); };
+    PaintBox1->OnMenuKey = [this] { MenuKey(); };
+    // Keys let go while another window had the keyboard would stay held for the game.
+    PaintBox1->OnFocusLost = [this] {
+        if (!Destroyed) LetGoOfKeys();
+    };
+    PaintBox1->Held = [this](int32_t key) { return Keys->Held(key); };
+    PaintBox1->OnPausedClick = [this] {
+        if (!View) SetPaused(false);
+    };
     menuBar()->installEventFilter(this);
     for (QMenu* menu : {Datei1, Optionen1, Leveleditor1, Hilfe1}) {
         connect(menu, &QMenu::aboutToHide, this,
@@ -210,6 +234,8 @@ TMainWindow::TMainWindow(QWidget* parent, const QString& dataDir) : QMainWindow(
     Timer1->start();
 
     RecordingPtr->Start(*GameForm);
+    PlatformPtr->OnNewGame = [this] { WaitForFirstKey(); };
+    WaitForFirstKey();
     SyncChecks();
     PaintBox1->OnPauseKey = [this] {
         if (View)
@@ -248,6 +274,9 @@ void TMainWindow::CreateForms() {
 void TMainWindow::BuildMenu() {
     QMenuBar* bar = menuBar();
     bar->setObjectName(QStringLiteral("MainMenu1"));
+    auto* style = new TNoAltMenuStyle;
+    style->setParent(bar);
+    bar->setStyle(style);
     InsertGroup = new QActionGroup(this);
     InsertGroup->setObjectName(QStringLiteral("InsertGroup"));
     InsertGroup->setExclusionPolicy(QActionGroup::ExclusionPolicy::Exclusive);
@@ -320,6 +349,19 @@ void TMainWindow::RestoreSettings() {
         }
     }
     if (kept.FullScreen) SetFullScreen(true);
+}
+
+// After the options the game has always had and the zoom, so that their places stay.
+void TMainWindow::BuildFirstKeyItem() {
+    AufErstenTastendruckWarten1 = Optionen1->addAction(QStringLiteral("Auf ersten Tastendruck warten"));
+    AufErstenTastendruckWarten1->setObjectName(QStringLiteral("AufErstenTastendruckWarten1"));
+    AufErstenTastendruckWarten1->setCheckable(true);
+    AufErstenTastendruckWarten1->setChecked(TWindowSettings::Load().WaitForFirstKey);
+    connect(AufErstenTastendruckWarten1, &QAction::triggered, this, &TMainWindow::AufErstenTastendruckWarten1Click);
+}
+
+void TMainWindow::AufErstenTastendruckWarten1Click() {
+    Remember(setting::WaitForFirstKey, AufErstenTastendruckWarten1->isChecked());
 }
 
 // The replay items, after the file items the game has always had.
@@ -516,7 +558,30 @@ void TMainWindow::Gamepad1Click() {
 }
 
 void TMainWindow::SendInput(int source, TEvent event) {
-    if (Keys->Pass(source, event)) PlatformPtr->Send(std::move(event));
+    if (!Keys->Pass(source, event)) return;
+    const bool gameKey = event.A == VK_LEFT || event.A == VK_RIGHT || event.A == VK_UP || event.A == VK_SPACE;
+    // The first game key starts the new game and is its first move.
+    if (PaintBox1->FirstKeyWait && event.Kind == TEventKind::KeyDown && gameKey) SetPaused(false);
+    PlatformPtr->Send(std::move(event));
+}
+
+void TMainWindow::LetGoOfKeys() {
+    if (GamepadsPtr) GamepadsPtr->Forget();
+    // Through the one door, so that a recording holds each of them.
+    for (const int32_t key : Keys->ReleaseEverything()) PlatformPtr->Send(MakeEvent(TEventKind::KeyUp, key));
+}
+
+bool TMainWindow::WaitingForFirstKey() const { return PaintBox1->FirstKeyWait; }
+
+void TMainWindow::WaitForFirstKey() {
+    if (Destroyed || View || !AufErstenTastendruckWarten1->isChecked()) return;
+    SetPaused(true);
+    PaintBox1->FirstKeyWait = true;
+    PaintBox1->Refresh();
+}
+
+void TMainWindow::MenuKey() {
+    if (View || GameForm->Paused || !GameForm->GameActive || GameForm->Lives <= 0) OpenMenuBar();
 }
 
 void TMainWindow::SetZoom(int scale) {
@@ -568,7 +633,14 @@ void TMainWindow::HideMenuBarWhenLeft() {
 }
 
 void TMainWindow::SetPaused(bool paused) {
-    if (Destroyed || (GameForm->Paused != 0) == paused) return;
+    if (Destroyed) return;
+    if (!paused && PaintBox1->FirstKeyWait) {
+        PaintBox1->FirstKeyWait = false;
+        PaintBox1->Refresh();
+    }
+    if ((GameForm->Paused != 0) == paused) return;
+    // What is held now would be let go unseen while the game waits.
+    if (paused) LetGoOfKeys();
     TEvent e = MakeEvent(TEventKind::Pause);  // through the one door, so that a recording holds it
     e.A = paused ? 1 : 0;
     PlatformPtr->Send(std::move(e));
@@ -599,6 +671,7 @@ void TMainWindow::FrameTick() {
     // The game-over and win dialogs open inside a tick and hold the timer on purpose: the wait
     // is no interval of the frame clock, and no frame of it counts.
     if (PlatformPtr->Dialogs() != dialogs) {
+        SyncChecks();  // a new game may have started from the dialog
         LastTick = TFrameStats::TClock::now();
         PlatformPtr->TakeComposeMs();
         PlatformPtr->TakeCopyMs();

@@ -56,6 +56,7 @@ public:
     void Pause1Click();
     void PauseBeiFokusverlust1Click();
     void Gamepad1Click();
+    void AufErstenTastendruckWarten1Click();
     // A replay chosen in a file dialog shown in the window; the replay of the game being played saved
     // where the player says; the speed of the replay shown.
     void Aufzeichnungabspielen1Click();
@@ -80,8 +81,13 @@ public:
     // The window took its place from the settings, so it need not be centred.
     bool PlacedFromSettings() const { return Placed; }
 
-    // Pauses or resumes the game and shows it.
+    // Pauses or resumes the game and shows it. A pause lets go of every key held.
     void SetPaused(bool paused);
+    // The game is told that every key held on the keyboard and the pads is up.
+    void LetGoOfKeys();
+    // A new game waits, paused, for its first game key (when "Auf ersten Tastendruck warten" is on).
+    void WaitForFirstKey();
+    bool WaitingForFirstKey() const;
     // Pauses the game while `run` runs (a modal dialog) and puts it back as it was.
     void PausedWhile(const std::function<void()>& run);
 
@@ -95,6 +101,7 @@ public:
     QActionGroup* ZoomGroup;
     QAction *NeuesSpiel1, *N1, *Beenden1;
     QAction *Hintergrundmusik1, *Soundeffekte1, *HiscoreServer1, *Pause1, *PauseBeiFokusverlust1, *Gamepad1, *Vollbild1;
+    QAction* AufErstenTastendruckWarten1;
     QAction *N7, *Aufzeichnungabspielen1, *Aufzeichnungspeichernunter1, *Wiedergabe1x1, *Wiedergabe2x1, *Wiedergabe4x1;
     QActionGroup* SpeedGroup;
     QAction *Editormodus1, *N3, *NeuesLevel1, *Levelffnen1, *Levelspeichern1, *N4;
@@ -124,6 +131,9 @@ private:
     void BuildMenu();
     void BuildViewItems();
     void BuildReplayItems();
+    void BuildFirstKeyItem();
+    // A lone Alt opens the menu bar only where the arrows do not walk: paused, or no game running.
+    void MenuKey();
     // The file a replay dialog chose, paused around it; empty when cancelled.
     QString ReplayDialog(bool save);
     void SetReplaySpeed(int factor);

@@ -29,6 +29,8 @@ std::optional<int> Int(const QSettings& s, const QString& key, int low, int high
 
 TWindowSettings TWindowSettings::Load() {
     TWindowSettings out;
+    const QByteArray firstKey = qgetenv("BLUBBI_WAIT_FOR_FIRST_KEY").trimmed();
+    if (firstKey == "0" || firstKey == "1") out.WaitForFirstKey = firstKey == "1";
     const QSettings s(addr::SettingsFile(), QSettings::IniFormat);
     if (s.status() != QSettings::NoError) return out;
     out.Zoom = Int(s, setting::Zoom, 1, 4).value_or(out.Zoom);
@@ -36,6 +38,7 @@ TWindowSettings TWindowSettings::Load() {
     out.PauseOnFocusLoss = Bool(s, setting::PauseOnFocusLoss).value_or(out.PauseOnFocusLoss);
     out.Gamepad = Bool(s, setting::Gamepad).value_or(out.Gamepad);
     out.ReplaySpeed = Int(s, setting::ReplaySpeed, 1, 4).value_or(out.ReplaySpeed);
+    out.WaitForFirstKey = Bool(s, setting::WaitForFirstKey).value_or(out.WaitForFirstKey);
     constexpr int kFar = 1 << 20;  // no screen is that far away or that large
     const auto x = Int(s, setting::WindowX, -kFar, kFar), y = Int(s, setting::WindowY, -kFar, kFar);
     const auto w = Int(s, setting::WindowWidth, 1, kFar), h = Int(s, setting::WindowHeight, 1, kFar);

@@ -124,7 +124,15 @@ TEST(GameOverForm, ResultsFocusTabOrderAndTheNameStays) {
                    }),
               mrOk);
     EXPECT_EQ(Show(d, [&] { d.BitBtn1->click(); }), mrCancel);
-    EXPECT_EQ(Show(d, [&] { QTest::keyClick(&d, Qt::Key_Escape); }), mrCancel);
+    // Esc at once (the pause key as the last life went) leaves it open; half a second later it closes it.
+    EXPECT_EQ(Show(d,
+                   [&] {
+                       QTest::keyClick(&d, Qt::Key_Escape);
+                       EXPECT_TRUE(d.isVisible());
+                       QTest::qWait(550);
+                       QTest::keyClick(&d, Qt::Key_Escape);
+                   }),
+              mrCancel);
     EXPECT_EQ(Show(d, [&] { d.close(); }), mrCancel);
     // Enter on the focused "&Neues Spiel" presses it.
     EXPECT_EQ(Show(d, [&] { QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return); }), mrCancel);
@@ -220,8 +228,9 @@ TEST(KeysForm, LayoutAndResults) {
     EXPECT_EQ(d.windowTitle(), QStringLiteral("Tastenbelegung"));
     ExpectFixedClientSize(d, 363, 178);
     EXPECT_EQ(d.Label1->text(), QStringLiteral("Cursor links - nach links laufen\nCursor rechts - nach rechts laufen\n"
-                                               "Cursor oben - springen\nLeertaste - Blasen spucken"));
-    EXPECT_EQ(d.Label1->geometry(), QRect(16, 16, 317, 88));
+                                               "Cursor oben - springen\nLeertaste - Blasen spucken\n"
+                                               "Esc oder Pause - anhalten, weiter"));
+    EXPECT_EQ(d.Label1->geometry(), QRect(16, 16, 317, 110));
     EXPECT_EQ(d.Label1->font().pixelSize(), 19);
     EXPECT_TRUE(d.Label1->font().bold());
     EXPECT_EQ(d.BitBtn1->text(), QStringLiteral("OK"));

@@ -154,11 +154,12 @@ TEST_F(MainWindowTest, MenuStructure) {
                {{"Hintergrundmusik1", "Hintergrundmusik"},
                 {"Soundeffekte1", "Soundeffekte"},
                 {"HiscoreServer1", "Hiscore-Server..."},
-                {"Pause1", "Pause"},
+                {"Pause1", "Pause\tEsc"},
                 {"PauseBeiFokusverlust1", "Pause bei Fokusverlust"},
                 {"Gamepad1", "Gamepad"},
                 {"Vollbild1", "Vollbild"},
-                {"Vergrerung1Item", "Vergrößerung"}});
+                {"Vergrerung1Item", "Vergrößerung"},
+                {"AufErstenTastendruckWarten1", "Auf ersten Tastendruck warten"}});
     ExpectMenu(Window->Leveleditor1, "Leveleditor",
                {{"Editormodus1", "Editormodus"},
                 {"N3", nullptr},
@@ -591,7 +592,10 @@ TEST_F(MainWindowTest, GameOverDialogThroughThePlatform) {
     EXPECT_EQ(result, TModalResult::Ok);
     EXPECT_EQ(shown, QStringLiteral("1234"));
     run = WhileModal([&] { result = Window->Platform().ShowGameOverDialog("0"); },
-                     [&](QWidget*) { QTest::keyClick(Window->GameOverForm, Qt::Key_Escape); });
+                     [&](QWidget*) {
+                         QTest::qWait(550);
+                         QTest::keyClick(Window->GameOverForm, Qt::Key_Escape);
+                     });
     EXPECT_EQ(result, TModalResult::Cancel);
     run = WhileModal([&] { Window->Platform().ShowWinDialog(); },
                      [&](QWidget* modal) {
