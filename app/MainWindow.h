@@ -70,8 +70,17 @@ public:
     void EndReplay();
     TReplayView* Replay() { return View.get(); }
     TGameRecording& Recording() { return *RecordingPtr; }
-    // Shows the game at a whole-number scale and sizes the window to fit it.
+    // Shows the game at a whole-number scale and sizes the window to fit it; a zoom whose window
+    // would not fit the screen's free area gives way to the largest that does.
     void SetZoom(int scale);
+    // Whether the window at `zoom` fits the free area of its screen; the largest zoom up to
+    // `wanted` that does (at least 1).
+    bool ZoomFits(int zoom) const;
+    int FittingZoom(int wanted) const;
+    // Greys the zooms that do not fit.
+    void UpdateZoomItems();
+    // Moves the window so that its frame lies on its screen's free area.
+    void KeepOnScreen();
     void Vollbild1Click();
     // Fills the screen with the game (menu bar and status bar hidden) or goes back to a window.
     void SetFullScreen(bool on);

@@ -170,8 +170,8 @@ QSize TPaintBox::DeviceSize() const {
     return {static_cast<int>(std::lround(width() * factor)), static_cast<int>(std::lround(height() * factor))};
 }
 
-QSize TPaintBox::sizeHint() const {
-    const int scale = ZoomScale(ZoomFactor, devicePixelRatioF());
+QSize TPaintBox::SizeAt(int zoom) const {
+    const int scale = ZoomScale(zoom, devicePixelRatioF());
     const double factor = devicePixelRatioF();
     return {static_cast<int>(std::ceil(kStartWidth * scale / factor - 1e-9)),
             static_cast<int>(std::ceil(kStartHeight * scale / factor - 1e-9))};

@@ -77,8 +77,9 @@ public:
     // The game pixel under a point of the widget (in the widget's own coordinates).
     QPoint GamePoint(QPointF position) const;
 
-    // The size that shows the game's start size at the chosen zoom.
-    QSize sizeHint() const override;
+    // The size that shows the game's start size at the chosen zoom, or at `zoom`.
+    QSize sizeHint() const override { return SizeAt(ZoomFactor); }
+    QSize SizeAt(int zoom) const;
 
     // Shows the last presented picture again, through the graphics card where it does the
     // enlarging (see TGlView::Wanted), otherwise with Qt's painter.

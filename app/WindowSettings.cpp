@@ -43,6 +43,9 @@ TWindowSettings TWindowSettings::Load() {
     const auto x = Int(s, setting::WindowX, -kFar, kFar), y = Int(s, setting::WindowY, -kFar, kFar);
     const auto w = Int(s, setting::WindowWidth, 1, kFar), h = Int(s, setting::WindowHeight, 1, kFar);
     if (x && y && w && h) out.Geometry = QRect(*x, *y, *w, *h);
+    bool ok = false;
+    const double scale = s.value(setting::WindowScale).toString().toDouble(&ok);
+    if (ok && scale >= 0.25 && scale <= 16) out.GeometryScale = scale;
     return out;
 }
 
@@ -50,8 +53,9 @@ void Remember(const QString& key, const QVariant& value) {
     QSettings(addr::SettingsFile(), QSettings::IniFormat).setValue(key, value);
 }
 
-void RememberGeometry(const QRect& client) {
+void RememberGeometry(const QRect& client, double scale) {
     QSettings s(addr::SettingsFile(), QSettings::IniFormat);
+    s.setValue(setting::WindowScale, scale);
     s.setValue(setting::WindowX, client.x());
     s.setValue(setting::WindowY, client.y());
     s.setValue(setting::WindowWidth, client.width());

@@ -20,6 +20,8 @@ inline const QString WindowX = QStringLiteral("window/x");
 inline const QString WindowY = QStringLiteral("window/y");
 inline const QString WindowWidth = QStringLiteral("window/width");
 inline const QString WindowHeight = QStringLiteral("window/height");
+// The desktop's scale factor the size was kept under; under another one the size is not used.
+inline const QString WindowScale = QStringLiteral("window/scale");
 // Gamepads on or off (true/false, default true); read and written by the gamepad support.
 inline const QString Gamepad = QStringLiteral("gamepad");
 inline const QString ReplaySpeed = QStringLiteral("replaySpeed");  // 1, 2 or 4, default 1
@@ -45,7 +47,7 @@ struct TWindowSettings {
 
 // Writes one setting; a file that cannot be written leaves the game as it is.
 void Remember(const QString& key, const QVariant& value);
-void RememberGeometry(const QRect& client);
+void RememberGeometry(const QRect& client, double scale);
 
 // Whether a window's client area lies wholly on one of the screens' usable parts.
 bool FitsAScreen(const QRect& client);
