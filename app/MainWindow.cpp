@@ -448,6 +448,12 @@ void TMainWindow::SendMenu(std::string_view name) {
 
 void TMainWindow::Beenden1Click() { close(); }
 
+void TMainWindow::OpenLevelFile(const QString& file) {
+    PlatformPtr->ChooseLevelFile(QFileInfo(file).absoluteFilePath());
+    SendMenu("Levelffnen1Click");
+    SyncChecks();
+}
+
 void TMainWindow::Levelverffentlichen1Click() {
     if (!LevelPublishForm) return;
     bool accepted = false;

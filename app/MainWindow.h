@@ -64,6 +64,9 @@ public:
     void Wiedergabe1x1Click();
     void Wiedergabe2x1Click();
     void Wiedergabe4x1Click();
+    // Opens a level file as "Level öffnen..." does once the player chose it (a file named on the
+    // command line, a level double-clicked in a file manager).
+    void OpenLevelFile(const QString& file);
     // Shows `file` in the window instead of the game; false with a message when it cannot be read.
     bool PlayReplay(const QString& file);
     // Ends the replay shown, if any; a new game then starts.

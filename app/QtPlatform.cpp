@@ -278,7 +278,13 @@ bool TQtPlatform::LevelDialog(bool save, std::string& fileName) {
     return true;
 }
 
-bool TQtPlatform::OpenLevelDialog(std::string& fileName) { return LevelDialog(false, fileName); }
+bool TQtPlatform::OpenLevelDialog(std::string& fileName) {
+    if (!ChosenLevel.isEmpty()) {
+        fileName = QFile::encodeName(std::exchange(ChosenLevel, QString())).toStdString();
+        return true;
+    }
+    return LevelDialog(false, fileName);
+}
 bool TQtPlatform::SaveLevelDialog(std::string& fileName) { return LevelDialog(true, fileName); }
 
 bool TQtPlatform::FileExists(const std::string& fileName) {
