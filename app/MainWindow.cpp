@@ -511,6 +511,9 @@ QString TMainWindow::ReplayDialog(bool save) {
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     dialog.setDefaultSuffix(QStringLiteral("blubbi-replay"));
+    // Wide enough for a whole name: the points stand at its end.
+    const QRect room = screen() ? screen()->availableGeometry() : QRect(0, 0, 1000, 480);
+    dialog.resize(std::min(1000, room.width()), std::min(480, room.height()));
     bool accepted = false;
     PausedWhile([&] { accepted = dialog.exec() == QDialog::Accepted; });
     return accepted && !dialog.selectedFiles().isEmpty() ? dialog.selectedFiles().constFirst() : QString();

@@ -1,6 +1,7 @@
 // Level files on the desktop: their MIME type, and the level file dialogs in German.
 #include <gtest/gtest.h>
 
+#include <QAbstractFileIconProvider>
 #include <QDateTime>
 #include <QFileDialog>
 #include <QHeaderView>
@@ -9,6 +10,7 @@
 #include <QTemporaryDir>
 #include <QTreeView>
 
+#include "app/German.h"
 #include "app/MainWindow.h"
 #include "app/QtPlatform.h"
 #include "tests/app/AppTestSupport.h"
@@ -73,4 +75,24 @@ TEST(LevelFiles, DialogsSpeakGermanAndShowEveryColumnWhole) {
             });
         EXPECT_TRUE(run.Acted && !run.TimedOut) << save;
     }
+}
+
+// The dialogs name a file's type by its name alone: one of no known kind that starts like a PDF is
+// no PDF to them, and a level is a level whatever its bytes. (Reading a file to guess its kind
+// would block on a special file such as /proc/kmsg.)
+TEST(LevelFiles, DialogsNameTypesWithoutReadingTheFiles) {
+    QTemporaryDir dir;
+    const QString other = dir.filePath(QStringLiteral("notiz.unbekannt")),
+                  level = dir.filePath(QStringLiteral("x.lev"));
+    for (const QString& name : {other, level}) {
+        QFile file(name);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write("%PDF-1.4\n%\xe2\xe3\xcf\xd3\n") > 0);
+    }
+    const QString pdf = QMimeDatabase().mimeTypeForName(QStringLiteral("application/pdf")).comment();
+    ASSERT_EQ(QMimeDatabase().mimeTypeForFile(other).comment(), pdf);  // what reading it would say
+    QFileDialog dialog;
+    PrepareLevelDialog(dialog);
+    ASSERT_NE(dialog.iconProvider(), nullptr);
+    EXPECT_NE(dialog.iconProvider()->type(QFileInfo(other)), pdf);
+    EXPECT_EQ(dialog.iconProvider()->type(QFileInfo(level)), QStringLiteral("Blubbi-Blubbo-Level"));
 }

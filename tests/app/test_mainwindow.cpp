@@ -635,7 +635,7 @@ TEST_F(MainWindowTest, LevelFileDialogs) {
                          auto* d = qobject_cast<QFileDialog*>(modal);
                          ASSERT_NE(d, nullptr);
                          EXPECT_EQ(d->acceptMode(), QFileDialog::AcceptSave);
-                         EXPECT_TRUE(d->testOption(QFileDialog::DontConfirmOverwrite));
+                         EXPECT_FALSE(d->testOption(QFileDialog::DontConfirmOverwrite));  // asks before replacing
                          // The name typed as a user would, without the extension.
                          auto* edit = d->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
                          ASSERT_NE(edit, nullptr);
