@@ -57,7 +57,7 @@ TGameOverForm::TGameOverForm(std::function<void(const QString&)> shellOpen, QWid
     : QDialog(parent), ShellOpen(std::move(shellOpen)) {
     setObjectName(QStringLiteral("GameOverForm"));
     setWindowTitle(QStringLiteral("Game Over"));
-    setFixedSize(542, 343);
+    FixedDialogBorder(this, 542, 343);
     ApplyFormFont(this);
     setAutoFillBackground(true);
     Colour(this, QPalette::Window, Qt::black);
@@ -182,8 +182,13 @@ void TGameOverForm::ShowLocalTable() {
     for (int row = 0; row < int(entries.size()); ++row) {
         const THiscoreEntry& e = entries[size_t(row)];
         const QString cells[] = {e.Name, QString::number(e.Points), QString::number(e.Level),
-                                 german.toString(e.Date.toLocalTime(), QLocale::ShortFormat)};
-        for (int col = 0; col < 4; ++col) grid->setItem(row, col, new QTableWidgetItem(cells[col]));
+                                 german.toString(e.Date.toLocalTime(), QStringLiteral("dd.MM.yyyy HH:mm"))};
+        for (int col = 0; col < 4; ++col) {
+            auto* item = new QTableWidgetItem(cells[col]);
+            // Numbers line up by their last digit.
+            if (col == 1 || col == 2) item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+            grid->setItem(row, col, item);
+        }
     }
     grid->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
     grid->setMinimumSize(460, 330);

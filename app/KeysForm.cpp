@@ -13,7 +13,7 @@ namespace blubbi {
 TKeysForm::TKeysForm(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("KeysForm"));
     setWindowTitle(QStringLiteral("Tastenbelegung"));
-    setFixedSize(363, 178);
+    FixedDialogBorder(this, 363, 178);
     ApplyFormFont(this);
 
     Label1 = new QLabel(QStringLiteral("Cursor links - nach links laufen\n"

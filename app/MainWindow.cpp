@@ -86,9 +86,9 @@ const std::vector<TMenuRow>& Menus() {
              {&W::N1, "N1"},
              {&W::Beenden1, "Beenden1", "Beenden", 1, nullptr, &W::Beenden1Click},
              {&W::N7, "N7"},
-             {&W::Aufzeichnungabspielen1, "Aufzeichnungabspielen1", "Aufzeichnung abspielen…", -1, nullptr,
+             {&W::Aufzeichnungabspielen1, "Aufzeichnungabspielen1", "Aufzeichnung abspielen...", -1, nullptr,
               &W::Aufzeichnungabspielen1Click},
-             {&W::Aufzeichnungspeichernunter1, "Aufzeichnungspeichernunter1", "Aufzeichnung speichern unter…", -1,
+             {&W::Aufzeichnungspeichernunter1, "Aufzeichnungspeichernunter1", "Aufzeichnung speichern unter...", -1,
               nullptr, &W::Aufzeichnungspeichernunter1Click},
              {&W::Wiedergabe1x1, "Wiedergabe1x1", "Wiedergabe 1×", -1, nullptr, &W::Wiedergabe1x1Click, TMark::Check},
              {&W::Wiedergabe2x1, "Wiedergabe2x1", "Wiedergabe 2×", -1, nullptr, &W::Wiedergabe2x1Click, TMark::Check},
@@ -180,6 +180,10 @@ TMainWindow::TMainWindow(QWidget* parent, const QString& dataDir) : QMainWindow(
     setFocusProxy(PaintBox1);
     statusBar()->setObjectName(QStringLiteral("StatusBar1"));
     statusBar()->setFixedHeight(19);
+    EditorMark = new QLabel(QStringLiteral("Editormodus"), statusBar());
+    EditorMark->setObjectName(QStringLiteral("EditorMark"));
+    statusBar()->addPermanentWidget(EditorMark);
+    EditorMark->hide();
 
     PlatformPtr = std::make_unique<TQtPlatform>(PaintBox1, this);
     PlatformPtr->DataDir = dataDir;
@@ -438,6 +442,7 @@ void TMainWindow::SyncChecks() {
         }
     }
     Pause1->setChecked(GameForm->Paused != 0);
+    EditorMark->setVisible(GameForm->EditorMode != 0);
 }
 
 void TMainWindow::SendMenu(std::string_view name) {
@@ -723,8 +728,8 @@ void TMainWindow::PausedWhile(const std::function<void()>& run) {
 }
 
 void TMainWindow::FrameTick() {
-    // A menu or a dialog holds the game: the ticks meanwhile are none of its frames.
-    if (PlatformPtr->Held()) {
+    // A menu or a dialog holds the game, or it is paused: the ticks meanwhile are none of its frames.
+    if (PlatformPtr->Held() || (GameForm->Paused && !View)) {
         LastTick = {};
         return;
     }

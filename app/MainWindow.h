@@ -9,6 +9,7 @@
 #include "app/FrameStats.h"
 
 class QAction;
+class QLabel;
 class QActionGroup;
 class QMenu;
 class QTimer;
@@ -121,6 +122,7 @@ public:
         *FeindRotesMonstereinfgen1;
     QActionGroup* InsertGroup;
     QAction *N6, *Levelverffentlichen1;
+    QLabel* EditorMark;  // in the status bar while editor mode is on
     QAction *Tastenbelegung1, *N5, *AufzurVelkorHomepage1, *N2, *berdasProgramm1;
 
     TWinForm* WinForm = nullptr;

@@ -120,8 +120,7 @@ void TPaintBox::KeyDown(QKeyEvent* event) {
     }
     // A held key is one press for the game: the window system's repeats are dropped, unless the
     // key was let go meanwhile (the focus went away, or a pause).
-    if (const int32_t code = VirtualKey(event->key());
-        code && (!event->isAutoRepeat() || (Held && !Held(code))))
+    if (const int32_t code = VirtualKey(event->key()); code && (!event->isAutoRepeat() || (Held && !Held(code))))
         Post(TEventKind::KeyDown, code);
     // Typed characters go through the one door too, so that a recording holds them.
     for (const QChar ch : event->text()) {

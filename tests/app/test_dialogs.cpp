@@ -32,6 +32,8 @@ void ExpectFixedClientSize(QDialog& d, int w, int h) {
     EXPECT_EQ(d.size(), QSize(w, h));
     EXPECT_EQ(d.minimumSize(), QSize(w, h));
     EXPECT_EQ(d.maximumSize(), QSize(w, h));
+    // A fixed dialog border: a close box, no minimise or maximise.
+    EXPECT_EQ(d.windowFlags() & (Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint), Qt::WindowCloseButtonHint);
 }
 
 // Result of one showing of `d` while `act` works on it.

@@ -4,6 +4,7 @@
 #include <QActionGroup>
 #include <QDir>
 #include <QFileDialog>
+#include <QLabel>
 #include <QFileInfo>
 #include <QInputDialog>
 #include <QKeyEvent>
@@ -145,8 +146,8 @@ TEST_F(MainWindowTest, MenuStructure) {
                 {"N1", nullptr},
                 {"Beenden1", "Beenden"},
                 {"N7", nullptr},
-                {"Aufzeichnungabspielen1", "Aufzeichnung abspielen…"},
-                {"Aufzeichnungspeichernunter1", "Aufzeichnung speichern unter…"},
+                {"Aufzeichnungabspielen1", "Aufzeichnung abspielen..."},
+                {"Aufzeichnungspeichernunter1", "Aufzeichnung speichern unter..."},
                 {"Wiedergabe1x1", "Wiedergabe 1×"},
                 {"Wiedergabe2x1", "Wiedergabe 2×"},
                 {"Wiedergabe4x1", "Wiedergabe 4×"}});
@@ -217,9 +218,11 @@ TEST_F(MainWindowTest, SwitchesReachTheGameAndChecksFollow) {
     Window->Editormodus1->trigger();
     EXPECT_EQ(Game().EditorMode, 1);
     EXPECT_TRUE(Window->Editormodus1->isChecked());
+    EXPECT_FALSE(Window->EditorMark->isHidden());  // the status bar says so
     Window->Editormodus1->trigger();
     EXPECT_EQ(Game().EditorMode, 0);
     EXPECT_FALSE(Window->Editormodus1->isChecked());
+    EXPECT_TRUE(Window->EditorMark->isHidden());
 }
 
 TEST_F(MainWindowTest, InsertItemsFormOneRadioGroup) {
