@@ -627,8 +627,12 @@ void TMainWindow::Gamepad1Click() {
 void TMainWindow::SendInput(int source, TEvent event) {
     if (!Keys->Pass(source, event)) return;
     const bool gameKey = event.A == VK_LEFT || event.A == VK_RIGHT || event.A == VK_UP || event.A == VK_SPACE;
-    // The first game key starts the new game and is its first move.
-    if (PaintBox1->FirstKeyWait && event.Kind == TEventKind::KeyDown && gameKey) SetPaused(false);
+    // The first game key starts the new game and is its first move; one pressed while the level
+    // slides in leaves nothing to wait for.
+    if (event.Kind == TEventKind::KeyDown && gameKey) {
+        FirstKeyDue = false;
+        if (PaintBox1->FirstKeyWait) SetPaused(false);
+    }
     PlatformPtr->Send(std::move(event));
 }
 
@@ -642,9 +646,7 @@ bool TMainWindow::WaitingForFirstKey() const { return PaintBox1->FirstKeyWait; }
 
 void TMainWindow::WaitForFirstKey() {
     if (Destroyed || View || !AufErstenTastendruckWarten1->isChecked()) return;
-    SetPaused(true);
-    PaintBox1->FirstKeyWait = true;
-    PaintBox1->Refresh();
+    FirstKeyDue = true;  // once the level has slid in, so that it shows under the veil
 }
 
 void TMainWindow::MenuKey() {
@@ -711,6 +713,7 @@ void TMainWindow::SetPaused(bool paused) {
         PaintBox1->Refresh();
     }
     if ((GameForm->Paused != 0) == paused) return;
+    if (!paused) FirstKeyDue = false;  // the player resumed it: he is there
     // What is held now would be let go unseen while the game waits.
     if (paused) LetGoOfKeys();
     TEvent e = MakeEvent(TEventKind::Pause);  // through the one door, so that a recording holds it
@@ -728,6 +731,13 @@ void TMainWindow::PausedWhile(const std::function<void()>& run) {
 }
 
 void TMainWindow::FrameTick() {
+    // A new game's level has slid in (the game stood still meanwhile): it waits for the first key.
+    if (FirstKeyDue && !View && !PlatformPtr->Held() && !GameForm->Paused && GameForm->TransitionCounter == 0) {
+        FirstKeyDue = false;
+        SetPaused(true);
+        PaintBox1->FirstKeyWait = true;
+        PaintBox1->Refresh();
+    }
     // A menu or a dialog holds the game, or it is paused: the ticks meanwhile are none of its frames.
     if (PlatformPtr->Held() || (GameForm->Paused && !View)) {
         LastTick = {};

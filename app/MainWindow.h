@@ -98,7 +98,8 @@ public:
     void SetPaused(bool paused);
     // The game is told that every key held on the keyboard and the pads is up.
     void LetGoOfKeys();
-    // A new game waits, paused, for its first game key (when "Auf ersten Tastendruck warten" is on).
+    // A new game waits, paused, for its first game key once its level has slid in (when "Auf ersten
+    // Tastendruck warten" is on).
     void WaitForFirstKey();
     bool WaitingForFirstKey() const;
     // Pauses the game while `run` runs (a modal dialog) and puts it back as it was.
@@ -177,6 +178,7 @@ private:
     bool Placed = false;
     bool Shown = false;  // shown at least once: its place is worth keeping
     bool MaximizedBeforeFull = false;
+    bool FirstKeyDue = false;  // a new game's level slides in; then it waits for the first key
     TFrameStats Stats;
     TFrameStats::TClock::time_point LastTick{};
 };
