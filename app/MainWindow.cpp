@@ -1,6 +1,9 @@
 // The main window (MainUnit): components, the menu as the window shows it, the frame timer, its own commands.
 #include "app/MainWindow.h"
 
+#include <xcb/xcb.h>
+
+#include <QAbstractNativeEventFilter>
 #include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
@@ -168,6 +171,25 @@ public:
     }
 };
 
+// The X server says the keyboard left one of the program's windows. Qt tells its widgets only once
+// none of its windows took it back within a moment, so a quick visit to another program, with a
+// key let go there, would go unseen.
+class TFocusOutWatch : public QAbstractNativeEventFilter {
+public:
+    explicit TFocusOutWatch(std::function<void()> lost) : Lost(std::move(lost)) {}
+    bool nativeEventFilter(const QByteArray& type, void* message, qintptr*) override {
+        if (type != "xcb_generic_event_t") return false;
+        const auto* event = static_cast<const xcb_generic_event_t*>(message);
+        if ((event->response_type & 0x7f) != XCB_FOCUS_OUT) return false;
+        const auto* out = static_cast<const xcb_focus_out_event_t*>(message);
+        if (out->detail != XCB_NOTIFY_DETAIL_INFERIOR && out->detail != XCB_NOTIFY_DETAIL_POINTER) Lost();
+        return false;
+    }
+
+private:
+    std::function<void()> Lost;
+};
+
 QString PlayingMessage(int speed) { return QStringLiteral("Wiedergabe %1× – Esc beendet sie").arg(speed); }
 }  // namespace
 
@@ -213,6 +235,10 @@ TMainWindow::TMainWindow(QWidget* parent, const QString& dataDir) : QMainWindow(
     PaintBox1->OnFocusLost = [this] {
         if (!Destroyed) LetGoOfKeys();
     };
+    FocusWatch = std::make_unique<TFocusOutWatch>([this] {
+        if (!Destroyed) LetGoOfKeys();
+    });
+    QCoreApplication::instance()->installNativeEventFilter(FocusWatch.get());
     PaintBox1->Held = [this](int32_t key) { return Keys->Held(key); };
     PaintBox1->OnPausedClick = [this] {
         if (!View) SetPaused(false);
@@ -260,7 +286,10 @@ TMainWindow::TMainWindow(QWidget* parent, const QString& dataDir) : QMainWindow(
     });
 }
 
-TMainWindow::~TMainWindow() { FormDestroy(); }
+TMainWindow::~TMainWindow() {
+    QCoreApplication::instance()->removeNativeEventFilter(FocusWatch.get());
+    FormDestroy();
+}
 
 void TMainWindow::CreateForms() {
     if (WinForm) return;

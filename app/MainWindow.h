@@ -8,6 +8,7 @@
 
 #include "app/FrameStats.h"
 
+class QAbstractNativeEventFilter;
 class QAction;
 class QLabel;
 class QActionGroup;
@@ -174,7 +175,8 @@ private:
     bool Destroyed = false;
     bool HadFocus = false;  // the window has been the active one: its focus can be lost
     std::unique_ptr<TKeyMerge> Keys;
-    std::unique_ptr<TGamepads> GamepadsPtr;  // last: it goes first, before the game it feeds
+    std::unique_ptr<QAbstractNativeEventFilter> FocusWatch;  // keys let go when the keyboard leaves
+    std::unique_ptr<TGamepads> GamepadsPtr;                  // last: it goes first, before the game it feeds
     bool Placed = false;
     bool Shown = false;  // shown at least once: its place is worth keeping
     bool MaximizedBeforeFull = false;
