@@ -257,6 +257,18 @@ TEST(KeptSettings, SurviveARestartButTheGameSwitchesStartAsGiven) {
     EXPECT_EQ(fourth->PaintBox1->sizeHint(), QSize(2 * 681, 2 * 425));
     EXPECT_LT(fourth->width(), 100000);
     fourth.reset();
+    // A size kept under another desktop scale factor would show another part of the game: the
+    // window takes its start size, at the place kept.
+    QSettings kept(addr::SettingsFile(), QSettings::IniFormat);
+    kept.setValue(setting::WindowX, place.x());
+    kept.setValue(setting::WindowWidth, place.width());
+    kept.setValue(setting::WindowScale, 3.0);
+    kept.sync();
+    auto fifth = NewWindow();
+    EXPECT_TRUE(fifth->PlacedFromSettings());
+    EXPECT_EQ(fifth->size(), fifth->sizeHint());
+    EXPECT_EQ(fifth->pos(), place.topLeft());
+    fifth.reset();
     QFile::remove(addr::SettingsFile());
 }
 
