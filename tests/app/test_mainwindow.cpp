@@ -4,10 +4,10 @@
 #include <QActionGroup>
 #include <QDir>
 #include <QFileDialog>
-#include <QLabel>
 #include <QFileInfo>
 #include <QInputDialog>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
