@@ -32,8 +32,7 @@ int main(int argc, char** argv) {
         screens.close();
         setenv("QT_QPA_PLATFORM", ("offscreen:configfile=" + screens.fileName().toStdString()).c_str(), 1);
     }
-    // A new game starts at once, as the tests were written for, unless a test switches the wait on.
-    setenv("BLUBBI_WAIT_FOR_FIRST_KEY", "0", 0);
+    setenv("BLUBBI_WAIT_FOR_FIRST_KEY", "0", 0);  // games start at once, as the tests were written for
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Blubbi Blubbo"));
     blubbi::UseGerman();

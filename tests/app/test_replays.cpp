@@ -230,7 +230,6 @@ TEST(ReplayFolder, KeepsTheLastTwentyAndTheTwentyBest) {
         const bool last = i >= 30, best = s.Points >= 300;
         if (!last && !best) expectedGone.insert(s.Name);
     }
-    // One point is "Punkt", and the folder knows such a name as its own.
     EXPECT_EQ(replays::FileName(start, 1), QStringLiteral("2026-01-01_12-00-00_1-Punkt.blubbi-replay"));
     EXPECT_EQ(replays::ReadName(replays::FileName(start, 1))->Points, 1);
     const QStringList gone = replays::ToRemove(games);
