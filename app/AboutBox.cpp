@@ -16,7 +16,7 @@ TAboutBox::TAboutBox(const QString& programDir, std::function<void(const QString
     : QDialog(parent), ShellOpen(std::move(shellOpen)) {
     setObjectName(QStringLiteral("AboutBox"));
     setWindowTitle(QStringLiteral("Info"));
-    setFixedSize(664, 453);
+    FixedDialogBorder(this, 664, 453);
     ApplyFormFont(this);
 
     Panel1 = new QFrame(this);

@@ -49,6 +49,12 @@ QFont HeavyFont(int pixelSize) {
     return font;
 }
 
+void FixedDialogBorder(QDialog* dialog, int width, int height) {
+    dialog->setFixedSize(width, height);
+    dialog->setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
+                           Qt::MSWindowsFixedSizeDialogHint);
+}
+
 void CentreOnScreen(QWidget* window) {
     QScreen* screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
     if (!screen) return;

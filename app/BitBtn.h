@@ -24,6 +24,9 @@ void ApplyFormFont(QWidget* form);
 // else the boldest cut of a sans serif that is (Liberation Sans, DejaVu Sans), never a regular one.
 QFont HeavyFont(int pixelSize);
 
+// A fixed dialog border at `size`: a title and a close box, neither minimise nor maximise.
+void FixedDialogBorder(QDialog* dialog, int width, int height);
+
 // Dialogs open centred on the screen they belong to, at the same place at every showing.
 void CentreOnScreen(QWidget* window);
 

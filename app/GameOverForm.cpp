@@ -8,6 +8,7 @@
 #include <QFontMetrics>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
@@ -56,7 +57,7 @@ TGameOverForm::TGameOverForm(std::function<void(const QString&)> shellOpen, QWid
     : QDialog(parent), ShellOpen(std::move(shellOpen)) {
     setObjectName(QStringLiteral("GameOverForm"));
     setWindowTitle(QStringLiteral("Game Over"));
-    setFixedSize(542, 343);
+    FixedDialogBorder(this, 542, 343);
     ApplyFormFont(this);
     setAutoFillBackground(true);
     Colour(this, QPalette::Window, Qt::black);
@@ -144,7 +145,18 @@ void TGameOverForm::SetPoints(const QString& points, int level) {
 int TGameOverForm::exec() {
     CentreOnScreen(this);
     BitBtn1->setFocus(Qt::OtherFocusReason);
+    Shown.start();
     return QDialog::exec();
+}
+
+void TGameOverForm::keyPressEvent(QKeyEvent* event) {
+    constexpr qint64 kEscCalmMs = 500;
+    if (event->key() == Qt::Key_Escape &&
+        (event->isAutoRepeat() || (Shown.isValid() && Shown.elapsed() < kEscCalmMs))) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 void TGameOverForm::BitBtn3Click() {
@@ -170,8 +182,13 @@ void TGameOverForm::ShowLocalTable() {
     for (int row = 0; row < int(entries.size()); ++row) {
         const THiscoreEntry& e = entries[size_t(row)];
         const QString cells[] = {e.Name, QString::number(e.Points), QString::number(e.Level),
-                                 german.toString(e.Date.toLocalTime(), QLocale::ShortFormat)};
-        for (int col = 0; col < 4; ++col) grid->setItem(row, col, new QTableWidgetItem(cells[col]));
+                                 german.toString(e.Date.toLocalTime(), QStringLiteral("dd.MM.yyyy HH:mm"))};
+        for (int col = 0; col < 4; ++col) {
+            auto* item = new QTableWidgetItem(cells[col]);
+            // Numbers line up by their last digit.
+            if (col == 1 || col == 2) item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+            grid->setItem(row, col, item);
+        }
     }
     grid->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
     grid->setMinimumSize(460, 330);

@@ -2,6 +2,7 @@
 #pragma once
 #include <QByteArray>
 #include <QDialog>
+#include <QElapsedTimer>
 #include <functional>
 #include <optional>
 
@@ -53,6 +54,11 @@ public:
     QLabel* UploadLbl;  // the outcome of this game's upload
     THiscoreClient* HttpCli1;
 
+protected:
+    // Esc is the game's pause key too: one pressed as the last life goes, still held, or in the
+    // dialog's first half second, is not taken as "Neues Spiel".
+    void keyPressEvent(QKeyEvent* event) override;
+
 signals:
     // The outcome of an upload that ended after its dialog was closed, for the main window
     // to show.
@@ -65,6 +71,7 @@ private:
     void EnterLocally(const QString& why);
     std::function<void(const QString&)> ShellOpen;
     TReplayProvider Replay;
+    QElapsedTimer Shown;  // since the dialog opened
     int Level = 0;
     int GameNo = 0;       // counts the game overs (SetPoints)
     int PostGameNo = -1;  // the game over whose points the last upload carried

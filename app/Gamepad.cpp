@@ -99,6 +99,10 @@ void TGamepads::Poll() {
     }
 }
 
+void TGamepads::Forget() {
+    for (auto& [instance, pad] : Pads) pad.Keys.clear();
+}
+
 void TGamepads::Update(int32_t instance, TPad& pad) {
     SDL_GameController* c = pad.Controller;
     TPadInput input;

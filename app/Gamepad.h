@@ -31,6 +31,8 @@ public:
     int Count() const { return static_cast<int>(Pads.size()); }
     // Reads plug-ins, unplugs and the state of every pad once (the timer's work).
     void Poll();
+    // The game was told that every key is up: what a pad still holds goes down again at its next read.
+    void Forget();
 
 private:
     struct TPad {

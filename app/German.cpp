@@ -3,11 +3,13 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QFileIconProvider>
 #include <QFileSystemModel>
 #include <QHeaderView>
 #include <QIdentityProxyModel>
 #include <QLibraryInfo>
 #include <QLocale>
+#include <QMimeDatabase>
 #include <QTranslator>
 #include <QTreeView>
 
@@ -36,6 +38,34 @@ private:
     QLocale Locale;
 };
 
+// Names each file's type and icon by its name alone. Qt's own provider reads a file's first bytes
+// to guess its type: a level file then passes for a TGA picture where the game's type is not
+// installed, and a special file (a pipe, /proc/...) can block the dialog for good.
+class TNameOnlyIcons : public QFileIconProvider {
+public:
+    QIcon icon(const QFileInfo& info) const override {
+        if (!info.isFile()) return QFileIconProvider::icon(info.isDir() ? Folder : File);
+        const QMimeType type = Type(info);
+        return QIcon::fromTheme(type.iconName(),
+                                QIcon::fromTheme(type.genericIconName(), QFileIconProvider::icon(File)));
+    }
+    QString type(const QFileInfo& info) const override {
+        if (!info.isFile()) return QFileIconProvider::type(info);  // folders and drives are not read
+        const QString suffix = info.suffix().toLower();
+        const QMimeType type = Type(info);
+        // The game's own types, also where they are not installed.
+        if (suffix == QLatin1String("lev") && type.isDefault()) return QStringLiteral("Blubbi-Blubbo-Level");
+        if (suffix == QLatin1String("blubbi-replay")) return QStringLiteral("Blubbi-Blubbo-Aufzeichnung");
+        return type.comment().isEmpty() ? type.name() : type.comment();
+    }
+
+private:
+    QMimeType Type(const QFileInfo& info) const {
+        return Mimes.mimeTypeForFile(info.fileName(), QMimeDatabase::MatchExtension);
+    }
+    QMimeDatabase Mimes;
+};
+
 }  // namespace
 
 void UseGerman() {
@@ -52,6 +82,8 @@ void PrepareLevelDialog(QFileDialog& dialog) {
     dialog.setLocale(QLocale(QLocale::German, QLocale::Germany));
     dialog.setViewMode(QFileDialog::Detail);
     dialog.setProxyModel(new TLocalFileModel(dialog.locale(), &dialog));
+    static TNameOnlyIcons icons;  // outlives every dialog
+    dialog.setIconProvider(&icons);
     dialog.resize(760, 460);
     // The name takes the room that is left; size, type and date are as wide as their texts.
     if (auto* view = dialog.findChild<QTreeView*>()) {

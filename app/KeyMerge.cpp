@@ -32,6 +32,13 @@ std::vector<int32_t> TKeyMerge::ReleaseAll(int source) {
     return up;
 }
 
+std::vector<int32_t> TKeyMerge::ReleaseEverything() {
+    std::vector<int32_t> up;
+    for (const auto& [key, holders] : Holders) up.push_back(key);
+    Holders.clear();
+    return up;
+}
+
 bool TKeyMerge::Pass(int source, const TEvent& event) {
     if (event.Kind == TEventKind::KeyDown) return Press(source, event.A);
     if (event.Kind == TEventKind::KeyUp) return Release(source, event.A);

@@ -19,6 +19,9 @@ public:
     bool Release(int source, int32_t key);
     // Lets go of every key `source` holds (a pad unplugged); the keys the game is to see go up.
     std::vector<int32_t> ReleaseAll(int source);
+    // Lets go of every key of every source (the window lost the keyboard, or the game pauses);
+    // the keys the game is to see go up.
+    std::vector<int32_t> ReleaseEverything();
     bool Held(int32_t key) const { return Holders.count(key) != 0; }
 
     // Whether an event of `source` goes on to the game; key events are counted on the way.

@@ -13,20 +13,21 @@ namespace blubbi {
 TKeysForm::TKeysForm(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("KeysForm"));
     setWindowTitle(QStringLiteral("Tastenbelegung"));
-    setFixedSize(363, 178);
+    FixedDialogBorder(this, 363, 178);
     ApplyFormFont(this);
 
     Label1 = new QLabel(QStringLiteral("Cursor links - nach links laufen\n"
                                        "Cursor rechts - nach rechts laufen\n"
                                        "Cursor oben - springen\n"
-                                       "Leertaste - Blasen spucken"),
+                                       "Leertaste - Blasen spucken\n"
+                                       "Esc oder Pause - anhalten, weiter"),
                         this);
     QFont font(QStringLiteral("Arial"));
     font.setPixelSize(19);
     font.setBold(true);
     Label1->setFont(font);
     Label1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    Label1->setGeometry(16, 16, 317, 88);
+    Label1->setGeometry(16, 16, 317, 110);  // a line more than the four walking keys need: the pause
     Label1->installEventFilter(this);
 
     BitBtn1 = MakeBitBtn(this, TBitBtnKind::Ok, QStringLiteral("OK"), 125, 144, 113, 25);

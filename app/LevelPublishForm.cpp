@@ -13,7 +13,7 @@ namespace blubbi {
 TLevelPublishForm::TLevelPublishForm(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("LevelPublishForm"));
     setWindowTitle(QStringLiteral("Level veröffentlichen"));
-    setFixedSize(501, 140);
+    FixedDialogBorder(this, 501, 140);
     ApplyFormFont(this);
     Mail = addr::LevelMail();
 

@@ -1,6 +1,9 @@
 // The main window (MainUnit): components, the menu as the window shows it, the frame timer, its own commands.
 #include "app/MainWindow.h"
 
+#include <xcb/xcb.h>
+
+#include <QAbstractNativeEventFilter>
 #include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
@@ -8,12 +11,19 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QInputDialog>
+#include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QProxyStyle>
+#include <QScreen>
 #include <QShortcut>
 #include <QStatusBar>
 #include <QTimer>
+#include <QWindow>
+#include <algorithm>
+#include <cmath>
 #include <optional>
 #include <vector>
 
@@ -79,9 +89,9 @@ const std::vector<TMenuRow>& Menus() {
              {&W::N1, "N1"},
              {&W::Beenden1, "Beenden1", "Beenden", 1, nullptr, &W::Beenden1Click},
              {&W::N7, "N7"},
-             {&W::Aufzeichnungabspielen1, "Aufzeichnungabspielen1", "Aufzeichnung abspielen…", -1, nullptr,
+             {&W::Aufzeichnungabspielen1, "Aufzeichnungabspielen1", "Aufzeichnung abspielen...", -1, nullptr,
               &W::Aufzeichnungabspielen1Click},
-             {&W::Aufzeichnungspeichernunter1, "Aufzeichnungspeichernunter1", "Aufzeichnung speichern unter…", -1,
+             {&W::Aufzeichnungspeichernunter1, "Aufzeichnungspeichernunter1", "Aufzeichnung speichern unter...", -1,
               nullptr, &W::Aufzeichnungspeichernunter1Click},
              {&W::Wiedergabe1x1, "Wiedergabe1x1", "Wiedergabe 1×", -1, nullptr, &W::Wiedergabe1x1Click, TMark::Check},
              {&W::Wiedergabe2x1, "Wiedergabe2x1", "Wiedergabe 2×", -1, nullptr, &W::Wiedergabe2x1Click, TMark::Check},
@@ -96,7 +106,7 @@ const std::vector<TMenuRow>& Menus() {
              {&W::Soundeffekte1, "Soundeffekte1", "Soundeffekte", 3, MenuCommand("Soundeffekte1Click"), nullptr,
               TMark::Check},
              {&W::HiscoreServer1, "HiscoreServer1", "Hiscore-Server...", -1, nullptr, &W::HiscoreServer1Click},
-             {&W::Pause1, "Pause1", "Pause", -1, nullptr, &W::Pause1Click, TMark::Check},
+             {&W::Pause1, "Pause1", "Pause\tEsc", -1, nullptr, &W::Pause1Click, TMark::Check},
              {&W::PauseBeiFokusverlust1, "PauseBeiFokusverlust1", "Pause bei Fokusverlust", -1, nullptr,
               &W::PauseBeiFokusverlust1Click, TMark::Check},
              {&W::Gamepad1, "Gamepad1", "Gamepad", -1, nullptr, &W::Gamepad1Click, TMark::Check},
@@ -150,6 +160,36 @@ bool KeepsReplay(const TItemRow& row) {
            row.Own == &W::Wiedergabe4x1Click || row.Own == &W::Vollbild1Click;
 }
 
+// The menu bar's own answer to a lone Alt would take the arrows from the game in the middle of
+// play; the window decides instead (MenuKey).
+class TNoAltMenuStyle : public QProxyStyle {
+public:
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                  QStyleHintReturn* returnData) const override {
+        if (hint == SH_MenuBar_AltKeyNavigation) return 0;
+        return QProxyStyle::styleHint(hint, option, widget, returnData);
+    }
+};
+
+// The X server says the keyboard left one of the program's windows. Qt tells its widgets only once
+// none of its windows took it back within a moment, so a quick visit to another program, with a
+// key let go there, would go unseen.
+class TFocusOutWatch : public QAbstractNativeEventFilter {
+public:
+    explicit TFocusOutWatch(std::function<void()> lost) : Lost(std::move(lost)) {}
+    bool nativeEventFilter(const QByteArray& type, void* message, qintptr*) override {
+        if (type != "xcb_generic_event_t") return false;
+        const auto* event = static_cast<const xcb_generic_event_t*>(message);
+        if ((event->response_type & 0x7f) != XCB_FOCUS_OUT) return false;
+        const auto* out = static_cast<const xcb_focus_out_event_t*>(message);
+        if (out->detail != XCB_NOTIFY_DETAIL_INFERIOR && out->detail != XCB_NOTIFY_DETAIL_POINTER) Lost();
+        return false;
+    }
+
+private:
+    std::function<void()> Lost;
+};
+
 QString PlayingMessage(int speed) { return QStringLiteral("Wiedergabe %1× – Esc beendet sie").arg(speed); }
 }  // namespace
 
@@ -162,6 +202,10 @@ TMainWindow::TMainWindow(QWidget* parent, const QString& dataDir) : QMainWindow(
     setFocusProxy(PaintBox1);
     statusBar()->setObjectName(QStringLiteral("StatusBar1"));
     statusBar()->setFixedHeight(19);
+    EditorMark = new QLabel(QStringLiteral("Editormodus"), statusBar());
+    EditorMark->setObjectName(QStringLiteral("EditorMark"));
+    statusBar()->addPermanentWidget(EditorMark);
+    EditorMark->hide();
 
     PlatformPtr = std::make_unique<TQtPlatform>(PaintBox1, this);
     PlatformPtr->DataDir = dataDir;
@@ -177,6 +221,7 @@ TMainWindow::TMainWindow(QWidget* parent, const QString& dataDir) : QMainWindow(
         ImageList1[i] = QIcon(menuDir + QStringLiteral("%1.png").arg(i, 2, 10, QLatin1Char('0')));
     BuildMenu();
     BuildViewItems();
+    BuildFirstKeyItem();
     BuildReplayItems();
 
     RestoreSettings();
@@ -185,7 +230,19 @@ TMainWindow::TMainWindow(QWidget* parent, const QString& dataDir) : QMainWindow(
     // The menu bar for the keyboard, as in desktop programs: F10 or Alt pressed alone.
     auto* f10 = new QShortcut(QKeySequence(Qt::Key_F10), this);
     connect(f10, &QShortcut::activated, this, &TMainWindow::OpenMenuBar);
-    PaintBox1->OnMenuKey = [this] { OpenMenuBar(); };
+    PaintBox1->OnMenuKey = [this] { MenuKey(); };
+    // Keys let go while another window had the keyboard would stay held for the game.
+    PaintBox1->OnFocusLost = [this] {
+        if (!Destroyed) LetGoOfKeys();
+    };
+    FocusWatch = std::make_unique<TFocusOutWatch>([this] {
+        if (!Destroyed) LetGoOfKeys();
+    });
+    QCoreApplication::instance()->installNativeEventFilter(FocusWatch.get());
+    PaintBox1->Held = [this](int32_t key) { return Keys->Held(key); };
+    PaintBox1->OnPausedClick = [this] {
+        if (!View) SetPaused(false);
+    };
     menuBar()->installEventFilter(this);
     for (QMenu* menu : {Datei1, Optionen1, Leveleditor1, Hilfe1}) {
         connect(menu, &QMenu::aboutToHide, this,
@@ -210,6 +267,8 @@ TMainWindow::TMainWindow(QWidget* parent, const QString& dataDir) : QMainWindow(
     Timer1->start();
 
     RecordingPtr->Start(*GameForm);
+    PlatformPtr->OnNewGame = [this] { WaitForFirstKey(); };
+    WaitForFirstKey();
     SyncChecks();
     PaintBox1->OnPauseKey = [this] {
         if (View)
@@ -227,7 +286,10 @@ TMainWindow::TMainWindow(QWidget* parent, const QString& dataDir) : QMainWindow(
     });
 }
 
-TMainWindow::~TMainWindow() { FormDestroy(); }
+TMainWindow::~TMainWindow() {
+    QCoreApplication::instance()->removeNativeEventFilter(FocusWatch.get());
+    FormDestroy();
+}
 
 void TMainWindow::CreateForms() {
     if (WinForm) return;
@@ -248,6 +310,9 @@ void TMainWindow::CreateForms() {
 void TMainWindow::BuildMenu() {
     QMenuBar* bar = menuBar();
     bar->setObjectName(QStringLiteral("MainMenu1"));
+    auto* style = new TNoAltMenuStyle;
+    style->setParent(bar);
+    bar->setStyle(style);
     InsertGroup = new QActionGroup(this);
     InsertGroup->setObjectName(QStringLiteral("InsertGroup"));
     InsertGroup->setExclusionPolicy(QActionGroup::ExclusionPolicy::Exclusive);
@@ -302,6 +367,50 @@ void TMainWindow::BuildViewItems() {
             Remember(setting::Zoom, scale);
         });
     }
+    connect(Vergrerung1, &QMenu::aboutToShow, this, &TMainWindow::UpdateZoomItems);
+}
+
+namespace {
+// The window's frame around its client area; before the window system has told it, room for a
+// title bar.
+QMargins FrameOf(const QWidget* window) {
+    const QWindow* handle = window->windowHandle();
+    const QMargins margins = handle ? handle->frameMargins() : QMargins();
+    return margins.isNull() ? QMargins(4, 30, 4, 4) : margins;
+}
+}  // namespace
+
+bool TMainWindow::ZoomFits(int zoom) const {
+    const QScreen* where = screen() ? screen() : QGuiApplication::primaryScreen();
+    if (!where) return true;
+    const QSize box = PaintBox1->SizeAt(zoom);
+    const int bars = menuBar()->sizeHint().height() + statusBar()->height();
+    const QMargins frame = FrameOf(this);
+    const QSize window(box.width() + frame.left() + frame.right(), box.height() + bars + frame.top() + frame.bottom());
+    const QSize room = where->availableGeometry().size();
+    return window.width() <= room.width() && window.height() <= room.height();
+}
+
+int TMainWindow::FittingZoom(int wanted) const {
+    int zoom = std::clamp(wanted, 1, TPaintBox::kMaxScale);
+    while (zoom > 1 && !ZoomFits(zoom)) --zoom;
+    return zoom;
+}
+
+void TMainWindow::UpdateZoomItems() {
+    for (int zoom = 1; zoom <= TPaintBox::kMaxScale; ++zoom)
+        ZoomGroup->actions()[zoom - 1]->setEnabled(zoom == 1 || ZoomFits(zoom));
+}
+
+void TMainWindow::KeepOnScreen() {
+    if (isFullScreen() || isMaximized()) return;
+    const QScreen* where = screen() ? screen() : QGuiApplication::primaryScreen();
+    if (!where) return;
+    const QRect room = where->availableGeometry();
+    const QRect frame = geometry().marginsAdded(FrameOf(this));
+    const int left = std::clamp(frame.left(), room.left(), std::max(room.left(), room.right() + 1 - frame.width()));
+    const int top = std::clamp(frame.top(), room.top(), std::max(room.top(), room.bottom() + 1 - frame.height()));
+    if (left != frame.left() || top != frame.top()) move(pos() + QPoint(left - frame.left(), top - frame.top()));
 }
 
 // The start size gives the paint box its design size (times the zoom); the window stays resizable.
@@ -309,17 +418,36 @@ void TMainWindow::BuildViewItems() {
 void TMainWindow::RestoreSettings() {
     const TWindowSettings kept = TWindowSettings::Load();
     PauseBeiFokusverlust1->setChecked(kept.PauseOnFocusLoss);
-    PaintBox1->SetScale(kept.Zoom);
+    // A zoom kept from a larger screen gives way here; the kept one comes back where it fits.
+    PaintBox1->SetScale(FittingZoom(kept.Zoom));
     ZoomGroup->actions()[PaintBox1->Zoom() - 1]->setChecked(true);
+    UpdateZoomItems();
     resize(sizeHint());
-    if (kept.Geometry && SizeFitsAScreen(kept.Geometry->size())) {
-        resize(kept.Geometry->size());
-        if (FitsAScreen(*kept.Geometry)) {
-            setGeometry(*kept.Geometry);
+    // A size kept under another desktop scale factor would show another part of the game: the
+    // window takes its start size there, and only the place comes back.
+    const bool sameScale = !kept.GeometryScale || std::abs(*kept.GeometryScale - PaintBox1->devicePixelRatioF()) < 0.01;
+    if (kept.Geometry) {
+        const QRect wanted = sameScale ? *kept.Geometry : QRect(kept.Geometry->topLeft(), size());
+        if (SizeFitsAScreen(wanted.size())) resize(wanted.size());
+        if (FitsAScreen(wanted)) {
+            setGeometry(wanted);
             Placed = true;
         }
     }
     if (kept.FullScreen) SetFullScreen(true);
+}
+
+// After the options the game has always had and the zoom, so that their places stay.
+void TMainWindow::BuildFirstKeyItem() {
+    AufErstenTastendruckWarten1 = Optionen1->addAction(QStringLiteral("Auf ersten Tastendruck warten"));
+    AufErstenTastendruckWarten1->setObjectName(QStringLiteral("AufErstenTastendruckWarten1"));
+    AufErstenTastendruckWarten1->setCheckable(true);
+    AufErstenTastendruckWarten1->setChecked(TWindowSettings::Load().WaitForFirstKey);
+    connect(AufErstenTastendruckWarten1, &QAction::triggered, this, &TMainWindow::AufErstenTastendruckWarten1Click);
+}
+
+void TMainWindow::AufErstenTastendruckWarten1Click() {
+    Remember(setting::WaitForFirstKey, AufErstenTastendruckWarten1->isChecked());
 }
 
 // The replay items, after the file items the game has always had.
@@ -343,6 +471,7 @@ void TMainWindow::SyncChecks() {
         }
     }
     Pause1->setChecked(GameForm->Paused != 0);
+    EditorMark->setVisible(GameForm->EditorMode != 0);
 }
 
 void TMainWindow::SendMenu(std::string_view name) {
@@ -352,6 +481,12 @@ void TMainWindow::SendMenu(std::string_view name) {
 }
 
 void TMainWindow::Beenden1Click() { close(); }
+
+void TMainWindow::OpenLevelFile(const QString& file) {
+    PlatformPtr->ChooseLevelFile(QFileInfo(file).absoluteFilePath());
+    SendMenu("Levelffnen1Click");
+    SyncChecks();
+}
 
 void TMainWindow::Levelverffentlichen1Click() {
     if (!LevelPublishForm) return;
@@ -410,6 +545,9 @@ QString TMainWindow::ReplayDialog(bool save) {
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     dialog.setDefaultSuffix(QStringLiteral("blubbi-replay"));
+    // Wide enough for a whole name: the points stand at its end.
+    const QRect room = screen() ? screen()->availableGeometry() : QRect(0, 0, 1000, 480);
+    dialog.resize(std::min(1000, room.width()), std::min(480, room.height()));
     bool accepted = false;
     PausedWhile([&] { accepted = dialog.exec() == QDialog::Accepted; });
     return accepted && !dialog.selectedFiles().isEmpty() ? dialog.selectedFiles().constFirst() : QString();
@@ -516,10 +654,36 @@ void TMainWindow::Gamepad1Click() {
 }
 
 void TMainWindow::SendInput(int source, TEvent event) {
-    if (Keys->Pass(source, event)) PlatformPtr->Send(std::move(event));
+    if (!Keys->Pass(source, event)) return;
+    const bool gameKey = event.A == VK_LEFT || event.A == VK_RIGHT || event.A == VK_UP || event.A == VK_SPACE;
+    // The first game key starts the new game and is its first move; one pressed while the level
+    // slides in leaves nothing to wait for.
+    if (event.Kind == TEventKind::KeyDown && gameKey) {
+        FirstKeyDue = false;
+        if (PaintBox1->FirstKeyWait) SetPaused(false);
+    }
+    PlatformPtr->Send(std::move(event));
+}
+
+void TMainWindow::LetGoOfKeys() {
+    if (GamepadsPtr) GamepadsPtr->Forget();
+    // Through the one door, so that a recording holds each of them.
+    for (const int32_t key : Keys->ReleaseEverything()) PlatformPtr->Send(MakeEvent(TEventKind::KeyUp, key));
+}
+
+bool TMainWindow::WaitingForFirstKey() const { return PaintBox1->FirstKeyWait; }
+
+void TMainWindow::WaitForFirstKey() {
+    if (Destroyed || View || !AufErstenTastendruckWarten1->isChecked()) return;
+    FirstKeyDue = true;  // once the level has slid in, so that it shows under the veil
+}
+
+void TMainWindow::MenuKey() {
+    if (View || GameForm->Paused || !GameForm->GameActive || GameForm->Lives <= 0) OpenMenuBar();
 }
 
 void TMainWindow::SetZoom(int scale) {
+    if (!isFullScreen()) scale = FittingZoom(scale);
     PaintBox1->SetScale(scale);
     ZoomGroup->actions()[PaintBox1->Zoom() - 1]->setChecked(true);
     const QSize box = PaintBox1->sizeHint();
@@ -529,6 +693,7 @@ void TMainWindow::SetZoom(int scale) {
     }
     if (box == PaintBox1->size()) PaintBox1->FollowSize();  // no resize to come, but maybe a new scale
     resize(size() + box - PaintBox1->size());
+    KeepOnScreen();
 }
 
 void TMainWindow::Vollbild1Click() { SetFullScreen(Vollbild1->isChecked()); }
@@ -548,7 +713,10 @@ void TMainWindow::SetFullScreen(bool on) {
             state |= Qt::WindowMaximized;
         setWindowState(state);
         // Not every window system puts a window back where it was before it filled the screen.
-        if (!on && !MaximizedBeforeFull && normal.isValid()) setGeometry(normal);
+        if (!on && !MaximizedBeforeFull && normal.isValid()) {
+            setGeometry(normal);
+            KeepOnScreen();
+        }
     }
     Remember(setting::FullScreen, on);
     PaintBox1->setFocus(Qt::OtherFocusReason);
@@ -568,7 +736,15 @@ void TMainWindow::HideMenuBarWhenLeft() {
 }
 
 void TMainWindow::SetPaused(bool paused) {
-    if (Destroyed || (GameForm->Paused != 0) == paused) return;
+    if (Destroyed) return;
+    if (!paused && PaintBox1->FirstKeyWait) {
+        PaintBox1->FirstKeyWait = false;
+        PaintBox1->Refresh();
+    }
+    if ((GameForm->Paused != 0) == paused) return;
+    if (!paused) FirstKeyDue = false;  // the player resumed it: he is there
+    // What is held now would be let go unseen while the game waits.
+    if (paused) LetGoOfKeys();
     TEvent e = MakeEvent(TEventKind::Pause);  // through the one door, so that a recording holds it
     e.A = paused ? 1 : 0;
     PlatformPtr->Send(std::move(e));
@@ -584,8 +760,15 @@ void TMainWindow::PausedWhile(const std::function<void()>& run) {
 }
 
 void TMainWindow::FrameTick() {
-    // A menu or a dialog holds the game: the ticks meanwhile are none of its frames.
-    if (PlatformPtr->Held()) {
+    // A new game's level has slid in (the game stood still meanwhile): it waits for the first key.
+    if (FirstKeyDue && !View && !PlatformPtr->Held() && !GameForm->Paused && GameForm->TransitionCounter == 0) {
+        FirstKeyDue = false;
+        SetPaused(true);
+        PaintBox1->FirstKeyWait = true;
+        PaintBox1->Refresh();
+    }
+    // A menu or a dialog holds the game, or it is paused: the ticks meanwhile are none of its frames.
+    if (PlatformPtr->Held() || (GameForm->Paused && !View)) {
         LastTick = {};
         return;
     }
@@ -599,6 +782,7 @@ void TMainWindow::FrameTick() {
     // The game-over and win dialogs open inside a tick and hold the timer on purpose: the wait
     // is no interval of the frame clock, and no frame of it counts.
     if (PlatformPtr->Dialogs() != dialogs) {
+        SyncChecks();  // a new game may have started from the dialog
         LastTick = TFrameStats::TClock::now();
         PlatformPtr->TakeComposeMs();
         PlatformPtr->TakeCopyMs();
@@ -631,7 +815,7 @@ void TMainWindow::FormDestroy() {
 }
 
 void TMainWindow::closeEvent(QCloseEvent* event) {
-    if (Shown && !Destroyed) RememberGeometry(normalGeometry());
+    if (Shown && !Destroyed) RememberGeometry(normalGeometry(), PaintBox1->devicePixelRatioF());
     FormDestroy();
     event->accept();
 }

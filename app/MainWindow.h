@@ -8,7 +8,9 @@
 
 #include "app/FrameStats.h"
 
+class QAbstractNativeEventFilter;
 class QAction;
+class QLabel;
 class QActionGroup;
 class QMenu;
 class QTimer;
@@ -56,6 +58,7 @@ public:
     void Pause1Click();
     void PauseBeiFokusverlust1Click();
     void Gamepad1Click();
+    void AufErstenTastendruckWarten1Click();
     // A replay chosen in a file dialog shown in the window; the replay of the game being played saved
     // where the player says; the speed of the replay shown.
     void Aufzeichnungabspielen1Click();
@@ -63,14 +66,26 @@ public:
     void Wiedergabe1x1Click();
     void Wiedergabe2x1Click();
     void Wiedergabe4x1Click();
+    // Opens a level file as "Level öffnen..." does once the player chose it (a file named on the
+    // command line, a level double-clicked in a file manager).
+    void OpenLevelFile(const QString& file);
     // Shows `file` in the window instead of the game; false with a message when it cannot be read.
     bool PlayReplay(const QString& file);
     // Ends the replay shown, if any; a new game then starts.
     void EndReplay();
     TReplayView* Replay() { return View.get(); }
     TGameRecording& Recording() { return *RecordingPtr; }
-    // Shows the game at a whole-number scale and sizes the window to fit it.
+    // Shows the game at a whole-number scale and sizes the window to fit it; a zoom whose window
+    // would not fit the screen's free area gives way to the largest that does.
     void SetZoom(int scale);
+    // Whether the window at `zoom` fits the free area of its screen; the largest zoom up to
+    // `wanted` that does (at least 1).
+    bool ZoomFits(int zoom) const;
+    int FittingZoom(int wanted) const;
+    // Greys the zooms that do not fit.
+    void UpdateZoomItems();
+    // Moves the window so that its frame lies on its screen's free area.
+    void KeepOnScreen();
     void Vollbild1Click();
     // Fills the screen with the game (menu bar and status bar hidden) or goes back to a window.
     void SetFullScreen(bool on);
@@ -80,8 +95,14 @@ public:
     // The window took its place from the settings, so it need not be centred.
     bool PlacedFromSettings() const { return Placed; }
 
-    // Pauses or resumes the game and shows it.
+    // Pauses or resumes the game and shows it. A pause lets go of every key held.
     void SetPaused(bool paused);
+    // The game is told that every key held on the keyboard and the pads is up.
+    void LetGoOfKeys();
+    // A new game waits, paused, for its first game key once its level has slid in (when "Auf ersten
+    // Tastendruck warten" is on).
+    void WaitForFirstKey();
+    bool WaitingForFirstKey() const;
     // Pauses the game while `run` runs (a modal dialog) and puts it back as it was.
     void PausedWhile(const std::function<void()>& run);
 
@@ -95,6 +116,7 @@ public:
     QActionGroup* ZoomGroup;
     QAction *NeuesSpiel1, *N1, *Beenden1;
     QAction *Hintergrundmusik1, *Soundeffekte1, *HiscoreServer1, *Pause1, *PauseBeiFokusverlust1, *Gamepad1, *Vollbild1;
+    QAction* AufErstenTastendruckWarten1;
     QAction *N7, *Aufzeichnungabspielen1, *Aufzeichnungspeichernunter1, *Wiedergabe1x1, *Wiedergabe2x1, *Wiedergabe4x1;
     QActionGroup* SpeedGroup;
     QAction *Editormodus1, *N3, *NeuesLevel1, *Levelffnen1, *Levelspeichern1, *N4;
@@ -102,6 +124,7 @@ public:
         *FeindRotesMonstereinfgen1;
     QActionGroup* InsertGroup;
     QAction *N6, *Levelverffentlichen1;
+    QLabel* EditorMark;  // in the status bar while editor mode is on
     QAction *Tastenbelegung1, *N5, *AufzurVelkorHomepage1, *N2, *berdasProgramm1;
 
     TWinForm* WinForm = nullptr;
@@ -124,6 +147,9 @@ private:
     void BuildMenu();
     void BuildViewItems();
     void BuildReplayItems();
+    void BuildFirstKeyItem();
+    // A lone Alt opens the menu bar only where the arrows do not walk: paused, or no game running.
+    void MenuKey();
     // The file a replay dialog chose, paused around it; empty when cancelled.
     QString ReplayDialog(bool save);
     void SetReplaySpeed(int factor);
@@ -149,10 +175,12 @@ private:
     bool Destroyed = false;
     bool HadFocus = false;  // the window has been the active one: its focus can be lost
     std::unique_ptr<TKeyMerge> Keys;
-    std::unique_ptr<TGamepads> GamepadsPtr;  // last: it goes first, before the game it feeds
+    std::unique_ptr<QAbstractNativeEventFilter> FocusWatch;  // keys let go when the keyboard leaves
+    std::unique_ptr<TGamepads> GamepadsPtr;                  // last: it goes first, before the game it feeds
     bool Placed = false;
     bool Shown = false;  // shown at least once: its place is worth keeping
     bool MaximizedBeforeFull = false;
+    bool FirstKeyDue = false;  // a new game's level slides in; then it waits for the first key
     TFrameStats Stats;
     TFrameStats::TClock::time_point LastTick{};
 };

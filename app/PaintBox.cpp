@@ -118,10 +118,10 @@ void TPaintBox::KeyDown(QKeyEvent* event) {
         if (!event->isAutoRepeat() && OnPauseKey) OnPauseKey();
         return;
     }
-    // A held key is one press for the game: the window system's repeats are dropped.
-    if (!event->isAutoRepeat()) {
-        if (const int32_t code = VirtualKey(event->key())) Post(TEventKind::KeyDown, code);
-    }
+    // A held key is one press for the game: the window system's repeats are dropped, unless the
+    // key was let go meanwhile (the focus went away, or a pause).
+    if (const int32_t code = VirtualKey(event->key()); code && (!event->isAutoRepeat() || (Held && !Held(code))))
+        Post(TEventKind::KeyDown, code);
     // Typed characters go through the one door too, so that a recording holds them.
     for (const QChar ch : event->text()) {
         const char16_t code = ch.unicode();
@@ -169,8 +169,8 @@ QSize TPaintBox::DeviceSize() const {
     return {static_cast<int>(std::lround(width() * factor)), static_cast<int>(std::lround(height() * factor))};
 }
 
-QSize TPaintBox::sizeHint() const {
-    const int scale = ZoomScale(ZoomFactor, devicePixelRatioF());
+QSize TPaintBox::SizeAt(int zoom) const {
+    const int scale = ZoomScale(zoom, devicePixelRatioF());
     const double factor = devicePixelRatioF();
     return {static_cast<int>(std::ceil(kStartWidth * scale / factor - 1e-9)),
             static_cast<int>(std::ceil(kStartHeight * scale / factor - 1e-9))};
@@ -190,6 +190,10 @@ QPoint TPaintBox::GamePoint(QPointF position) const {
 
 void TPaintBox::mousePressEvent(QMouseEvent* event) {
     AltAlone = false;
+    if (Game && Game->Paused && OnPausedClick && event->button() == Qt::LeftButton) {
+        OnPausedClick();
+        return;
+    }
     const auto button = GameButton(event->button());
     if (!Game || !button) return;
     const QPoint p = GamePoint(event->position());
@@ -238,10 +242,20 @@ void TPaintBox::PaintOverlay(QPainter& painter) const {
         painter.fillRect(rect(), QColor(0, 0, 0, 150));
         QFont font(QStringLiteral("Arial"));
         font.setBold(true);
-        font.setPixelSize(40);
-        painter.setFont(font);
         painter.setPen(Qt::white);
-        painter.drawText(rect(), Qt::AlignCenter, QStringLiteral("Pause"));
+        const QPoint middle = rect().center();
+        const auto line = [&](int pixels, int dy, const QString& text) {
+            font.setPixelSize(pixels);
+            painter.setFont(font);
+            painter.drawText(QRect(0, middle.y() + dy - pixels, width(), 2 * pixels), Qt::AlignCenter, text);
+        };
+        if (FirstKeyWait) {
+            line(20, -14, QStringLiteral("Pfeiltasten: laufen und springen – Leertaste: Blasen"));
+            line(15, 16, QStringLiteral("Die erste dieser Tasten startet das Spiel."));
+        } else {
+            line(40, -8, QStringLiteral("Pause"));
+            line(15, 26, QStringLiteral("Esc: weiter"));
+        }
     }
     if (Stats && ShowStats) PaintStats(painter);
 }
@@ -274,6 +288,7 @@ void TPaintBox::focusOutEvent(QFocusEvent* event) {
     // Alt+Tab and the like: the other key went elsewhere. The menu bar itself may take the focus
     // on Alt, and the release still counts.
     if (event->reason() != Qt::MenuBarFocusReason) AltAlone = false;
+    if (OnFocusLost) OnFocusLost();
 }
 
 void TPaintBox::resizeEvent(QResizeEvent* event) {

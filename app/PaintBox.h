@@ -35,6 +35,16 @@ public:
     // Alt pressed and let go with nothing else between: the menu bar is wanted. The game still
     // sees the Alt key itself.
     std::function<void()> OnMenuKey;
+    // The box lost the keyboard (another program, a dialog, the menu bar): keys let go meanwhile
+    // never reach it.
+    std::function<void()> OnFocusLost;
+    // Whether the game holds a key: a window system's repeat of one it does not hold (let go while
+    // the focus was away, or by a pause) presses it again.
+    std::function<bool(int32_t)> Held;
+    // A click on the paused picture: it resumes and does not reach the game.
+    std::function<void()> OnPausedClick;
+    // The paused picture says which keys play and that the first one starts, instead of "Pause".
+    bool FirstKeyWait = false;
 
     // The frame statistics shown small in the corner (F12), and where the paint box adds what its
     // showing of a picture costs.
@@ -67,8 +77,9 @@ public:
     // The game pixel under a point of the widget (in the widget's own coordinates).
     QPoint GamePoint(QPointF position) const;
 
-    // The size that shows the game's start size at the chosen zoom.
-    QSize sizeHint() const override;
+    // The size that shows the game's start size at the chosen zoom, or at `zoom`.
+    QSize sizeHint() const override { return SizeAt(ZoomFactor); }
+    QSize SizeAt(int zoom) const;
 
     // Shows the last presented picture again, through the graphics card where it does the
     // enlarging (see TGlView::Wanted), otherwise with Qt's painter.

@@ -262,7 +262,6 @@ bool TQtPlatform::LevelDialog(bool save, std::string& fileName) {
     if (save) {
         dialog.setAcceptMode(QFileDialog::AcceptSave);
         dialog.setFileMode(QFileDialog::AnyFile);
-        dialog.setOption(QFileDialog::DontConfirmOverwrite);  // saving replaces without asking
     } else {
         dialog.setAcceptMode(QFileDialog::AcceptOpen);
         dialog.setFileMode(QFileDialog::ExistingFile);
@@ -278,7 +277,13 @@ bool TQtPlatform::LevelDialog(bool save, std::string& fileName) {
     return true;
 }
 
-bool TQtPlatform::OpenLevelDialog(std::string& fileName) { return LevelDialog(false, fileName); }
+bool TQtPlatform::OpenLevelDialog(std::string& fileName) {
+    if (!ChosenLevel.isEmpty()) {
+        fileName = QFile::encodeName(std::exchange(ChosenLevel, QString())).toStdString();
+        return true;
+    }
+    return LevelDialog(false, fileName);
+}
 bool TQtPlatform::SaveLevelDialog(std::string& fileName) { return LevelDialog(true, fileName); }
 
 bool TQtPlatform::FileExists(const std::string& fileName) {

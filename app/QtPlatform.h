@@ -67,8 +67,15 @@ public:
     bool SaveLevelDialog(std::string& fileName) override;
     bool FileExists(const std::string& fileName) override;
     void ShellOpen(const std::string& address) override;
+    void NewGameStarts() override {
+        if (OnNewGame) OnNewGame();
+    }
+    // Called as a new game starts (the menu, the game-over dialog), from inside the event.
+    std::function<void()> OnNewGame;
 
     QString LevelDialogFolder() const { return LevelFolder; }
+    // The next "Level öffnen..." takes this file as if the player had chosen it in the dialog.
+    void ChooseLevelFile(const QString& file) { ChosenLevel = file; }
     // The time spent drawing into the game's pictures and copying them onto the paint box since
     // the last call, in milliseconds; both read as 0 afterwards.
     double TakeComposeMs();
@@ -95,6 +102,7 @@ private:
     TGameOverForm* GameOverForm = nullptr;
     TWinForm* WinForm = nullptr;
     QString LevelFolder;
+    QString ChosenLevel;
     double ComposeMs = 0, CopyMs = 0;
     int64_t DialogsShown = 0;
     // The pause: the machine's tick when it began, the time spent paused before it, and

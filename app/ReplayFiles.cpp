@@ -19,14 +19,15 @@ QString Folder() {
 }
 
 QString FileName(const QDateTime& ended, int32_t points, int count) {
-    QString name = ended.toString(kTimeFormat) + QStringLiteral("_%1-Punkte").arg(points);
+    QString name = ended.toString(kTimeFormat) +
+                   (points == 1 ? QStringLiteral("_1-Punkt") : QStringLiteral("_%1-Punkte").arg(points));
     if (count > 1) name += QStringLiteral("_%1").arg(count);
     return name + QLatin1String(kSuffix);
 }
 
 std::optional<TStored> ReadName(const QString& name) {
     static const QRegularExpression pattern(
-        QStringLiteral(R"(^(\d{4}-\d\d-\d\d_\d\d-\d\d-\d\d)_(-?\d{1,10})-Punkte(?:_(\d{1,6}))?\.blubbi-replay$)"));
+        QStringLiteral(R"(^(\d{4}-\d\d-\d\d_\d\d-\d\d-\d\d)_(-?\d{1,10})-Punkte?(?:_(\d{1,6}))?\.blubbi-replay$)"));
     const QRegularExpressionMatch m = pattern.match(name);
     if (!m.hasMatch()) return std::nullopt;
     TStored s;

@@ -13,7 +13,7 @@ TWinForm::TWinForm(const QString& programDir, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint) {
     setObjectName(QStringLiteral("WinForm"));
     setWindowTitle(QStringLiteral("Gewonnen"));
-    setFixedSize(611, 404);
+    FixedDialogBorder(this, 611, 404);
     ApplyFormFont(this);
     setAutoFillBackground(true);
     QPalette p = palette();

@@ -20,9 +20,14 @@ inline const QString WindowX = QStringLiteral("window/x");
 inline const QString WindowY = QStringLiteral("window/y");
 inline const QString WindowWidth = QStringLiteral("window/width");
 inline const QString WindowHeight = QStringLiteral("window/height");
+// The desktop's scale factor the size was kept under; under another one the size is not used.
+inline const QString WindowScale = QStringLiteral("window/scale");
 // Gamepads on or off (true/false, default true); read and written by the gamepad support.
 inline const QString Gamepad = QStringLiteral("gamepad");
 inline const QString ReplaySpeed = QStringLiteral("replaySpeed");  // 1, 2 or 4, default 1
+// A new game waits for its first game key (true/false); default true, or what the environment
+// variable BLUBBI_WAIT_FOR_FIRST_KEY says (0 or 1) where the file has no value.
+inline const QString WaitForFirstKey = QStringLiteral("waitForFirstKey");
 }  // namespace setting
 
 struct TWindowSettings {
@@ -31,7 +36,9 @@ struct TWindowSettings {
     bool PauseOnFocusLoss = true;
     bool Gamepad = true;
     int ReplaySpeed = 1;
-    std::optional<QRect> Geometry;  // as it was kept; whether it fits a screen is asked by FitsAScreen
+    bool WaitForFirstKey = true;
+    std::optional<QRect> Geometry;        // as it was kept; whether it fits a screen is asked by FitsAScreen
+    std::optional<double> GeometryScale;  // the scale factor it was kept under, where known
 
     // The settings as the file keeps them, each one that is missing or damaged at its default; a
     // file that cannot be read at all gives all defaults.
@@ -40,7 +47,7 @@ struct TWindowSettings {
 
 // Writes one setting; a file that cannot be written leaves the game as it is.
 void Remember(const QString& key, const QVariant& value);
-void RememberGeometry(const QRect& client);
+void RememberGeometry(const QRect& client, double scale);
 
 // Whether a window's client area lies wholly on one of the screens' usable parts.
 bool FitsAScreen(const QRect& client);

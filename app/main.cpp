@@ -1,5 +1,6 @@
 // Program start: the application, the main window with the game, the five dialogs, the message loop.
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QDir>
 #include <QIcon>
 
@@ -33,10 +34,19 @@ int main(int argc, char** argv) {
     // The game speaks German, so do Qt's own dialogs and messages.
     blubbi::UseGerman();
 
+    // blubbi [FILE.lev]: the level opens as "Level öffnen..." opens it (a desktop's double click).
+    QCommandLineParser options;
+    options.setApplicationDescription(QStringLiteral("Blubbi Blubbo"));
+    options.addHelpOption();
+    options.addPositionalArgument(QStringLiteral("level"), QStringLiteral("A level file (.lev) to open."),
+                                  QStringLiteral("[level]"));
+    options.process(app);
+
     blubbi::TMainWindow mainForm;
     mainForm.CreateForms();
     if (!mainForm.PlacedFromSettings()) blubbi::CentreOnScreen(&mainForm);
     mainForm.show();
+    if (!options.positionalArguments().isEmpty()) mainForm.OpenLevelFile(options.positionalArguments().constFirst());
     blubbi::CloseOnSignals(&mainForm);
     return QApplication::exec();
 }

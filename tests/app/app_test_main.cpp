@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QFile>
 #include <QTemporaryDir>
 #include <cstdlib>
 #include <string>
@@ -23,6 +24,15 @@ int main(int argc, char** argv) {
     QTemporaryDir data;
     setenv("XDG_DATA_HOME", data.path().toLocal8Bit().constData(), 1);
     unsetenv("BLUBBI_HISCORE_URL");
+    // A screen on which every zoom fits, also at a desktop scale of 1.5 (zooms that do not fit are greyed).
+    QFile screens(config.filePath(QStringLiteral("screens.json")));
+    if (std::string(getenv("QT_QPA_PLATFORM")) == "offscreen" && screens.open(QIODevice::WriteOnly) &&
+        screens.write(R"({"screens": [{"name": "Offscreen", "x": 0, "y": 0, "width": 4400, "height": 2800,
+                         "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})") > 0) {
+        screens.close();
+        setenv("QT_QPA_PLATFORM", ("offscreen:configfile=" + screens.fileName().toStdString()).c_str(), 1);
+    }
+    setenv("BLUBBI_WAIT_FOR_FIRST_KEY", "0", 0);  // games start at once, as the tests were written for
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Blubbi Blubbo"));
     blubbi::UseGerman();

@@ -32,6 +32,8 @@ void ExpectFixedClientSize(QDialog& d, int w, int h) {
     EXPECT_EQ(d.size(), QSize(w, h));
     EXPECT_EQ(d.minimumSize(), QSize(w, h));
     EXPECT_EQ(d.maximumSize(), QSize(w, h));
+    // A fixed dialog border: a close box, no minimise or maximise.
+    EXPECT_EQ(d.windowFlags() & (Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint), Qt::WindowCloseButtonHint);
 }
 
 // Result of one showing of `d` while `act` works on it.
@@ -124,7 +126,7 @@ TEST(GameOverForm, ResultsFocusTabOrderAndTheNameStays) {
                    }),
               mrOk);
     EXPECT_EQ(Show(d, [&] { d.BitBtn1->click(); }), mrCancel);
-    EXPECT_EQ(Show(d, [&] { QTest::keyClick(&d, Qt::Key_Escape); }), mrCancel);
+    EXPECT_EQ(Show(d, [&] { QTest::qWait(550), QTest::keyClick(&d, Qt::Key_Escape); }), mrCancel);  // not at once
     EXPECT_EQ(Show(d, [&] { d.close(); }), mrCancel);
     // Enter on the focused "&Neues Spiel" presses it.
     EXPECT_EQ(Show(d, [&] { QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return); }), mrCancel);
@@ -220,8 +222,9 @@ TEST(KeysForm, LayoutAndResults) {
     EXPECT_EQ(d.windowTitle(), QStringLiteral("Tastenbelegung"));
     ExpectFixedClientSize(d, 363, 178);
     EXPECT_EQ(d.Label1->text(), QStringLiteral("Cursor links - nach links laufen\nCursor rechts - nach rechts laufen\n"
-                                               "Cursor oben - springen\nLeertaste - Blasen spucken"));
-    EXPECT_EQ(d.Label1->geometry(), QRect(16, 16, 317, 88));
+                                               "Cursor oben - springen\nLeertaste - Blasen spucken\n"
+                                               "Esc oder Pause - anhalten, weiter"));
+    EXPECT_EQ(d.Label1->geometry(), QRect(16, 16, 317, 110));
     EXPECT_EQ(d.Label1->font().pixelSize(), 19);
     EXPECT_TRUE(d.Label1->font().bold());
     EXPECT_EQ(d.BitBtn1->text(), QStringLiteral("OK"));

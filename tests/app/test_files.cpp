@@ -1,6 +1,7 @@
 // Level files on the desktop: their MIME type, and the level file dialogs in German.
 #include <gtest/gtest.h>
 
+#include <QAbstractFileIconProvider>
 #include <QDateTime>
 #include <QFileDialog>
 #include <QHeaderView>
@@ -9,6 +10,7 @@
 #include <QTemporaryDir>
 #include <QTreeView>
 
+#include "app/German.h"
 #include "app/MainWindow.h"
 #include "app/QtPlatform.h"
 #include "tests/app/AppTestSupport.h"
@@ -73,4 +75,17 @@ TEST(LevelFiles, DialogsSpeakGermanAndShowEveryColumnWhole) {
             });
         EXPECT_TRUE(run.Acted && !run.TimedOut) << save;
     }
+}
+
+// The dialogs name a file's type by its name alone: one of no known kind that starts like a PDF is
+// no PDF to them (reading files to guess would block on one such as /proc/kmsg).
+TEST(LevelFiles, DialogsNameTypesWithoutReadingTheFiles) {
+    QTemporaryDir dir;
+    QFile file(dir.filePath(QStringLiteral("notiz.unbekannt")));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write("%PDF-1.4\n%\xe2\xe3\xcf\xd3\n") > 0 && file.flush());
+    const QString pdf = QMimeDatabase().mimeTypeForName(QStringLiteral("application/pdf")).comment();
+    ASSERT_EQ(QMimeDatabase().mimeTypeForFile(file.fileName()).comment(), pdf);  // what reading it says
+    QFileDialog dialog;
+    PrepareLevelDialog(dialog);
+    EXPECT_NE(dialog.iconProvider()->type(QFileInfo(file.fileName())), pdf);
 }

@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QInputDialog>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
@@ -145,8 +146,8 @@ TEST_F(MainWindowTest, MenuStructure) {
                 {"N1", nullptr},
                 {"Beenden1", "Beenden"},
                 {"N7", nullptr},
-                {"Aufzeichnungabspielen1", "Aufzeichnung abspielen…"},
-                {"Aufzeichnungspeichernunter1", "Aufzeichnung speichern unter…"},
+                {"Aufzeichnungabspielen1", "Aufzeichnung abspielen..."},
+                {"Aufzeichnungspeichernunter1", "Aufzeichnung speichern unter..."},
                 {"Wiedergabe1x1", "Wiedergabe 1×"},
                 {"Wiedergabe2x1", "Wiedergabe 2×"},
                 {"Wiedergabe4x1", "Wiedergabe 4×"}});
@@ -154,11 +155,12 @@ TEST_F(MainWindowTest, MenuStructure) {
                {{"Hintergrundmusik1", "Hintergrundmusik"},
                 {"Soundeffekte1", "Soundeffekte"},
                 {"HiscoreServer1", "Hiscore-Server..."},
-                {"Pause1", "Pause"},
+                {"Pause1", "Pause\tEsc"},
                 {"PauseBeiFokusverlust1", "Pause bei Fokusverlust"},
                 {"Gamepad1", "Gamepad"},
                 {"Vollbild1", "Vollbild"},
-                {"Vergrerung1Item", "Vergrößerung"}});
+                {"Vergrerung1Item", "Vergrößerung"},
+                {"AufErstenTastendruckWarten1", "Auf ersten Tastendruck warten"}});
     ExpectMenu(Window->Leveleditor1, "Leveleditor",
                {{"Editormodus1", "Editormodus"},
                 {"N3", nullptr},
@@ -216,9 +218,11 @@ TEST_F(MainWindowTest, SwitchesReachTheGameAndChecksFollow) {
     Window->Editormodus1->trigger();
     EXPECT_EQ(Game().EditorMode, 1);
     EXPECT_TRUE(Window->Editormodus1->isChecked());
+    EXPECT_FALSE(Window->EditorMark->isHidden());  // the status bar says so
     Window->Editormodus1->trigger();
     EXPECT_EQ(Game().EditorMode, 0);
     EXPECT_FALSE(Window->Editormodus1->isChecked());
+    EXPECT_TRUE(Window->EditorMark->isHidden());
 }
 
 TEST_F(MainWindowTest, InsertItemsFormOneRadioGroup) {
@@ -591,7 +595,10 @@ TEST_F(MainWindowTest, GameOverDialogThroughThePlatform) {
     EXPECT_EQ(result, TModalResult::Ok);
     EXPECT_EQ(shown, QStringLiteral("1234"));
     run = WhileModal([&] { result = Window->Platform().ShowGameOverDialog("0"); },
-                     [&](QWidget*) { QTest::keyClick(Window->GameOverForm, Qt::Key_Escape); });
+                     [&](QWidget*) {
+                         QTest::qWait(550);
+                         QTest::keyClick(Window->GameOverForm, Qt::Key_Escape);
+                     });
     EXPECT_EQ(result, TModalResult::Cancel);
     run = WhileModal([&] { Window->Platform().ShowWinDialog(); },
                      [&](QWidget* modal) {
@@ -631,7 +638,7 @@ TEST_F(MainWindowTest, LevelFileDialogs) {
                          auto* d = qobject_cast<QFileDialog*>(modal);
                          ASSERT_NE(d, nullptr);
                          EXPECT_EQ(d->acceptMode(), QFileDialog::AcceptSave);
-                         EXPECT_TRUE(d->testOption(QFileDialog::DontConfirmOverwrite));
+                         EXPECT_FALSE(d->testOption(QFileDialog::DontConfirmOverwrite));  // asks before replacing
                          // The name typed as a user would, without the extension.
                          auto* edit = d->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
                          ASSERT_NE(edit, nullptr);

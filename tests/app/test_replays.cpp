@@ -230,6 +230,8 @@ TEST(ReplayFolder, KeepsTheLastTwentyAndTheTwentyBest) {
         const bool last = i >= 30, best = s.Points >= 300;
         if (!last && !best) expectedGone.insert(s.Name);
     }
+    EXPECT_EQ(replays::FileName(start, 1), QStringLiteral("2026-01-01_12-00-00_1-Punkt.blubbi-replay"));
+    EXPECT_EQ(replays::ReadName(replays::FileName(start, 1))->Points, 1);
     const QStringList gone = replays::ToRemove(games);
     EXPECT_EQ(std::set<QString>(gone.begin(), gone.end()), expectedGone);
     EXPECT_GE(gone.size(), 10);

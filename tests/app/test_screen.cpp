@@ -257,6 +257,16 @@ TEST(KeptSettings, SurviveARestartButTheGameSwitchesStartAsGiven) {
     EXPECT_EQ(fourth->PaintBox1->sizeHint(), QSize(2 * 681, 2 * 425));
     EXPECT_LT(fourth->width(), 100000);
     fourth.reset();
+    // A size kept under another desktop scale factor: the start size instead, at the place kept.
+    QSettings kept(addr::SettingsFile(), QSettings::IniFormat);
+    kept.setValue(setting::WindowX, place.x());
+    kept.setValue(setting::WindowWidth, place.width());
+    kept.setValue(setting::WindowScale, 3.0);
+    kept.sync();
+    auto fifth = NewWindow();
+    EXPECT_TRUE(fifth->PlacedFromSettings());
+    EXPECT_EQ(fifth->size(), fifth->sizeHint());
+    fifth.reset();
     QFile::remove(addr::SettingsFile());
 }
 
@@ -320,7 +330,12 @@ TEST(MenuKeys, F10AndALoneAltOpenTheMenuBarAndArrowsAndEnterWorkIt) {
     EXPECT_TRUE(WaitFor([&] { return QApplication::focusWidget() == box; }, 3000));
     BackFromTheMenu(*window);
 
-    // Alt alone opens it too; Esc twice gives the keys back to the game.
+    // Alt alone in play leaves the arrows to the game; paused, it opens the bar; Esc twice leaves it.
+    QTest::keyPress(box, Qt::Key_Alt);
+    QTest::keyRelease(box, Qt::Key_Alt);
+    QTest::qWait(100);
+    EXPECT_FALSE(window->Datei1->isVisible() || window->menuBar()->hasFocus());
+    QTest::keyClick(box, Qt::Key_Escape);
     QTest::keyPress(box, Qt::Key_Alt);
     QTest::keyRelease(box, Qt::Key_Alt);
     ASSERT_TRUE(WaitFor([&] { return window->Datei1->isVisible(); }, 3000));
@@ -329,7 +344,8 @@ TEST(MenuKeys, F10AndALoneAltOpenTheMenuBarAndArrowsAndEnterWorkIt) {
     // The bar may keep the keyboard after the first Esc; a second one leaves it.
     if (window->menuBar()->hasFocus()) QTest::keyClick(window->menuBar(), Qt::Key_Escape);
     ASSERT_TRUE(WaitFor([&] { return QApplication::focusWidget() == box; }, 3000));
-    EXPECT_EQ(window->Game().Paused, 0);  // those Esc closed the menu and did not pause
+    EXPECT_EQ(window->Game().Paused, 1);  // those Esc closed the menu and did not resume
+    QTest::keyClick(box, Qt::Key_Escape);
 
     // Alt with another key, or the game's own keys: no menu, and the game sees them.
     QTest::keyPress(box, Qt::Key_Alt);

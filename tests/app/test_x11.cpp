@@ -95,6 +95,7 @@ public:
         // Settings and replays of its own: none of the user's, and they last from one start to the next.
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), Config.path());
         env.insert(QStringLiteral("XDG_DATA_HOME"), Data.path());
+        env.insert(QStringLiteral("BLUBBI_WAIT_FOR_FIRST_KEY"), QStringLiteral("0"));  // these games start at once
         return env;
     }
 

@@ -48,7 +48,13 @@ IndexedPicture quantize(const QImage& source) {
     IndexedPicture pic;
     pic.width = w;
     pic.height = h;
-    for (int i = 0; i < colours; ++i) pic.palette.push_back(PaletteEntry{map[i].Red, map[i].Green, map[i].Blue, false});
+    for (int i = 0; i < colours; ++i) {
+        PaletteEntry entry{map[i].Red, map[i].Green, map[i].Blue, false};
+        // The median cut averages the white paper with the palest strokes: the paper stays the
+        // white of the dialog it lies on.
+        if (entry.r >= 240 && entry.g >= 240 && entry.b >= 240) entry = PaletteEntry{255, 255, 255, false};
+        pic.palette.push_back(entry);
+    }
     pic.pixels.assign(out.begin(), out.end());
     return pic;
 }
