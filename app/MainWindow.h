@@ -87,6 +87,8 @@ public:
 
     // The check marks as the game's switches say.
     void SyncChecks();
+    // Greys the items that have nothing to do now (undo with no step to take back).
+    void SyncEnabled();
 
     TPaintBox* PaintBox1;
     QTimer* Timer1;
@@ -102,6 +104,7 @@ public:
         *FeindRotesMonstereinfgen1;
     QActionGroup* InsertGroup;
     QAction *N6, *Levelverffentlichen1;
+    QAction *N8, *Rckgngig1, *Wiederherstellen1;
     QAction *Tastenbelegung1, *N5, *AufzurVelkorHomepage1, *N2, *berdasProgramm1;
 
     TWinForm* WinForm = nullptr;
