@@ -137,6 +137,11 @@ const std::vector<TMenuRow>& Menus() {
              {&W::N6, "N6"},
              {&W::Levelverffentlichen1, "Levelverffentlichen1", "Level veröffentlichen...", 11, nullptr,
               &W::Levelverffentlichen1Click},
+             {&W::N8, "N8"},
+             {&W::Rckgngig1, "Rckgngig1", "Rückgängig", -1, MenuCommand("Rckgngig1Click"), nullptr, TMark::None,
+              Qt::CTRL | Qt::Key_Z},
+             {&W::Wiederherstellen1, "Wiederherstellen1", "Wiederherstellen", -1, MenuCommand("Wiederherstellen1Click"),
+              nullptr, TMark::None, Qt::CTRL | Qt::Key_Y},
          }},
         {&W::Hilfe1,
          "Hilfe1",
@@ -220,6 +225,8 @@ TMainWindow::TMainWindow(QWidget* parent, const QString& dataDir) : QMainWindow(
     for (int i = 0; i < int(ImageList1.size()); ++i)
         ImageList1[i] = QIcon(menuDir + QStringLiteral("%1.png").arg(i, 2, 10, QLatin1Char('0')));
     BuildMenu();
+    Wiederherstellen1->setShortcuts(
+        {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
     BuildViewItems();
     BuildFirstKeyItem();
     BuildReplayItems();
@@ -248,7 +255,10 @@ TMainWindow::TMainWindow(QWidget* parent, const QString& dataDir) : QMainWindow(
         connect(menu, &QMenu::aboutToHide, this,
                 [this] { QTimer::singleShot(0, this, [this] { HideMenuBarWhenLeft(); }); });
         // An open menu holds the game, as a dialog does: nothing goes on behind it.
-        connect(menu, &QMenu::aboutToShow, this, [this] { PlatformPtr->Hold(true); });
+        connect(menu, &QMenu::aboutToShow, this, [this] {
+            PlatformPtr->Hold(true);
+            SyncEnabled();
+        });
         connect(menu, &QMenu::aboutToHide, this, [this] { PlatformPtr->Hold(false); });
     }
 
@@ -472,6 +482,7 @@ void TMainWindow::SyncChecks() {
     }
     Pause1->setChecked(GameForm->Paused != 0);
     EditorMark->setVisible(GameForm->EditorMode != 0);
+    SyncEnabled();
 }
 
 void TMainWindow::SendMenu(std::string_view name) {
@@ -663,6 +674,13 @@ void TMainWindow::SendInput(int source, TEvent event) {
         if (PaintBox1->FirstKeyWait) SetPaused(false);
     }
     PlatformPtr->Send(std::move(event));
+    SyncEnabled();  // a stroke of the editor makes something to undo
+}
+
+void TMainWindow::SyncEnabled() {
+    for (const TMenuRow& menu : Menus())
+        for (const TItemRow& row : menu.Items)
+            if (row.Command && row.Command->Enabled) (this->*row.Field)->setEnabled(row.Command->Enabled(*GameForm));
 }
 
 void TMainWindow::LetGoOfKeys() {

@@ -108,6 +108,8 @@ public:
 
     // The check marks as the game's switches say.
     void SyncChecks();
+    // Greys the items that have nothing to do now (undo with no step to take back).
+    void SyncEnabled();
 
     TPaintBox* PaintBox1;
     QTimer* Timer1;
@@ -124,6 +126,7 @@ public:
         *FeindRotesMonstereinfgen1;
     QActionGroup* InsertGroup;
     QAction *N6, *Levelverffentlichen1;
+    QAction *N8, *Rckgngig1, *Wiederherstellen1;
     QLabel* EditorMark;  // in the status bar while editor mode is on
     QAction *Tastenbelegung1, *N5, *AufzurVelkorHomepage1, *N2, *berdasProgramm1;
 

@@ -14,7 +14,8 @@ void TMainForm::FormCreate() {
     AppDir = Platform.ProgramDir();
     if (AppDir.empty() || AppDir.back() != '/') AppDir += '/';
     for (const TSheetFile& sheet : SheetFiles()) Sheets[sheet.Slot] = Platform.OpenDib(AppDir + sheet.Path);
-    NewBtnClick();  // the lists do not exist yet; its frame does nothing while GameActive is 0
+    NewBtnClick();    // the lists do not exist yet; its frame does nothing while GameActive is 0
+    History.Clear();  // the empty level the game starts with is no editor step
     LevelNo = StartLevelNo;
     Platform.SetLevelDialogFolder(AppDir + "levels");
     StartX = 38;

@@ -8,6 +8,7 @@
 
 #include "game/Dib.h"
 #include "game/DynaArray.h"
+#include "game/EditHistory.h"
 #include "game/Geometry.h"
 #include "game/Platform.h"
 #include "game/Random.h"
@@ -121,6 +122,16 @@ public:
     void FeindGeisteinfgen1Click() { SetInsertKind(2); }
     void FeindBlauesMnneleinfgen1Click() { SetInsertKind(3); }
     void FeindRotesMonstereinfgen1Click() { SetInsertKind(4); }
+    // Takes back the editor's last step, or brings back the last one taken back.
+    void Rckgngig1Click();
+    void Wiederherstellen1Click();
+    // The level differs from the one last loaded or saved.
+    bool LevelChanged() const { return History.Changed() || (History.Open && !History.Open->Empty()); }
+    void SetCell(size_t index, uint8_t value);  // a cell the editor paints, into the open step
+    void CloseEditStep();
+    void PushEditStep(TEditStep step);
+    void InsertEnemy(int32_t index, const TEnemy& record);
+    void ApplyEditStep(const TEditStep& step, bool forward);
 
     // --- progression (level/Progression.cpp) ---
     static std::string leadzero(const std::string& s, size_t width);
@@ -154,6 +165,8 @@ public:
     TEnemy* CurrentEnemy = nullptr;
     std::unique_ptr<TDynaArray<TItem>> Items;
     TItem* CurrentItem = nullptr;
+    // What the editor changed since the level was loaded; not part of the saved state.
+    TEditHistory History;
     std::unique_ptr<TPicture> BackBuffer;
     std::unique_ptr<TPicture> PrevPicture;
 

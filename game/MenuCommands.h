@@ -14,6 +14,8 @@ struct TMenuCommand {
     void (TMainForm::*Run)();
     // Whether the command's item carries its mark now; null for an item that has none.
     bool (*Checked)(const TMainForm& game) = nullptr;
+    // Whether the command has anything to do now; null for one that always has.
+    bool (*Enabled)(const TMainForm& game) = nullptr;
 };
 
 // The window adds each item's text, picture, shortcut and look; the commands that only the window
@@ -39,6 +41,11 @@ inline constexpr std::array kMenuCommands{
                  [](const TMainForm& g) { return g.InsertKind == 3; }},
     TMenuCommand{"FeindRotesMonstereinfgen1Click", &TMainForm::FeindRotesMonstereinfgen1Click,
                  [](const TMainForm& g) { return g.InsertKind == 4; }},
+    TMenuCommand{
+        "Rckgngig1Click", &TMainForm::Rckgngig1Click, nullptr,
+        [](const TMainForm& g) { return g.History.CanUndo() || (g.History.Open && !g.History.Open->Empty()); }},
+    TMenuCommand{"Wiederherstellen1Click", &TMainForm::Wiederherstellen1Click, nullptr,
+                 [](const TMainForm& g) { return g.History.CanRedo(); }},
 };
 
 // The command of that name, or null.

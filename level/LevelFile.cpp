@@ -41,6 +41,7 @@ void TMainForm::ApplyLevel(const TLevelData& level) {
     PlayerY = StartY;
     if (Bubbles) Bubbles->Clear();
     if (Items) Items->Clear();
+    History.Clear();
     PaintBox1Paint();
 }
 
@@ -60,6 +61,10 @@ bool TMainForm::SaveLevel(const std::string& fileName) {
     std::string error;
     const bool ok = WriteFileSafely(fileName, out.data(), out.size(), error);
     if (!ok) Platform.ShowErrorMessage("Der Level konnte nicht gespeichert werden:\n" + fileName);
+    if (ok) {
+        CloseEditStep();
+        History.MarkSaved();
+    }
     return ok;
 }
 

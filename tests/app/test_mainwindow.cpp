@@ -174,7 +174,10 @@ TEST_F(MainWindowTest, MenuStructure) {
                 {"FeindBlauesMnneleinfgen1", "Feind \"Blaues Männel\" einfügen"},
                 {"FeindRotesMonstereinfgen1", "Feind \"Rotes Monster\" einfügen"},
                 {"N6", nullptr},
-                {"Levelverffentlichen1", "Level veröffentlichen..."}});
+                {"Levelverffentlichen1", "Level veröffentlichen..."},
+                {"N8", nullptr},
+                {"Rckgngig1", "Rückgängig"},
+                {"Wiederherstellen1", "Wiederherstellen"}});
     ExpectMenu(Window->Hilfe1, "Hilfe",
                {{"Tastenbelegung1", "Tastenbelegung"},
                 {"N5", nullptr},

@@ -132,6 +132,41 @@ BENCHMARK(BM_ApplyLevel)
     ->Unit(benchmark::kMillisecond)
     ->Complexity(benchmark::oN);
 
+// Undoing a thousand editor steps of a level of 10,000 enemies: strokes of cells, enemies placed and
+// removed anywhere in the list, a new level. All of them together must cost less than a frame (25 ms).
+void BM_UndoThousandSteps(benchmark::State& state) {
+    TBenchGame b;
+    b.Fill(10000, 0, 0);
+    TMainForm& g = b.Game;
+    g.EditorMode = 1;
+    g.PlacePlayField(681, 425);
+    const auto stepsMade = [&] {
+        g.History.Clear();
+        for (int i = 0; i < 999; ++i) {
+            if (i % 3 == 0) {
+                g.SetInsertKind(0);
+                g.PaintBox1MouseDown(TMouseButton::mbLeft, g.PlayFieldX + 19 + i % 20, g.PlayFieldY + 19);
+                for (int c = 1; c < 12; ++c)
+                    g.PaintBox1MouseMove(g.PlayFieldX + c * 19, g.PlayFieldY + (i % 18 + 1) * 19);
+                g.PaintBox1MouseUp(TMouseButton::mbLeft, 0, 0);
+            } else {
+                const TEnemy& e = (*g.Enemies)[(i * 7919) % g.Enemies->Count];
+                g.SetInsertKind(2);
+                g.PaintBox1MouseDown(i % 3 == 1 ? TMouseButton::mbRight : TMouseButton::mbLeft, g.PlayFieldX + e.X + 1,
+                                     g.PlayFieldY + e.Y + 1);
+            }
+        }
+        g.NewBtnClick();
+    };
+    for (auto _ : state) {
+        state.PauseTiming();
+        stepsMade();
+        state.ResumeTiming();
+        while (g.History.CanUndo()) g.Rckgngig1Click();
+    }
+}
+BENCHMARK(BM_UndoThousandSteps)->Unit(benchmark::kMillisecond)->Iterations(5);
+
 }  // namespace
 }  // namespace blubbi
 

@@ -193,5 +193,66 @@ TEST_F(Editor, OpenAndSaveGoThroughTheFileDialogs) {
     EXPECT_EQ(Game.LevelNo, 3);
 }
 
+// Every editor step is taken back and brought again in order, a drag as one step; a new step drops
+// what could be redone; the level counts as changed exactly when it differs from the one saved.
+TEST_F(Editor, UndoAndRedoWalkEveryStepAndKnowTheSavedLevel) {
+    using TLevel = std::pair<std::vector<uint8_t>, std::vector<std::array<int32_t, 3>>>;
+    const auto now = [&] {
+        TLevel level{std::vector<uint8_t>(Game.Grid.begin(), Game.Grid.end()), {}};
+        for (int32_t i = 0; i < Game.Enemies->Count; ++i)
+            level.second.push_back({(*Game.Enemies)[i].Kind, (*Game.Enemies)[i].X, (*Game.Enemies)[i].Y});
+        return level;
+    };
+    EXPECT_FALSE(Game.LevelChanged());
+    std::vector<TLevel> seen{now()};
+    Game.PaintBox1MouseDown(TMouseButton::mbLeft, Px(3), Py(4));
+    for (int c = 4; c <= 8; ++c) Game.PaintBox1MouseMove(Px(c), Py(4));
+    Game.PaintBox1MouseUp(TMouseButton::mbLeft, Px(8), Py(4));
+    seen.push_back(now());
+    Game.FeindGeisteinfgen1Click();
+    for (int x : {150, 300}) {
+        Game.PaintBox1MouseDown(TMouseButton::mbLeft, kOx + x, kOy + 100);
+        seen.push_back(now());
+    }
+    Game.PaintBox1MouseDown(TMouseButton::mbRight, kOx + 160, kOy + 110);  // the first goes, the second moves up
+    seen.push_back(now());
+    Game.NeuesLevel1Click();
+    seen.push_back(now());
+    ASSERT_EQ(seen.back().second.size(), 0u);
+
+    for (size_t i = seen.size() - 1; i > 0; --i) {
+        Game.Rckgngig1Click();
+        EXPECT_EQ(now(), seen[i - 1]) << "undo to " << i - 1;
+    }
+    EXPECT_FALSE(Game.LevelChanged());
+    EXPECT_FALSE(Game.History.CanUndo());
+    for (size_t i = 1; i < seen.size(); ++i) {
+        Game.Wiederherstellen1Click();
+        EXPECT_EQ(now(), seen[i]) << "redo to " << i;
+    }
+    EXPECT_TRUE(Game.LevelChanged());
+
+    Game.Rckgngig1Click();
+    Game.Rckgngig1Click();
+    Platform.NextSaveFile = Dir + "mine.lev";
+    Game.SaveBtnClick();
+    EXPECT_FALSE(Game.LevelChanged());
+    Game.Wiederherstellen1Click();
+    EXPECT_TRUE(Game.LevelChanged());
+    Game.Rckgngig1Click();
+    EXPECT_FALSE(Game.LevelChanged());
+    Game.Rckgngig1Click();
+    Game.PaintBox1MouseDown(TMouseButton::mbLeft, Px(10), Py(10));  // a new step: the saved level is gone for good
+    Game.PaintBox1MouseUp(TMouseButton::mbLeft, Px(10), Py(10));
+    EXPECT_FALSE(Game.History.CanRedo());
+    Game.Rckgngig1Click();
+    EXPECT_TRUE(Game.LevelChanged());
+
+    Platform.NextOpenFile = Dir + "mine.lev";
+    Game.OpenBtnClick();
+    EXPECT_FALSE(Game.LevelChanged());
+    EXPECT_FALSE(Game.History.CanUndo());
+}
+
 }  // namespace
 }  // namespace blubbi
