@@ -16,7 +16,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "level/Files.h"
+#include "base/Files.h"
 
 namespace blubbi {
 
