@@ -128,20 +128,15 @@ TDib HalftoneFrom(const TDib& source, int width, int height) {
     return result;
 }
 
-}  // namespace
-
-TDib OpenDib(const std::string& fileName) {
-    int error = 0;
-    TGifHandle gif(DGifOpenFileName(fileName.c_str(), &error));
-    if (!gif) return TDib{};
-
+// The first image of an opened GIF as a sheet; empty when anything about it is wrong.
+TDib FirstImage(GifFileType* gif) {
     GifRecordType record = UNDEFINED_RECORD_TYPE;
     do {
-        if (DGifGetRecordType(gif.get(), &record) == GIF_ERROR) return TDib{};
+        if (DGifGetRecordType(gif, &record) == GIF_ERROR) return TDib{};
         if (record == EXTENSION_RECORD_TYPE) {
-            if (!SkipExtension(gif.get())) return TDib{};
+            if (!SkipExtension(gif)) return TDib{};
         } else if (record == IMAGE_DESC_RECORD_TYPE) {
-            if (DGifGetImageDesc(gif.get()) == GIF_ERROR) return TDib{};
+            if (DGifGetImageDesc(gif) == GIF_ERROR) return TDib{};
             break;
         }
     } while (record != TERMINATE_RECORD_TYPE);
@@ -158,7 +153,7 @@ TDib OpenDib(const std::string& fileName) {
     const int background = gif->SColorMap != nullptr ? std::clamp(gif->SBackGroundColor, 0, 255) : 0;
     std::vector<uint8_t> rows(static_cast<size_t>(width * height), static_cast<uint8_t>(background));
     const ColorMapObject* map = nullptr;
-    if (!ReadFirstImage(gif.get(), rows, w, h, map)) return TDib{};
+    if (!ReadFirstImage(gif, rows, w, h, map)) return TDib{};
 
     TDib dib = newdib(w, h, 8, nullptr, 0);
     if (!dib.Bits) return TDib{};
@@ -168,6 +163,36 @@ TDib OpenDib(const std::string& fileName) {
                     static_cast<size_t>(w));
     }
     return dib;
+}
+
+// Bytes in memory, handed to giflib as it asks for them.
+struct TGifBytes {
+    const uint8_t* Data;
+    size_t Size;
+    size_t At = 0;
+};
+
+int ReadGifBytes(GifFileType* gif, GifByteType* into, int wanted) {
+    auto* source = static_cast<TGifBytes*>(gif->UserData);
+    const size_t n = std::min(static_cast<size_t>(std::max(wanted, 0)), source->Size - source->At);
+    if (n > 0) std::memcpy(into, source->Data + source->At, n);
+    source->At += n;
+    return static_cast<int>(n);
+}
+
+}  // namespace
+
+TDib OpenDib(const std::string& fileName) {
+    int error = 0;
+    TGifHandle gif(DGifOpenFileName(fileName.c_str(), &error));
+    return gif ? FirstImage(gif.get()) : TDib{};
+}
+
+TDib DecodeGif(const uint8_t* data, size_t size) {
+    TGifBytes source{data, size};
+    int error = 0;
+    TGifHandle gif(DGifOpen(&source, ReadGifBytes, &error));
+    return gif ? FirstImage(gif.get()) : TDib{};
 }
 
 TDib newdib(int width, int height, int bitsPerPixel, const TDib* colourSource, int colourCount) {
