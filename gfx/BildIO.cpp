@@ -55,11 +55,11 @@ bool SkipExtension(GifFileType* gif) {
 void TakeColours(TDib& dib, const ColorMapObject* map) {
     if (map == nullptr || map->Colors == nullptr) {
         // A GIF may come without any colour table; a grey ramp keeps its indices apart.
-        for (int i = 0; i < 256; ++i) dib.Colours[i] = {uint8_t(i), uint8_t(i), uint8_t(i), 0};
+        for (size_t i = 0; i < 256; ++i) dib.Colours[i] = {uint8_t(i), uint8_t(i), uint8_t(i), 0};
         return;
     }
-    const int count = std::clamp(map->ColorCount, 0, 256);
-    for (int i = 0; i < count; ++i) {
+    const auto count = static_cast<size_t>(std::clamp(map->ColorCount, 0, 256));
+    for (size_t i = 0; i < count; ++i) {
         dib.Colours[i] = {map->Colors[i].Red, map->Colors[i].Green, map->Colors[i].Blue, 0};
     }
 }
@@ -91,7 +91,8 @@ bool ReadFirstImage(GifFileType* gif, std::vector<uint8_t>& rows, int canvasWidt
         if (cy < 0 || cy >= canvasHeight) continue;
         for (int x = 0; x < width; ++x) {
             const int64_t cx = int64_t{left} + x;
-            if (cx >= 0 && cx < canvasWidth) rows[static_cast<size_t>(cy * canvasWidth + cx)] = line[x];
+            if (cx >= 0 && cx < canvasWidth)
+                rows[static_cast<size_t>(cy * canvasWidth + cx)] = line[static_cast<size_t>(x)];
         }
     }
     return true;
@@ -115,7 +116,7 @@ uint8_t CubeIndex(uint32_t colour) {
 TDib HalftoneFrom(const TDib& source, int width, int height) {
     TDib result = newdib(width, height, 8, nullptr, 0);
     if (!result.Bits) return result;
-    for (int i = 0; i < 216; ++i) {
+    for (size_t i = 0; i < 216; ++i) {
         result.Colours[i] = {uint8_t(i / 36 * 51), uint8_t(i / 6 % 6 * 51), uint8_t(i % 6 * 51), 0};
     }
     for (int y = 0; y < height; ++y) {
@@ -159,8 +160,8 @@ TDib FirstImage(GifFileType* gif) {
     if (!dib.Bits) return TDib{};
     TakeColours(dib, map);
     for (int y = 0; y < h; ++y) {
-        std::memcpy(dib.Bits + static_cast<size_t>(h - 1 - y) * dib.Stride, rows.data() + static_cast<size_t>(y) * w,
-                    static_cast<size_t>(w));
+        std::memcpy(dib.Bits + static_cast<size_t>(h - 1 - y) * static_cast<size_t>(dib.Stride),
+                    rows.data() + static_cast<size_t>(y) * static_cast<size_t>(w), static_cast<size_t>(w));
     }
     return dib;
 }
@@ -231,7 +232,7 @@ bool Addressable(const TDib& dib, int x, int y) {
 
 int32_t getpixel(const TDib& dib, int x, int y) {
     if (!Addressable(dib, x, y)) return 0;
-    const uint8_t* row = dib.Bits + static_cast<size_t>(dib.Height - 1 - y) * dib.Stride;
+    const uint8_t* row = dib.Bits + static_cast<size_t>(dib.Height - 1 - y) * static_cast<size_t>(dib.Stride);
     switch (dib.BitCount) {
         case 1: return (row[x >> 3] >> (7 - (x & 7))) & 1;
         case 4: return (row[x >> 1] >> ((x & 1) ? 0 : 4)) & 0x0F;
@@ -247,7 +248,7 @@ void setpixel(TDib& dib, int x, int y, int32_t value) {
     if (!Addressable(dib, x, y)) return;
     // A new picture now: what drawing kept of the old one no longer holds.
     dib.Serial = NewSerial();
-    uint8_t* row = dib.Bits + static_cast<size_t>(dib.Height - 1 - y) * dib.Stride;
+    uint8_t* row = dib.Bits + static_cast<size_t>(dib.Height - 1 - y) * static_cast<size_t>(dib.Stride);
     const auto v = static_cast<uint32_t>(value);
     switch (dib.BitCount) {
         case 1: {
@@ -257,7 +258,8 @@ void setpixel(TDib& dib, int x, int y, int32_t value) {
         }
         case 4: {
             const int shift = (x & 1) ? 0 : 4;
-            row[x >> 1] = static_cast<uint8_t>((row[x >> 1] & ~(0x0F << shift)) | ((v & 0x0F) << shift));
+            const unsigned mask = 0x0Fu << shift;
+            row[x >> 1] = static_cast<uint8_t>((row[x >> 1] & ~mask) | ((static_cast<unsigned>(v) & 0x0Fu) << shift));
             break;
         }
         case 8: row[x] = static_cast<uint8_t>(v); break;

@@ -25,7 +25,7 @@ using TPalette = std::array<uint32_t, 256>;
 
 TPalette PaletteOf(const TDib& sheet, bool tinted) {
     TPalette palette{};
-    for (int i = 0; i < 256; ++i) palette[i] = Word(sheet.Colours[i], tinted);
+    for (size_t i = 0; i < 256; ++i) palette[i] = Word(sheet.Colours[i], tinted);
     return palette;
 }
 

@@ -110,7 +110,7 @@ constexpr std::array<int, 19> kBubbleHalfWidth = [] {
     for (int dy = 0; dy < 19; ++dy) {
         int m = 0;
         while ((m + 1) * (m + 1) + dy * dy < kBubbleRadiusSquared) ++m;
-        table[dy] = m;
+        table[static_cast<size_t>(dy)] = m;
     }
     return table;
 }();
@@ -244,7 +244,7 @@ void DrawSprite(TPixels& target, TPreparedSheets& prepared, const TDib& sheet, i
             // circle is about the target column, so a mirrored frame is cut the same way.
             const int64_t dy = r - centreY;
             if (dy <= -19 || dy >= 19) continue;
-            const int64_t m = kBubbleHalfWidth[dy < 0 ? -dy : dy];
+            const int64_t m = kBubbleHalfWidth[static_cast<size_t>(dy < 0 ? -dy : dy)];
             from = std::max<int64_t>(from, centreX - m);
             to = std::min<int64_t>(to, centreX + m + 1);
             if (from >= to) continue;

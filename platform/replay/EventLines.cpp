@@ -33,11 +33,10 @@ TMessage Tick(const TArgs& w, TEventLine& s) {
 
 TMessage Ticks(const TArgs& w, TEventLine& s) {
     s.Event.Kind = TEventKind::Tick;
-    const TMessage bad = "ticks STEPS, one character a tick";
-    if (s.StepGiven || w.size() != 1 || w[0].size() > kMaxStepChars) return bad;
+    if (s.StepGiven || w.size() != 1 || w[0].size() > kMaxStepChars) return "ticks STEPS, one character a tick";
     for (char c : w[0]) {
         const size_t step = kStepChars.find(c);
-        if (step == std::string_view::npos) return bad;
+        if (step == std::string_view::npos) return "ticks STEPS, one character a tick";
         s.Steps.push_back(static_cast<uint8_t>(step));
     }
     s.Repeat = static_cast<int64_t>(s.Steps.size());

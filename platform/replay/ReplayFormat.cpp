@@ -244,19 +244,20 @@ bool TReplayReader::ReadHeader(TReplayHeader& h) {
     // Each header line once: a second one would silently overrule the first.
     std::set<std::string, std::less<>> seen;
     while ((line = NextLine(w))) {
-        if (w[0] == "start" && w.size() == 1) {
-            for (const char* needed : {"program", "seed", "clock", "level", "size", "data"})
-                if (!seen.contains(needed))
-                    return Fail(LineNo, "the header lacks program, seed, clock, level, size or data");
-            if (auto message = StartWhole(h, seen.contains("from"))) return Fail(LineNo, *message);
-            if (!seen.contains("from") && !h.StartState.empty()) h.Start = TStartKind::State;
-            return true;
-        }
+        if (w[0] == "start" && w.size() == 1) return HeaderWhole(h, seen);
         if (seen.contains(w[0])) return Fail(LineNo, "a second " + std::string(w[0]) + " line in the header");
         if (!HeaderLine(*line, w, h)) return false;
         seen.emplace(w[0]);
     }
     return Failed() ? false : Fail(LineNo + 1, "the replay ends early: no end line");
+}
+
+bool TReplayReader::HeaderWhole(TReplayHeader& h, const std::set<std::string, std::less<>>& seen) {
+    for (const char* needed : {"program", "seed", "clock", "level", "size", "data"})
+        if (!seen.contains(needed)) return Fail(LineNo, "the header lacks program, seed, clock, level, size or data");
+    if (auto message = StartWhole(h, seen.contains("from"))) return Fail(LineNo, *message);
+    if (!seen.contains("from") && !h.StartState.empty()) h.Start = TStartKind::State;
+    return true;
 }
 
 bool TReplayReader::HeaderLine(std::string_view line, const std::vector<std::string_view>& w, TReplayHeader& h) {

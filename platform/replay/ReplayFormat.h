@@ -2,6 +2,7 @@
 #pragma once
 #include <cstdint>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -90,6 +91,8 @@ private:
     std::optional<std::string_view> NextLine(std::vector<std::string_view>& w);
     bool Fail(int line, std::string message);
     bool HeaderLine(std::string_view line, const std::vector<std::string_view>& w, TReplayHeader& h);
+    // At the start line: the header holds what a replay needs.
+    bool HeaderWhole(TReplayHeader& h, const std::set<std::string, std::less<>>& seen);
     bool Checkpoint(const std::vector<std::string_view>& w, TReplayStep& step);
     bool EventWithAnswers(std::string_view line, TReplayStep& step);
 
