@@ -102,7 +102,7 @@ uint32_t ColourAt(const TDib& dib, int x, int y) {
     const int32_t value = getpixel(dib, x, y);
     if (dib.BitCount <= 8) {
         const TRGBQuad& c = dib.Colours[static_cast<uint8_t>(value)];
-        return c.Red | (c.Green << 8) | (c.Blue << 16);
+        return c.Red | (static_cast<uint32_t>(c.Green) << 8) | (static_cast<uint32_t>(c.Blue) << 16);
     }
     return static_cast<uint32_t>(value);
 }
@@ -233,13 +233,14 @@ bool Addressable(const TDib& dib, int x, int y) {
 int32_t getpixel(const TDib& dib, int x, int y) {
     if (!Addressable(dib, x, y)) return 0;
     const uint8_t* row = dib.Bits + static_cast<size_t>(dib.Height - 1 - y) * static_cast<size_t>(dib.Stride);
+    const auto ux = static_cast<size_t>(x);
     switch (dib.BitCount) {
         case 1: return (row[x >> 3] >> (7 - (x & 7))) & 1;
         case 4: return (row[x >> 1] >> ((x & 1) ? 0 : 4)) & 0x0F;
         case 8: return row[x];
-        case 16: return row[2 * x] | (row[2 * x + 1] << 8);
-        case 24: return row[3 * x + 2] | (row[3 * x + 1] << 8) | (row[3 * x] << 16);
-        case 32: return row[4 * x + 2] | (row[4 * x + 1] << 8) | (row[4 * x] << 16);
+        case 16: return row[2 * ux] | (row[2 * ux + 1] << 8);
+        case 24: return row[3 * ux + 2] | (row[3 * ux + 1] << 8) | (row[3 * ux] << 16);
+        case 32: return row[4 * ux + 2] | (row[4 * ux + 1] << 8) | (row[4 * ux] << 16);
         default: return 0;
     }
 }
@@ -249,6 +250,7 @@ void setpixel(TDib& dib, int x, int y, int32_t value) {
     // A new picture now: what drawing kept of the old one no longer holds.
     dib.Serial = NewSerial();
     uint8_t* row = dib.Bits + static_cast<size_t>(dib.Height - 1 - y) * static_cast<size_t>(dib.Stride);
+    const auto ux = static_cast<size_t>(x);
     const auto v = static_cast<uint32_t>(value);
     switch (dib.BitCount) {
         case 1: {
@@ -264,15 +266,15 @@ void setpixel(TDib& dib, int x, int y, int32_t value) {
         }
         case 8: row[x] = static_cast<uint8_t>(v); break;
         case 16:
-            row[2 * x] = static_cast<uint8_t>(v);
-            row[2 * x + 1] = static_cast<uint8_t>(v >> 8);
+            row[2 * ux] = static_cast<uint8_t>(v);
+            row[2 * ux + 1] = static_cast<uint8_t>(v >> 8);
             break;
         case 24:
         case 32: {
-            const int bytes = dib.BitCount / 8;
-            row[bytes * x] = static_cast<uint8_t>(v >> 16);  // stored blue, green, red
-            row[bytes * x + 1] = static_cast<uint8_t>(v >> 8);
-            row[bytes * x + 2] = static_cast<uint8_t>(v);
+            const size_t bytes = static_cast<size_t>(dib.BitCount) / 8;
+            row[bytes * ux] = static_cast<uint8_t>(v >> 16);  // stored blue, green, red
+            row[bytes * ux + 1] = static_cast<uint8_t>(v >> 8);
+            row[bytes * ux + 2] = static_cast<uint8_t>(v);
             break;
         }
         default: break;

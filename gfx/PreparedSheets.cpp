@@ -125,7 +125,7 @@ void TPreparedSheets::Resized(const TPreparedSheet& sheet, size_t before, size_t
 }
 
 const TPreparedSheet::TLookData& TPreparedSheet::Look(const TDib& sheet, TLook look) {
-    TLookData& data = Looks[look];
+    TLookData& data = Looks[static_cast<size_t>(look)];
     if (!data.Words.empty()) return data;
     data = MakeLook(sheet, look);
     Built();

@@ -318,7 +318,7 @@ TModalResult TRecorder::ShowGameOverDialog(const std::string& points) {
 }
 
 std::string TRecorder::OwnLevelHash(const std::vector<uint8_t>& bytes) {
-    const std::string hash = Sha256Hex(bytes.data(), bytes.size());
+    std::string hash = Sha256Hex(bytes.data(), bytes.size());
     for (const auto& [name, own] : LevelsAtStart)
         if (own == hash) return hash;
     return {};

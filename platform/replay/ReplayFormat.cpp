@@ -99,6 +99,25 @@ TMessage AnswerLine(std::string_view line, const TWords& w, TAnswer& a) {
     return "answer gameover, open, save or media";
 }
 
+// The header lines of one value each.
+bool ValueLine(const TWords& w, TReplayHeader& h) {
+    const std::string_view key = w[0];
+    const bool one = w.size() == 2;
+    if (key == "program" && one && w[1].size() <= 64) {
+        h.Program = std::string(w[1]);
+        return true;
+    }
+    if (key == "data" && one && IsHash(w[1], 64)) {
+        h.DataHash = std::string(w[1]);
+        return true;
+    }
+    if (key == "seed") return one && Number(w[1], h.Seed);
+    if (key == "clock") return one && Number(w[1], h.Clock);
+    if (key == "level") return one && Number(w[1], h.Level) && h.Level >= 1 && h.Level <= 999;
+    if (key == "size") return w.size() == 3 && PaintBoxSide(w[1], h.Width) && PaintBoxSide(w[2], h.Height);
+    return false;
+}
+
 bool StartKind(std::string_view word, TStartKind& kind) {
     for (TStartKind k : {TStartKind::Program, TStartKind::NewGame, TStartKind::Continued, TStartKind::State})
         if (word == StartKindName(k)) {
@@ -262,37 +281,24 @@ bool TReplayReader::HeaderWhole(TReplayHeader& h, const std::set<std::string, st
 
 bool TReplayReader::HeaderLine(std::string_view line, const std::vector<std::string_view>& w, TReplayHeader& h) {
     const std::string_view key = w[0];
-    const bool one = w.size() == 2;
-    bool good = false;
-    if (key == "program") {
-        good = one && w[1].size() <= 64;
-        if (good) h.Program = std::string(w[1]);
-    } else if (key == "seed") {
-        good = one && Number(w[1], h.Seed);
-    } else if (key == "clock") {
-        good = one && Number(w[1], h.Clock);
-    } else if (key == "level") {
-        good = one && Number(w[1], h.Level) && h.Level >= 1 && h.Level <= 999;
-    } else if (key == "size") {
-        good = w.size() == 3 && PaintBoxSide(w[1], h.Width) && PaintBoxSide(w[2], h.Height);
-    } else if (key == "data") {
-        good = one && IsHash(w[1], 64);
-        if (good) h.DataHash = std::string(w[1]);
-    } else if (key == "from") {
+    if (ValueLine(w, h)) return true;
+    if (key == "from") {
         if (!FromLine(w, h)) return Fail(LineNo, "from program | new-game | state | continued ORIGIN");
-        good = true;
-    } else if (key == "carry" && w.size() >= 2) {
+        return true;
+    }
+    if (key == "carry" && w.size() >= 2) {
         h.Carry = std::string(RestAfterWords(line, 1));
         h.CarryLine = LineNo;
-        good = true;
-    } else if (key == "state" && one) {
+        return true;
+    }
+    if (key == "state" && w.size() == 2) {
         auto bytes = FromBase64(w[1], kMaxStateBytes);
         if (!bytes) return Fail(LineNo, "state wants base64");
         h.StartState = std::move(*bytes);
         h.StateLine = LineNo;
-        good = true;
+        return true;
     }
-    return good ? true : Fail(LineNo, "unknown or bad header line");
+    return Fail(LineNo, "unknown or bad header line");
 }
 
 bool TReplayReader::Next(TReplayStep& step) {

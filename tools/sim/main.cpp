@@ -284,11 +284,7 @@ int TSession::Run(const std::vector<sim::TCommand>& script) {
     return ReplayStatus ? ReplayStatus : Status;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    // A file-size limit then fails a write with a message instead of killing the run mid-file.
-    std::signal(SIGXFSZ, SIG_IGN);
+int Main(int argc, char** argv) {
     TOptions o;
     if (const auto exit = ParseOptions(argc, argv, o)) return *exit;
     if (!o.VerifyPath.empty()) return Verify(o.VerifyPath, o.DataDir);
@@ -318,4 +314,19 @@ int main(int argc, char** argv) {
     TSession session(platform, o, std::move(replay));
     if (const auto exit = session.Start()) return *exit;
     return session.Run(script);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // A file-size limit then fails a write with a message instead of killing the run mid-file.
+    std::signal(SIGXFSZ, SIG_IGN);
+    try {
+        return Main(argc, argv);
+    } catch (const std::exception& e) {
+        std::cerr << "blubbi-sim: " << e.what() << "\n";
+    } catch (...) {
+        std::cerr << "blubbi-sim: an unknown error\n";
+    }
+    return 1;
 }
