@@ -418,9 +418,8 @@ TReplayPlayer::TReplayPlayer(TPlatform& inner, TReplay replay, std::string dataD
     Found.StartLevel = Header.Level;
 }
 
-TReplayPlayer::TReplayPlayer(TPlatform& inner, const TReplayHeader& header, const TReplayReader& reader,
-                             std::string dataDir)
-    : TReplayPlayer(inner, TReplay{header, {}}, std::move(dataDir)) {
+TReplayPlayer::TReplayPlayer(TPlatform& inner, TReplayHeader header, const TReplayReader& reader, std::string dataDir)
+    : TReplayPlayer(inner, TReplay{std::move(header), {}}, std::move(dataDir)) {
     Reader = reader;
 }
 
@@ -678,30 +677,30 @@ TVerifyResult VerifyReplay(std::string_view replayText, const std::string& dataD
     // written; then it is played as it is read again, a step at a time.
     TReplayError error;
     int64_t frames = 0;
-    const auto header = CheckReplay(replayText, limits.Text, error, frames);
-    if (!header) {
+    if (!CheckReplay(replayText, limits.Text, error, frames)) {
         TVerifyResult refused;
         refused.Status = TVerifyResult::TStatus::Malformed;
         refused.Line = error.Line;
         refused.Reason = error.Message;
         return refused;
     }
-    const bool dataMatch = header->DataHash == CachedDataHash(WithSlash(dataDir));
     TReplayReader reader(replayText, limits.Text);
-    TReplayHeader again;
-    reader.ReadHeader(again);
+    TReplayHeader header;
+    reader.ReadHeader(header);
+    const bool dataMatch = header.DataHash == CachedDataHash(WithSlash(dataDir));
+    const int32_t width = header.Width, height = header.Height;
 
     // A platform that keeps nothing: what the check holds does not grow with the replay's length.
     TNullPlatform inner;
     inner.Dir = WithSlash(dataDir);
-    inner.Width = header->Width;
-    inner.Height = header->Height;
+    inner.Width = width;
+    inner.Height = height;
     // Only whether a sheet is there counts for the rules; its pixels do not.
     inner.Loader = [](const std::string& file) {
         std::error_code ec;
         return fs::is_regular_file(file, ec) ? TNullPlatform::MakeDib(19, 19) : TDib{};
     };
-    TReplayPlayer player(inner, *header, reader, dataDir);
+    TReplayPlayer player(inner, std::move(header), reader, dataDir);
     player.OnResize = [&inner](int w, int h) {
         inner.Width = w;
         inner.Height = h;

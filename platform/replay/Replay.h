@@ -114,7 +114,7 @@ public:
     TReplayPlayer(TPlatform& inner, TReplay replay, std::string dataDir);
     // Plays the text a step at a time as `reader` reads it on from `header`, holding one step and not
     // all of them; the text must outlive the player, and should have passed CheckReplay.
-    TReplayPlayer(TPlatform& inner, const TReplayHeader& header, const TReplayReader& reader, std::string dataDir);
+    TReplayPlayer(TPlatform& inner, TReplayHeader header, const TReplayReader& reader, std::string dataDir);
     ~TReplayPlayer() override;
 
     // FormCreate at the header's clock (and the saved state when the replay starts from one).
