@@ -8,11 +8,14 @@ export QT_QPA_PLATFORM=offscreen SDL_AUDIODRIVER=dummy
 
 # The house style: every tracked C++ file exactly as clang-format (.clang-format) writes it.
 git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format --dry-run --Werror
+# The shell scripts as shellcheck reads them, warnings and errors (their directives name what they source).
+git ls-files -z '*.sh' | xargs -0 shellcheck -S warning -x .ci/run
 
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j "$jobs"
-# The core through clang-tidy (.clang-tidy) with the build's compile commands; any finding fails.
-git ls-files -z 'game/*.cpp' 'level/*.cpp' |
+# The core, the helpers beneath it, the platforms, graphics, sound, the hiscore server and the runner through clang-tidy
+# (.clang-tidy) with the build's compile commands; any finding fails.
+git ls-files -z 'base/*.cpp' 'game/*.cpp' 'level/*.cpp' 'platform/*.cpp' 'gfx/*.cpp' 'sound/*.cpp' 'server/*.cpp' 'tools/sim/*.cpp' |
   xargs -0 -n 1 -P "$jobs" clang-tidy -p build --quiet 2> >(grep -v ' warnings generated\.$' >&2)
 # A test that fails runs once more, named in the log; one that fails twice fails the run. The leak
 # checker's own stopping of threads can crash as a program under X exits ("Tracer caught signal 11"),

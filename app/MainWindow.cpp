@@ -223,7 +223,7 @@ TMainWindow::TMainWindow(QWidget* parent, const QString& dataDir) : QMainWindow(
 
     const QString menuDir = QCoreApplication::applicationDirPath() + QStringLiteral("/grafiken/menu/");
     for (int i = 0; i < int(ImageList1.size()); ++i)
-        ImageList1[i] = QIcon(menuDir + QStringLiteral("%1.png").arg(i, 2, 10, QLatin1Char('0')));
+        ImageList1[static_cast<size_t>(i)] = QIcon(menuDir + QStringLiteral("%1.png").arg(i, 2, 10, QLatin1Char('0')));
     BuildMenu();
     Wiederherstellen1->setShortcuts(
         {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});

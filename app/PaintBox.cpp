@@ -102,12 +102,7 @@ void TPaintBox::Post(TEventKind kind, int32_t a, int32_t b, TMouseButton button)
     e.A = a;
     e.B = b;
     e.Button = button;
-    if (SendEvent) {
-        SendEvent(std::move(e));
-        return;
-    }
-    e.Clock = Game->Platform.GetTickCount();
-    Dispatch(*Game, e);
+    if (SendEvent) SendEvent(std::move(e));
 }
 
 void TPaintBox::KeyDown(QKeyEvent* event) {

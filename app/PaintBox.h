@@ -17,7 +17,7 @@ class TGlView;
 class TPaintBox : public QWidget {
     Q_OBJECT
 public:
-    static constexpr int kStartWidth = 681, kStartHeight = 425;
+    static constexpr int kStartWidth = kDesignWidth, kStartHeight = kDesignHeight;
 
     explicit TPaintBox(QWidget* parent = nullptr);
     void Bind(TMainForm* game, TScreen* screen);
@@ -106,7 +106,7 @@ private:
     TMainForm* Game = nullptr;
 
 public:
-    // Where the box's events go (the platform's Send); unset, straight to the game.
+    // Where the box's events go (the platform's Send, the one door into the game); unset, nowhere.
     std::function<void(TEvent)> SendEvent;
 
 private:

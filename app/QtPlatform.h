@@ -66,7 +66,9 @@ public:
     bool OpenLevelDialog(std::string& fileName) override;
     bool SaveLevelDialog(std::string& fileName) override;
     bool FileExists(const std::string& fileName) override;
-    void ShellOpen(const std::string& address) override;
+    // A shell "open" of a web or mail address for the window's help items and dialogs (the core
+    // never opens one); a failure is silent.
+    void ShellOpen(const std::string& address);
     void NewGameStarts() override {
         if (OnNewGame) OnNewGame();
     }

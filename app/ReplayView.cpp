@@ -23,7 +23,6 @@ public:
     void SetLevelDialogFolder(const std::string&) override {}
     bool OpenLevelDialog(std::string&) override { return false; }
     bool SaveLevelDialog(std::string&) override { return false; }
-    void ShellOpen(const std::string&) override {}
 
     int W, H;
 };
@@ -49,7 +48,7 @@ bool TReplayView::Advance() {
     Ahead += (now - LastReal) * Factor;
     LastReal = now;
     // A slow machine catches up at most this much at once; the window stays responsive.
-    for (int steps = 0; steps < 400 && PlayerPtr->Status == TPlayStatus::Running; ++steps) {
+    for (int steps = 0; steps < 400 && PlayerPtr->Running(); ++steps) {
         const int64_t wait = static_cast<uint32_t>(PlayerPtr->NextClock() - PlayerPtr->GetTickCount());
         if (wait > Ahead && wait > kLongestWaitMs) Ahead = wait;
         if (wait > Ahead) break;
@@ -57,19 +56,15 @@ bool TReplayView::Advance() {
         if (!PlayerPtr->Step(*GameForm)) break;
     }
     Ahead = std::min<int64_t>(Ahead, kLongestWaitMs);
-    return PlayerPtr->Status == TPlayStatus::Running;
+    return PlayerPtr->Running();
 }
 
 QString TReplayView::Outcome() const {
-    const TReplayPlayer& p = *PlayerPtr;
-    switch (p.Status) {
-        case TPlayStatus::Running: return QStringLiteral("Wiedergabe läuft");
-        case TPlayStatus::Done: return QStringLiteral("Wiedergabe zu Ende: %1 Bilder").arg(p.Frames);
-        case TPlayStatus::Mismatch:
-            return QStringLiteral("Die Aufzeichnung weicht bei Bild %1 vom Spiel ab").arg(p.MismatchFrame);
-        case TPlayStatus::Malformed: return QStringLiteral("Die Aufzeichnung ist in Zeile %1 nicht lesbar").arg(p.Line);
-    }
-    return {};
+    const TVerifyResult& found = PlayerPtr->Found;
+    if (PlayerPtr->Running()) return QStringLiteral("Wiedergabe läuft");
+    if (found.Status == TVerifyResult::TStatus::Ok)
+        return QStringLiteral("Wiedergabe zu Ende: %1 Bilder").arg(found.Frames);
+    return QString::fromStdString(found.Fault());
 }
 
 }  // namespace blubbi

@@ -26,7 +26,7 @@ public:
     // 1, 2 or 4 times the recorded speed, from now on.
     void SetSpeed(int factor);
     int Speed() const { return Factor; }
-    bool Over() const { return PlayerPtr->Status != TPlayStatus::Running; }
+    bool Over() const { return !PlayerPtr->Running(); }
     // How it ended, as the status bar says it.
     QString Outcome() const;
 

@@ -1,5 +1,5 @@
 // The one door between the game core and the machine: clock, seed, pictures, media,
-// timers, dialogs and the shell. The game program implements it with Qt and SDL,
+// timers and dialogs. The game program implements it with Qt and SDL,
 // blubbi-sim and the tests with a virtual clock and scripted answers.
 #pragma once
 #include <cstddef>
@@ -51,6 +51,9 @@ public:
 };
 
 enum class TModalResult { Ok, Cancel };
+
+// The game's own size: its paint box when the program starts, what every level is laid out for.
+constexpr int kDesignWidth = 681, kDesignHeight = 425;
 
 // The frame timer (Timer1) ticks this often; each tick calls Timer1Timer of the game.
 constexpr uint32_t kFrameIntervalMs = 25;
@@ -142,10 +145,6 @@ public:
     // Called by NeuesSpiel1Click before it sets up the new game (from the menu or the game-over
     // dialog), so that a recording can begin the new game's replay from there.
     virtual void NewGameStarts() {}
-
-    // Called by the window's help items and dialogs, not by the core; a shell "open" of a
-    // web or mail address whose failures are silent.
-    virtual void ShellOpen(const std::string& address) = 0;
 };
 
 }  // namespace blubbi

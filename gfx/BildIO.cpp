@@ -55,11 +55,11 @@ bool SkipExtension(GifFileType* gif) {
 void TakeColours(TDib& dib, const ColorMapObject* map) {
     if (map == nullptr || map->Colors == nullptr) {
         // A GIF may come without any colour table; a grey ramp keeps its indices apart.
-        for (int i = 0; i < 256; ++i) dib.Colours[i] = {uint8_t(i), uint8_t(i), uint8_t(i), 0};
+        for (size_t i = 0; i < 256; ++i) dib.Colours[i] = {uint8_t(i), uint8_t(i), uint8_t(i), 0};
         return;
     }
-    const int count = std::clamp(map->ColorCount, 0, 256);
-    for (int i = 0; i < count; ++i) {
+    const auto count = static_cast<size_t>(std::clamp(map->ColorCount, 0, 256));
+    for (size_t i = 0; i < count; ++i) {
         dib.Colours[i] = {map->Colors[i].Red, map->Colors[i].Green, map->Colors[i].Blue, 0};
     }
 }
@@ -91,7 +91,8 @@ bool ReadFirstImage(GifFileType* gif, std::vector<uint8_t>& rows, int canvasWidt
         if (cy < 0 || cy >= canvasHeight) continue;
         for (int x = 0; x < width; ++x) {
             const int64_t cx = int64_t{left} + x;
-            if (cx >= 0 && cx < canvasWidth) rows[static_cast<size_t>(cy * canvasWidth + cx)] = line[x];
+            if (cx >= 0 && cx < canvasWidth)
+                rows[static_cast<size_t>(cy * canvasWidth + cx)] = line[static_cast<size_t>(x)];
         }
     }
     return true;
@@ -101,7 +102,7 @@ uint32_t ColourAt(const TDib& dib, int x, int y) {
     const int32_t value = getpixel(dib, x, y);
     if (dib.BitCount <= 8) {
         const TRGBQuad& c = dib.Colours[static_cast<uint8_t>(value)];
-        return c.Red | (c.Green << 8) | (c.Blue << 16);
+        return c.Red | (static_cast<uint32_t>(c.Green) << 8) | (static_cast<uint32_t>(c.Blue) << 16);
     }
     return static_cast<uint32_t>(value);
 }
@@ -115,7 +116,7 @@ uint8_t CubeIndex(uint32_t colour) {
 TDib HalftoneFrom(const TDib& source, int width, int height) {
     TDib result = newdib(width, height, 8, nullptr, 0);
     if (!result.Bits) return result;
-    for (int i = 0; i < 216; ++i) {
+    for (size_t i = 0; i < 216; ++i) {
         result.Colours[i] = {uint8_t(i / 36 * 51), uint8_t(i / 6 % 6 * 51), uint8_t(i % 6 * 51), 0};
     }
     for (int y = 0; y < height; ++y) {
@@ -128,20 +129,15 @@ TDib HalftoneFrom(const TDib& source, int width, int height) {
     return result;
 }
 
-}  // namespace
-
-TDib OpenDib(const std::string& fileName) {
-    int error = 0;
-    TGifHandle gif(DGifOpenFileName(fileName.c_str(), &error));
-    if (!gif) return TDib{};
-
+// The first image of an opened GIF as a sheet; empty when anything about it is wrong.
+TDib FirstImage(GifFileType* gif) {
     GifRecordType record = UNDEFINED_RECORD_TYPE;
     do {
-        if (DGifGetRecordType(gif.get(), &record) == GIF_ERROR) return TDib{};
+        if (DGifGetRecordType(gif, &record) == GIF_ERROR) return TDib{};
         if (record == EXTENSION_RECORD_TYPE) {
-            if (!SkipExtension(gif.get())) return TDib{};
+            if (!SkipExtension(gif)) return TDib{};
         } else if (record == IMAGE_DESC_RECORD_TYPE) {
-            if (DGifGetImageDesc(gif.get()) == GIF_ERROR) return TDib{};
+            if (DGifGetImageDesc(gif) == GIF_ERROR) return TDib{};
             break;
         }
     } while (record != TERMINATE_RECORD_TYPE);
@@ -158,16 +154,46 @@ TDib OpenDib(const std::string& fileName) {
     const int background = gif->SColorMap != nullptr ? std::clamp(gif->SBackGroundColor, 0, 255) : 0;
     std::vector<uint8_t> rows(static_cast<size_t>(width * height), static_cast<uint8_t>(background));
     const ColorMapObject* map = nullptr;
-    if (!ReadFirstImage(gif.get(), rows, w, h, map)) return TDib{};
+    if (!ReadFirstImage(gif, rows, w, h, map)) return TDib{};
 
     TDib dib = newdib(w, h, 8, nullptr, 0);
     if (!dib.Bits) return TDib{};
     TakeColours(dib, map);
     for (int y = 0; y < h; ++y) {
-        std::memcpy(dib.Bits + static_cast<size_t>(h - 1 - y) * dib.Stride, rows.data() + static_cast<size_t>(y) * w,
-                    static_cast<size_t>(w));
+        std::memcpy(dib.Bits + static_cast<size_t>(h - 1 - y) * static_cast<size_t>(dib.Stride),
+                    rows.data() + static_cast<size_t>(y) * static_cast<size_t>(w), static_cast<size_t>(w));
     }
     return dib;
+}
+
+// Bytes in memory, handed to giflib as it asks for them.
+struct TGifBytes {
+    const uint8_t* Data;
+    size_t Size;
+    size_t At = 0;
+};
+
+int ReadGifBytes(GifFileType* gif, GifByteType* into, int wanted) {
+    auto* source = static_cast<TGifBytes*>(gif->UserData);
+    const size_t n = std::min(static_cast<size_t>(std::max(wanted, 0)), source->Size - source->At);
+    if (n > 0) std::memcpy(into, source->Data + source->At, n);
+    source->At += n;
+    return static_cast<int>(n);
+}
+
+}  // namespace
+
+TDib OpenDib(const std::string& fileName) {
+    int error = 0;
+    TGifHandle gif(DGifOpenFileName(fileName.c_str(), &error));
+    return gif ? FirstImage(gif.get()) : TDib{};
+}
+
+TDib DecodeGif(const uint8_t* data, size_t size) {
+    TGifBytes source{data, size};
+    int error = 0;
+    TGifHandle gif(DGifOpen(&source, ReadGifBytes, &error));
+    return gif ? FirstImage(gif.get()) : TDib{};
 }
 
 TDib newdib(int width, int height, int bitsPerPixel, const TDib* colourSource, int colourCount) {
@@ -206,14 +232,15 @@ bool Addressable(const TDib& dib, int x, int y) {
 
 int32_t getpixel(const TDib& dib, int x, int y) {
     if (!Addressable(dib, x, y)) return 0;
-    const uint8_t* row = dib.Bits + static_cast<size_t>(dib.Height - 1 - y) * dib.Stride;
+    const uint8_t* row = dib.Bits + static_cast<size_t>(dib.Height - 1 - y) * static_cast<size_t>(dib.Stride);
+    const auto ux = static_cast<size_t>(x);
     switch (dib.BitCount) {
         case 1: return (row[x >> 3] >> (7 - (x & 7))) & 1;
         case 4: return (row[x >> 1] >> ((x & 1) ? 0 : 4)) & 0x0F;
         case 8: return row[x];
-        case 16: return row[2 * x] | (row[2 * x + 1] << 8);
-        case 24: return row[3 * x + 2] | (row[3 * x + 1] << 8) | (row[3 * x] << 16);
-        case 32: return row[4 * x + 2] | (row[4 * x + 1] << 8) | (row[4 * x] << 16);
+        case 16: return row[2 * ux] | (row[2 * ux + 1] << 8);
+        case 24: return row[3 * ux + 2] | (row[3 * ux + 1] << 8) | (row[3 * ux] << 16);
+        case 32: return row[4 * ux + 2] | (row[4 * ux + 1] << 8) | (row[4 * ux] << 16);
         default: return 0;
     }
 }
@@ -222,7 +249,8 @@ void setpixel(TDib& dib, int x, int y, int32_t value) {
     if (!Addressable(dib, x, y)) return;
     // A new picture now: what drawing kept of the old one no longer holds.
     dib.Serial = NewSerial();
-    uint8_t* row = dib.Bits + static_cast<size_t>(dib.Height - 1 - y) * dib.Stride;
+    uint8_t* row = dib.Bits + static_cast<size_t>(dib.Height - 1 - y) * static_cast<size_t>(dib.Stride);
+    const auto ux = static_cast<size_t>(x);
     const auto v = static_cast<uint32_t>(value);
     switch (dib.BitCount) {
         case 1: {
@@ -232,20 +260,21 @@ void setpixel(TDib& dib, int x, int y, int32_t value) {
         }
         case 4: {
             const int shift = (x & 1) ? 0 : 4;
-            row[x >> 1] = static_cast<uint8_t>((row[x >> 1] & ~(0x0F << shift)) | ((v & 0x0F) << shift));
+            const unsigned mask = 0x0Fu << shift;
+            row[x >> 1] = static_cast<uint8_t>((row[x >> 1] & ~mask) | ((static_cast<unsigned>(v) & 0x0Fu) << shift));
             break;
         }
         case 8: row[x] = static_cast<uint8_t>(v); break;
         case 16:
-            row[2 * x] = static_cast<uint8_t>(v);
-            row[2 * x + 1] = static_cast<uint8_t>(v >> 8);
+            row[2 * ux] = static_cast<uint8_t>(v);
+            row[2 * ux + 1] = static_cast<uint8_t>(v >> 8);
             break;
         case 24:
         case 32: {
-            const int bytes = dib.BitCount / 8;
-            row[bytes * x] = static_cast<uint8_t>(v >> 16);  // stored blue, green, red
-            row[bytes * x + 1] = static_cast<uint8_t>(v >> 8);
-            row[bytes * x + 2] = static_cast<uint8_t>(v);
+            const size_t bytes = static_cast<size_t>(dib.BitCount) / 8;
+            row[bytes * ux] = static_cast<uint8_t>(v >> 16);  // stored blue, green, red
+            row[bytes * ux + 1] = static_cast<uint8_t>(v >> 8);
+            row[bytes * ux + 2] = static_cast<uint8_t>(v);
             break;
         }
         default: break;

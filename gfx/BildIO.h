@@ -1,5 +1,6 @@
 // The image library: GIF sheets into TDib records, empty pictures, pixel reads and writes.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -15,6 +16,8 @@ constexpr int64_t kMaxSheetPixels = int64_t{1} << 18;
 // A missing, corrupt or truncated file, or one of more than kMaxSheetPixels, gives an empty
 // 0 x 0 record with Bits == nullptr.
 TDib OpenDib(const std::string& fileName);
+// The same for the bytes of a GIF file.
+TDib DecodeGif(const uint8_t* data, size_t size);
 
 // A zero-filled picture of the given size and depth (1, 4, 8, 16, 24 or 32 bits), with a
 // serial number of its own. Its colour table takes the first `colourCount` colours of

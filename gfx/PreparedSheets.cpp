@@ -25,7 +25,7 @@ using TPalette = std::array<uint32_t, 256>;
 
 TPalette PaletteOf(const TDib& sheet, bool tinted) {
     TPalette palette{};
-    for (int i = 0; i < 256; ++i) palette[i] = Word(sheet.Colours[i], tinted);
+    for (size_t i = 0; i < 256; ++i) palette[i] = Word(sheet.Colours[i], tinted);
     return palette;
 }
 
@@ -125,7 +125,7 @@ void TPreparedSheets::Resized(const TPreparedSheet& sheet, size_t before, size_t
 }
 
 const TPreparedSheet::TLookData& TPreparedSheet::Look(const TDib& sheet, TLook look) {
-    TLookData& data = Looks[look];
+    TLookData& data = Looks[static_cast<size_t>(look)];
     if (!data.Words.empty()) return data;
     data = MakeLook(sheet, look);
     Built();

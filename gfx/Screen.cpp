@@ -16,7 +16,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "level/Files.h"
+#include "base/Files.h"
 
 namespace blubbi {
 
@@ -221,7 +221,7 @@ void TImagePicture::Arc(int x1, int y1, int x2, int y2, int x3, int y3, int x4, 
     const int64_t w = int64_t{x2} - x1, h = int64_t{y2} - y1;
     const int64_t sx = int64_t{x3} - x1, sy = int64_t{y3} - y1, ex = int64_t{x4} - x1, ey = int64_t{y4} - y1;
     const auto paint = [=](QPainter& p, int ax, int ay, QColor penInk, QColor) {
-        const double cx = ax + w / 2.0, cy = ay + h / 2.0;
+        const double cx = ax + static_cast<double>(w) / 2.0, cy = ay + static_cast<double>(h) / 2.0;
         const int start = RadialAngle16(cx, cy, static_cast<double>(ax + sx), static_cast<double>(ay + sy));
         int span = RadialAngle16(cx, cy, static_cast<double>(ax + ex), static_cast<double>(ay + ey)) - start;
         while (span <= 0) span += 360 * 16;  // the same radial twice: the whole ellipse

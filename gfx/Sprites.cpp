@@ -110,7 +110,7 @@ constexpr std::array<int, 19> kBubbleHalfWidth = [] {
     for (int dy = 0; dy < 19; ++dy) {
         int m = 0;
         while ((m + 1) * (m + 1) + dy * dy < kBubbleRadiusSquared) ++m;
-        table[dy] = m;
+        table[static_cast<size_t>(dy)] = m;
     }
     return table;
 }();
@@ -244,7 +244,7 @@ void DrawSprite(TPixels& target, TPreparedSheets& prepared, const TDib& sheet, i
             // circle is about the target column, so a mirrored frame is cut the same way.
             const int64_t dy = r - centreY;
             if (dy <= -19 || dy >= 19) continue;
-            const int64_t m = kBubbleHalfWidth[dy < 0 ? -dy : dy];
+            const int64_t m = kBubbleHalfWidth[static_cast<size_t>(dy < 0 ? -dy : dy)];
             from = std::max<int64_t>(from, centreX - m);
             to = std::min<int64_t>(to, centreX + m + 1);
             if (from >= to) continue;
@@ -279,6 +279,65 @@ void DrawSpriteRow(TPixels& target, TPreparedSheets& prepared, const TDib& sheet
     }
 }
 
+namespace {
+
+// The destination columns and rows of a stretch that land inside the target.
+struct TWindow {
+    int64_t ILo, IHi, JLo, JHi;
+};
+
+// The whole picture, as every block of the grid is drawn: kept scaled to the cell. False when the
+// sheet keeps no such copy.
+bool DrawWholeScaled(TPixels& target, TPreparedSheet& sheet, const TDib& image, const TStretch& s, const TWindow& w) {
+    if (s.SrcX != 0 || s.SrcY != 0 || s.SrcWidth != image.Width || s.SrcHeight != image.Height) return false;
+    const uint32_t* scaled = sheet.Scaled(image, s.DestWidth, s.DestHeight);
+    if (!scaled) return false;
+    for (int64_t j = w.JLo; j < w.JHi; ++j) {
+        CopyWords(TargetRow(target, s.Y + j) + (s.X + w.ILo),
+                  scaled + static_cast<size_t>(j) * static_cast<size_t>(s.DestWidth) + w.ILo, w.IHi - w.ILo);
+    }
+    return true;
+}
+
+// The image column of each destination column, -1 outside the image.
+void MapColumns(const TStretch& s, const TDib& image, const TWindow& w, int64_t* columns) {
+    TScaleSteps columnSteps(s.SrcWidth, s.DestWidth, w.ILo);
+    for (int64_t i = w.ILo; i < w.IHi; ++i) {
+        const int64_t column = s.SrcX + columnSteps.Next();
+        columns[i - w.ILo] = (column >= 0 && column < image.Width) ? column : -1;
+    }
+}
+
+// Row by row; a row or column outside the image shows zero, as an unfilled row buffer would.
+// Without a column map (a block drawn at its own size, wholly inside the image) rows copy whole.
+void StretchRows(TPixels& target, const TDib& image, const uint32_t* words, const TStretch& s, const TWindow& w,
+                 const int64_t* columns) {
+    const int64_t topRow = image.Height - s.SrcY - s.SrcHeight;
+    const uint32_t zero = image.BitCount == 8
+                              ? PixelOf(RGB(image.Colours[0].Red, image.Colours[0].Green, image.Colours[0].Blue))
+                              : PixelOf(0);
+    TScaleSteps rowSteps(s.SrcHeight, s.DestHeight, w.JLo);
+    for (int64_t j = w.JLo; j < w.JHi; ++j) {
+        uint32_t* dst = TargetRow(target, s.Y + j) + s.X;
+        const int64_t row = topRow + rowSteps.Next();
+        if (row < 0 || row >= image.Height) {
+            FillWords(dst + w.ILo, w.IHi - w.ILo, zero);
+            continue;
+        }
+        const uint32_t* src = words + static_cast<size_t>(row) * static_cast<size_t>(image.Width);
+        if (!columns) {
+            CopyWords(dst + w.ILo, src + s.SrcX + w.ILo, w.IHi - w.ILo);
+            continue;
+        }
+        for (int64_t i = w.ILo; i < w.IHi; ++i) {
+            const int64_t column = columns[i - w.ILo];
+            dst[i] = column >= 0 ? src[column] : zero;
+        }
+    }
+}
+
+}  // namespace
+
 void StretchDrawDib(TPixels& target, TPreparedSheets& prepared, int x, int y, int destWidth, int destHeight,
                     const TDib& image, int srcX, int srcY, int srcWidth, int srcHeight) {
     if (!target.Pixels || !Stretchable(image)) return;
@@ -286,64 +345,24 @@ void StretchDrawDib(TPixels& target, TPreparedSheets& prepared, int x, int y, in
     if (s.DestWidth <= 0 || s.DestHeight <= 0) return;
 
     // Only the destination columns and rows that land inside the target are worked out.
-    const int64_t iLo = std::max<int64_t>(0, -s.X), iHi = std::min<int64_t>(s.DestWidth, target.Width - s.X);
-    const int64_t jLo = std::max<int64_t>(0, -s.Y), jHi = std::min<int64_t>(s.DestHeight, target.Height - s.Y);
-    if (iLo >= iHi || jLo >= jHi) return;
+    const TWindow w{std::max<int64_t>(0, -s.X), std::min<int64_t>(s.DestWidth, target.Width - s.X),
+                    std::max<int64_t>(0, -s.Y), std::min<int64_t>(s.DestHeight, target.Height - s.Y)};
+    if (w.ILo >= w.IHi || w.JLo >= w.JHi) return;
 
     TPreparedSheet& sheet = prepared.Of(image);
-    if (s.SrcX == 0 && s.SrcY == 0 && s.SrcWidth == image.Width && s.SrcHeight == image.Height) {
-        // The whole picture, as every block of the grid is drawn: kept scaled to the cell.
-        if (const uint32_t* scaled = sheet.Scaled(image, s.DestWidth, s.DestHeight)) {
-            for (int64_t j = jLo; j < jHi; ++j) {
-                CopyWords(TargetRow(target, s.Y + j) + (s.X + iLo),
-                          scaled + static_cast<size_t>(j) * static_cast<size_t>(s.DestWidth) + iLo, iHi - iLo);
-            }
-            return;
-        }
-    }
+    if (DrawWholeScaled(target, sheet, image, s, w)) return;
 
-    // Column map; a column outside the image shows zero, as an unfilled row buffer would.
-    // A block drawn at its own size, wholly inside the image, needs none: its rows copy whole.
     const bool straight = s.SrcWidth == s.DestWidth && s.SrcX >= 0 && s.SrcX + s.SrcWidth <= image.Width;
     constexpr int kSmall = 64;
     int64_t columnsSmall[kSmall];
     std::vector<int64_t> columnsLarge;
-    int64_t* columns = columnsSmall;
-    if (!straight) {
-        if (iHi - iLo > kSmall) {
-            columnsLarge.resize(static_cast<size_t>(iHi - iLo));
-            columns = columnsLarge.data();
-        }
-        TScaleSteps columnSteps(s.SrcWidth, s.DestWidth, iLo);
-        for (int64_t i = iLo; i < iHi; ++i) {
-            const int64_t column = s.SrcX + columnSteps.Next();
-            columns[i - iLo] = (column >= 0 && column < image.Width) ? column : -1;
-        }
+    int64_t* columns = straight ? nullptr : columnsSmall;
+    if (!straight && w.IHi - w.ILo > kSmall) {
+        columnsLarge.resize(static_cast<size_t>(w.IHi - w.ILo));
+        columns = columnsLarge.data();
     }
-
-    const int64_t topRow = image.Height - s.SrcY - s.SrcHeight;
-    const uint32_t* words = sheet.Look(image, TPreparedSheet::kOpaque).Words.data();
-    const uint32_t zero = image.BitCount == 8
-                              ? PixelOf(RGB(image.Colours[0].Red, image.Colours[0].Green, image.Colours[0].Blue))
-                              : PixelOf(0);
-    TScaleSteps rowSteps(s.SrcHeight, s.DestHeight, jLo);
-    for (int64_t j = jLo; j < jHi; ++j) {
-        uint32_t* dst = TargetRow(target, s.Y + j) + s.X;
-        const int64_t row = topRow + rowSteps.Next();
-        if (row < 0 || row >= image.Height) {
-            FillWords(dst + iLo, iHi - iLo, zero);
-            continue;
-        }
-        const uint32_t* src = words + static_cast<size_t>(row) * static_cast<size_t>(image.Width);
-        if (straight) {
-            CopyWords(dst + iLo, src + s.SrcX + iLo, iHi - iLo);
-            continue;
-        }
-        for (int64_t i = iLo; i < iHi; ++i) {
-            const int64_t column = columns[i - iLo];
-            dst[i] = column >= 0 ? src[column] : zero;
-        }
-    }
+    if (columns) MapColumns(s, image, w, columns);
+    StretchRows(target, image, sheet.Look(image, TPreparedSheet::kOpaque).Words.data(), s, w, columns);
 }
 
 }  // namespace blubbi

@@ -1,6 +1,6 @@
 // Level files: reading a .lev file into the game and writing the level back safely.
+#include "base/Files.h"
 #include "game/MainForm.h"
-#include "level/Files.h"
 #include "level/LevelCodec.h"
 
 namespace blubbi {

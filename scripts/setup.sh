@@ -3,7 +3,7 @@
 set -euo pipefail
 
 packages=(
-  build-essential cmake ninja-build ccache clang-format clang-tidy pkg-config clang libclang-rt-14-dev
+  build-essential cmake ninja-build ccache clang-format clang-tidy shellcheck pkg-config clang libclang-rt-14-dev
   qt6-base-dev libxcb1-dev libqt6opengl6-dev qt6-qpa-plugins qt6-translations-l10n libgif-dev libsdl2-dev libsdl2-mixer-dev libfluidsynth-dev libsndfile1-dev libsmf-dev
   libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev libcli11-dev
   fonts-liberation fonts-dejavu-core timgm6mb-soundfont

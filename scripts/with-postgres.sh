@@ -27,7 +27,7 @@ trap cleanup EXIT INT TERM
   { cat "$dir/initdb.log" >&2; exit 1; }
 
 # A port that nothing listens on; pg_ctl fails cleanly when another process takes it first.
-for attempt in 1 2 3 4 5; do
+for _ in 1 2 3 4 5; do
   port=$((20000 + RANDOM % 40000))
   if "${as[@]}" "$bin/pg_ctl" -D "$dir/data" -l "$dir/server.log" -w -t 30 \
     -o "-c listen_addresses=127.0.0.1 -p $port -k $dir -c max_connections=200" start >/dev/null; then

@@ -5,48 +5,48 @@
 
 namespace blubbi::hiscore {
 
-TJudgement Judge(const TReplaySummary& s, int32_t claimedPoints, int64_t maxFrames) {
+TJudgement Judge(const TVerifyResult& s, int32_t claimedPoints, int64_t maxFrames) {
     TJudgement j;
     switch (s.Status) {
-        case TReplayStatus::Malformed:
+        case TVerifyResult::TStatus::Malformed:
             j.Status = 400;
-            j.Reason = "Die Wiederholung ist unlesbar" + (s.Detail.empty() ? std::string() : ": " + s.Detail) + ".";
+            j.Reason = "Die Wiederholung ist unlesbar: " + s.Fault() + ".";
             return j;
-        case TReplayStatus::TooLong:
+        case TVerifyResult::TStatus::LimitExceeded:
             j.Status = 413;
             j.Reason = "Die Wiederholung ist zu lang (höchstens " + std::to_string(maxFrames) + " Bilder).";
             return j;
-        case TReplayStatus::Cancelled:
+        case TVerifyResult::TStatus::Running:  // a check that was never done
+        case TVerifyResult::TStatus::Cancelled:
             j.Status = 503;
             j.Reason = "Die Prüfung der Wiederholung hat zu lange gedauert. Bitte später noch einmal senden.";
             return j;
-        case TReplayStatus::Mismatch:
+        case TVerifyResult::TStatus::Mismatch:
             j.Status = 422;
-            j.Reason = "Die Wiederholung stimmt nicht mit dem Spiel überein" +
-                       (s.Detail.empty() ? std::string() : ": " + s.Detail) + ".";
+            j.Reason = "Die Wiederholung stimmt nicht mit dem Spiel überein: " + s.Fault() + ".";
             return j;
-        case TReplayStatus::Ok: break;
+        case TVerifyResult::TStatus::Ok: break;
     }
-    if (!s.DataMatches) {
+    if (!s.DataMatch) {
         j.Status = 422;
         j.Reason = "Die Wiederholung wurde mit anderen Spieldaten aufgenommen als denen dieses Servers.";
         return j;
     }
-    if (!s.GameOver) {
+    if (!s.EndedInGameOver) {
         j.Status = 422;
         j.Reason = "Die Wiederholung endet nicht mit „Game Over“.";
         return j;
     }
-    if (s.Score != claimedPoints) {
+    if (s.PointsAtEnd() != claimedPoints) {
         j.Status = 422;
         j.Reason = "Gemeldet wurden " + std::to_string(claimedPoints) + " Punkte, das Spiel endete aber mit " +
-                   std::to_string(s.Score) + " Punkten.";
+                   std::to_string(s.PointsAtEnd()) + " Punkten.";
         return j;
     }
     j.Status = 201;
     j.Store = true;
     j.Verified = true;
-    if (!s.FreshStart)
+    if (!s.FreshStart())
         j.Note = "kein Spielbeginn auf Level 1";
     else if (s.EditorUsed)
         j.Note = "Level-Editor benutzt";

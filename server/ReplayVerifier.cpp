@@ -27,14 +27,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-int32_t PointsShown(const TVerifyResult& r) {
-    try {
-        return std::stoi(r.GameOverPoints);
-    } catch (...) {
-        return r.Score;
-    }
-}
-
 // A folder of its own for one drawing, removed with the object.
 struct TScratch {
     fs::path Dir;
@@ -70,50 +62,20 @@ public:
 
     std::optional<int64_t> DeclaredFrames(std::string_view replay) override {
         TReplayError error;
-        const auto parsed = ParseReplay(replay, TReplayLimits{}, error);
-        if (!parsed || parsed->Steps.empty()) return std::nullopt;
-        return parsed->Steps.back().Frame;
+        int64_t frames = 0;
+        if (!CheckReplay(replay, TReplayLimits{}, error, frames)) return std::nullopt;
+        return frames;
     }
 
     // The core stops at maxFrames, or within a frame of the cancel that a deadline sets.
-    TReplaySummary Verify(std::string_view replay, int64_t maxFrames, const std::atomic<bool>& cancel) override {
+    TVerifyResult Verify(std::string_view replay, int64_t maxFrames, const std::atomic<bool>& cancel) override {
         TVerifyLimits limits;
         limits.MaxFrames = maxFrames;
         limits.Text.MaxFrames = maxFrames;
         limits.Cancel = &cancel;
-        const TVerifyResult r = VerifyReplay(replay, DataDir, limits);
-        TReplaySummary s;
-        if (r.Status == TVerifyResult::TStatus::Cancelled || cancel) {
-            s.Status = TReplayStatus::Cancelled;
-            return s;
-        }
-        s.Frames = r.Frames;
-        s.GameOver = r.EndedInGameOver;
-        s.Score = r.EndedInGameOver ? PointsShown(r) : r.Score;
-        s.LevelNo = r.LevelNo;
-        s.EditorUsed = r.EditorUsed;
-        s.CheatUsed = r.CheatUsed;
-        s.UserLevels = r.UserLevels;
-        s.DataMatches = r.DataMatch;
-        s.DataHash = r.DataHash;
-        s.Checkpoints = static_cast<int32_t>(r.Frames / kCheckpointFrames);
-        const TStartKind begun = r.Start == TStartKind::Continued ? r.Origin : r.Start;
-        s.FreshStart = r.StartLevel == 1 && (begun == TStartKind::Program || begun == TStartKind::NewGame);
-        s.GameId = r.GameId;
-        switch (r.Status) {
-            case TVerifyResult::TStatus::Ok: s.Status = TReplayStatus::Ok; break;
-            case TVerifyResult::TStatus::Mismatch:
-                s.Status = TReplayStatus::Mismatch;
-                s.Detail = "Die Aufzeichnung weicht bei Bild " + std::to_string(r.Frame) + " vom Spiel ab";
-                break;
-            case TVerifyResult::TStatus::Malformed:
-                s.Status = TReplayStatus::Malformed;
-                s.Detail = "Die Aufzeichnung ist in Zeile " + std::to_string(r.Line) + " nicht lesbar";
-                break;
-            case TVerifyResult::TStatus::LimitExceeded: s.Status = TReplayStatus::TooLong; break;
-            case TVerifyResult::TStatus::Cancelled: s.Status = TReplayStatus::Cancelled; break;
-        }
-        return s;
+        TVerifyResult r = VerifyReplay(replay, DataDir, limits);
+        if (cancel) r.Status = TVerifyResult::TStatus::Cancelled;
+        return r;
     }
 
     // The runner draws it in a process of its own, killed when the cancel or the deadline comes first.
@@ -129,8 +91,9 @@ public:
         std::ofstream(replayFile, std::ios::binary) << replay;
         std::ofstream(scriptFile) << "png " << pngFile << "\n";
         // At the game's own size, whatever box the game had: its field in the middle.
-        std::vector<std::string> args{Sim,       "--data",   DataDir,    "--viewport",
-                                      "681x425", "--replay", replayFile, scriptFile};
+        const std::string viewport = std::to_string(kDesignWidth) + "x" + std::to_string(kDesignHeight);
+        std::vector<std::string> args{Sim,      "--data",   DataDir,    "--viewport",
+                                      viewport, "--replay", replayFile, scriptFile};
         std::vector<char*> argv;
         for (auto& a : args) argv.push_back(a.data());
         argv.push_back(nullptr);

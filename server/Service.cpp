@@ -21,10 +21,10 @@
 #include <sstream>
 #include <unordered_map>
 
+#include "base/Sha256.h"
 #include "server/Form.h"
 #include "server/Http.h"
 #include "server/Page.h"
-#include "server/Sha256.h"
 
 namespace blubbi::hiscore {
 
@@ -611,9 +611,9 @@ void Submit(THiscoreService::TContext& c, const THttpRequest& req, THttpResponse
     auto replay = std::make_shared<std::string>(std::move(s.Replay));
     TScoreVerifier* verifier = c.Verifier;
     const int64_t maxFrames = c.Limits.MaxFrames;
-    TReplaySummary summary;
+    TVerifyResult summary;
     const auto checkStart = std::chrono::steady_clock::now();
-    const auto outcome = c.Pool.Run<TReplaySummary>(
+    const auto outcome = c.Pool.Run<TVerifyResult>(
         [replay, verifier, maxFrames](const std::atomic<bool>& cancel) {
             return verifier->Verify(*replay, maxFrames, cancel);
         },
@@ -628,8 +628,8 @@ void Submit(THiscoreService::TContext& c, const THttpRequest& req, THttpResponse
         return Refuse(res, 503, "Der Server prüft gerade zu viele Spiele. Bitte später noch einmal senden.");
     }
     if (outcome == TVerifyPool::TOutcome::TimedOut) {
-        summary = TReplaySummary{};
-        summary.Status = TReplayStatus::Cancelled;
+        summary = TVerifyResult{};
+        summary.Status = TVerifyResult::TStatus::Cancelled;
     }
 
     const auto j = Judge(summary, s.Points, c.Limits.MaxFrames);

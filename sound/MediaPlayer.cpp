@@ -112,7 +112,7 @@ std::string FindSoundFont() {
         while (start <= list.size()) {
             size_t end = list.find(':', start);
             if (end == std::string::npos) end = list.size();
-            const std::string entry = list.substr(start, end - start);
+            std::string entry = list.substr(start, end - start);
             if (SoundFontReadable(entry)) return entry;
             if (IsFile(entry))
                 std::fprintf(stderr, "Blubbi Blubbo: %s is no soundfont FluidSynth can read.\n", entry.c_str());
@@ -190,8 +190,11 @@ std::string TMediaPlayer::Send(const std::string& command) {
     if (w.size() < 2) return {};
     const auto found = Sounds.find(Lower(w[1]));
     if (found == Sounds.end()) return {};
-    TSound& sound = found->second;
+    return SendTo(found->first, found->second, verb, w);
+}
 
+std::string TMediaPlayer::SendTo(const std::string& alias, TSound& sound, const std::string& verb,
+                                 const std::vector<std::string>& w) {
     if (verb == "play") {
         // Only the start is a place to play from: the game never asks for another.
         const bool fromStart = w.size() == 2 || (w.size() == 4 && Lower(w[2]) == "from" && w[3] == "0");
@@ -203,7 +206,7 @@ std::string TMediaPlayer::Send(const std::string& command) {
         return {};
     }
     if (verb == "status" && w.size() == 3 && Lower(w[2]) == "mode") return Status(sound);
-    if (verb == "close" && w.size() == 2) Close(found->first);
+    if (verb == "close" && w.size() == 2) Close(alias);
     return {};
 }
 
@@ -248,7 +251,8 @@ Mix_Chunk* TMediaPlayer::LoadEffect(const std::string& path) {
     SDL_FreeWAV(samples);
     const int frameBytes = wav.channels * static_cast<int>(SDL_AUDIO_BITSIZE(wav.format) / 8);
     if (wav.freq < kMinEffectRate || wav.freq > kMaxEffectRate || frameBytes <= 0) return nullptr;
-    if (static_cast<double>(bytes / static_cast<Uint32>(frameBytes)) / wav.freq > kMaxEffectSeconds) return nullptr;
+    const Uint32 frames = bytes / static_cast<Uint32>(frameBytes);
+    if (static_cast<double>(frames) / wav.freq > kMaxEffectSeconds) return nullptr;
     return Mix_LoadWAV(path.c_str());
 }
 

@@ -4,11 +4,12 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "sound/Limiter.h"
 
 struct Mix_Chunk;
-struct _Mix_Music;
+struct _Mix_Music;  // NOLINT(bugprone-reserved-identifier): SDL_mixer's own name for Mix_Music
 
 namespace blubbi {
 
@@ -64,6 +65,9 @@ private:
     };
 
     std::string Load(const std::string& path, const std::string& alias);
+    // A command to one loaded sound.
+    std::string SendTo(const std::string& alias, TSound& sound, const std::string& verb,
+                       const std::vector<std::string>& w);
     static Mix_Chunk* LoadEffect(const std::string& path);
     std::string Play(TSound& sound);
     std::string Stop(TSound& sound);

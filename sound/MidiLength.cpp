@@ -45,48 +45,59 @@ struct TReader {
     }
 };
 
+using TTempi = std::multimap<uint64_t, uint32_t>;  // tick -> microseconds a quarter from there on
+
+enum class TRead { Bad, More, End };
+
+// A meta event: the track's end, a tempo change, or something to skip.
+TRead MetaEvent(TReader& r, uint64_t tick, TTempi& tempi) {
+    const auto type = r.Big(1);
+    const auto length = type ? r.Vlq() : std::nullopt;
+    if (!length) return TRead::Bad;
+    if (*type == 0x2F) return TRead::End;
+    if (*type != 0x51 || *length != 3) return r.Skip(*length) ? TRead::More : TRead::Bad;
+    const auto tempo = r.Big(3);
+    if (!tempo) return TRead::Bad;
+    if (*tempo > 0) tempi.emplace(tick, *tempo);
+    return TRead::More;
+}
+
+// One event after its delta time; `running` is the status a data byte runs on.
+TRead Event(TReader& r, uint64_t tick, uint8_t& running, TTempi& tempi) {
+    if (!r.Has(1)) return TRead::Bad;
+    uint8_t status = r.Bytes[r.At];
+    if (status & 0x80u) {
+        ++r.At;
+    } else {
+        if (!running) return TRead::Bad;  // a data byte with no status to run on
+        status = running;
+    }
+    if (status == 0xFF || status == 0xF0 || status == 0xF7) {
+        running = 0;
+        if (status == 0xFF) return MetaEvent(r, tick, tempi);
+        const auto length = r.Vlq();
+        return length && r.Skip(*length) ? TRead::More : TRead::Bad;
+    }
+    if (status >= 0xF0) return TRead::Bad;  // system messages have no place in a file
+    const uint8_t kind = status & 0xF0u;
+    const size_t data = (kind == 0xC0 || kind == 0xD0) ? 1 : 2;
+    // Under running status the first data byte is the one just looked at, still unread.
+    if (!r.Skip(data)) return TRead::Bad;
+    running = status;
+    return TRead::More;
+}
+
 // One track: its end tick, and its tempo changes added to `tempi`.
-std::optional<uint64_t> ReadTrack(TReader& r, std::multimap<uint64_t, uint32_t>& tempi) {
+std::optional<uint64_t> ReadTrack(TReader& r, TTempi& tempi) {
     uint64_t tick = 0;
     uint8_t running = 0;
     while (r.At < r.End) {
         const auto delta = r.Vlq();
         if (!delta) return std::nullopt;
         tick += *delta;
-        if (!r.Has(1)) return std::nullopt;
-        uint8_t status = r.Bytes[r.At];
-        if (status & 0x80u) {
-            ++r.At;
-        } else {
-            if (!running) return std::nullopt;  // a data byte with no status to run on
-            status = running;
-        }
-        if (status == 0xFF) {
-            const auto type = r.Big(1);
-            const auto length = type ? r.Vlq() : std::nullopt;
-            if (!length) return std::nullopt;
-            if (*type == 0x2F) return tick;  // end of track
-            if (*type == 0x51 && *length == 3) {
-                const auto tempo = r.Big(3);
-                if (!tempo) return std::nullopt;
-                if (*tempo > 0) tempi.emplace(tick, *tempo);
-            } else if (!r.Skip(*length)) {
-                return std::nullopt;
-            }
-            running = 0;
-        } else if (status == 0xF0 || status == 0xF7) {
-            const auto length = r.Vlq();
-            if (!length || !r.Skip(*length)) return std::nullopt;
-            running = 0;
-        } else if (status >= 0xF0) {
-            return std::nullopt;  // system messages have no place in a file
-        } else {
-            const uint8_t kind = status & 0xF0u;
-            const size_t data = (kind == 0xC0 || kind == 0xD0) ? 1 : 2;
-            // Under running status the first data byte is the one just looked at, still unread.
-            if (!r.Skip(data)) return std::nullopt;
-            running = status;
-        }
+        const TRead read = Event(r, tick, running, tempi);
+        if (read == TRead::Bad) return std::nullopt;
+        if (read == TRead::End) return tick;
     }
     return tick;  // a track may end with its chunk instead of an end-of-track event
 }
@@ -105,7 +116,7 @@ double MidiSeconds(const std::vector<uint8_t>& bytes) {
     const uint32_t division = *r.Big(2);
     r.At = afterHeader;
 
-    std::multimap<uint64_t, uint32_t> tempi;
+    TTempi tempi;
     uint64_t lastTick = 0;
     uint32_t found = 0;
     while (found < tracks) {
@@ -127,7 +138,7 @@ double MidiSeconds(const std::vector<uint8_t>& bytes) {
     if (division & 0x8000u) {
         // Time code: frames a second times ticks a frame; tempo changes do not matter.
         const int fps = -static_cast<int8_t>(division >> 8);
-        const int perFrame = division & 0xFF;
+        const auto perFrame = static_cast<int>(division & 0xFF);
         if (fps <= 0 || perFrame == 0) return -1;
         return static_cast<double>(lastTick) / (fps * perFrame);
     }

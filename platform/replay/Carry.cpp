@@ -5,6 +5,7 @@
 #include <map>
 #include <type_traits>
 
+#include "base/Sha256.h"
 #include "game/Snapshot.h"
 #include "platform/replay/ReplayFormat.h"
 

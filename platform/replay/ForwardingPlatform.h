@@ -29,7 +29,6 @@ public:
     bool OpenLevelDialog(std::string& fileName) override { return Inner.OpenLevelDialog(fileName); }
     bool SaveLevelDialog(std::string& fileName) override { return Inner.SaveLevelDialog(fileName); }
     bool FileExists(const std::string& fileName) override { return Inner.FileExists(fileName); }
-    void ShellOpen(const std::string& address) override { Inner.ShellOpen(address); }
     void NewGameStarts() override { Inner.NewGameStarts(); }
     std::optional<std::vector<uint8_t>> ReadLevelFile(const std::string& fileName) override {
         return Inner.ReadLevelFile(fileName);

@@ -1,7 +1,6 @@
 // The recorder, the player and the check of a replay without pictures.
 #include "platform/replay/Replay.h"
 
-#include <openssl/evp.h>
 #include <stdlib.h>
 
 #include <algorithm>
@@ -10,11 +9,12 @@
 #include <mutex>
 #include <nlohmann/json.hpp>
 
+#include "base/Files.h"
+#include "base/Sha256.h"
 #include "game/DataFiles.h"
 #include "game/Snapshot.h"
-#include "level/Files.h"
 #include "level/LevelCodec.h"
-#include "platform/headless/HeadlessPlatform.h"
+#include "platform/headless/NullPlatform.h"
 #include "platform/replay/Carry.h"
 
 namespace blubbi {
@@ -79,19 +79,13 @@ std::string StateHash(const TMainForm& game) {
 }
 
 std::string DataHash(const std::string& dataDir) {
-    EVP_MD_CTX* ctx = EVP_MD_CTX_new();
-    EVP_DigestInit_ex(ctx, EVP_sha256(), nullptr);
+    TSha256 hash;
     for (const std::string& name : RuleFiles(dataDir)) {
         const std::string bytes = ReadAll(fs::path(dataDir) / name);
-        const std::string head = name + '\0' + std::to_string(bytes.size()) + '\0';
-        EVP_DigestUpdate(ctx, head.data(), head.size());
-        EVP_DigestUpdate(ctx, bytes.data(), bytes.size());
+        hash.Add(name + '\0' + std::to_string(bytes.size()) + '\0');
+        hash.Add(bytes);
     }
-    unsigned char digest[EVP_MAX_MD_SIZE];
-    unsigned int length = 0;
-    EVP_DigestFinal_ex(ctx, digest, &length);
-    EVP_MD_CTX_free(ctx);
-    return HexDigits(digest, length);
+    return hash.Hex();
 }
 
 std::string ProgramVersion() { return BLUBBI_VERSION; }
@@ -180,17 +174,17 @@ void TRecorder::BeginNewGame(TMainForm& game, uint32_t clock, std::string before
 // Equal steps as one counted tick line; else one character a step where each fits.
 void TRecorder::FlushRun() {
     if (Run.empty()) return;
-    TReplayStep line;
+    TEventLine line;
     if (std::all_of(Run.begin(), Run.end(), [&](uint32_t step) { return step == Run[0]; })) {
         line.Repeat = static_cast<int64_t>(Run.size());
         line.Step = Run[0];
-        Body += FormatStep(line) + "\n";
+        Body += FormatEventLine(line) + "\n";
         Run.clear();
         return;
     }
     auto flushChars = [&] {
         if (line.Steps.empty()) return;
-        Body += FormatStep(line) + "\n";
+        Body += FormatEventLine(line) + "\n";
         line.Steps.clear();
     };
     for (uint32_t step : Run) {
@@ -199,9 +193,9 @@ void TRecorder::FlushRun() {
             continue;
         }
         flushChars();
-        TReplayStep one;
+        TEventLine one;
         one.Step = step;
-        Body += FormatStep(one) + "\n";
+        Body += FormatEventLine(one) + "\n";
     }
     flushChars();
     Run.clear();
@@ -222,15 +216,15 @@ void TRecorder::Record(TMainForm& game, const TEvent& event) {
         if (Header.Start != TStartKind::Continued) Header.Origin = Header.Start;
         Header.Start = TStartKind::Continued;
     }
-    TReplayStep written;
+    TEventLine written;
     written.Event = event;
     written.Step = event.Clock - LastClock;
-    const std::string line = FormatStep(written);
+    const std::string line = FormatEventLine(written);
     // The game runs on what the line says, so it cannot differ from a playback of it.
-    const auto read = ParseEventLine(line);
-    if (!read) return;  // nothing the game knows (an unknown menu name)
-    TEvent played = read->Event;
-    played.Clock = LastClock + read->Step;
+    TEventLine read;
+    if (ParseEventLine(line, read)) return;  // nothing the game knows (an unknown menu name)
+    TEvent played = read.Event;
+    played.Clock = LastClock + read.Step;
     Pending.clear();
     MediaQueries = 0;
     NewGame.reset();
@@ -246,7 +240,7 @@ void TRecorder::Record(TMainForm& game, const TEvent& event) {
     Dispatch(game, played);
     --Depth;
     LastClock = played.Clock;
-    Write(game, *read, line, Pending.size());
+    Write(game, read, line, Pending.size());
     if (NewGame) BeginNewGame(game, played.Clock, std::move(before));
     Pending.clear();
     // A game over answered with "Continue" ends that game's replay here, before anything held.
@@ -269,7 +263,7 @@ void TRecorder::Record(TMainForm& game, const TEvent& event) {
     }
 }
 
-void TRecorder::Write(TMainForm& game, const TReplayStep& read, const std::string& line, size_t answers) {
+void TRecorder::Write(TMainForm& game, const TEventLine& read, const std::string& line, size_t answers) {
     const bool tick = read.Event.Kind == TEventKind::Tick;
     if (tick) {
         // A tick that got answers stands on its own line, so they follow it.
@@ -324,7 +318,7 @@ TModalResult TRecorder::ShowGameOverDialog(const std::string& points) {
 }
 
 std::string TRecorder::OwnLevelHash(const std::vector<uint8_t>& bytes) {
-    const std::string hash = Sha256Hex(bytes.data(), bytes.size());
+    std::string hash = Sha256Hex(bytes.data(), bytes.size());
     for (const auto& [name, own] : LevelsAtStart)
         if (own == hash) return hash;
     return {};
@@ -412,8 +406,35 @@ std::optional<std::vector<uint8_t>> TRecorder::ReadLevelFile(const std::string& 
 // --- playing ---
 
 TReplayPlayer::TReplayPlayer(TPlatform& inner, TReplay replay, std::string dataDir)
-    : TForwardingPlatform(inner), Data(std::move(replay)), DataDir(WithSlash(std::move(dataDir))) {
-    Clock = Data.Header.Clock;
+    : TForwardingPlatform(inner),
+      Header(std::move(replay.Header)),
+      Steps(std::move(replay.Steps)),
+      DataDir(WithSlash(std::move(dataDir))) {
+    Clock = Header.Clock;
+    Found.Version = Header.Program;
+    Found.DataHash = Header.DataHash;
+    Found.Start = Header.Start;
+    Found.Origin = Header.Origin;
+    Found.StartLevel = Header.Level;
+}
+
+TReplayPlayer::TReplayPlayer(TPlatform& inner, TReplayHeader header, const TReplayReader& reader, std::string dataDir)
+    : TReplayPlayer(inner, TReplay{std::move(header), {}}, std::move(dataDir)) {
+    Reader = reader;
+}
+
+const TReplayStep* TReplayPlayer::Now() {
+    if (!Reader) return At < Steps.size() ? &Steps[At] : nullptr;
+    if (!HaveRead) {
+        HaveRead = Reader->Next(Read);
+        if (Reader->Failed()) Refuse(Reader->Error.Line, Reader->Error.Message);
+    }
+    return HaveRead ? &Read : nullptr;
+}
+
+void TReplayPlayer::Advance() {
+    ++At;
+    HaveRead = false;
 }
 
 TReplayPlayer::~TReplayPlayer() {
@@ -432,100 +453,112 @@ std::string TReplayPlayer::Scratch() {
     if (!ScratchDir.empty()) return WithSlash(ScratchDir);
     // Without a folder of its own a file would land wherever the bare name points (the root
     // folder), so the play stops here and the check cannot decide.
-    Status = TPlayStatus::Malformed;
-    NoScratch = true;
-    Reason = "no scratch folder for the replay's files could be made";
+    Found.Status = TVerifyResult::TStatus::Cancelled;
+    Found.Reason = "no scratch folder for the replay's files could be made";
     return {};
 }
 
 void TReplayPlayer::Create(TMainForm& game) {
-    const TClockHold hold(game, Data.Header.Clock);
-    game.StartLevelNo = Data.Header.Level;
+    const TReplayHeader& h = Header;
+    const TClockHold hold(game, h.Clock);
+    game.StartLevelNo = h.Level;
     game.FormCreate();
-    const TReplayHeader& h = Data.Header;
     std::string error;
-    if (!h.Carry.empty() && !ApplyCarry(game, h.Carry, error)) {
-        Status = TPlayStatus::Malformed;
-        Line = h.CarryLine;
-        Reason = error;
-    }
-    if (!h.StartState.empty() && !LoadState(game, h.StartState.data(), h.StartState.size())) {
-        Status = TPlayStatus::Malformed;
-        Line = h.StateLine;
-        Reason = "the saved state it starts from is damaged";
-    }
-    Trail = h.DataHash + " " + StateHash(game);
+    if (!h.Carry.empty() && !ApplyCarry(game, h.Carry, error)) Refuse(h.CarryLine, error);
+    if (!h.StartState.empty() && !LoadState(game, h.StartState.data(), h.StartState.size()))
+        Refuse(h.StateLine, "the saved state it starts from is damaged");
+    Trail.Add(h.DataHash + " " + StateHash(game));
 }
 
 uint32_t TReplayPlayer::NextClock() const {
-    for (size_t i = At; i < Data.Steps.size(); ++i)
-        if (Data.Steps[i].Kind == TReplayStep::TKind::Event) {
-            const TReplayStep& s = Data.Steps[i];
-            return Clock + (s.Steps.empty() ? s.Step : s.Steps[i == At ? static_cast<size_t>(RunDone) : 0]);
-        }
+    // The step at hand may be part-way through its run of ticks; a step after it is not.
+    auto clockOf = [&](const TReplayStep& s, bool atHand) {
+        return Clock + (s.Steps.empty() ? s.Step : s.Steps[atHand ? static_cast<size_t>(RunDone) : 0]);
+    };
+    if (Reader) {
+        if (HaveRead && Read.Kind == TReplayStep::TKind::Event) return clockOf(Read, true);
+        TReplayReader ahead = *Reader;
+        for (TReplayStep s; ahead.Next(s);)
+            if (s.Kind == TReplayStep::TKind::Event) return clockOf(s, false);
+        return Clock;
+    }
+    for (size_t i = At; i < Steps.size(); ++i)
+        if (Steps[i].Kind == TReplayStep::TKind::Event) return clockOf(Steps[i], i == At);
     return Clock;
 }
 
 bool TReplayPlayer::Step(TMainForm& game) {
-    while (Status == TPlayStatus::Running && At < Data.Steps.size()) {
-        const TReplayStep& s = Data.Steps[At];
-        Line = s.Line;
-        if (s.Kind != TReplayStep::TKind::Event) {
-            const std::string hash = StateHash(game);
-            if (hash != s.Hash) {
-                WentApart(s.Frame, "the game state differs from the recorded one");
-                return false;
-            }
-            Trail += " " + std::to_string(s.Frame) + " " + hash;
-            ++At;
-            if (s.Kind == TReplayStep::TKind::End) {
-                Status = TPlayStatus::Done;
-                return false;
-            }
-            continue;
-        }
-        Clock += s.Steps.empty() ? s.Step : s.Steps[static_cast<size_t>(RunDone)];
-        TEvent e = s.Event;
-        e.Clock = Clock;
-        Current = RunDone == 0 ? &s : nullptr;
-        Used.assign(s.Answers.size(), false);
-        MediaQueries = 0;
-        EndedInGameOver = false;
-        if (e.Kind == TEventKind::Resize && OnResize) OnResize(e.A, e.B);
-        const int32_t levelBefore = game.LevelNo;
-        const bool mouse = e.Kind == TEventKind::MouseDown || e.Kind == TEventKind::MouseMove;
-        const TGrid gridBefore = mouse ? game.Grid : TGrid{};
-        Dispatch(game, e);
-        if (e.Kind == TEventKind::Char && game.LevelNo != levelBefore) CheatUsed = true;
-        // The mouse changes the field only as the editor does, whatever switch let it.
-        if (game.EditorMode || (mouse && game.Grid != gridBefore)) EditorUsed = true;
-        if (e.Kind == TEventKind::Tick) ++Frames;
-        if (Current && Status == TPlayStatus::Running && std::find(Used.begin(), Used.end(), false) != Used.end()) {
-            WentApart(Frames, "the game asked fewer questions than the recorded one");
-        }
-        Current = nullptr;
-        if (e.Kind == TEventKind::Tick && ++RunDone < s.Repeat) return Status == TPlayStatus::Running;
-        RunDone = 0;
-        ++At;
-        return Status == TPlayStatus::Running;
+    while (Running()) {
+        const TReplayStep* s = Now();
+        if (!s) break;
+        Found.Line = s->Line;
+        if (s->Kind == TReplayStep::TKind::Event) return PlayEvent(game, *s);
+        if (!Checkpoint(game, *s)) return false;
     }
     return false;
 }
 
+bool TReplayPlayer::Checkpoint(TMainForm& game, const TReplayStep& s) {
+    const std::string hash = StateHash(game);
+    if (hash != s.Hash) {
+        WentApart(s.Frame, "the game state differs from the recorded one");
+        return false;
+    }
+    Trail.Add(" " + std::to_string(s.Frame) + " " + hash);
+    const bool end = s.Kind == TReplayStep::TKind::End;
+    Advance();
+    if (!end) return true;
+    Found.Status = TVerifyResult::TStatus::Ok;
+    Found.GameId = Trail.Hex();
+    return false;
+}
+
+bool TReplayPlayer::PlayEvent(TMainForm& game, const TReplayStep& s) {
+    Clock += s.Steps.empty() ? s.Step : s.Steps[static_cast<size_t>(RunDone)];
+    TEvent e = s.Event;
+    e.Clock = Clock;
+    Current = RunDone == 0 ? &s : nullptr;
+    Used.assign(s.Answers.size(), false);
+    MediaQueries = 0;
+    Found.EndedInGameOver = false;
+    if (e.Kind == TEventKind::Resize && OnResize) OnResize(e.A, e.B);
+    const int32_t levelBefore = game.LevelNo;
+    const bool mouse = e.Kind == TEventKind::MouseDown || e.Kind == TEventKind::MouseMove;
+    const TGrid gridBefore = mouse ? game.Grid : TGrid{};
+    Dispatch(game, e);
+    if (e.Kind == TEventKind::Char && game.LevelNo != levelBefore) Found.CheatUsed = true;
+    // The mouse changes the field only as the editor does, whatever switch let it.
+    if (game.EditorMode || (mouse && game.Grid != gridBefore)) Found.EditorUsed = true;
+    if (e.Kind == TEventKind::Tick) ++Found.Frames;
+    if (Current && Running() && std::find(Used.begin(), Used.end(), false) != Used.end())
+        WentApart(Found.Frames, "the game asked fewer questions than the recorded one");
+    Current = nullptr;
+    if (e.Kind == TEventKind::Tick && ++RunDone < s.Repeat) return Running();
+    RunDone = 0;
+    Advance();
+    return Running();
+}
+
 void TReplayPlayer::PlayAll(TMainForm& game, int64_t frameLimit, const std::atomic<bool>* cancel) {
     while (Step(game))
-        if (Frames > frameLimit || (cancel && cancel->load(std::memory_order_relaxed))) break;
+        if (Found.Frames > frameLimit || (cancel && cancel->load(std::memory_order_relaxed))) break;
 }
 
 void TReplayPlayer::WentApart(int64_t frame, std::string reason) {
-    Status = TPlayStatus::Mismatch;
-    MismatchFrame = frame;
-    Reason = std::move(reason);
+    Found.Status = TVerifyResult::TStatus::Mismatch;
+    Found.Frame = frame;
+    Found.Reason = std::move(reason);
+}
+
+void TReplayPlayer::Refuse(int line, std::string reason) {
+    Found.Status = TVerifyResult::TStatus::Malformed;
+    Found.Line = line;
+    Found.Reason = std::move(reason);
 }
 
 const TAnswer* TReplayPlayer::DialogAnswer(TAnswerKind kind, const std::string& dialog) {
     const TAnswer* a = NextAnswer(kind);
-    if (!a) WentApart(Frames + 1, dialog + " the recorded game did not have");
+    if (!a) WentApart(Found.Frames + 1, dialog + " the recorded game did not have");
     return a;
 }
 
@@ -541,10 +574,10 @@ const TAnswer* TReplayPlayer::NextAnswer(TAnswerKind kind) {
 }
 
 TModalResult TReplayPlayer::ShowGameOverDialog(const std::string& points) {
-    if (Status != TPlayStatus::Running) return Inner.ShowGameOverDialog(points);
-    ++GameOvers;
-    GameOverPoints = points;
-    EndedInGameOver = true;
+    if (!Running()) return Inner.ShowGameOverDialog(points);
+    ++Found.GameOvers;
+    Found.GameOverPoints = points;
+    Found.EndedInGameOver = true;
     Inner.ShowGameOverDialog(points);
     const TAnswer* a = DialogAnswer(TAnswerKind::GameOver, "a game-over dialog");
     if (!a) return TModalResult::Cancel;
@@ -552,12 +585,12 @@ TModalResult TReplayPlayer::ShowGameOverDialog(const std::string& points) {
 }
 
 void TReplayPlayer::ShowWinDialog() {
-    if (Status == TPlayStatus::Running) ++Wins;
+    if (Running()) ++Found.Wins;
     Inner.ShowWinDialog();
 }
 
 bool TReplayPlayer::OpenLevelDialog(std::string& fileName) {
-    if (Status != TPlayStatus::Running) return Inner.OpenLevelDialog(fileName);
+    if (!Running()) return Inner.OpenLevelDialog(fileName);
     const TAnswer* a = DialogAnswer(TAnswerKind::Open, "a file dialog");
     if (!a || !a->Yes) return false;
     if (a->OwnLevel) {
@@ -567,10 +600,10 @@ bool TReplayPlayer::OpenLevelDialog(std::string& fileName) {
                 fileName = (fs::path(DataDir) / "levels" / name).string();
                 return true;
             }
-        WentApart(Frames + 1, "a level the game's data does not hold");
+        WentApart(Found.Frames + 1, "a level the game's data does not hold");
         return false;
     }
-    UserLevels = true;
+    Found.UserLevels = true;
     const std::string scratch = Scratch();
     if (scratch.empty()) return false;
     fileName = scratch + "open-" + std::to_string(++Files) + ".lev";
@@ -581,7 +614,7 @@ bool TReplayPlayer::OpenLevelDialog(std::string& fileName) {
 }
 
 bool TReplayPlayer::SaveLevelDialog(std::string& fileName) {
-    if (Status != TPlayStatus::Running) return Inner.SaveLevelDialog(fileName);
+    if (!Running()) return Inner.SaveLevelDialog(fileName);
     const TAnswer* a = DialogAnswer(TAnswerKind::Save, "a file dialog");
     if (!a || !a->Yes) return false;
     const std::string scratch = Scratch();
@@ -592,7 +625,7 @@ bool TReplayPlayer::SaveLevelDialog(std::string& fileName) {
 
 std::string TReplayPlayer::SendMediaCommand(const std::string& command) {
     std::string answer = Inner.SendMediaCommand(command);
-    if (Status != TPlayStatus::Running) return answer;
+    if (!Running()) return answer;
     if (!IsStatusQuery(command)) return {};
     if (const TAnswer* a = NextAnswer(TAnswerKind::Media)) MediaNow = a->Text;
     ++MediaQueries;
@@ -600,12 +633,12 @@ std::string TReplayPlayer::SendMediaCommand(const std::string& command) {
 }
 
 std::optional<std::vector<uint8_t>> TReplayPlayer::ReadLevelFile(const std::string& fileName) {
-    if (Status != TPlayStatus::Running || !Current) return Inner.ReadLevelFile(fileName);
+    if (!Running() || !Current) return Inner.ReadLevelFile(fileName);
     const TAnswer* a = NextAnswer(TAnswerKind::Read);
     if (!a) return Inner.ReadLevelFile(fileName);  // written before reads were: the data's own file
     if (!a->Yes) return std::nullopt;
     if (!a->OwnLevel) {
-        UserLevels = true;
+        Found.UserLevels = true;
         return a->Bytes;
     }
     // One of the game's own levels: the very file asked for, with the recorded bytes.
@@ -613,7 +646,7 @@ std::optional<std::vector<uint8_t>> TReplayPlayer::ReadLevelFile(const std::stri
     const auto own = OwnLevelName(DataDir, fileName);
     const auto it = own ? levels.find(*own) : levels.end();
     if (it == levels.end() || it->second != a->Text) {
-        WentApart(Frames + 1, "a level the game's data does not hold");
+        WentApart(Found.Frames + 1, "a level the game's data does not hold");
         return std::nullopt;
     }
     return Inner.ReadLevelFile(fileName);
@@ -640,29 +673,34 @@ std::string CachedDataHash(const std::string& dataDir) {
 }  // namespace
 
 TVerifyResult VerifyReplay(std::string_view replayText, const std::string& dataDir, const TVerifyLimits& limits) {
-    TVerifyResult result;
+    // The whole text is read once before anything is played, so a damaged one is refused as it was
+    // written; then it is played as it is read again, a step at a time.
     TReplayError error;
-    auto replay = ParseReplay(replayText, limits.Text, error);
-    if (!replay) {
-        result.Status = TVerifyResult::TStatus::Malformed;
-        result.Line = error.Line;
-        result.Reason = error.Message;
-        return result;
+    int64_t frames = 0;
+    if (!CheckReplay(replayText, limits.Text, error, frames)) {
+        TVerifyResult refused;
+        refused.Status = TVerifyResult::TStatus::Malformed;
+        refused.Line = error.Line;
+        refused.Reason = error.Message;
+        return refused;
     }
-    result.Version = replay->Header.Program;
-    result.DataHash = replay->Header.DataHash;
-    result.DataMatch = replay->Header.DataHash == CachedDataHash(WithSlash(dataDir));
+    TReplayReader reader(replayText, limits.Text);
+    TReplayHeader header;
+    reader.ReadHeader(header);
+    const bool dataMatch = header.DataHash == CachedDataHash(WithSlash(dataDir));
+    const int32_t width = header.Width, height = header.Height;
 
-    THeadlessPlatform inner;
+    // A platform that keeps nothing: what the check holds does not grow with the replay's length.
+    TNullPlatform inner;
     inner.Dir = WithSlash(dataDir);
-    inner.Width = replay->Header.Width;
-    inner.Height = replay->Header.Height;
+    inner.Width = width;
+    inner.Height = height;
     // Only whether a sheet is there counts for the rules; its pixels do not.
     inner.Loader = [](const std::string& file) {
         std::error_code ec;
-        return fs::is_regular_file(file, ec) ? THeadlessPlatform::MakeDib(19, 19) : TDib{};
+        return fs::is_regular_file(file, ec) ? TNullPlatform::MakeDib(19, 19) : TDib{};
     };
-    TReplayPlayer player(inner, std::move(*replay), dataDir);
+    TReplayPlayer player(inner, std::move(header), reader, dataDir);
     player.OnResize = [&inner](int w, int h) {
         inner.Width = w;
         inner.Height = h;
@@ -671,46 +709,16 @@ TVerifyResult VerifyReplay(std::string_view replayText, const std::string& dataD
     player.Create(game);
     player.PlayAll(game, limits.MaxFrames, limits.Cancel);
 
-    result.Frames = player.Frames;
+    TVerifyResult result = std::move(player.Found);
+    result.DataMatch = dataMatch;
     result.Score = game.Score;
     result.LevelNo = game.LevelNo;
     result.Lives = game.Lives;
-    result.GameOvers = player.GameOvers;
-    result.Wins = player.Wins;
-    result.EditorUsed = player.EditorUsed;
-    result.CheatUsed = player.CheatUsed;
-    result.UserLevels = player.UserLevels;
-    result.EndedInGameOver = player.EndedInGameOver;
-    result.GameOverPoints = player.GameOverPoints;
     result.EndHash = StateHash(game);
-    result.Start = player.Replay().Header.Start;
-    result.StartLevel = player.Replay().Header.Level;
-    if (player.Status == TPlayStatus::Done) result.GameId = Sha256Hex(player.Trail.data(), player.Trail.size());
-    result.Origin = player.Replay().Header.Origin;
-    switch (player.Status) {
-        case TPlayStatus::Done: result.Status = TVerifyResult::TStatus::Ok; break;
-        case TPlayStatus::Mismatch:
-            result.Status = TVerifyResult::TStatus::Mismatch;
-            result.Frame = player.MismatchFrame;
-            result.Line = player.Line;
-            result.Reason = player.Reason;
-            break;
-        case TPlayStatus::Malformed:
-            // A check that could not go on for want of a scratch folder says nothing of the replay.
-            result.Status = player.NoScratch ? TVerifyResult::TStatus::Cancelled : TVerifyResult::TStatus::Malformed;
-            result.Line = player.Line;
-            result.Reason = player.Reason;
-            break;
-        case TPlayStatus::Running:
-            result.Line = player.Line;
-            if (player.Frames <= limits.MaxFrames && limits.Cancel && limits.Cancel->load()) {
-                result.Status = TVerifyResult::TStatus::Cancelled;
-                result.Reason = "stopped before its end";
-            } else {
-                result.Status = TVerifyResult::TStatus::LimitExceeded;
-                result.Reason = "more frames than a check may play";
-            }
-            break;
+    if (result.Status == TVerifyResult::TStatus::Running) {
+        const bool cancelled = result.Frames <= limits.MaxFrames && limits.Cancel && limits.Cancel->load();
+        result.Status = cancelled ? TVerifyResult::TStatus::Cancelled : TVerifyResult::TStatus::LimitExceeded;
+        result.Reason = cancelled ? "stopped before its end" : "more frames than a check may play";
     }
     game.FormDestroy();
     return result;
@@ -718,7 +726,7 @@ TVerifyResult VerifyReplay(std::string_view replayText, const std::string& dataD
 
 std::string VerifyJson(const TVerifyResult& r) {
     nlohmann::ordered_json j;
-    static const char* names[] = {"ok", "mismatch", "malformed", "limit", "cancelled"};
+    static const char* names[] = {"running", "ok", "mismatch", "malformed", "limit", "cancelled"};
     j["status"] = names[static_cast<int>(r.Status)];
     if (r.Status == TVerifyResult::TStatus::Mismatch) j["frame"] = r.Frame;
     if (r.Status != TVerifyResult::TStatus::Ok) {

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/Sha256.h"
 #include "game/Events.h"
 #include "platform/replay/ForwardingPlatform.h"
 #include "platform/replay/ReplayFormat.h"
@@ -70,7 +71,7 @@ private:
     void NewTake(uint32_t clock);
     void Answer(TAnswer answer);
     void FlushRun();
-    void Write(TMainForm& game, const TReplayStep& read, const std::string& line, size_t answers);
+    void Write(TMainForm& game, const TEventLine& read, const std::string& line, size_t answers);
     // The event that ran wrote its line; when it started a new game, its replay ends here and the
     // new game's begins.
     void BeginNewGame(TMainForm& game, uint32_t clock, std::string before);
@@ -106,13 +107,14 @@ private:
     std::map<std::string, std::string> LevelsAtStart;  // the game's own level files -> hash
 };
 
-enum class TPlayStatus { Running, Done, Mismatch, Malformed };
-
 // Plays a parsed replay into a game: the clock, the one-shot timers and every answer come
 // from the replay. The inner platform draws and sounds; its own answers are not used.
 class TReplayPlayer : public TForwardingPlatform {
 public:
     TReplayPlayer(TPlatform& inner, TReplay replay, std::string dataDir);
+    // Plays the text a step at a time as `reader` reads it on from `header`, holding one step and not
+    // all of them; the text must outlive the player, and should have passed CheckReplay.
+    TReplayPlayer(TPlatform& inner, TReplayHeader header, const TReplayReader& reader, std::string dataDir);
     ~TReplayPlayer() override;
 
     // FormCreate at the header's clock (and the saved state when the replay starts from one).
@@ -124,25 +126,16 @@ public:
     // Plays to the end, past frameLimit frames no further; stops within a frame once *cancel is set.
     void PlayAll(TMainForm& game, int64_t frameLimit, const std::atomic<bool>* cancel = nullptr);
 
-    TPlayStatus Status = TPlayStatus::Running;
-    int64_t Frames = 0;
-    int64_t MismatchFrame = 0;
-    int Line = 0;
-    std::string Reason;
-    int32_t GameOvers = 0, Wins = 0;
-    bool EditorUsed = false, CheatUsed = false, UserLevels = false;
-    bool EndedInGameOver = false;
-    std::string GameOverPoints;
-    bool NoScratch = false;  // the play stopped (Malformed) because no scratch folder could be made
-    // What the play computed: the data, the start state and every checkpoint's state, as text.
-    std::string Trail;
-    const TReplay& Replay() const { return Data; }
+    // What the play found so far: Running while it goes on; Ok once it came to the end line; Cancelled
+    // when it could not go on here (no scratch folder for the replay's files could be made).
+    TVerifyResult Found;
+    bool Running() const { return Found.Status == TVerifyResult::TStatus::Running; }
 
     // Called on a resize line before its event, so the paint box reports the new size.
     std::function<void(int, int)> OnResize;
 
     uint32_t GetTickCount() override { return Clock; }
-    uint64_t RandomSeed() override { return Data.Header.Seed; }
+    uint64_t RandomSeed() override { return Header.Seed; }
     void SetTimerEnabled(TOneShotTimer, bool) override {}
     TModalResult ShowGameOverDialog(const std::string& points) override;
     void ShowWinDialog() override;
@@ -158,13 +151,30 @@ private:
     const TAnswer* DialogAnswer(TAnswerKind kind, const std::string& dialog);
     // The game differs from the recording from `frame` on.
     void WentApart(int64_t frame, std::string reason);
+    // The replay cannot be played on from `line`.
+    void Refuse(int line, std::string reason);
     // The player's own folder for the files of open and save answers, with its slash; empty
     // (and the play stopped) when none can be made.
     std::string Scratch();
 
-    TReplay Data;
+    // A checkpoint or the end: false when the play stops there.
+    bool Checkpoint(TMainForm& game, const TReplayStep& s);
+    // One event (one tick of a run): false when the play stops after it.
+    bool PlayEvent(TMainForm& game, const TReplayStep& s);
+    // The step at hand, null after the last; and on to the next.
+    const TReplayStep* Now();
+    void Advance();
+
+    TReplayHeader Header;
+    // The steps: all of a parsed replay, or those its reader has still to read and the one at hand.
+    std::vector<TReplayStep> Steps;
+    std::optional<TReplayReader> Reader;
+    TReplayStep Read;
+    bool HaveRead = false;
     std::string DataDir;
     std::string ScratchDir;
+    // What the play computed: the data, the start state and every checkpoint's state; GameId its hash.
+    TSha256 Trail;
     size_t At = 0;
     int64_t RunDone = 0;
     uint32_t Clock = 0;
@@ -183,27 +193,6 @@ struct TVerifyLimits {
     int64_t MaxFrames = 2'000'000;
     // When set, another thread may end the check early by setting it (a deadline ran out).
     const std::atomic<bool>* Cancel = nullptr;
-};
-
-struct TVerifyResult {
-    enum class TStatus { Ok, Mismatch, Malformed, LimitExceeded, Cancelled } Status = TStatus::Ok;
-    int64_t Frame = 0;  // of the first mismatch
-    int Line = 0;       // of the first bad line
-    std::string Reason;
-    int64_t Frames = 0;
-    int32_t Score = 0, LevelNo = 0, Lives = 0, GameOvers = 0, Wins = 0;
-    bool EditorUsed = false, CheatUsed = false, UserLevels = false;
-    std::string Version;
-    std::string DataHash;  // of the data the game was recorded with
-    bool DataMatch = false;
-    bool EndedInGameOver = false;
-    std::string GameOverPoints;
-    std::string EndHash;  // of the state the play stopped in
-    TStartKind Start = TStartKind::Program, Origin = TStartKind::Program;
-    int32_t StartLevel = 1;  // of the run's first game
-    // Known once the play came to its end: the game itself, whatever its text looks like (comments,
-    // spacing, key names or codes): a hash of the data, the start state and every checkpoint's state.
-    std::string GameId;
 };
 
 // Plays the replay without pictures against the game's data in `dataDir`.

@@ -2,21 +2,20 @@
 #pragma once
 #include <cstdint>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "game/Events.h"
+#include "platform/replay/EventLines.h"
+#include "platform/replay/VerifyResult.h"
 
 namespace blubbi {
 
 constexpr int kReplayFormat = 1;
 constexpr int32_t kCheckpointFrames = 40;
 
-// What a replay starts from: the program's start; "Neues Spiel" on a game set up from the program's
-// start and the values a game carries into the next (Carry); a game continued after a game over,
-// whose replay holds the games before it back to its origin; or any saved state (tools and tests).
-enum class TStartKind : uint8_t { Program, NewGame, Continued, State };
 const char* StartKindName(TStartKind kind);
 
 struct TReplayHeader {
@@ -24,7 +23,7 @@ struct TReplayHeader {
     uint64_t Seed = 1;
     uint32_t Clock = 0;  // the tick count at start-up
     int32_t Level = 1;   // the game's own level the run starts at
-    int32_t Width = 681, Height = 425;
+    int32_t Width = kDesignWidth, Height = kDesignHeight;
     std::string DataHash;             // of the sheets and levels the rules read
     std::vector<uint8_t> StartState;  // a saved state the run starts from; empty: start-up
     TStartKind Start = TStartKind::Program;
@@ -47,12 +46,9 @@ struct TAnswer {
     int32_t Query = 0;           // Media: which status query of the event this answers
 };
 
-struct TReplayStep {
+// An event line with the answers after it, or a checkpoint, or the end.
+struct TReplayStep : TEventLine {
     enum class TKind : uint8_t { Event, Check, End } Kind = TKind::Event;
-    TEvent Event;                // Clock unused: Step says how far the clock moves
-    uint32_t Step = 0;           // ms before the event (before each one of a run of ticks)
-    int64_t Repeat = 1;          // ticks in the run
-    std::vector<uint8_t> Steps;  // a ticks line: a step for each tick; else all are Step
     std::vector<TAnswer> Answers;
     int64_t Frame = 0;  // Check, End
     std::string Hash;   // Check, End
@@ -75,28 +71,54 @@ struct TReplayError {
     std::string Message;
 };
 
+// Reads a replay a step at a time, checking each line as it comes: a check of a long replay holds
+// one step, not all of them. A reader is a small value: a copy reads on from where it was taken.
+class TReplayReader {
+public:
+    TReplayReader(std::string_view text, const TReplayLimits& limits);
+    // The header up to its start line; false at a bad line (Error says which).
+    bool ReadHeader(TReplayHeader& header);
+    // The next step with its answers; false after the end line, when nothing but blank lines and
+    // comments follow it, and at a bad line (Error says which).
+    bool Next(TReplayStep& step);
+    bool Failed() const { return !Error.Message.empty(); }
+    int64_t Frames() const { return FrameCount; }
+
+    TReplayError Error;
+
+private:
+    // The next line with words, its words in `w`; nullopt at the end of the text or the line limit.
+    std::optional<std::string_view> NextLine(std::vector<std::string_view>& w);
+    bool Fail(int line, std::string message);
+    bool HeaderLine(std::string_view line, const std::vector<std::string_view>& w, TReplayHeader& h);
+    // At the start line: the header holds what a replay needs.
+    bool HeaderWhole(TReplayHeader& h, const std::set<std::string, std::less<>>& seen);
+    bool Checkpoint(const std::vector<std::string_view>& w, TReplayStep& step);
+    bool EventWithAnswers(std::string_view line, TReplayStep& step);
+
+    std::string_view Text;
+    TReplayLimits Limits;
+    size_t At = 0;
+    int LineNo = 0;  // of the line read last
+    int64_t FrameCount = 0;
+    bool Ended = false;
+};
+
 // The whole text or the first bad line. A text without its end line is truncated.
 std::optional<TReplay> ParseReplay(std::string_view text, const TReplayLimits& limits, TReplayError& error);
+// Reads the whole text as ParseReplay does, keeping only its header and counting its frames.
+std::optional<TReplayHeader> CheckReplay(std::string_view text, const TReplayLimits& limits, TReplayError& error,
+                                         int64_t& frames);
 // The text of a replay file: a regular file of at most `limits.MaxBytes` bytes, so a FIFO or a
 // device never blocks or floods the reader. nullopt with `error` saying why.
 std::optional<std::string> ReadReplayFile(const std::string& path, const TReplayLimits& limits, std::string& error);
 
-// One step (event or answer lines excluded) as its line, without the newline.
+// A checkpoint or end step as its line, without the newline; an event step as its event line.
 std::string FormatStep(const TReplayStep& step);
 std::string FormatAnswer(const TAnswer& answer);
 std::string FormatHeader(const TReplayHeader& header);
 
-// Reads one event line on its own (as a recorder does with the line it just wrote).
-std::optional<TReplayStep> ParseEventLine(std::string_view line);
-
-// One tick's clock step as one character of a ticks line, for steps 0 to 61 ms; 0 for others.
-char TickStepChar(uint32_t step);
-
 std::string Base64(const uint8_t* data, size_t size);
 std::optional<std::vector<uint8_t>> FromBase64(std::string_view text, size_t maxBytes);
-// Bytes in lower-case hex, two digits each.
-std::string HexDigits(const unsigned char* bytes, size_t size);
-// SHA-256 in lower-case hex.
-std::string Sha256Hex(const void* data, size_t size);
 
 }  // namespace blubbi

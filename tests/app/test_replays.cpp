@@ -161,7 +161,8 @@ TEST_F(ReplayWindowTest, AShownReplayEndsAsTheGameDidAndEscOrAMenuItemEndsIt) {
     QTest::qWait(100);
     QTest::keyRelease(Window->PaintBox1, Qt::Key_Left);
     ASSERT_TRUE(WaitFor([&] { return Window->Replay()->Over(); }, 20000));
-    EXPECT_EQ(Window->Replay()->Player().Status, TPlayStatus::Done) << Window->Replay()->Player().Reason;
+    EXPECT_EQ(Window->Replay()->Player().Found.Status, TVerifyResult::TStatus::Ok)
+        << Window->Replay()->Player().Found.Reason;
     EXPECT_EQ(StateHash(Window->Replay()->Game()), atNewGame);
     EXPECT_TRUE(Window->statusBar()->currentMessage().startsWith(QStringLiteral("Wiedergabe zu Ende")));
 

@@ -1,7 +1,15 @@
 // Checking a replay without pictures against real time: a 10-minute game (24,000 frames with timer
 // jitter and about two key changes a second) must check in at most 0.3 s, 2,000 times real time.
+// And in the same memory however long it is: the peak of what a check allocates, for games of 2.5,
+// 10 and 40 minutes.
 #include <benchmark/benchmark.h>
+#include <malloc.h>
 #include <unistd.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <map>
+#include <new>
 
 #include <filesystem>
 #include <fstream>
@@ -10,6 +18,25 @@
 #include "level/LevelCodec.h"
 #include "platform/headless/HeadlessPlatform.h"
 #include "platform/replay/Replay.h"
+
+// Every allocation of the program counted: the bytes in use now and the most since the last reset.
+std::atomic<int64_t> gInUse{0}, gPeak{0};
+
+void* operator new(size_t size) {
+    void* p = std::malloc(size > 0 ? size : 1);
+    if (!p) throw std::bad_alloc();
+    const int64_t now = gInUse += static_cast<int64_t>(malloc_usable_size(p));
+    for (int64_t peak = gPeak; now > peak && !gPeak.compare_exchange_weak(peak, now);) {}
+    return p;
+}
+// The memory came from malloc above, whatever the compiler takes operator new to be.
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+void operator delete(void* p) noexcept {
+    if (!p) return;
+    gInUse -= static_cast<int64_t>(malloc_usable_size(p));
+    std::free(p);
+}
+void operator delete(void* p, size_t) noexcept { operator delete(p); }
 
 namespace blubbi {
 namespace {
@@ -27,8 +54,10 @@ struct TRecordedGame {
     std::string Dir;
     std::string Text;
 
-    TRecordedGame() {
-        Dir = (std::filesystem::temp_directory_path() / ("blubbi-bench-replay-" + std::to_string(::getpid()))).string();
+    explicit TRecordedGame(int frames) {
+        Dir = (std::filesystem::temp_directory_path() /
+               ("blubbi-bench-replay-" + std::to_string(::getpid()) + "-" + std::to_string(frames)))
+                  .string();
         TLevelData level;
         for (int c = 0; c < kCols; ++c)
             for (int r = 0; r < kRows; ++r)
@@ -61,7 +90,7 @@ struct TRecordedGame {
         recorder.Create(game);
         std::mt19937 dice(3);
         static const int32_t keys[] = {VK_LEFT, VK_RIGHT, VK_UP, VK_SPACE};
-        for (int frame = 0; frame < kFrames; ++frame) {
+        for (int frame = 0; frame < frames; ++frame) {
             platform.Clock += dice() % 7 - 3;
             platform.Tick(game, [&](const TEvent& e) { recorder.Record(game, e); });
             if (dice() % 20 == 0) {
@@ -78,8 +107,13 @@ struct TRecordedGame {
     ~TRecordedGame() { std::filesystem::remove_all(Dir); }
 };
 
+const TRecordedGame& Recorded(int frames) {
+    static std::map<int, TRecordedGame> games;
+    return games.try_emplace(frames, frames).first->second;
+}
+
 void BM_VerifyTenMinuteGame(benchmark::State& state) {
-    static const TRecordedGame recorded;
+    const TRecordedGame& recorded = Recorded(kFrames);
     for (auto _ : state) {
         const TVerifyResult r = VerifyReplay(recorded.Text, recorded.Dir, TVerifyLimits{});
         if (r.Status != TVerifyResult::TStatus::Ok) state.SkipWithError(r.Reason.c_str());
@@ -91,6 +125,23 @@ void BM_VerifyTenMinuteGame(benchmark::State& state) {
     state.counters["replay_bytes"] = static_cast<double>(recorded.Text.size());
 }
 BENCHMARK(BM_VerifyTenMinuteGame)->Unit(benchmark::kMillisecond);
+
+// The most a check holds at once besides the replay's text, which its caller holds: flat in the length.
+void BM_CheckPeakMemory(benchmark::State& state) {
+    const TRecordedGame& recorded = Recorded(static_cast<int>(state.range(0)));
+    VerifyReplay(recorded.Text, recorded.Dir, TVerifyLimits{});  // the data's hash, made once and kept
+    int64_t peak = 0;
+    for (auto _ : state) {
+        const int64_t before = gInUse;
+        gPeak = before;
+        const TVerifyResult r = VerifyReplay(recorded.Text, recorded.Dir, TVerifyLimits{});
+        peak = gPeak - before;
+        if (r.Status != TVerifyResult::TStatus::Ok) state.SkipWithError(r.Reason.c_str());
+    }
+    state.counters["peak_kB"] = static_cast<double>(peak) / 1024;
+    state.counters["replay_kB"] = static_cast<double>(recorded.Text.size()) / 1024;
+}
+BENCHMARK(BM_CheckPeakMemory)->Arg(6000)->Arg(kFrames)->Arg(4 * kFrames)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace blubbi

@@ -23,7 +23,7 @@ struct Sim : ::testing::Test {
 TEST_F(Sim, BadLineStopsTheRunBeforeAnythingIsDone) {
     for (const std::string bad :
          {"jump", "tick -1", "tick 1 2", "down shift", "mouse down left 1", "menu Beenden1Click", "answer maybe",
-          "resize 0 10", "dump now", "mouse wiggle 1 2"}) {
+          "resize 0 10", "dump now", "mouse wiggle 1 2", "down 256", "tick 2 +5", "timer2"}) {
         auto r = RunSim(Dir, "dump\n# a comment\n\ntick 2\n" + bad + "\ndump\n");
         EXPECT_EQ(r.Status, 2) << bad;
         EXPECT_TRUE(r.Dumps.empty()) << bad;
@@ -104,6 +104,25 @@ TEST_F(Sim, EveryCommandIsAcceptedAndTheDumpCarriesEveryKey) {
     QImage shot(QString::fromStdString(Dir + "shot.png"));
     EXPECT_EQ(shot.width(), 500);
     EXPECT_EQ(shot.height(), 400);
+}
+
+// Whatever a script sends goes into its replay: played back, the game ends where the script left it.
+TEST_F(Sim, ARecordedScriptReplaysToWhereItEnded) {
+    Level(1, {MakeEnemy(2, 300, 320)});
+    const std::string replay = Dir + "game.blubbi-replay";
+    auto recorded = RunSim(Dir,
+                           "tick 5\ndown left\ntick 3\nup left\ndown 255\nup 255\ntype ab\nmenu Editormodus1Click\n"
+                           "mouse down left 200 200\nmouse move 230 200\nmouse up left 230 200\npause on\ntick 4\n"
+                           "pause off\nresize 500 400\ntick 7\ndump\n",
+                           "--record " + replay);
+    auto played = RunSim(Dir, "dump\n", "--replay " + replay);
+    ASSERT_EQ(recorded.Status, 0) << recorded.Err;
+    ASSERT_EQ(played.Status, 0) << played.Err;
+    // The runner's own clock (Tick) counts the paused ticks too, which a replay leaves out.
+    for (auto* d : {&recorded.Dumps.at(0), &played.Dumps.at(0)})
+        for (const char* runner : {"Sent", "Dialogs", "Tick"}) d->erase(runner);
+    EXPECT_EQ(played.Dumps[0], recorded.Dumps[0]);
+    EXPECT_EQ(RunSim(Dir, "", "--verify " + replay).Status, 0);
 }
 
 TEST_F(Sim, SentAndDialogsAreThoseSinceThePreviousDump) {

@@ -52,37 +52,36 @@ std::optional<int64_t> TFakeVerifier::DeclaredFrames(std::string_view replay) {
     return Number(*w, "frames");
 }
 
-TReplaySummary TFakeVerifier::Verify(std::string_view replay, int64_t maxFrames, const std::atomic<bool>& cancel) {
-    TReplaySummary s;
+TVerifyResult TFakeVerifier::Verify(std::string_view replay, int64_t maxFrames, const std::atomic<bool>& cancel) {
+    TVerifyResult s;
     const auto w = Words(replay);
     if (!w) {
-        s.Status = TReplayStatus::Malformed;
-        s.Detail = "kein Kopf";
+        s.Status = TVerifyResult::TStatus::Malformed;
+        s.Line = 1;
         return s;
     }
     if (!TakeTime(*w, "ms", cancel)) {
-        s.Status = TReplayStatus::Cancelled;
+        s.Status = TVerifyResult::TStatus::Cancelled;
         return s;
     }
     s.Frames = Number(*w, "frames");
     if (s.Frames > maxFrames) {
-        s.Status = TReplayStatus::TooLong;
+        s.Status = TVerifyResult::TStatus::LimitExceeded;
         return s;
     }
     s.Score = static_cast<int32_t>(Number(*w, "score"));
     s.LevelNo = static_cast<int32_t>(Number(*w, "level"));
-    s.GameOver = Number(*w, "gameover") == 1;
+    s.EndedInGameOver = Number(*w, "gameover") == 1;
     s.EditorUsed = Number(*w, "editor") == 1;
     s.CheatUsed = Number(*w, "cheat") == 1;
     s.UserLevels = Number(*w, "user") == 1;
-    s.DataMatches = Number(*w, "data") == 1;
-    s.Checkpoints = 3;
+    s.DataMatch = Number(*w, "data") == 1;
     if (w->at("check") != "ok") {
-        s.Status = TReplayStatus::Mismatch;
-        s.Detail = "Kontrollpunkt 2 weicht ab";
+        s.Status = TVerifyResult::TStatus::Mismatch;
+        s.Frame = 80;
         return s;
     }
-    s.Status = TReplayStatus::Ok;
+    s.Status = TVerifyResult::TStatus::Ok;
     return s;
 }
 

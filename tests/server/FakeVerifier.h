@@ -16,7 +16,7 @@ namespace blubbi::hiscore {
 class TFakeVerifier : public TScoreVerifier {
 public:
     std::optional<int64_t> DeclaredFrames(std::string_view replay) override;
-    TReplaySummary Verify(std::string_view replay, int64_t maxFrames, const std::atomic<bool>& cancel) override;
+    TVerifyResult Verify(std::string_view replay, int64_t maxFrames, const std::atomic<bool>& cancel) override;
     // A stand-in PNG: the signature followed by the replay's bytes.
     std::optional<std::string> LastFramePng(std::string_view replay, int64_t maxFrames, const std::atomic<bool>& cancel,
                                             std::chrono::steady_clock::time_point deadline) override;

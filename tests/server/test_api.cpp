@@ -100,7 +100,7 @@ TEST_F(ApiTest, ForgedOrBrokenReplaysAreRefusedInGermanAndNotStored) {
     };
     const std::vector<TCase> cases{
         {"501", "FAKE-REPLAY score=500", 422, "Punkte"},
-        {"500", "FAKE-REPLAY score=500 check=bad", 422, "Kontrollpunkt"},
+        {"500", "FAKE-REPLAY score=500 check=bad", 422, "Bild 80"},
         {"500", "FAKE-REPLAY score=500 data=0", 422, "Spieldaten"},
         {"500", "FAKE-REPLAY score=500 gameover=0", 422, "Game Over"},
         {"500", "not a replay", 400, "unlesbar"},

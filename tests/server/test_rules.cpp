@@ -5,6 +5,7 @@
 #include "server/RateLimit.h"
 #include "server/Verifier.h"
 
+using namespace blubbi;
 using namespace blubbi::hiscore;
 
 namespace {
@@ -60,15 +61,14 @@ TEST(Points, DecimalFromZeroToInt32Max) {
     EXPECT_FALSE(ParsePoints("00000000001"));
 }
 
-TReplaySummary Good() {
-    TReplaySummary s;
-    s.Status = TReplayStatus::Ok;
+TVerifyResult Good() {
+    TVerifyResult s;
+    s.Status = TVerifyResult::TStatus::Ok;
     s.Frames = 24000;
-    s.GameOver = true;
+    s.EndedInGameOver = true;
     s.Score = 930;
     s.LevelNo = 4;
-    s.DataMatches = true;
-    s.Checkpoints = 10;
+    s.DataMatch = true;
     return s;
 }
 
@@ -84,22 +84,22 @@ TEST(Judge, OnlyAGameOverWithExactlyTheClaimedPointsAndTheShippedDataIsRanked) {
     EXPECT_NE(more.Reason.find("930"), std::string::npos);
 
     auto s = Good();
-    s.GameOver = false;
+    s.EndedInGameOver = false;
     EXPECT_EQ(Judge(s, 930, 100000).Status, 422);
     s = Good();
-    s.DataMatches = false;
+    s.DataMatch = false;
     EXPECT_EQ(Judge(s, 930, 100000).Status, 422);
     s = Good();
-    s.Status = TReplayStatus::Mismatch;
-    s.Detail = "Kontrollpunkt 3 weicht ab";
+    s.Status = TVerifyResult::TStatus::Mismatch;
+    s.Frame = 120;
     const auto mismatch = Judge(s, 930, 100000);
     EXPECT_EQ(mismatch.Status, 422);
-    EXPECT_NE(mismatch.Reason.find("Kontrollpunkt 3"), std::string::npos);
-    s.Status = TReplayStatus::Malformed;
+    EXPECT_NE(mismatch.Reason.find("Bild 120"), std::string::npos);
+    s.Status = TVerifyResult::TStatus::Malformed;
     EXPECT_EQ(Judge(s, 930, 100000).Status, 400);
-    s.Status = TReplayStatus::TooLong;
+    s.Status = TVerifyResult::TStatus::LimitExceeded;
     EXPECT_EQ(Judge(s, 930, 100000).Status, 413);
-    s.Status = TReplayStatus::Cancelled;
+    s.Status = TVerifyResult::TStatus::Cancelled;
     EXPECT_EQ(Judge(s, 930, 100000).Status, 503);
 }
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "level/Files.h"
+#include "base/Files.h"
 #include "tools/level/LevelCheck.h"
 #include "tools/level/LevelText.h"
 #ifdef BLUBBI_LEVEL_PNG

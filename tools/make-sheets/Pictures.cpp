@@ -30,12 +30,13 @@ QImage toImage(const IndexedPicture& picture) {
 IndexedPicture quantize(const QImage& source) {
     const QImage image = source.convertToFormat(QImage::Format_RGB32);
     const int w = image.width(), h = image.height();
-    const std::size_t n = static_cast<std::size_t>(w) * h;
+    const std::size_t n = static_cast<std::size_t>(w) * static_cast<std::size_t>(h);
     std::vector<GifByteType> red(n), green(n), blue(n), out(n);
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) {
             const QRgb c = image.pixel(x, y);
-            const std::size_t i = static_cast<std::size_t>(y) * w + x;
+            const std::size_t i =
+                static_cast<std::size_t>(y) * static_cast<std::size_t>(w) + static_cast<std::size_t>(x);
             red[i] = static_cast<GifByteType>(qRed(c));
             green[i] = static_cast<GifByteType>(qGreen(c));
             blue[i] = static_cast<GifByteType>(qBlue(c));
@@ -48,7 +49,7 @@ IndexedPicture quantize(const QImage& source) {
     IndexedPicture pic;
     pic.width = w;
     pic.height = h;
-    for (int i = 0; i < colours; ++i) {
+    for (size_t i = 0; i < static_cast<size_t>(colours); ++i) {
         PaletteEntry entry{map[i].Red, map[i].Green, map[i].Blue, false};
         // The median cut averages the white paper with the palest strokes: the paper stays the
         // white of the dialog it lies on.

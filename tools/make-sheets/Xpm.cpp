@@ -45,7 +45,7 @@ PaletteEntry parseColour(const std::string& colourText) {
     }
     if (colourText.size() != 7 || colourText[0] != '#')
         throw std::runtime_error("colour must be #RRGGBB or None: " + colourText);
-    auto byte = [&](int at) {
+    auto byte = [&](std::size_t at) {
         return static_cast<std::uint8_t>(hexDigit(colourText[at]) * 16 + hexDigit(colourText[at + 1]));
     };
     e.r = byte(1);
@@ -81,7 +81,7 @@ IndexedPicture readXpm(const std::string& path) {
                                      std::to_string(pic.height) + " rows");
         std::map<char, std::uint8_t> index;
         for (int i = 0; i < colours; ++i) {
-            const std::string& line = s[1 + i];
+            const std::string& line = s[static_cast<std::size_t>(1 + i)];
             std::istringstream rest(line.substr(1));
             std::string key, colourText;
             if (line.empty() || !(rest >> key >> colourText) || key != "c")
@@ -90,9 +90,9 @@ IndexedPicture readXpm(const std::string& path) {
             index[line[0]] = static_cast<std::uint8_t>(i);
             pic.palette.push_back(parseColour(colourText));
         }
-        pic.pixels.reserve(static_cast<std::size_t>(pic.width) * pic.height);
+        pic.pixels.reserve(static_cast<std::size_t>(pic.width) * static_cast<std::size_t>(pic.height));
         for (int y = 0; y < pic.height; ++y) {
-            const std::string& row = s[1 + colours + y];
+            const std::string& row = s[static_cast<std::size_t>(1 + colours + y)];
             if (static_cast<int>(row.size()) != pic.width)
                 throw std::runtime_error("row " + std::to_string(y) + " is " + std::to_string(row.size()) +
                                          " wide, not " + std::to_string(pic.width));

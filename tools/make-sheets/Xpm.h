@@ -18,7 +18,9 @@ struct IndexedPicture {
     std::vector<PaletteEntry> palette;
     std::vector<std::uint8_t> pixels;  // row-major palette indices
 
-    std::uint8_t at(int x, int y) const { return pixels[static_cast<std::size_t>(y) * width + x]; }
+    std::uint8_t at(int x, int y) const {
+        return pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x)];
+    }
     int transparentIndex() const;  // -1 when the picture has no transparent entry
 };
 

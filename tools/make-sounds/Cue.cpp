@@ -121,7 +121,7 @@ void RenderVoice(const TVoice& v, int rate, uint32_t seed, std::vector<double>& 
     TOnePole noiseFilter, lp1, lp2, hp;
     for (size_t i = 0; i < count; ++i) {
         const double t = static_cast<double>(i) / rate;
-        const double u = count > 1 ? static_cast<double>(i) / (count - 1) : 0.0;
+        const double u = count > 1 ? static_cast<double>(i) / static_cast<double>(count - 1) : 0.0;
         double f = v.ExpGlide ? v.From * std::pow(v.To / v.From, u) : v.From + (v.To - v.From) * u;
         if (v.Vibrato > 0) f *= 1 + (v.Depth + (v.DepthTo - v.Depth) * u) * std::sin(kTwoPi * v.Vibrato * t);
         const double dt = std::min(f / rate, 0.5);
@@ -201,7 +201,7 @@ std::vector<float> Render(const TCue& cue) {
     // Fade the very edges first, so the normalising sees the samples that are written.
     const size_t fade = std::min(mix.size() / 2, static_cast<size_t>(std::lround(cue.Fade * cue.Rate)));
     for (size_t i = 0; i < fade; ++i) {
-        const double g = 0.5 * (1 - std::cos(std::numbers::pi * static_cast<double>(i) / fade));
+        const double g = 0.5 * (1 - std::cos(std::numbers::pi * static_cast<double>(i) / static_cast<double>(fade)));
         mix[i] *= g;
         mix[mix.size() - 1 - i] *= g;
     }

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "game/Snapshot.h"
+#include "platform/replay/EventLines.h"
 
 namespace blubbi::plan {
 
@@ -54,9 +55,9 @@ void TPlanGame::Step(uint8_t keys) {
 std::string KeyLines(uint8_t before, uint8_t after) {
     std::string out;
     for (int k = 0; k < kKeyCount; ++k)
-        if ((before & (1 << k)) && !(after & (1 << k))) out += std::string("up ") + kKeyNames[k] + "\n";
+        if ((before & (1 << k)) && !(after & (1 << k))) out += "up " + KeyName(kKeyCodes[k]) + "\n";
     for (int k = 0; k < kKeyCount; ++k)
-        if (!(before & (1 << k)) && (after & (1 << k))) out += std::string("down ") + kKeyNames[k] + "\n";
+        if (!(before & (1 << k)) && (after & (1 << k))) out += "down " + KeyName(kKeyCodes[k]) + "\n";
     return out;
 }
 

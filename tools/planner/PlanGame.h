@@ -6,7 +6,7 @@
 #include <string>
 
 #include "game/MainForm.h"
-#include "platform/headless/HeadlessPlatform.h"
+#include "platform/headless/NullPlatform.h"
 
 namespace blubbi::plan {
 
@@ -14,12 +14,10 @@ namespace blubbi::plan {
 enum : uint8_t { kKeyLeft = 1, kKeyRight = 2, kKeyUp = 4, kKeySpace = 8 };
 constexpr int kKeyCount = 4;
 constexpr int32_t kKeyCodes[kKeyCount] = {VK_LEFT, VK_RIGHT, VK_UP, VK_SPACE};
-constexpr const char* kKeyNames[kKeyCount] = {"left", "right", "up", "space"};
 
-// The headless platform without the record of media commands, which would grow every frame.
-class TPlanPlatform : public THeadlessPlatform {
+// The null platform, counting the game overs and wins.
+class TPlanPlatform : public TNullPlatform {
 public:
-    std::string SendMediaCommand(const std::string&) override { return {}; }
     TModalResult ShowGameOverDialog(const std::string&) override {
         ++GameOvers;
         return TModalResult::Cancel;
@@ -30,7 +28,7 @@ public:
 
 class TPlanGame {
 public:
-    // Starts the game as blubbi-sim does: program folder `dir`, the seed, the clock at 100000.
+    // Starts the game as blubbi-sim does: program folder `dir`, the seed, the clock at kStartClock.
     TPlanGame(const std::string& dir, uint64_t seed, int32_t startLevel);
     ~TPlanGame();
     TPlanGame(const TPlanGame&) = delete;

@@ -158,7 +158,8 @@ std::optional<std::vector<uint8_t>> PlanLevel(const TPlanGame& start, const std:
             for (int r = 0; r < kRunCount; ++r) {
                 scratch->CopyFrom(*beam[b]);
                 int used = 0;
-                for (; used < kSegment && !Finished(*scratch, level, wins); ++used) scratch->Step(kRuns[r][used]);
+                for (; used < kSegment && !Finished(*scratch, level, wins); ++used)
+                    scratch->Step(kRuns[r][static_cast<size_t>(used)]);
                 if (scratch->Platform.GameOvers > 0) continue;
                 if (Finished(*scratch, level, wins)) {
                     if (used < bestDoneFrames || (used == bestDoneFrames && scratch->Game.Score > bestDoneScore)) {
@@ -177,7 +178,7 @@ std::optional<std::vector<uint8_t>> PlanLevel(const TPlanGame& start, const std:
         }
         if (bestDone >= 0) {
             std::vector<uint8_t> keys = keysOf(beamNode[static_cast<size_t>(bestDone)]);
-            for (int i = 0; i < bestDoneFrames; ++i) keys.push_back(kRuns[bestDoneRun][i]);
+            for (int i = 0; i < bestDoneFrames; ++i) keys.push_back(kRuns[bestDoneRun][static_cast<size_t>(i)]);
             return keys;
         }
         if (candidates.empty()) return std::nullopt;
@@ -225,7 +226,7 @@ std::optional<std::vector<uint8_t>> PlanLevel(const TPlanGame& start, const std:
                 spare.pop_back();
             }
             g->CopyFrom(*beam[static_cast<size_t>(c->Parent)]);
-            for (int i = 0; i < kSegment; ++i) g->Step(kRuns[c->Run][i]);
+            for (size_t i = 0; i < kSegment; ++i) g->Step(kRuns[c->Run][i]);
             nodes.push_back({beamNode[static_cast<size_t>(c->Parent)], c->Run});
             next.push_back(std::move(g));
             nextNode.push_back(static_cast<int>(nodes.size()) - 1);

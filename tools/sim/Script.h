@@ -1,38 +1,34 @@
-// blubbi-sim scripts: one command a line, checked whole before anything runs.
+// blubbi-sim scripts: one command a line, checked whole before anything runs. The lines that send
+// the game an event are a replay's event lines; the runner adds its own commands.
 #pragma once
 #include <istream>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "game/MainForm.h"
+#include "game/Events.h"
 
 namespace blubbi::sim {
 
 enum class TOp {
-    Tick,
-    KeyDown,
-    KeyUp,
+    Event,   // the event goes to the game as it is
+    Tick,    // Count timer ticks of the platform
+    Resize,  // the paint box takes the event's size, then the event goes to the game
     Type,
-    Menu,
     Open,
     Save,
-    MouseDown,
-    MouseMove,
-    MouseUp,
     Answer,
-    Resize,
-    Pause,
     Dump,
     Png
 };
 
 struct TCommand {
-    TOp Op;
+    TOp Op = TOp::Event;
     int Line = 0;
-    int32_t A = 0, B = 0;  // counts, key codes, coordinates, sizes
-    TMouseButton Button = TMouseButton::mbLeft;
-    std::string Text;  // typed text, menu name, path
+    TEvent Event;       // Event, Resize: its clock is the game's when it is sent
+    int64_t Count = 1;  // Tick
+    std::string Text;   // typed text, path
+    bool Yes = false;   // Answer: continue
 };
 
 struct TParseError {

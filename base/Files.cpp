@@ -1,5 +1,5 @@
 // Reading regular files without blocking and writing files by rename, for levels and the tools' output.
-#include "level/Files.h"
+#include "base/Files.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -1,0 +1,35 @@
+// SHA-256 through OpenSSL, given as lower-case hex: the hashes of replays, levels and the game's data.
+#pragma once
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+struct evp_md_ctx_st;
+
+namespace blubbi {
+
+// Bytes in lower-case hex, two digits each.
+std::string HexDigits(const unsigned char* bytes, size_t size);
+
+// A hash fed piece by piece. OpenSSL's SHA-256 fails only when the library itself is broken (no
+// memory, no provider); no user of a hash can go on then, so every failure throws std::runtime_error.
+class TSha256 {
+public:
+    TSha256();
+    ~TSha256();
+    TSha256(const TSha256&) = delete;
+    TSha256& operator=(const TSha256&) = delete;
+
+    void Add(std::string_view bytes) { Add(bytes.data(), bytes.size()); }
+    void Add(const void* data, size_t size);
+    // The hash of everything added so far; the hash may be fed on afterwards.
+    std::string Hex() const;
+
+private:
+    evp_md_ctx_st* Context;
+};
+
+std::string Sha256Hex(std::string_view bytes);
+std::string Sha256Hex(const void* data, size_t size);
+
+}  // namespace blubbi
