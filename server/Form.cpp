@@ -104,6 +104,20 @@ std::optional<std::string> HeaderParameter(std::string_view value, std::string_v
     return std::nullopt;
 }
 
+// The field name a part's header lines give it (Content-Disposition: form-data; name="...").
+std::optional<std::string> PartName(std::string_view headers) {
+    std::optional<std::string> name;
+    while (!headers.empty()) {
+        const auto lineEnd = headers.find("\r\n");
+        const std::string_view line = headers.substr(0, lineEnd);
+        headers = lineEnd == std::string_view::npos ? std::string_view() : headers.substr(lineEnd + 2);
+        if (!StartsWithNoCase(line, "content-disposition:")) continue;
+        const std::string_view value = Trim(line.substr(line.find(':') + 1));
+        if (StartsWithNoCase(value, "form-data")) name = HeaderParameter(value, "name");
+    }
+    return name;
+}
+
 }  // namespace
 
 std::optional<THttpFields> ReadMultipart(std::string_view contentType, std::string_view body) {
@@ -129,16 +143,7 @@ std::optional<THttpFields> ReadMultipart(std::string_view contentType, std::stri
         at += 2;
         const auto headersEnd = body.find("\r\n\r\n", at);
         if (headersEnd == std::string_view::npos) return std::nullopt;
-        std::optional<std::string> name;
-        for (std::string_view headers = body.substr(at, headersEnd - at); !headers.empty();) {
-            const auto lineEnd = headers.find("\r\n");
-            const std::string_view line = headers.substr(0, lineEnd);
-            headers = lineEnd == std::string_view::npos ? std::string_view() : headers.substr(lineEnd + 2);
-            const auto colon = line.find(':');
-            if (colon == std::string_view::npos || !StartsWithNoCase(line, "content-disposition:")) continue;
-            const std::string_view value = Trim(line.substr(colon + 1));
-            if (StartsWithNoCase(value, "form-data")) name = HeaderParameter(value, "name");
-        }
+        auto name = PartName(body.substr(at, headersEnd - at));
         at = headersEnd + 4;
         const auto end = body.find(delimiter, at);
         if (!name || end == std::string_view::npos || fields.size() == kMaxParts) return std::nullopt;

@@ -221,11 +221,12 @@ private:
         DrainMore();
     }
     void DrainMore() {
-        Stream.async_read_some(Buffer.prepare(16 * 1024), [self = shared_from_this()](beast::error_code ec, size_t n) {
-            self->Drained += n;
-            if (ec || self->Drained > kDrainBytes) return self->Close();
-            self->DrainMore();
-        });
+        Stream.async_read_some(Buffer.prepare(size_t{16} * 1024),
+                               [self = shared_from_this()](beast::error_code ec, size_t n) {
+                                   self->Drained += n;
+                                   if (ec || self->Drained > kDrainBytes) return self->Close();
+                                   self->DrainMore();
+                               });
     }
 
     void Close() {

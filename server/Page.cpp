@@ -89,9 +89,9 @@ Level-Editor und ohne Schummelcode.</p>
             out += "</td><td class=\"zahl\">" + std::to_string(e.Points) + "</td><td class=\"zahl\">" +
                    std::to_string(e.Level) + "</td><td>" + GermanDate(e.CreatedAt) + "</td><td>";
             out += e.Verified ? "<span class=\"geprueft\" title=\"geprüft\">✓ geprüft</span>" : "nein";
-            out += "</td><td><img src=\"/replays/" + id + ".png\" alt=\"Letztes Bild von Eintrag " + id +
-                   "\" loading=\"lazy\"></td><td><a href=\"/replays/" + id +
-                   ".blubbi-replay\" download>Wiederholung</a></td></tr>\n";
+            out.append("</td><td><img src=\"/replays/").append(id).append(".png\" alt=\"Letztes Bild von Eintrag ");
+            out.append(id).append("\" loading=\"lazy\"></td><td><a href=\"/replays/").append(id);
+            out.append(".blubbi-replay\" download>Wiederholung</a></td></tr>\n");
         }
         out += "</tbody>\n</table>\n";
     }

@@ -95,6 +95,7 @@ public:
         std::vector<std::string> args{Sim,      "--data",   DataDir,    "--viewport",
                                       viewport, "--replay", replayFile, scriptFile};
         std::vector<char*> argv;
+        argv.reserve(args.size() + 1);
         for (auto& a : args) argv.push_back(a.data());
         argv.push_back(nullptr);
         // The runner gets none of the server's sockets and files, and the signals as a new program has

@@ -90,32 +90,39 @@ int RaiseDescriptorLimit() {
     return static_cast<int>(std::min<rlim_t>(limit.rlim_cur, 1 << 20));
 }
 
-}  // namespace
+// What the command line sets.
+struct TOptions {
+    std::string Listen = "127.0.0.1:8080";
+    std::string Db;
+    std::string DataDir = ProgramDir();
+    TLimits Limits;
+    TEdgeLimits Edge;
+    double VerifySeconds = 10;
+    double PictureSeconds = 120;
+    int64_t ListCacheMs = TLimits{}.ListCacheTime.count();
+    std::string AdminTokenFile;
+    int DbConnections = kDefaultDbConnections;
+    double RequestSeconds = 20;
+};
 
-int RunHiscoreServer(int argc, char** argv, const TVerifierFactory& makeVerifier) {
-    CLI::App cli{"The Blubbi Blubbo hiscore server: takes games with their replays, checks them, lists them."};
-    std::string listen = "127.0.0.1:8080";
-    std::string db;
-    std::string dataDir = ProgramDir();
-    TLimits limits;
-    TEdgeLimits edge;
-    cli.add_option("--listen", listen, "address and port to listen on, ADDR:PORT (port 0: any free one)")
+void AddOptions(CLI::App& cli, TOptions& o) {
+    cli.add_option("--listen", o.Listen, "address and port to listen on, ADDR:PORT (port 0: any free one)")
         ->capture_default_str();
-    cli.add_option("--db", db, "sqlite:PATH or postgresql://... (default: sqlite:" + DefaultSqlitePath() + ")");
-    cli.add_option("--data", dataDir, "the game's program folder (grafiken/, levels/) that replays are played with")
+    cli.add_option("--db", o.Db, "sqlite:PATH or postgresql://... (default: sqlite:" + DefaultSqlitePath() + ")");
+    cli.add_option("--data", o.DataDir, "the game's program folder (grafiken/, levels/) that replays are played with")
         ->capture_default_str();
-    cli.add_option("--submissions-per-minute", limits.SubmissionsPerMinute,
+    cli.add_option("--submissions-per-minute", o.Limits.SubmissionsPerMinute,
                    "submissions one client address (an IPv6 one by its /64) may send each minute, 0: no limit; "
                    "each second a check takes counts as one more")
         ->check(CLI::NonNegativeNumber)
         ->capture_default_str();
-    cli.add_option("--burst", limits.SubmissionBurst, "submissions one client address may send at once")
+    cli.add_option("--burst", o.Limits.SubmissionBurst, "submissions one client address may send at once")
         ->check(CLI::Range(1.0, 1e6))
         ->capture_default_str();
-    cli.add_option("--max-frames", limits.MaxFrames, "longest replay taken, in frames (40 a second)")
+    cli.add_option("--max-frames", o.Limits.MaxFrames, "longest replay taken, in frames (40 a second)")
         ->check(CLI::Range(int64_t{1}, int64_t{1} << 40))
         ->capture_default_str();
-    cli.add_option("--trusted-proxy", limits.TrustedProxy,
+    cli.add_option("--trusted-proxy", o.Limits.TrustedProxy,
                    "address of the proxy in front of the server: its X-Forwarded-For names the client")
         ->check(CLI::ValidIPV4 | CLI::Validator(
                                      [](std::string& a) {
@@ -124,70 +131,80 @@ int RunHiscoreServer(int argc, char** argv, const TVerifierFactory& makeVerifier
                                                                                          : "not an IP address";
                                      },
                                      "IPV6"));
-    double verifySeconds = 10;
-    cli.add_option("--verify-seconds", verifySeconds, "time a submission's check may take")
+    cli.add_option("--verify-seconds", o.VerifySeconds, "time a submission's check may take")
         ->check(CLI::PositiveNumber)
         ->capture_default_str();
-    cli.add_option("--verify-threads", limits.VerifyThreads, "threads that check replays")
+    cli.add_option("--verify-threads", o.Limits.VerifyThreads, "threads that check replays")
         ->check(CLI::Range(1, 256))
         ->capture_default_str();
-    double pictureSeconds = 120;
-    cli.add_option("--picture-seconds", pictureSeconds, "time the drawing of one entry's last frame may take")
+    cli.add_option("--picture-seconds", o.PictureSeconds, "time the drawing of one entry's last frame may take")
         ->check(CLI::Range(1.0, 3600.0))
         ->capture_default_str();
-    int64_t listCacheMs = limits.ListCacheTime.count();
-    cli.add_option("--list-cache-ms", listCacheMs, "how long a list answer is reused, in ms (0: never)")
+    cli.add_option("--list-cache-ms", o.ListCacheMs, "how long a list answer is reused, in ms (0: never)")
         ->check(CLI::NonNegativeNumber)
         ->capture_default_str();
-    std::string adminTokenFile;
-    cli.add_option("--admin-token-file", adminTokenFile,
+    cli.add_option("--admin-token-file", o.AdminTokenFile,
                    "file holding the operator's token for /admin/hide and /admin/ban (at least 16 characters)")
         ->check(CLI::ExistingFile);
-    int dbConnections = kDefaultDbConnections;
-    cli.add_option("--db-connections", dbConnections,
+    cli.add_option("--db-connections", o.DbConnections,
                    "PostgreSQL connections this server keeps open at most; requests beyond them wait")
         ->check(CLI::Range(1, 1000))
         ->capture_default_str();
-    cli.add_option("--threads", edge.Threads, "threads that answer requests (a submission holds one during its check)")
+    cli.add_option("--threads", o.Edge.Threads,
+                   "threads that answer requests (a submission holds one during its check)")
         ->check(CLI::Range(2, 4096))
         ->capture_default_str();
-    cli.add_option("--connections-per-address", edge.ConnectionsPerAddress,
+    cli.add_option("--connections-per-address", o.Edge.ConnectionsPerAddress,
                    "connections one client address (an IPv6 one by its /64) may hold open at once")
         ->check(CLI::Range(1, 1000000))
         ->capture_default_str();
-    cli.add_option("--max-connections", edge.MaxConnections, "connections open at once in all")
+    cli.add_option("--max-connections", o.Edge.MaxConnections, "connections open at once in all")
         ->check(CLI::Range(16, 1000000))
         ->capture_default_str();
-    double requestSeconds = 20;
-    cli.add_option("--request-seconds", requestSeconds,
+    cli.add_option("--request-seconds", o.RequestSeconds,
                    "time from a request's first byte to its last; a client sending slower is cut off")
         ->check(CLI::Range(0.1, 3600.0))
         ->capture_default_str();
-    CLI11_PARSE(cli, argc, argv);
-    limits.VerifyTime = std::chrono::milliseconds(static_cast<int64_t>(verifySeconds * 1000));
-    edge.RequestTime = std::chrono::milliseconds(static_cast<int64_t>(requestSeconds * 1000));
-    edge.MaxBody = limits.MaxBody;
-    edge.UnlimitedAddress = limits.TrustedProxy;
-    edge.MaxConnections = std::min(edge.MaxConnections, RaiseDescriptorLimit() - 64);
-    if (!adminTokenFile.empty()) {
-        std::ifstream in(adminTokenFile);
-        std::getline(in, limits.AdminToken);
-        std::erase_if(limits.AdminToken, [](char ch) { return ch == ' ' || ch == '\t' || ch == '\r'; });
-        if (limits.AdminToken.size() < 16) {
-            std::cerr << "blubbi-hiscore: " << adminTokenFile << " holds no token of 16 characters or more\n";
-            return 2;
+}
+
+// The options' values where the server takes them; false, having said why, for a bad token file.
+bool FinishOptions(TOptions& o) {
+    o.Limits.VerifyTime = std::chrono::milliseconds(static_cast<int64_t>(o.VerifySeconds * 1000));
+    o.Edge.RequestTime = std::chrono::milliseconds(static_cast<int64_t>(o.RequestSeconds * 1000));
+    o.Edge.MaxBody = o.Limits.MaxBody;
+    o.Edge.UnlimitedAddress = o.Limits.TrustedProxy;
+    o.Edge.MaxConnections = std::min(o.Edge.MaxConnections, RaiseDescriptorLimit() - 64);
+    if (!o.AdminTokenFile.empty()) {
+        std::ifstream in(o.AdminTokenFile);
+        std::getline(in, o.Limits.AdminToken);
+        std::erase_if(o.Limits.AdminToken, [](char ch) { return ch == ' ' || ch == '\t' || ch == '\r'; });
+        if (o.Limits.AdminToken.size() < 16) {
+            std::cerr << "blubbi-hiscore: " << o.AdminTokenFile << " holds no token of 16 characters or more\n";
+            return false;
         }
     }
-    limits.ListCacheTime = std::chrono::milliseconds(listCacheMs);
-    limits.PictureTime = std::chrono::milliseconds(static_cast<int64_t>(pictureSeconds * 1000));
+    o.Limits.ListCacheTime = std::chrono::milliseconds(o.ListCacheMs);
+    o.Limits.PictureTime = std::chrono::milliseconds(static_cast<int64_t>(o.PictureSeconds * 1000));
 
-    const auto address = ParseListen(listen);
+    return true;
+}
+
+}  // namespace
+
+int RunHiscoreServer(int argc, char** argv, const TVerifierFactory& makeVerifier) {
+    CLI::App cli{"The Blubbi Blubbo hiscore server: takes games with their replays, checks them, lists them."};
+    TOptions o;
+    AddOptions(cli, o);
+    CLI11_PARSE(cli, argc, argv);
+    if (!FinishOptions(o)) return 2;
+
+    const auto address = ParseListen(o.Listen);
     if (!address) {
-        std::cerr << "blubbi-hiscore: --listen wants a numeric ADDR:PORT such as 127.0.0.1:8080, not \"" << listen
+        std::cerr << "blubbi-hiscore: --listen wants a numeric ADDR:PORT such as 127.0.0.1:8080, not \"" << o.Listen
                   << "\"\n";
         return 2;
     }
-    if (db.empty()) db = "sqlite:" + DefaultSqlitePath();
+    if (o.Db.empty()) o.Db = "sqlite:" + DefaultSqlitePath();
 
     // SIGTERM and SIGINT are taken by one thread that stops the server; the others never see them.
     sigset_t signals;
@@ -199,23 +216,23 @@ int RunHiscoreServer(int argc, char** argv, const TVerifierFactory& makeVerifier
 
     std::unique_ptr<TScoreStore> store;
     try {
-        store = OpenStore(db, dbConnections);
+        store = OpenStore(o.Db, o.DbConnections);
     } catch (const std::exception& e) {
-        std::cerr << "blubbi-hiscore: cannot open the database " << (db.rfind("sqlite:", 0) == 0 ? db : "(--db)")
+        std::cerr << "blubbi-hiscore: cannot open the database " << (o.Db.rfind("sqlite:", 0) == 0 ? o.Db : "(--db)")
                   << ": " << e.what() << "\n";
         return 1;
     }
-    auto verifier = makeVerifier(dataDir.empty() || dataDir.back() == '/' ? dataDir : dataDir + "/");
+    auto verifier = makeVerifier(o.DataDir.empty() || o.DataDir.back() == '/' ? o.DataDir : o.DataDir + "/");
     if (!verifier)
         std::cerr << "blubbi-hiscore: no replay checker in this build: the list is served, new scores are refused\n";
 
-    THiscoreService service(*store, verifier.get(), limits);
+    THiscoreService service(*store, verifier.get(), o.Limits);
     THttpRoutes routes;
     service.Install(routes);
-    THttpEdge server(routes, edge, [&service](const std::string& client) { service.ConnectionRefused(client); });
+    THttpEdge server(routes, o.Edge, [&service](const std::string& client) { service.ConnectionRefused(client); });
     const int port = server.Bind(address->Host, address->Port);
     if (port == 0) {
-        std::cerr << "blubbi-hiscore: cannot listen on " << listen << ": " << WhyNoBind(errno) << "\n";
+        std::cerr << "blubbi-hiscore: cannot listen on " << o.Listen << ": " << WhyNoBind(errno) << "\n";
         return 1;
     }
     const std::string shown = address->Socket.ss_family == AF_INET6 ? "[" + address->Host + "]" : address->Host;
@@ -227,7 +244,7 @@ int RunHiscoreServer(int argc, char** argv, const TVerifierFactory& makeVerifier
         server.Stop();
     });
     const bool ok = server.Run();
-    if (!ok) pthread_kill(stopper.native_handle(), SIGTERM);
+    if (!ok) kill(getpid(), SIGTERM);  // the stopper waits for a signal to the process
     stopper.join();
     std::cout << "blubbi-hiscore: stopped" << std::endl;
     return ok ? 0 : 1;

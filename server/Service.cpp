@@ -363,6 +363,33 @@ THiscoreService::~THiscoreService() = default;
 
 namespace {
 
+// The operator's: take an entry out of the lists; refuse a name or an address from now on.
+void InstallAdmin(THttpRoutes& server, THiscoreService::TContext& c) {
+    server.Post("/admin/hide", [&c](const THttpRequest& req, THttpResponse& res) {
+        if (!Operator(c, req)) return Refuse(res, 401, "Nur für den Betreiber.");
+        const auto id = req.HasParam("id") ? ParsePoints(req.Param("id")) : std::nullopt;
+        if (!id) return Refuse(res, 400, "id fehlt.");
+        if (!c.Store.Hide(*id)) return Refuse(res, 404, "Diesen Eintrag gibt es nicht.");
+        c.Changed();
+        SendJson(res, 200, {{"hidden", *id}});
+    });
+    server.Post("/admin/ban", [&c](const THttpRequest& req, THttpResponse& res) {
+        if (!Operator(c, req)) return Refuse(res, 401, "Nur für den Betreiber.");
+        std::string reason;
+        if (req.HasParam("name")) {
+            const auto name = CleanName(req.Param("name"), reason);
+            if (!name) return Refuse(res, 400, reason);
+            c.Store.Ban("name", *name);
+        } else if (req.HasParam("address")) {
+            c.Store.Ban("address", TRateLimit::Bucket(req.Param("address")));
+        } else {
+            return Refuse(res, 400, "name oder address fehlt.");
+        }
+        c.Changed();
+        SendJson(res, 200, {{"banned", true}});
+    });
+}
+
 // What the operator asks: the state of the server, its counts, and the hiding and bans.
 void InstallOperator(THttpRoutes& server, THiscoreService::TContext& c) {
     // For the operator: whether the database answers and how many checks wait; the counts in
@@ -397,32 +424,7 @@ void InstallOperator(THttpRoutes& server, THiscoreService::TContext& c) {
         res.SetContent(out.str(), "text/plain; version=0.0.4; charset=utf-8");
     });
 
-    // The operator's: take an entry out of the lists; refuse a name or an address from now on.
-    if (!c.Limits.AdminToken.empty()) {
-        server.Post("/admin/hide", [&c](const THttpRequest& req, THttpResponse& res) {
-            if (!Operator(c, req)) return Refuse(res, 401, "Nur für den Betreiber.");
-            const auto id = req.HasParam("id") ? ParsePoints(req.Param("id")) : std::nullopt;
-            if (!id) return Refuse(res, 400, "id fehlt.");
-            if (!c.Store.Hide(*id)) return Refuse(res, 404, "Diesen Eintrag gibt es nicht.");
-            c.Changed();
-            SendJson(res, 200, {{"hidden", *id}});
-        });
-        server.Post("/admin/ban", [&c](const THttpRequest& req, THttpResponse& res) {
-            if (!Operator(c, req)) return Refuse(res, 401, "Nur für den Betreiber.");
-            std::string reason;
-            if (req.HasParam("name")) {
-                const auto name = CleanName(req.Param("name"), reason);
-                if (!name) return Refuse(res, 400, reason);
-                c.Store.Ban("name", *name);
-            } else if (req.HasParam("address")) {
-                c.Store.Ban("address", TRateLimit::Bucket(req.Param("address")));
-            } else {
-                return Refuse(res, 400, "name oder address fehlt.");
-            }
-            c.Changed();
-            SendJson(res, 200, {{"banned", true}});
-        });
-    }
+    if (!c.Limits.AdminToken.empty()) InstallAdmin(server, c);
 }
 
 // The list, as JSON and as the page.
@@ -522,7 +524,7 @@ void InstallErrors(THttpRoutes& server, THiscoreService::TContext& c) {
             res.SetContent(reason + "\n", "text/plain; charset=utf-8");
     };
 
-    server.OnException = [&c](const THttpRequest& req, THttpResponse& res, std::exception_ptr ep) {
+    server.OnException = [&c](const THttpRequest& req, THttpResponse& res, const std::exception_ptr& ep) {
         std::string what = "unknown error";
         try {
             std::rethrow_exception(ep);
