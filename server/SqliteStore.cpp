@@ -2,6 +2,9 @@
 // database's write lock at once (BEGIN IMMEDIATE) so that concurrent writers queue instead of failing.
 #include "server/SqliteStore.h"
 
+#include <chrono>
+#include <thread>
+
 #include <sqlite3.h>
 
 #include <filesystem>
@@ -197,8 +200,18 @@ std::unique_ptr<TSqliteStore::TConnection> TSqliteStore::OpenConnection() {
     if (rc != SQLITE_OK)
         throw TStoreError("SQLite: cannot open " + Path + ": " + (c->Db ? sqlite3_errmsg(c->Db) : "out of memory"));
     sqlite3_busy_timeout(c->Db, 10000);
-    // WAL with a sync at every commit: an answered score is on the disk, not only in a cache.
-    Exec(c->Db, "PRAGMA journal_mode = WAL");
+    // WAL with a sync at every commit: an answered score is on the disk, not only in a cache. The
+    // switch to WAL takes the file for itself and SQLite does not wait for that by the busy timeout:
+    // servers opening one new file together try again for as long.
+    for (int tries = 0;; ++tries) {
+        try {
+            Exec(c->Db, "PRAGMA journal_mode = WAL");
+            break;
+        } catch (const TStoreError&) {
+            if (tries >= 1000 || sqlite3_errcode(c->Db) != SQLITE_BUSY) throw;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+    }
     Exec(c->Db, "PRAGMA synchronous = FULL");
     Exec(c->Db, "PRAGMA foreign_keys = ON");
     return c;
