@@ -50,8 +50,9 @@ export -f ctest_twice
 # scripts/with-postgres.sh, which starts a throwaway one and stops it afterwards.
 phase test scripts/with-postgres.sh bash -c 'ctest_twice "$@"' _ --test-dir build --output-on-failure -j "$jobs"
 
-# AddressSanitizer and UndefinedBehaviorSanitizer over the same tests (no benchmarks), leak
-# checking included; the tests that start Qt bring their one exception along (tests/lsan.supp).
+# AddressSanitizer and UndefinedBehaviorSanitizer over the same tests (no benchmarks), each test
+# program in one process (tests/CMakeLists.txt), leak checking included; the tests that start Qt
+# bring their one exception along (tests/lsan.supp).
 build_asan() {
   cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DBLUBBI_SANITIZE=ON -DBLUBBI_BENCHMARKS=OFF >/dev/null
   cmake --build build-asan -j "$jobs"
@@ -60,7 +61,7 @@ phase asan-build build_asan
 UBSAN_OPTIONS=print_stacktrace=1 \
   phase asan-test scripts/with-postgres.sh bash -c 'ctest_twice "$@"' _ --test-dir build-asan --output-on-failure -j "$jobs" -LE no-sanitize
 
-# The level reader's fuzzer: replay the corpus, then fuzz for a short while.
+# The fuzzers of what the game and the server read from outside: their corpora, then a minute each.
 phase fuzz scripts/fuzz.sh 60
 
 printf '%s\n' "${phase_times[@]}"
