@@ -298,6 +298,11 @@ TMainWindow::TMainWindow(QWidget* parent, const QString& dataDir) : QMainWindow(
 
 TMainWindow::~TMainWindow() {
     QCoreApplication::instance()->removeNativeEventFilter(FocusWatch.get());
+    // The paint box outlives this part of the window (Qt deletes children later): its last focus
+    // change must not call back into a window that is gone.
+    PaintBox1->OnFocusLost = nullptr;
+    PaintBox1->OnMenuKey = nullptr;
+    PaintBox1->SendEvent = nullptr;
     FormDestroy();
 }
 

@@ -120,6 +120,11 @@ public:
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), Config.path());
         env.insert(QStringLiteral("XDG_DATA_HOME"), Data.path());
         env.insert(QStringLiteral("BLUBBI_WAIT_FOR_FIRST_KEY"), QStringLiteral("0"));  // these games start at once
+        // The leak checker's tracer crashes as the window program exits under X with its focus watch
+        // (a fault of the tool's, "Tracer caught signal 11"); the app tests check its leaks in-process.
+        const QString asan = env.value(QStringLiteral("ASAN_OPTIONS"));
+        env.insert(QStringLiteral("ASAN_OPTIONS"),
+                   asan.isEmpty() ? QStringLiteral("detect_leaks=0") : asan + QStringLiteral(":detect_leaks=0"));
         return env;
     }
 
