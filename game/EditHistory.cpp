@@ -49,7 +49,7 @@ void TEditHistory::Push(TEditStep step) {
 }
 
 const TEditStep* TEditHistory::Undo() {
-    if (!CanUndo()) return nullptr;
+    if (Done == 0) return nullptr;
     return &Steps[--Done];
 }
 

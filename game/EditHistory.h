@@ -41,7 +41,8 @@ public:
     void Clear();
     // A finished step; the steps that could have been redone are gone.
     void Push(TEditStep step);
-    bool CanUndo() const { return Done > 0; }
+    // A drag still open counts: undoing closes it first.
+    bool CanUndo() const { return Done > 0 || Dragging(); }
     bool CanRedo() const { return Done < Steps.size(); }
     // The step to take back or bring again, the position moved; null when there is none.
     const TEditStep* Undo();
@@ -49,12 +50,13 @@ public:
 
     void MarkSaved() { SavedAt = Position(); }
     // The level differs from the one last loaded or saved (undoing back to it makes it the same).
-    bool Changed() const { return !SavedAt || *SavedAt != Position(); }
+    bool Changed() const { return !SavedAt || *SavedAt != Position() || Dragging(); }
 
     // The drag in progress: cells painted between a press and its release are one step.
     std::optional<TEditStep> Open;
 
 private:
+    bool Dragging() const { return Open && !Open->Empty(); }
     uint64_t Position() const { return Dropped + Done; }
     std::deque<TEditStep> Steps;
     size_t Done = 0;       // steps in effect, from the front

@@ -126,7 +126,7 @@ public:
     void Rckgngig1Click();
     void Wiederherstellen1Click();
     // The level differs from the one last loaded or saved.
-    bool LevelChanged() const { return History.Changed() || (History.Open && !History.Open->Empty()); }
+    bool LevelChanged() const { return History.Changed(); }
     void SetCell(size_t index, uint8_t value);  // a cell the editor paints, into the open step
     void CloseEditStep();
     void PushEditStep(TEditStep step);

@@ -41,9 +41,8 @@ inline constexpr std::array kMenuCommands{
                  [](const TMainForm& g) { return g.InsertKind == 3; }},
     TMenuCommand{"FeindRotesMonstereinfgen1Click", &TMainForm::FeindRotesMonstereinfgen1Click,
                  [](const TMainForm& g) { return g.InsertKind == 4; }},
-    TMenuCommand{
-        "Rckgngig1Click", &TMainForm::Rckgngig1Click, nullptr,
-        [](const TMainForm& g) { return g.History.CanUndo() || (g.History.Open && !g.History.Open->Empty()); }},
+    TMenuCommand{"Rckgngig1Click", &TMainForm::Rckgngig1Click, nullptr,
+                 [](const TMainForm& g) { return g.History.CanUndo(); }},
     TMenuCommand{"Wiederherstellen1Click", &TMainForm::Wiederherstellen1Click, nullptr,
                  [](const TMainForm& g) { return g.History.CanRedo(); }},
 };

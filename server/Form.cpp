@@ -71,13 +71,6 @@ const std::string* Field(const THttpFields& fields, const char* key, std::string
     return found;
 }
 
-char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool StartsWithNoCase(std::string_view text, std::string_view start) {
-    return text.size() >= start.size() &&
-           std::equal(start.begin(), start.end(), text.begin(), [](char a, char b) { return Lower(a) == Lower(b); });
-}
-
 std::string_view Trim(std::string_view text) {
     while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
     while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
@@ -94,9 +87,7 @@ std::optional<std::string> HeaderParameter(std::string_view value, std::string_v
         const std::string_view part = Trim(value.substr(0, end));
         value = end < value.size() ? value.substr(end + 1) : std::string_view();
         const auto eq = part.find('=');
-        if (eq == std::string_view::npos || Trim(part.substr(0, eq)).size() != key.size() ||
-            !StartsWithNoCase(Trim(part.substr(0, eq)), key))
-            continue;
+        if (eq == std::string_view::npos || !EqualNoCase(Trim(part.substr(0, eq)), key)) continue;
         std::string_view text = Trim(part.substr(eq + 1));
         if (text.size() >= 2 && text.front() == '"' && text.back() == '"') text = text.substr(1, text.size() - 2);
         return std::string(text);

@@ -8,16 +8,9 @@ namespace blubbi::hiscore {
 
 namespace {
 
-bool SameName(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-               return lower(x) == lower(y);
-           });
-}
-
 const std::string* Find(const THttpFields& fields, std::string_view name, bool anyCase) {
     for (const auto& [key, value] : fields)
-        if (anyCase ? SameName(key, name) : key == name) return &value;
+        if (anyCase ? EqualNoCase(key, name) : key == name) return &value;
     return nullptr;
 }
 
@@ -52,6 +45,12 @@ std::optional<std::string> Decode(std::string_view text, bool plusIsSpace) {
 
 }  // namespace
 
+bool StartsWithNoCase(std::string_view text, std::string_view start) {
+    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+    return text.size() >= start.size() &&
+           std::equal(start.begin(), start.end(), text.begin(), [&](char x, char y) { return lower(x) == lower(y); });
+}
+
 bool THttpRequest::HasParam(std::string_view key) const { return Find(Params, key, false) != nullptr; }
 
 std::string THttpRequest::Param(std::string_view key) const {
@@ -73,7 +72,7 @@ void THttpResponse::SetContent(std::string body, std::string_view type) {
 
 void THttpResponse::SetHeader(std::string_view name, std::string value) {
     for (auto& [key, old] : Headers)
-        if (SameName(key, name)) {
+        if (EqualNoCase(key, name)) {
             old = std::move(value);
             return;
         }

@@ -39,6 +39,12 @@ struct THttpResponse {
     std::string Header(std::string_view name) const;
 };
 
+// Header names and tokens compare without case (ASCII letters only, as HTTP has them).
+bool StartsWithNoCase(std::string_view text, std::string_view start);
+inline bool EqualNoCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && StartsWithNoCase(a, b);
+}
+
 // Splits a request target into the decoded path and query; false for one that is not a path
 // ("*", an absolute URL, a bad escape, a NUL).
 bool ParseTarget(std::string_view target, THttpRequest& request);
