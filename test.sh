@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Sets up, builds and runs every test: the normal build, then once more under the sanitizers.
+# Sets up, builds and runs every test, under the sanitizers, and the fuzzers.
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -33,9 +33,16 @@ format() {
 }
 phase format format
 
+# One build for every check: clang with AddressSanitizer and UndefinedBehaviorSanitizer (leak
+# checking included) and libFuzzer's coverage, optimised lightly, with line tables for the reports.
+# Every test runs once, in it; the fuzzers are built in it too. The game itself (./play.sh) is built
+# by the same compiler, so nothing compiles here that would not there.
 build() {
-  cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-  cmake --build build -j "$jobs"
+  local flags="-O1 -gline-tables-only"
+  cmake -S . -B build-check -G Ninja -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_FLAGS_RELWITHDEBINFO="$flags" -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="$flags" \
+    -DBLUBBI_SANITIZE=ON -DBLUBBI_FUZZ=ON >/dev/null
+  cmake --build build-check -j "$jobs"
 }
 phase build build
 # The core, the helpers beneath it, the platforms, graphics, sound, the hiscore server and the runner
@@ -43,7 +50,7 @@ phase build build
 tidy() {
   git ls-files -z 'base/*.cpp' 'game/*.cpp' 'level/*.cpp' 'platform/*.cpp' 'gfx/*.cpp' 'sound/*.cpp' 'server/*.cpp' \
     'tools/sim/*.cpp' |
-    xargs -0 -n 1 -P "$jobs" clang-tidy -p build --quiet 2> >(grep -v ' warnings generated\.$' >&2)
+    xargs -0 -n 1 -P "$jobs" clang-tidy -p build-check --quiet 2> >(grep -v ' warnings generated\.$' >&2)
 }
 phase tidy tidy
 # A test that fails runs once more, named in the log; one that fails twice fails the run. The leak
@@ -52,22 +59,14 @@ phase tidy tidy
 ctest_twice() { ctest "$@" || { echo "test.sh: the failed tests once more" >&2; ctest "$@" --rerun-failed; }; }
 export -f ctest_twice
 
-# The hiscore server's tests need a PostgreSQL server besides SQLite: the ctest runs go through
-# scripts/with-postgres.sh, which starts a throwaway one and stops it afterwards.
-phase test scripts/with-postgres.sh bash -c 'ctest_twice "$@"' _ --test-dir build --output-on-failure -j "$jobs"
-
-# AddressSanitizer and UndefinedBehaviorSanitizer over the same tests (no benchmarks), each test
-# program in one process (tests/CMakeLists.txt), leak checking included; the tests that start Qt
-# bring their one exception along (tests/lsan.supp).
-build_asan() {
-  cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DBLUBBI_SANITIZE=ON -DBLUBBI_BENCHMARKS=OFF >/dev/null
-  cmake --build build-asan -j "$jobs"
-}
-phase asan-build build_asan
+# The hiscore server's tests need a PostgreSQL server besides SQLite: the ctest run goes through
+# scripts/with-postgres.sh, which starts a throwaway one and stops it afterwards. Each test program
+# runs whole under the sanitizers (tests/CMakeLists.txt); the tests that start Qt bring their one
+# exception to the leak checker along (tests/lsan.supp).
 UBSAN_OPTIONS=print_stacktrace=1 \
-  phase asan-test scripts/with-postgres.sh bash -c 'ctest_twice "$@"' _ --test-dir build-asan --output-on-failure -j "$jobs" -LE no-sanitize
+  phase test scripts/with-postgres.sh bash -c 'ctest_twice "$@"' _ --test-dir build-check --output-on-failure -j "$jobs"
 
-# The fuzzers of what the game and the server read from outside: their corpora, then a minute each.
-phase fuzz scripts/fuzz.sh 60
+# The fuzzers of what the game and the server read from outside: their corpora, then up to a minute each.
+phase fuzz scripts/fuzz.sh 60 build-check
 
 printf '%s\n' "${phase_times[@]}"

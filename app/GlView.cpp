@@ -20,7 +20,12 @@ TGlView::TGlView(TPaintBox* box) : QOpenGLWidget(box), Box(box) {
     setFocusPolicy(Qt::NoFocus);
 }
 
-TGlView::~TGlView() { ReleaseGl(); }
+// The base class destroys the context after this destructor has run: its last signal must not
+// reach a member of the view that is already gone.
+TGlView::~TGlView() {
+    if (context()) disconnect(context(), &QOpenGLContext::aboutToBeDestroyed, this, &TGlView::ReleaseGl);
+    ReleaseGl();
+}
 
 void TGlView::ReleaseGl() {
     if (!Picture) return;

@@ -105,7 +105,7 @@ TEST_P(SheetTest, NoFigurePixelUsesTheKeyIndex) {
     const Sheet& s = GetParam();
     const int key = pixel(0, 0);
     for (int f = 0; f < s.frames; ++f) {
-        const auto [ox, oy] = origin(f);
+        const int ox = origin(f).first, oy = origin(f).second;
         std::vector<char> seen(static_cast<std::size_t>(s.frameWidth) * s.frameHeight, 0);
         std::vector<std::pair<int, int>> todo;
         auto push = [&](int x, int y) {
@@ -149,7 +149,7 @@ TEST_P(SheetTest, FigureIsCentredInEveryFrame) {
     const Sheet& s = GetParam();
     const int key = pixel(0, 0);
     for (int f = 0; f < s.frames; ++f) {
-        const auto [ox, oy] = origin(f);
+        const int ox = origin(f).first, oy = origin(f).second;
         int left = s.frameWidth, right = -1;
         for (int y = 0; y < s.frameHeight; ++y)
             for (int x = 0; x < s.frameWidth; ++x)
@@ -164,7 +164,7 @@ TEST_P(SheetTest, FigureFillsTheBubbleCircle) {
     const Sheet& s = GetParam();
     if (!s.trappable) GTEST_SKIP() << "never drawn in a bubble";
     const int key = pixel(0, 0);
-    const auto [ox, oy] = origin(0);
+    const int ox = origin(0).first, oy = origin(0).second;
     const int cx = s.frameWidth / 2, cy = s.frameHeight / 2;
     int inside = 0, opaque = 0;
     for (int y = 0; y < s.frameHeight; ++y)
@@ -182,7 +182,7 @@ TEST_P(SheetTest, WalkersStandOnTheLastRow) {
     if (!s.standsOnFloor) GTEST_SKIP() << "flies, floats or is no figure";
     const int key = pixel(0, 0);
     for (int f = 0; f < s.frames; ++f) {
-        const auto [ox, oy] = origin(f);
+        const int ox = origin(f).first, oy = origin(f).second;
         int feet = 0;
         for (int x = 0; x < s.frameWidth; ++x) feet += pixel(ox + x, oy + s.frameHeight - 1) != key;
         EXPECT_GT(feet, 4) << s.file << " frame " << f;
