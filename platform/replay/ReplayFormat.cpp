@@ -81,6 +81,24 @@ TMessage ReadAnswer(const TWords& w, TAnswer& a) {
     return std::nullopt;
 }
 
+TMessage UnsavedAnswer(const TWords& w, TAnswer& a) {
+    a.Kind = TAnswerKind::Unsaved;
+    if (w.size() != 3 || (w[2] != "save" && w[2] != "discard" && w[2] != "cancel"))
+        return "answer unsaved save|discard|cancel";
+    a.Text = std::string(w[2]);
+    return std::nullopt;
+}
+
+TMessage RestoreAnswer(const TWords& w, TAnswer& a) {
+    a.Kind = TAnswerKind::Restore;
+    if (w.size() == 3 && w[2] == "no") return std::nullopt;
+    auto bytes = w.size() == 4 && w[2] == "data" ? FromBase64(w[3], kLevelMaxFileBytes) : std::nullopt;
+    if (!bytes) return "answer restore no | data BASE64 (at most a level's size)";
+    a.Yes = true;
+    a.Bytes = std::move(*bytes);
+    return std::nullopt;
+}
+
 TMessage MediaAnswer(std::string_view line, const TWords& w, TAnswer& a) {
     a.Kind = TAnswerKind::Media;
     if (w.size() < 3 || !Number(w[2], a.Query) || a.Query < 0) return "answer media N [TEXT]";
@@ -96,7 +114,9 @@ TMessage AnswerLine(std::string_view line, const TWords& w, TAnswer& a) {
     if (kind == "save") return SaveAnswer(w, a);
     if (kind == "read") return ReadAnswer(w, a);
     if (kind == "media") return MediaAnswer(line, w, a);
-    return "answer gameover, open, save or media";
+    if (kind == "unsaved") return UnsavedAnswer(w, a);
+    if (kind == "restore") return RestoreAnswer(w, a);
+    return "answer gameover, open, save, read, media, unsaved or restore";
 }
 
 // The header lines of one value each.
@@ -221,6 +241,9 @@ std::string FormatAnswer(const TAnswer& a) {
             if (!a.Yes) return "answer read none";
             if (a.OwnLevel) return "answer read level " + a.Text;
             return "answer read data " + Base64(a.Bytes.data(), a.Bytes.size());
+        case TAnswerKind::Unsaved: return "answer unsaved " + a.Text;
+        case TAnswerKind::Restore:
+            return a.Yes ? "answer restore data " + Base64(a.Bytes.data(), a.Bytes.size()) : "answer restore no";
     }
     return {};
 }
