@@ -2,6 +2,7 @@
 // also keeps every media command and dialog, and answers dialogs as it is told.
 #pragma once
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,17 @@ public:
     // "Unsaved: NAME" among the dialogs) and answered with the next of SaveChoices, Discard when
     // they are used up.
     TSaveChoice AskSaveChanges(const std::string& levelName) override;
+    // Work kept against a crash stays in Kept; the offer of it ("Restore: NAME" among the dialogs) is
+    // answered with RestoreAnswer.
+    void WriteRecovery(const std::vector<uint8_t>& level, const std::string& name) override {
+        Kept = {level, name, {}};
+    }
+    void RemoveRecovery() override { Kept.reset(); }
+    std::optional<TRecovery> ReadRecovery() override { return Kept; }
+    bool AskRestoreRecovery(const TRecovery& kept) override {
+        Dialogs.push_back("Restore: " + kept.Name);
+        return RestoreAnswer;
+    }
 
     std::function<std::string(const std::string&)> MediaAnswer;  // default: no answer
 
@@ -41,6 +53,8 @@ public:
     std::string NextOpenFile, NextSaveFile;  // empty: the user cancels
     std::vector<std::string> SaveQuestions;
     std::vector<TSaveChoice> SaveChoices;
+    std::optional<TRecovery> Kept;
+    bool RestoreAnswer = false;
     int Presented = 0;  // pictures presented so far
     int LastPresentX = 0, LastPresentY = 0;
 };

@@ -362,6 +362,12 @@ bool TRecorder::SaveLevelDialog(std::string& fileName) {
     return ok;
 }
 
+void TRecorder::ShowErrorMessage(const std::string& text) {
+    if (!Pending.empty() && Pending.back().Kind == TAnswerKind::Save && Pending.back().Yes)
+        Pending.back().Unreadable = true;
+    Inner.ShowErrorMessage(text);
+}
+
 namespace {
 const char* ChoiceName(TSaveChoice choice) {
     return choice == TSaveChoice::Save ? "save" : choice == TSaveChoice::Discard ? "discard" : "cancel";
@@ -646,7 +652,8 @@ bool TReplayPlayer::SaveLevelDialog(std::string& fileName) {
     if (!a || !a->Yes) return false;
     const std::string scratch = Scratch();
     if (scratch.empty()) return false;
-    fileName = scratch + a->Text;
+    // A save that failed fails again: into a folder that is not there.
+    fileName = scratch + (a->Unreadable ? "missing/" : "") + a->Text;
     return true;
 }
 

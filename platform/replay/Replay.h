@@ -62,6 +62,8 @@ public:
     TModalResult ShowGameOverDialog(const std::string& points) override;
     bool OpenLevelDialog(std::string& fileName) override;
     bool SaveLevelDialog(std::string& fileName) override;
+    // After a save dialog of the same event: the file could not be written, and the answer says so.
+    void ShowErrorMessage(const std::string& text) override;
     std::string SendMediaCommand(const std::string& command) override;
     std::optional<std::vector<uint8_t>> ReadLevelFile(const std::string& fileName) override;
     void NewGameStarts() override;

@@ -67,8 +67,11 @@ TMessage OpenAnswer(const TWords& w, TAnswer& a) {
 
 TMessage SaveAnswer(const TWords& w, TAnswer& a) {
     a.Kind = TAnswerKind::Save;
-    if (w.size() != 3 || (w[2] != "cancel" && !PlainName(w[2]))) return "answer save cancel | NAME";
+    const bool failed = w.size() == 4 && w[3] == "failed" && w[2] != "cancel";
+    if ((w.size() != 3 && !failed) || (w[2] != "cancel" && !PlainName(w[2])))
+        return "answer save cancel | NAME [failed]";
     a.Yes = w[2] != "cancel";
+    a.Unreadable = failed;
     if (a.Yes) a.Text = std::string(w[2]);
     return std::nullopt;
 }
@@ -235,7 +238,8 @@ std::string FormatAnswer(const TAnswer& a) {
             if (a.Unreadable) return "answer open unreadable";
             if (a.OwnLevel) return "answer open level " + a.Text;
             return "answer open data " + Base64(a.Bytes.data(), a.Bytes.size());
-        case TAnswerKind::Save: return a.Yes ? "answer save " + a.Text : "answer save cancel";
+        case TAnswerKind::Save:
+            return a.Yes ? "answer save " + a.Text + (a.Unreadable ? " failed" : "") : "answer save cancel";
         case TAnswerKind::Media: return "answer media " + std::to_string(a.Query) + " " + a.Text;
         case TAnswerKind::Read:
             if (!a.Yes) return "answer read none";
