@@ -1318,8 +1318,8 @@ TEST(RealWindow, EditorWorkIsAskedForBeforeItGoesAndComesBackAfterAKill) {
         keys({QStringLiteral("Return")});
         return true;
     };
-    const QStringList newGame{QStringLiteral("F10"), QStringLiteral("Return")},
-        quit{QStringLiteral("F10"), QStringLiteral("Down"), QStringLiteral("Return")},
+    const QStringList newGame{QStringLiteral("F10"), QStringLiteral("Down"), QStringLiteral("Return")},
+        quit{QStringLiteral("F10"), QStringLiteral("Down"), QStringLiteral("Down"), QStringLiteral("Return")},
         editor{QStringLiteral("F10"), QStringLiteral("Right"), QStringLiteral("Right")};
     const QString kept = x.Data.filePath(QStringLiteral("Blubbi Blubbo/wiederherstellung.lev"));
 
