@@ -1,6 +1,7 @@
 // The main window: caption, sizes, timers, the menu with its states and shortcuts, keys and mouse.
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QActionGroup>
 #include <QDir>
 #include <QFileDialog>
@@ -177,7 +178,9 @@ TEST_F(MainWindowTest, MenuStructure) {
                 {"Levelverffentlichen1", "Level veröffentlichen..."},
                 {"N8", nullptr},
                 {"Rckgngig1", "Rückgängig"},
-                {"Wiederherstellen1", "Wiederherstellen"}});
+                {"Wiederherstellen1", "Wiederherstellen"},
+                {"N9", nullptr},
+                {"Zuletztgeffnet1Item", "Zuletzt geöffnet"}});
     ExpectMenu(Window->Hilfe1, "Hilfe",
                {{"Tastenbelegung1", "Tastenbelegung"},
                 {"N5", nullptr},
@@ -338,7 +341,13 @@ TEST_F(MainWindowTest, NewGameAndNewLevelItemsRunTheirCommands) {
     EXPECT_EQ(Game().Grid[5 * 20 + 5], 0);  // an empty field inside its border
     EXPECT_EQ(Game().Grid[0], 1);
     EXPECT_EQ(Game().Score, 70);  // not a new game
-    Window->NeuesSpiel1->trigger();
+    // The new level is work of its own: the new game asks first, and comes once it is let go.
+    const test::TModalRun asked = WhileModal([&] { Window->NeuesSpiel1->trigger(); },
+                                             [](QWidget* modal) {
+                                                 for (QAbstractButton* b : qobject_cast<QMessageBox*>(modal)->buttons())
+                                                     if (b->text() == QStringLiteral("&Verwerfen")) b->click();
+                                             });
+    EXPECT_TRUE(asked.Acted && !asked.TimedOut);
     EXPECT_EQ(Game().Score, 0);
     EXPECT_EQ(Game().Lives, 3);
     EXPECT_EQ(Game().LevelNo, 1);
