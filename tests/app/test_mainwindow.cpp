@@ -629,6 +629,40 @@ TEST_F(MainWindowTest, ErrorMessageHasNoTitleAndTheErrorIcon) {
     EXPECT_EQ(seen.Icon, QMessageBox::Critical);
 }
 
+// The last eight level files opened, newest first; one gone since shows greyed until the missing go;
+// an entry opens its level, and the list can be emptied.
+TEST_F(MainWindowTest, RecentLevelsKeepTheLastEightAndGreyTheMissing) {
+    QTemporaryDir dir;
+    const auto path = [&](int n) { return dir.filePath(QStringLiteral("l%1.lev").arg(n)); };
+    const std::vector<uint8_t> level = Game().LevelBytes();
+    for (int n = 0; n < 10; ++n) {
+        QFile f(path(n));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write(reinterpret_cast<const char*>(level.data()), 512) == 512);
+        f.close();
+        Window->OpenLevelFile(path(n));
+    }
+    QFile::remove(path(8));
+    const auto items = [&] {
+        emit Window->Zuletztgeffnet1->aboutToShow();
+        return Window->Zuletztgeffnet1->actions();
+    };
+    QList<QAction*> shown = items();
+    ASSERT_EQ(shown.size(), 8 + 3);
+    for (int i = 0; i < 8; ++i) {
+        EXPECT_TRUE(shown[i]->text().endsWith(QStringLiteral("l%1.lev").arg(9 - i))) << shown[i]->text().toStdString();
+        EXPECT_EQ(shown[i]->isEnabled(), i != 1);
+    }
+    shown[9]->trigger();  // "Fehlende entfernen"
+    shown = items();
+    ASSERT_EQ(shown.size(), 7 + 3);
+    shown[5]->trigger();  // l3
+    EXPECT_EQ(Game().LevelName, "l3");
+    EXPECT_TRUE(items()[0]->text().endsWith(QStringLiteral("l3.lev")));
+    items().last()->trigger();         // "Liste leeren"
+    EXPECT_EQ(items().size(), 1 + 3);  // "(keine)"
+    EXPECT_FALSE(items()[0]->isEnabled());
+}
+
 TEST_F(MainWindowTest, LevelFileDialogs) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
