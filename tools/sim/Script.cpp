@@ -46,7 +46,7 @@ TMessage ParseLine(std::string_view line, TCommand& c) {
     if (op == "png") return TextCommand(line, TOp::Png, "png needs a path", c);
     if (op == "answer") {
         c.Op = TOp::Answer;
-        if (w.size() == 3 && w[1] == "save") {
+        if (w.size() >= 3 && w[1] == "save") {
             c.Choice = TSaveChoice::Save;
             c.Text = std::string(RestAfterWords(line, 2));
             return std::nullopt;
