@@ -153,7 +153,7 @@ public:
     // Called by the end-of-level check and the cheat to learn whether a next level file
     // exists; true only for a regular file.
     virtual bool FileExists(const std::string& fileName) = 0;
-    // Called by NeuesSpiel1Click before it sets up the new game (from the menu or the game-over
+    // Called by StartNewGame before it sets up the new game (from the menu or the game-over
     // dialog), so that a recording can begin the new game's replay from there.
     virtual void NewGameStarts() {}
 
