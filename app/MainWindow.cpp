@@ -283,20 +283,10 @@ TMainWindow::TMainWindow(QWidget* parent, const QString& dataDir) : QMainWindow(
     PlatformPtr->OnNewGame = [this] { WaitForFirstKey(); };
     PlatformPtr->OnLevelFileUsed = [](const QString& file) { recent::Remember(file); };
 #ifndef QT_NO_SESSIONMANAGER
-    // The session ends (logout): a changed level is asked about as at quitting; where nobody may be
-    // asked, the work is kept against the end instead.
     connect(qApp, &QGuiApplication::commitDataRequest, this, [this](QSessionManager& session) {
-        if (Destroyed || !GameForm->LevelChanged()) return;
-        if (!session.allowsInteraction()) {
-            GameForm->KeepRecovery();
-            return;
-        }
-        const bool go = GameForm->MayDropLevel();
+        const bool go = SessionEnds(session.allowsInteraction());
         session.release();
-        if (go)
-            WorkSettled = true;
-        else
-            session.cancel();
+        if (!go) session.cancel();
     });
 #endif
     WaitForFirstKey();
@@ -530,6 +520,16 @@ void TMainWindow::OfferRecovery() {
     if (!QFileInfo::exists(TQtPlatform::RecoveryFile())) return;
     SendMenu("OfferRecovery");
     SyncChecks();
+}
+
+bool TMainWindow::SessionEnds(bool mayAsk) {
+    if (Destroyed || !GameForm->LevelChanged()) return true;
+    if (!mayAsk) {
+        GameForm->KeepRecovery();
+        return true;
+    }
+    WorkSettled = GameForm->MayDropLevel();
+    return WorkSettled;
 }
 
 bool TMainWindow::MayQuit() {

@@ -74,6 +74,9 @@ public:
     // Whether the window may go: the game asks about a changed level (once; a window closed for a
     // signal or after the session's question keeps the work against a crash instead).
     bool MayQuit();
+    // The session ends (logout): a changed level is asked about as at quitting, and false when the
+    // player keeps it; where nobody may be asked, the work is kept against the end instead.
+    bool SessionEnds(bool mayAsk);
     // Shows `file` in the window instead of the game; false with a message when it cannot be read.
     bool PlayReplay(const QString& file);
     // Ends the replay shown, if any; a new game then starts.

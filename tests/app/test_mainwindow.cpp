@@ -663,6 +663,33 @@ TEST_F(MainWindowTest, RecentLevelsKeepTheLastEightAndGreyTheMissing) {
     EXPECT_FALSE(items()[0]->isEnabled());
 }
 
+// The session's end asks as quitting does, and where it may not ask, the work is kept instead; once
+// the player let the work go, closing asks no more and leaves nothing kept.
+TEST_F(MainWindowTest, LogoutAsksAboutChangedWorkOrKeepsIt) {
+    ShowActive();
+    Window->Editormodus1->trigger();
+    QTest::mouseClick(Window->PaintBox1, Qt::LeftButton, Qt::NoModifier, QPoint(103 + 100, 22 + 100));
+    ASSERT_TRUE(Game().LevelChanged());
+    EXPECT_TRUE(Window->SessionEnds(false));
+    EXPECT_TRUE(QFile::exists(TQtPlatform::RecoveryFile()));
+    const auto ends = [&](const QString& answer) {
+        bool go = false;
+        const test::TModalRun run =
+            WhileModal([&] { go = Window->SessionEnds(true); },
+                       [&](QWidget* modal) {
+                           for (QAbstractButton* b : qobject_cast<QMessageBox*>(modal)->buttons())
+                               if (b->text() == answer) b->click();
+                       });
+        EXPECT_TRUE(run.Acted && !run.TimedOut) << answer.toStdString();
+        return go;
+    };
+    EXPECT_FALSE(ends(QStringLiteral("&Abbrechen")));
+    EXPECT_TRUE(ends(QStringLiteral("&Verwerfen")));
+    const test::TModalRun closing = WhileModal([&] { Window->close(); }, [](QWidget* modal) { modal->close(); }, 1000);
+    EXPECT_FALSE(closing.Acted) << "closing asked again";
+    EXPECT_FALSE(QFile::exists(TQtPlatform::RecoveryFile()));
+}
+
 TEST_F(MainWindowTest, LevelFileDialogs) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
