@@ -667,6 +667,7 @@ TSaveChoice TReplayPlayer::AskSaveChanges(const std::string& levelName) {
 std::optional<TRecovery> TReplayPlayer::ReadRecovery() {
     RestoreAnswer = Running() ? NextAnswer(TAnswerKind::Restore) : nullptr;
     if (!RestoreAnswer) return std::nullopt;
+    if (RestoreAnswer->Yes) Found.UserLevels = true;  // a level of the player's own, as an opened one
     TRecovery kept;
     kept.Level = RestoreAnswer->Bytes;
     return kept;

@@ -457,6 +457,7 @@ TEST_F(ReplayTest, QuestionsAboutChangedWorkPlayBackAsAnswered) {
     EXPECT_EQ(text.find("\nanswer restore data ", offer), text.find('\n', offer));
     const TVerifyResult r = VerifyReplay(text, Dir, TVerifyLimits{});
     EXPECT_EQ(r.Status, TVerifyResult::TStatus::Ok) << r.Reason << " at line " << r.Line;
+    EXPECT_TRUE(r.UserLevels && r.EditorUsed);
 }
 
 }  // namespace
