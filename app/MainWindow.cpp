@@ -18,6 +18,7 @@
 #include <QMessageBox>
 #include <QProxyStyle>
 #include <QScreen>
+#include <QSessionManager>
 #include <QShortcut>
 #include <QStatusBar>
 #include <QTimer>
@@ -39,6 +40,7 @@
 #include "app/MenuIcons.h"
 #include "app/PaintBox.h"
 #include "app/QtPlatform.h"
+#include "app/RecentLevels.h"
 #include "app/ReplayFiles.h"
 #include "app/ReplayView.h"
 #include "app/WinForm.h"
@@ -230,6 +232,7 @@ TMainWindow::TMainWindow(QWidget* parent, const QString& dataDir) : QMainWindow(
     BuildViewItems();
     BuildFirstKeyItem();
     BuildReplayItems();
+    BuildRecentItems();
 
     RestoreSettings();
     PaintBox1->setFocus(Qt::OtherFocusReason);
@@ -278,6 +281,14 @@ TMainWindow::TMainWindow(QWidget* parent, const QString& dataDir) : QMainWindow(
 
     RecordingPtr->Start(*GameForm);
     PlatformPtr->OnNewGame = [this] { WaitForFirstKey(); };
+    PlatformPtr->OnLevelFileUsed = [](const QString& file) { recent::Remember(file); };
+#ifndef QT_NO_SESSIONMANAGER
+    connect(qApp, &QGuiApplication::commitDataRequest, this, [this](QSessionManager& session) {
+        const bool go = SessionEnds(session.allowsInteraction());
+        session.release();
+        if (!go) session.cancel();
+    });
+#endif
     WaitForFirstKey();
     SyncChecks();
     PaintBox1->OnPauseKey = [this] {
@@ -501,7 +512,66 @@ void TMainWindow::Beenden1Click() { close(); }
 void TMainWindow::OpenLevelFile(const QString& file) {
     PlatformPtr->ChooseLevelFile(QFileInfo(file).absoluteFilePath());
     SendMenu("Levelffnen1Click");
+    PlatformPtr->ChooseLevelFile(QString());  // not taken when the player kept the changed level
     SyncChecks();
+}
+
+void TMainWindow::OfferRecovery() {
+    if (!QFileInfo::exists(TQtPlatform::RecoveryFile())) return;
+    SendMenu("OfferRecovery");
+    SyncChecks();
+}
+
+bool TMainWindow::SessionEnds(bool mayAsk) {
+    if (Destroyed || !GameForm->LevelChanged()) return true;
+    if (!mayAsk) {
+        GameForm->KeepRecovery();
+        return true;
+    }
+    WorkSettled = GameForm->MayDropLevel();
+    return WorkSettled;
+}
+
+bool TMainWindow::MayQuit() {
+    if (Destroyed || WorkSettled || property("closingForSignal").toBool()) return true;
+    return GameForm->MayDropLevel();
+}
+
+// After the items the editor has always had.
+void TMainWindow::BuildRecentItems() {
+    N9 = Leveleditor1->addSeparator();
+    N9->setObjectName(QStringLiteral("N9"));
+    Zuletztgeffnet1 = Leveleditor1->addMenu(QStringLiteral("Zuletzt geöffnet"));
+    Zuletztgeffnet1->setObjectName(QStringLiteral("Zuletztgeffnet1"));
+    Zuletztgeffnet1->menuAction()->setObjectName(QStringLiteral("Zuletztgeffnet1Item"));
+    connect(Zuletztgeffnet1, &QMenu::aboutToShow, this, &TMainWindow::FillRecentItems);
+}
+
+// Missing files show greyed; they go with "Fehlende entfernen", every entry with "Liste leeren".
+void TMainWindow::FillRecentItems() {
+    Zuletztgeffnet1->clear();
+    const QStringList files = recent::Levels();
+    bool missing = false;
+    for (int i = 0; i < files.size(); ++i) {
+        const QString& file = files[i];
+        QAction* a = Zuletztgeffnet1->addAction(QStringLiteral("&%1 %2").arg(i + 1).arg(
+            QDir::toNativeSeparators(file).replace(QLatin1Char('&'), QStringLiteral("&&"))));
+        a->setObjectName(QStringLiteral("Zuletzt%1").arg(i + 1));
+        a->setEnabled(QFileInfo(file).isFile());
+        missing = missing || !a->isEnabled();
+        connect(a, &QAction::triggered, this, [this, file] {
+            EndReplay();
+            OpenLevelFile(file);
+        });
+    }
+    if (files.isEmpty()) Zuletztgeffnet1->addAction(QStringLiteral("(keine)"))->setEnabled(false);
+    Zuletztgeffnet1->addSeparator();
+    QAction* forget = Zuletztgeffnet1->addAction(QStringLiteral("Fehlende entfernen"), [] { recent::ForgetMissing(); });
+    forget->setObjectName(QStringLiteral("FehlendeEntfernen1"));
+    forget->setEnabled(missing);
+    QAction* clear = Zuletztgeffnet1->addAction(QStringLiteral("Liste leeren"), [] { recent::Clear(); });
+    clear->setObjectName(QStringLiteral("ListeLeeren1"));
+    clear->setEnabled(!files.isEmpty());
 }
 
 void TMainWindow::Levelverffentlichen1Click() {
@@ -683,6 +753,9 @@ void TMainWindow::SendInput(int source, TEvent event) {
 }
 
 void TMainWindow::SyncEnabled() {
+    // The desktop's mark of unsaved work: a leading star.
+    const QString title = QStringLiteral("Velkor Blubbi Blubbo 1.0");
+    setWindowTitle(GameForm->LevelChanged() ? QStringLiteral("*") + title : title);
     for (const TMenuRow& menu : Menus())
         for (const TItemRow& row : menu.Items)
             if (row.Command && row.Command->Enabled) (this->*row.Field)->setEnabled(row.Command->Enabled(*GameForm));
@@ -838,8 +911,17 @@ void TMainWindow::FormDestroy() {
 }
 
 void TMainWindow::closeEvent(QCloseEvent* event) {
+    if (!MayQuit()) {
+        event->ignore();
+        SyncEnabled();  // a failed save may have marked nothing, a good one the level saved
+        return;
+    }
     if (Shown && !Destroyed) RememberGeometry(normalGeometry(), PaintBox1->devicePixelRatioF());
+    // Closed for a signal with the player's work unsaved, it is kept; a clean exit leaves nothing behind.
+    const bool keep = !Destroyed && !WorkSettled && property("closingForSignal").toBool() && GameForm->LevelChanged();
+    if (keep) GameForm->KeepRecovery();
     FormDestroy();
+    if (!keep) PlatformPtr->RemoveRecovery();
     event->accept();
 }
 

@@ -69,6 +69,14 @@ public:
     // Opens a level file as "Level öffnen..." does once the player chose it (a file named on the
     // command line, a level double-clicked in a file manager).
     void OpenLevelFile(const QString& file);
+    // At start-up: work an earlier run kept against a crash is offered back.
+    void OfferRecovery();
+    // Whether the window may go: the game asks about a changed level (once; a window closed for a
+    // signal or after the session's question keeps the work against a crash instead).
+    bool MayQuit();
+    // The session ends (logout): a changed level is asked about as at quitting, and false when the
+    // player keeps it; where nobody may be asked, the work is kept against the end instead.
+    bool SessionEnds(bool mayAsk);
     // Shows `file` in the window instead of the game; false with a message when it cannot be read.
     bool PlayReplay(const QString& file);
     // Ends the replay shown, if any; a new game then starts.
@@ -127,7 +135,9 @@ public:
     QActionGroup* InsertGroup;
     QAction *N6, *Levelverffentlichen1;
     QAction *N8, *Rckgngig1, *Wiederherstellen1;
-    QLabel* EditorMark;  // in the status bar while editor mode is on
+    QAction* N9;
+    QMenu* Zuletztgeffnet1;  // the recently used levels
+    QLabel* EditorMark;      // in the status bar while editor mode is on
     QAction *Tastenbelegung1, *N5, *AufzurVelkorHomepage1, *N2, *berdasProgramm1;
 
     TWinForm* WinForm = nullptr;
@@ -151,6 +161,8 @@ private:
     void BuildViewItems();
     void BuildReplayItems();
     void BuildFirstKeyItem();
+    void BuildRecentItems();
+    void FillRecentItems();
     // A lone Alt opens the menu bar only where the arrows do not walk: paused, or no game running.
     void MenuKey();
     // The file a replay dialog chose, paused around it; empty when cancelled.
@@ -176,7 +188,8 @@ private:
     int ReplaySpeed = 1;
     int ReplaySpeedStored = 1;  // as the settings file has it
     bool Destroyed = false;
-    bool HadFocus = false;  // the window has been the active one: its focus can be lost
+    bool WorkSettled = false;  // the player answered for the changed level as the session ends
+    bool HadFocus = false;     // the window has been the active one: its focus can be lost
     std::unique_ptr<TKeyMerge> Keys;
     std::unique_ptr<QAbstractNativeEventFilter> FocusWatch;  // keys let go when the keyboard leaves
     std::unique_ptr<TGamepads> GamepadsPtr;                  // last: it goes first, before the game it feeds

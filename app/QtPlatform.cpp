@@ -4,10 +4,14 @@
 #include <time.h>
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDesktopServices>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QPushButton>
+#include <QStandardPaths>
 #include <QTimer>
 #include <QUrl>
 #include <algorithm>
@@ -19,9 +23,12 @@
 #include "app/German.h"
 #include "app/PaintBox.h"
 #include "app/WinForm.h"
+#include "base/Files.h"
 #include "game/MainForm.h"
 #include "gfx/BildIO.h"
 #include "gfx/Screen.h"
+#include "level/LevelCodec.h"
+#include "level/RecoveryFile.h"
 #include "sound/MediaPlayer.h"
 
 namespace blubbi {
@@ -40,6 +47,16 @@ TQtPlatform::TQtPlatform(TPaintBox* paintBox, QWidget* window)
     Timer(TOneShotTimer::Timer3)->setObjectName(QStringLiteral("Timer3"));
     connect(Timer(TOneShotTimer::Timer2), &QTimer::timeout, this, [this] { Send(MakeEvent(TEventKind::Timer2)); });
     connect(Timer(TOneShotTimer::Timer3), &QTimer::timeout, this, [this] { Send(MakeEvent(TEventKind::Timer3)); });
+    RecoveryTimer = new QTimer(this);
+    RecoveryTimer->setObjectName(QStringLiteral("RecoveryTimer"));
+    RecoveryTimer->setSingleShot(true);
+    connect(RecoveryTimer, &QTimer::timeout, this, [this] {
+        // Never inside an event (a dialog's loop within one): a moment later instead.
+        if (Dispatching > 0)
+            RecoveryTimer->start(kRecoveryDelayMs / 4);
+        else if (Game)
+            Game->KeepRecovery();
+    });
 }
 
 TQtPlatform::~TQtPlatform() = default;
@@ -47,14 +64,17 @@ TQtPlatform::~TQtPlatform() = default;
 void TQtPlatform::Send(TEvent event) {
     if (!Game) return;
     event.Clock = GetTickCount();
+    ++Dispatching;
     if (Sink)
         Sink(event);
     else
         Dispatch(*Game, event);
+    --Dispatching;
 }
 
 void TQtPlatform::StopTimers() {
     for (QTimer* timer : Timers) timer->stop();
+    RecoveryTimer->stop();
     Game = nullptr;
 }
 
@@ -289,6 +309,73 @@ bool TQtPlatform::SaveLevelDialog(std::string& fileName) { return LevelDialog(tr
 bool TQtPlatform::FileExists(const std::string& fileName) {
     const QFileInfo info(QFile::decodeName(fileName.c_str()));
     return info.exists() && info.isFile();
+}
+
+TSaveChoice TQtPlatform::AskSaveChanges(const std::string& levelName) {
+    const QString name = levelName.empty() ? QStringLiteral("Unbenannt") : QString::fromStdString(levelName);
+    // The title names the level too: it is what a window list shows.
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Level „%1“ geändert").arg(name),
+                    QStringLiteral("Das Level „%1“ wurde geändert. Änderungen speichern?").arg(name),
+                    QMessageBox::NoButton, Window);
+    box.setObjectName(QStringLiteral("SaveChangesBox"));
+    box.setTextFormat(Qt::PlainText);
+    QPushButton* save = box.addButton(QStringLiteral("&Speichern"), QMessageBox::AcceptRole);
+    QPushButton* discard = box.addButton(QStringLiteral("&Verwerfen"), QMessageBox::DestructiveRole);
+    QPushButton* cancel = box.addButton(QStringLiteral("&Abbrechen"), QMessageBox::RejectRole);
+    box.setDefaultButton(save);
+    box.setEscapeButton(cancel);
+    ++DialogsShown;
+    const THeld held(*this);
+    box.exec();
+    if (box.clickedButton() == save) return TSaveChoice::Save;
+    if (box.clickedButton() == discard) return TSaveChoice::Discard;
+    return TSaveChoice::Cancel;
+}
+
+QString TQtPlatform::RecoveryFile() {
+    return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + QStringLiteral("/wiederherstellung.lev");
+}
+
+void TQtPlatform::RecoveryDue() {
+    if (!RecoveryTimer->isActive()) RecoveryTimer->start(kRecoveryDelayMs);
+}
+
+void TQtPlatform::WriteRecovery(const std::vector<uint8_t>& level, const std::string& name) {
+    const QString file = RecoveryFile();
+    QDir().mkpath(QFileInfo(file).path());
+    const std::vector<uint8_t> bytes = EncodeRecovery(
+        {level, name, QDateTime::currentDateTime().toString(QStringLiteral("dd.MM.yyyy, HH:mm:ss")).toStdString()});
+    std::string error;
+    if (!WriteFileSafely(QFile::encodeName(file).toStdString(), bytes.data(), bytes.size(), error))
+        qWarning("%s cannot be written: %s", qPrintable(file), error.c_str());
+}
+
+void TQtPlatform::RemoveRecovery() { QFile::remove(RecoveryFile()); }
+
+std::optional<TRecovery> TQtPlatform::ReadRecovery() {
+    std::string error;
+    const auto bytes =
+        ReadRegularFile(QFile::encodeName(RecoveryFile()).toStdString(), kLevelMaxFileBytes + 4096, error);
+    return bytes ? DecodeRecovery(*bytes) : std::nullopt;
+}
+
+bool TQtPlatform::AskRestoreRecovery(const TRecovery& kept) {
+    const QString name = kept.Name.empty() ? QStringLiteral("Unbenannt") : QString::fromStdString(kept.Name);
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Level „%1“ wiederherstellen").arg(name),
+                    QStringLiteral("Das Level „%1“ wurde nicht gespeichert. Die Arbeit vom %2 ist gesichert. "
+                                   "Wiederherstellen?")
+                        .arg(name, QString::fromStdString(kept.Time)),
+                    QMessageBox::NoButton, Window);
+    box.setObjectName(QStringLiteral("RestoreBox"));
+    box.setTextFormat(Qt::PlainText);
+    QPushButton* restore = box.addButton(QStringLiteral("&Wiederherstellen"), QMessageBox::AcceptRole);
+    QPushButton* drop = box.addButton(QStringLiteral("&Verwerfen"), QMessageBox::DestructiveRole);
+    box.setDefaultButton(restore);
+    box.setEscapeButton(drop);
+    ++DialogsShown;
+    const THeld held(*this);
+    box.exec();
+    return box.clickedButton() == restore;
 }
 
 void TQtPlatform::ShellOpen(const std::string& address) {

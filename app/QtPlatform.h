@@ -1,5 +1,6 @@
 // TQtPlatform: the game's platform on Qt: clock, pictures on the paint box, media, timers, dialogs, shell.
 #pragma once
+#include <QFile>
 #include <QObject>
 #include <QString>
 #include <array>
@@ -66,6 +67,20 @@ public:
     bool OpenLevelDialog(std::string& fileName) override;
     bool SaveLevelDialog(std::string& fileName) override;
     bool FileExists(const std::string& fileName) override;
+    TSaveChoice AskSaveChanges(const std::string& levelName) override;
+    void LevelFileUsed(const std::string& fileName) override {
+        if (OnLevelFileUsed) OnLevelFileUsed(QFile::decodeName(fileName.c_str()));
+    }
+    std::function<void(const QString&)> OnLevelFileUsed;
+    // Work kept against a crash: written by the game kRecoveryDelayMs after a change at the latest,
+    // between events, into RecoveryFile().
+    static constexpr int kRecoveryDelayMs = 2000;
+    static QString RecoveryFile();
+    void RecoveryDue() override;
+    void WriteRecovery(const std::vector<uint8_t>& level, const std::string& name) override;
+    void RemoveRecovery() override;
+    std::optional<TRecovery> ReadRecovery() override;
+    bool AskRestoreRecovery(const TRecovery& kept) override;
     // A shell "open" of a web or mail address for the window's help items and dialogs (the core
     // never opens one); a failure is silent.
     void ShellOpen(const std::string& address);
@@ -101,6 +116,8 @@ private:
     std::unique_ptr<TMediaPlayer> Media;
     std::array<QTimer*, kOneShotTimerCount> Timers{};
     TMainForm* Game = nullptr;
+    QTimer* RecoveryTimer;
+    int Dispatching = 0;  // events running now
     TGameOverForm* GameOverForm = nullptr;
     TWinForm* WinForm = nullptr;
     QString LevelFolder;

@@ -23,6 +23,7 @@ public:
     void SetLevelDialogFolder(const std::string&) override {}
     bool OpenLevelDialog(std::string&) override { return false; }
     bool SaveLevelDialog(std::string&) override { return false; }
+    TSaveChoice AskSaveChanges(const std::string&) override { return TSaveChoice::Discard; }
 
     int W, H;
 };

@@ -26,6 +26,8 @@ void CloseWhenNoDialog(QPointer<QWidget> window) {
         QTimer::singleShot(10, window, [window] { CloseWhenNoDialog(window); });
         return;
     }
+    // A signal asks nobody: unsaved work is kept against the end instead.
+    window->setProperty("closingForSignal", true);
     window->close();
 }
 

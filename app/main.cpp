@@ -46,6 +46,7 @@ int main(int argc, char** argv) {
     mainForm.CreateForms();
     if (!mainForm.PlacedFromSettings()) blubbi::CentreOnScreen(&mainForm);
     mainForm.show();
+    mainForm.OfferRecovery();
     if (!options.positionalArguments().isEmpty()) mainForm.OpenLevelFile(options.positionalArguments().constFirst());
     blubbi::CloseOnSignals(&mainForm);
     return QApplication::exec();

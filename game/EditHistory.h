@@ -49,6 +49,8 @@ public:
     const TEditStep* Redo();
 
     void MarkSaved() { SavedAt = Position(); }
+    // The level as it is differs from every saved one (work brought back after a crash).
+    void MarkUnsaved() { SavedAt.reset(); }
     // The level differs from the one last loaded or saved (undoing back to it makes it the same).
     bool Changed() const { return !SavedAt || *SavedAt != Position() || Dragging(); }
 

@@ -98,11 +98,24 @@ public:
     void Soundeffekte1Click();
 
     // --- level files (level/LevelFile.cpp) ---
-    void OpenLevel(const std::string& fileName);
+    // False when the file could not be read or is no level: the level in memory stays.
+    bool OpenLevel(const std::string& fileName);
     // Puts a decoded level into the game and runs a frame, as a load does.
     void ApplyLevel(const TLevelData& level);
     // Writes the level safely; false (after telling the user) when it could not be saved.
     bool SaveLevel(const std::string& fileName);
+    // The level as it stands, as its file would hold it.
+    std::vector<uint8_t> LevelBytes() const;
+
+    // --- unsaved work (level/Recovery.cpp) ---
+    // Before the edited level is dropped: a changed one brings the question whether to save it. False
+    // when the player keeps it (cancelled); a save that fails or is cancelled asks again.
+    bool MayDropLevel();
+    // Keeps the changed level against a crash, or forgets what was kept once it is unchanged; the
+    // platform calls it between events a little after RecoveryDue.
+    void KeepRecovery();
+    // At start-up: offers work an earlier run kept; taken, it is the edited, changed level.
+    void OfferRecovery();
 
     // --- editor (level/Editor.cpp) ---
     void PaintBox1MouseDown(TMouseButton button, int32_t x, int32_t y);
@@ -143,6 +156,8 @@ public:
     void Timer3Timer();
     void GameOverNow();
     void NeuesSpiel1Click();
+    // The new game itself, asked for or not (the game-over dialog's answer).
+    void StartNewGame();
     void FormKeyPress(char key);
     void SetTimer2(bool enabled);
     void SetTimer3(bool enabled);
@@ -167,6 +182,8 @@ public:
     TItem* CurrentItem = nullptr;
     // What the editor changed since the level was loaded; not part of the saved state.
     TEditHistory History;
+    // The edited level's name: its file's, without folder and extension; empty for none.
+    std::string LevelName;
     std::unique_ptr<TPicture> BackBuffer;
     std::unique_ptr<TPicture> PrevPicture;
 

@@ -45,6 +45,8 @@ inline constexpr std::array kMenuCommands{
                  [](const TMainForm& g) { return g.History.CanUndo(); }},
     TMenuCommand{"Wiederherstellen1Click", &TMainForm::Wiederherstellen1Click, nullptr,
                  [](const TMainForm& g) { return g.History.CanRedo(); }},
+    // Not in the menu: the window runs it once at start-up when an earlier run kept work.
+    TMenuCommand{"OfferRecovery", &TMainForm::OfferRecovery},
 };
 
 // The command of that name, or null.

@@ -52,6 +52,17 @@ public:
 
 enum class TModalResult { Ok, Cancel };
 
+// The answer to the question before a changed level is dropped.
+enum class TSaveChoice { Save, Discard, Cancel };
+
+// Editor work kept against a crash: the level as a level file holds it, its name, and when it
+// was kept (as the platform wrote it down, for the question only).
+struct TRecovery {
+    std::vector<uint8_t> Level;
+    std::string Name;
+    std::string Time;
+};
+
 // The game's own size: its paint box when the program starts, what every level is laid out for.
 constexpr int kDesignWidth = 681, kDesignHeight = 425;
 
@@ -142,9 +153,28 @@ public:
     // Called by the end-of-level check and the cheat to learn whether a next level file
     // exists; true only for a regular file.
     virtual bool FileExists(const std::string& fileName) = 0;
-    // Called by NeuesSpiel1Click before it sets up the new game (from the menu or the game-over
+    // Called by StartNewGame before it sets up the new game (from the menu or the game-over
     // dialog), so that a recording can begin the new game's replay from there.
     virtual void NewGameStarts() {}
+
+    // Called before a changed level would be dropped (a new game, another level, quitting); a modal
+    // question naming the level: save it, drop it, or leave everything as it is. Nobody to ask drops it.
+    virtual TSaveChoice AskSaveChanges(const std::string& /*levelName*/) { return TSaveChoice::Discard; }
+    // Called by a successful "Level öffnen..." and save with the file's full path: the player's
+    // recently used levels.
+    virtual void LevelFileUsed(const std::string& /*fileName*/) {}
+
+    // Called whenever the edited level or its changed state changes. A platform that keeps work
+    // against a crash calls KeepRecovery of the game within a few seconds, between events.
+    virtual void RecoveryDue() {}
+    // Called by KeepRecovery: keeps the level (a level file's bytes) with its name and the time now,
+    // replacing what was kept; or forgets what was kept.
+    virtual void WriteRecovery(const std::vector<uint8_t>& /*level*/, const std::string& /*name*/) {}
+    virtual void RemoveRecovery() {}
+    // Called by OfferRecovery: the work kept by an earlier run, if any; and the question whether
+    // to bring it back into the editor.
+    virtual std::optional<TRecovery> ReadRecovery() { return std::nullopt; }
+    virtual bool AskRestoreRecovery(const TRecovery& /*kept*/) { return false; }
 };
 
 }  // namespace blubbi

@@ -102,6 +102,7 @@ void TMainForm::Editormodus1Click() { EditorMode = !EditorMode; }
 void TMainForm::SetInsertKind(int32_t kind) { InsertKind = kind; }
 
 void TMainForm::NewBtnClick() {
+    if (!MayDropLevel()) return;
     TEditStep step;
     for (int32_t col = 0; col < kCols; ++col)
         for (int32_t row = 0; row < kRows; ++row) {
@@ -122,6 +123,7 @@ void TMainForm::SetCell(size_t index, uint8_t value) {
     if (!History.Open) History.Open.emplace();
     History.Open->SetCell(index, Grid[index], value);
     Grid[index] = value;
+    Platform.RecoveryDue();
 }
 
 void TMainForm::CloseEditStep() {
@@ -134,6 +136,7 @@ void TMainForm::CloseEditStep() {
 void TMainForm::PushEditStep(TEditStep step) {
     CloseEditStep();
     History.Push(std::move(step));
+    Platform.RecoveryDue();
 }
 
 // Puts a record back at its place; the bubbles holding later records follow them up.
@@ -176,16 +179,19 @@ void TMainForm::ApplyEditStep(const TEditStep& step, bool forward) {
 void TMainForm::Rckgngig1Click() {
     CloseEditStep();
     if (const TEditStep* step = History.Undo()) ApplyEditStep(*step, false);
+    Platform.RecoveryDue();
 }
 
 void TMainForm::Wiederherstellen1Click() {
     CloseEditStep();
     if (const TEditStep* step = History.Redo()) ApplyEditStep(*step, true);
+    Platform.RecoveryDue();
 }
 
 void TMainForm::OpenBtnClick() {
+    if (!MayDropLevel()) return;
     std::string fileName;
-    if (Platform.OpenLevelDialog(fileName)) OpenLevel(fileName);
+    if (Platform.OpenLevelDialog(fileName) && OpenLevel(fileName)) Platform.LevelFileUsed(fileName);
 }
 
 void TMainForm::SaveBtnClick() {

@@ -1,4 +1,6 @@
 // Level files: reading a .lev file into the game and writing the level back safely.
+#include <filesystem>
+
 #include "base/Files.h"
 #include "game/MainForm.h"
 #include "level/LevelCodec.h"
@@ -11,11 +13,15 @@ std::optional<std::vector<uint8_t>> TPlatform::ReadLevelFile(const std::string& 
     return ReadRegularFile(fileName, kLevelMaxFileBytes, error);
 }
 
-void TMainForm::OpenLevel(const std::string& fileName) {
+bool TMainForm::OpenLevel(const std::string& fileName) {
     LastHitTick = 0;
     const auto bytes = Platform.ReadLevelFile(fileName);
-    if (!bytes) return;  // unreadable or damaged: the level in memory stays as it was
-    if (const auto level = DecodeLevel(bytes->data(), bytes->size())) ApplyLevel(*level);
+    if (!bytes) return false;  // unreadable or damaged: the level in memory stays as it was
+    const auto level = DecodeLevel(bytes->data(), bytes->size());
+    if (!level) return false;
+    ApplyLevel(*level);
+    LevelName = std::filesystem::path(fileName).stem().string();
+    return true;
 }
 
 void TMainForm::ApplyLevel(const TLevelData& level) {
@@ -42,6 +48,7 @@ void TMainForm::ApplyLevel(const TLevelData& level) {
     if (Bubbles) Bubbles->Clear();
     if (Items) Items->Clear();
     History.Clear();
+    Platform.RecoveryDue();
     PaintBox1Paint();
 }
 
@@ -64,8 +71,22 @@ bool TMainForm::SaveLevel(const std::string& fileName) {
     if (ok) {
         CloseEditStep();
         History.MarkSaved();
+        LevelName = std::filesystem::path(fileName).stem().string();
+        Platform.RecoveryDue();
+        Platform.LevelFileUsed(fileName);
     }
     return ok;
+}
+
+std::vector<uint8_t> TMainForm::LevelBytes() const {
+    TLevelData level;
+    std::copy(Grid.begin(), Grid.end(), level.Grid.begin());
+    // By place, not by the list's cursor: reading the level changes nothing of the game.
+    if (Enemies)
+        for (int32_t i = 0; i < Enemies->Count; ++i) level.Enemies.push_back((*Enemies)[i]);
+    level.StartX = PlayerX;
+    level.StartY = PlayerY;
+    return EncodeLevel(level);
 }
 
 }  // namespace blubbi

@@ -102,12 +102,16 @@ void TMainForm::GameOverNow() {
         Score = 0;
         SlideInLevel(LevelFileName(LevelNo));
     } else {
-        NeuesSpiel1Click();
+        StartNewGame();
     }
     InDialog = 0;
 }
 
 void TMainForm::NeuesSpiel1Click() {
+    if (MayDropLevel()) StartNewGame();
+}
+
+void TMainForm::StartNewGame() {
     Platform.NewGameStarts();
     Lives = 3;
     LevelNo = 1;

@@ -38,4 +38,13 @@ bool THeadlessPlatform::SaveLevelDialog(std::string& fileName) {
     return true;
 }
 
+TSaveChoice THeadlessPlatform::AskSaveChanges(const std::string& levelName) {
+    SaveQuestions.push_back(levelName);
+    Dialogs.push_back("Unsaved: " + levelName);
+    if (SaveChoices.empty()) return TSaveChoice::Discard;
+    const TSaveChoice choice = SaveChoices.front();
+    SaveChoices.erase(SaveChoices.begin());
+    return choice;
+}
+
 }  // namespace blubbi

@@ -33,6 +33,15 @@ public:
     std::optional<std::vector<uint8_t>> ReadLevelFile(const std::string& fileName) override {
         return Inner.ReadLevelFile(fileName);
     }
+    TSaveChoice AskSaveChanges(const std::string& levelName) override { return Inner.AskSaveChanges(levelName); }
+    void LevelFileUsed(const std::string& fileName) override { Inner.LevelFileUsed(fileName); }
+    void RecoveryDue() override { Inner.RecoveryDue(); }
+    void WriteRecovery(const std::vector<uint8_t>& level, const std::string& name) override {
+        Inner.WriteRecovery(level, name);
+    }
+    void RemoveRecovery() override { Inner.RemoveRecovery(); }
+    std::optional<TRecovery> ReadRecovery() override { return Inner.ReadRecovery(); }
+    bool AskRestoreRecovery(const TRecovery& kept) override { return Inner.AskRestoreRecovery(kept); }
 
 protected:
     TPlatform& Inner;

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <mutex>
 #include <nlohmann/json.hpp>
+#include <utility>
 
 #include "base/Files.h"
 #include "base/Sha256.h"
@@ -361,6 +362,38 @@ bool TRecorder::SaveLevelDialog(std::string& fileName) {
     return ok;
 }
 
+void TRecorder::ShowErrorMessage(const std::string& text) {
+    if (!Pending.empty() && Pending.back().Kind == TAnswerKind::Save && Pending.back().Yes)
+        Pending.back().Unreadable = true;
+    Inner.ShowErrorMessage(text);
+}
+
+namespace {
+const char* ChoiceName(TSaveChoice choice) {
+    return choice == TSaveChoice::Save ? "save" : choice == TSaveChoice::Discard ? "discard" : "cancel";
+}
+}  // namespace
+
+TSaveChoice TRecorder::AskSaveChanges(const std::string& levelName) {
+    const TSaveChoice choice = Inner.AskSaveChanges(levelName);
+    TAnswer a;
+    a.Kind = TAnswerKind::Unsaved;
+    a.Text = ChoiceName(choice);
+    Answer(std::move(a));
+    return choice;
+}
+
+bool TRecorder::AskRestoreRecovery(const TRecovery& kept) {
+    // Only a level a replay line can hold is brought back; the game refuses any other anyway.
+    const bool yes = Inner.AskRestoreRecovery(kept) && kept.Level.size() <= kLevelMaxFileBytes;
+    TAnswer a;
+    a.Kind = TAnswerKind::Restore;
+    a.Yes = yes;
+    if (yes) a.Bytes = kept.Level;
+    Answer(std::move(a));
+    return yes;
+}
+
 std::string TRecorder::SendMediaCommand(const std::string& command) {
     std::string answer = Inner.SendMediaCommand(command);
     if (!IsStatusQuery(command) || Depth == 0) return answer;
@@ -619,8 +652,30 @@ bool TReplayPlayer::SaveLevelDialog(std::string& fileName) {
     if (!a || !a->Yes) return false;
     const std::string scratch = Scratch();
     if (scratch.empty()) return false;
-    fileName = scratch + a->Text;
+    // A save that failed fails again: into a folder that is not there.
+    fileName = scratch + (a->Unreadable ? "missing/" : "") + a->Text;
     return true;
+}
+
+TSaveChoice TReplayPlayer::AskSaveChanges(const std::string& levelName) {
+    if (!Running()) return Inner.AskSaveChanges(levelName);
+    const TAnswer* a = DialogAnswer(TAnswerKind::Unsaved, "a question to save the level");
+    if (!a) return TSaveChoice::Cancel;
+    return a->Text == "save" ? TSaveChoice::Save : a->Text == "discard" ? TSaveChoice::Discard : TSaveChoice::Cancel;
+}
+
+std::optional<TRecovery> TReplayPlayer::ReadRecovery() {
+    RestoreAnswer = Running() ? NextAnswer(TAnswerKind::Restore) : nullptr;
+    if (!RestoreAnswer) return std::nullopt;
+    if (RestoreAnswer->Yes) Found.UserLevels = true;  // a level of the player's own, as an opened one
+    TRecovery kept;
+    kept.Level = RestoreAnswer->Bytes;
+    return kept;
+}
+
+bool TReplayPlayer::AskRestoreRecovery(const TRecovery&) {
+    const TAnswer* a = std::exchange(RestoreAnswer, nullptr);
+    return a && a->Yes;
 }
 
 std::string TReplayPlayer::SendMediaCommand(const std::string& command) {

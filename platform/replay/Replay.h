@@ -62,9 +62,13 @@ public:
     TModalResult ShowGameOverDialog(const std::string& points) override;
     bool OpenLevelDialog(std::string& fileName) override;
     bool SaveLevelDialog(std::string& fileName) override;
+    // After a save dialog of the same event: the file could not be written, and the answer says so.
+    void ShowErrorMessage(const std::string& text) override;
     std::string SendMediaCommand(const std::string& command) override;
     std::optional<std::vector<uint8_t>> ReadLevelFile(const std::string& fileName) override;
     void NewGameStarts() override;
+    TSaveChoice AskSaveChanges(const std::string& levelName) override;
+    bool AskRestoreRecovery(const TRecovery& kept) override;
 
 private:
     // A new replay from `clock` on: what one replay wrote is never seen by the next.
@@ -143,8 +147,17 @@ public:
     bool SaveLevelDialog(std::string& fileName) override;
     std::string SendMediaCommand(const std::string& command) override;
     std::optional<std::vector<uint8_t>> ReadLevelFile(const std::string& fileName) override;
+    TSaveChoice AskSaveChanges(const std::string& levelName) override;
+    // Kept work comes from the recording; the player keeps none of its own and remembers no file.
+    std::optional<TRecovery> ReadRecovery() override;
+    bool AskRestoreRecovery(const TRecovery& kept) override;
+    void LevelFileUsed(const std::string&) override {}
+    void RecoveryDue() override {}
+    void WriteRecovery(const std::vector<uint8_t>&, const std::string&) override {}
+    void RemoveRecovery() override {}
 
 private:
+    const TAnswer* RestoreAnswer = nullptr;  // read with the kept work, for the question after it
     const TAnswer* NextAnswer(TAnswerKind kind);
     // The recorded answer to the dialog the game shows now; none, and the game has gone apart from
     // the recording, when the recorded game had no such dialog then.

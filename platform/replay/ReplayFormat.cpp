@@ -67,8 +67,11 @@ TMessage OpenAnswer(const TWords& w, TAnswer& a) {
 
 TMessage SaveAnswer(const TWords& w, TAnswer& a) {
     a.Kind = TAnswerKind::Save;
-    if (w.size() != 3 || (w[2] != "cancel" && !PlainName(w[2]))) return "answer save cancel | NAME";
+    const bool failed = w.size() == 4 && w[3] == "failed" && w[2] != "cancel";
+    if ((w.size() != 3 && !failed) || (w[2] != "cancel" && !PlainName(w[2])))
+        return "answer save cancel | NAME [failed]";
     a.Yes = w[2] != "cancel";
+    a.Unreadable = failed;
     if (a.Yes) a.Text = std::string(w[2]);
     return std::nullopt;
 }
@@ -78,6 +81,24 @@ TMessage ReadAnswer(const TWords& w, TAnswer& a) {
     if (w.size() == 3 && w[2] == "none") return std::nullopt;
     a.Yes = true;
     if (!LevelFile(w, a)) return "answer read none | level HASH | data BASE64 (at most a level's size)";
+    return std::nullopt;
+}
+
+TMessage UnsavedAnswer(const TWords& w, TAnswer& a) {
+    a.Kind = TAnswerKind::Unsaved;
+    if (w.size() != 3 || (w[2] != "save" && w[2] != "discard" && w[2] != "cancel"))
+        return "answer unsaved save|discard|cancel";
+    a.Text = std::string(w[2]);
+    return std::nullopt;
+}
+
+TMessage RestoreAnswer(const TWords& w, TAnswer& a) {
+    a.Kind = TAnswerKind::Restore;
+    if (w.size() == 3 && w[2] == "no") return std::nullopt;
+    auto bytes = w.size() == 4 && w[2] == "data" ? FromBase64(w[3], kLevelMaxFileBytes) : std::nullopt;
+    if (!bytes) return "answer restore no | data BASE64 (at most a level's size)";
+    a.Yes = true;
+    a.Bytes = std::move(*bytes);
     return std::nullopt;
 }
 
@@ -96,7 +117,9 @@ TMessage AnswerLine(std::string_view line, const TWords& w, TAnswer& a) {
     if (kind == "save") return SaveAnswer(w, a);
     if (kind == "read") return ReadAnswer(w, a);
     if (kind == "media") return MediaAnswer(line, w, a);
-    return "answer gameover, open, save or media";
+    if (kind == "unsaved") return UnsavedAnswer(w, a);
+    if (kind == "restore") return RestoreAnswer(w, a);
+    return "answer gameover, open, save, read, media, unsaved or restore";
 }
 
 // The header lines of one value each.
@@ -215,12 +238,16 @@ std::string FormatAnswer(const TAnswer& a) {
             if (a.Unreadable) return "answer open unreadable";
             if (a.OwnLevel) return "answer open level " + a.Text;
             return "answer open data " + Base64(a.Bytes.data(), a.Bytes.size());
-        case TAnswerKind::Save: return a.Yes ? "answer save " + a.Text : "answer save cancel";
+        case TAnswerKind::Save:
+            return a.Yes ? "answer save " + a.Text + (a.Unreadable ? " failed" : "") : "answer save cancel";
         case TAnswerKind::Media: return "answer media " + std::to_string(a.Query) + " " + a.Text;
         case TAnswerKind::Read:
             if (!a.Yes) return "answer read none";
             if (a.OwnLevel) return "answer read level " + a.Text;
             return "answer read data " + Base64(a.Bytes.data(), a.Bytes.size());
+        case TAnswerKind::Unsaved: return "answer unsaved " + a.Text;
+        case TAnswerKind::Restore:
+            return a.Yes ? "answer restore data " + Base64(a.Bytes.data(), a.Bytes.size()) : "answer restore no";
     }
     return {};
 }

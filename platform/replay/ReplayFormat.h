@@ -35,14 +35,15 @@ struct TReplayHeader {
 };
 
 // What a dialog or the sound device answered while an event ran.
-enum class TAnswerKind : uint8_t { GameOver, Open, Save, Media, Read };
+enum class TAnswerKind : uint8_t { GameOver, Open, Save, Media, Read, Unsaved, Restore };
 struct TAnswer {
     TAnswerKind Kind = TAnswerKind::GameOver;
-    bool Yes = false;            // continue; a file was chosen
-    bool OwnLevel = false;       // Open, Read: one of the game's levels, Text its hash
-    bool Unreadable = false;     // Open: a file that could not be read whole (the game kept its level)
-    std::string Text;            // level hash, saved file's name, the device's answer
-    std::vector<uint8_t> Bytes;  // Open, Read: the file, when it is not one of the game's levels
+    bool Yes = false;       // continue; a file was chosen; kept work restored
+    bool OwnLevel = false;  // Open, Read: one of the game's levels, Text its hash
+    // Open: a file that could not be read whole (the game kept its level); Save: one that could not be written.
+    bool Unreadable = false;
+    std::string Text;            // level hash, saved file's name, the device's answer, save|discard|cancel
+    std::vector<uint8_t> Bytes;  // Open, Read: the file, when it is not one of the game's levels; Restore: the level
     int32_t Query = 0;           // Media: which status query of the event this answers
 };
 

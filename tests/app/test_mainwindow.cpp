@@ -1,6 +1,7 @@
 // The main window: caption, sizes, timers, the menu with its states and shortcuts, keys and mouse.
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QActionGroup>
 #include <QDir>
 #include <QFileDialog>
@@ -177,7 +178,9 @@ TEST_F(MainWindowTest, MenuStructure) {
                 {"Levelverffentlichen1", "Level veröffentlichen..."},
                 {"N8", nullptr},
                 {"Rckgngig1", "Rückgängig"},
-                {"Wiederherstellen1", "Wiederherstellen"}});
+                {"Wiederherstellen1", "Wiederherstellen"},
+                {"N9", nullptr},
+                {"Zuletztgeffnet1Item", "Zuletzt geöffnet"}});
     ExpectMenu(Window->Hilfe1, "Hilfe",
                {{"Tastenbelegung1", "Tastenbelegung"},
                 {"N5", nullptr},
@@ -338,7 +341,13 @@ TEST_F(MainWindowTest, NewGameAndNewLevelItemsRunTheirCommands) {
     EXPECT_EQ(Game().Grid[5 * 20 + 5], 0);  // an empty field inside its border
     EXPECT_EQ(Game().Grid[0], 1);
     EXPECT_EQ(Game().Score, 70);  // not a new game
-    Window->NeuesSpiel1->trigger();
+    // The new level is work of its own: the new game asks first, and comes once it is let go.
+    const test::TModalRun asked = WhileModal([&] { Window->NeuesSpiel1->trigger(); },
+                                             [](QWidget* modal) {
+                                                 for (QAbstractButton* b : qobject_cast<QMessageBox*>(modal)->buttons())
+                                                     if (b->text() == QStringLiteral("&Verwerfen")) b->click();
+                                             });
+    EXPECT_TRUE(asked.Acted && !asked.TimedOut);
     EXPECT_EQ(Game().Score, 0);
     EXPECT_EQ(Game().Lives, 3);
     EXPECT_EQ(Game().LevelNo, 1);
@@ -618,6 +627,67 @@ TEST_F(MainWindowTest, ErrorMessageHasNoTitleAndTheErrorIcon) {
     EXPECT_EQ(seen.Format, Qt::PlainText);  // file names in it are never read as markup
     EXPECT_TRUE(seen.Title.isEmpty());
     EXPECT_EQ(seen.Icon, QMessageBox::Critical);
+}
+
+// The last eight level files opened, newest first; one gone since shows greyed until the missing go;
+// an entry opens its level, and the list can be emptied.
+TEST_F(MainWindowTest, RecentLevelsKeepTheLastEightAndGreyTheMissing) {
+    QTemporaryDir dir;
+    const auto path = [&](int n) { return dir.filePath(QStringLiteral("l%1.lev").arg(n)); };
+    const std::vector<uint8_t> level = Game().LevelBytes();
+    for (int n = 0; n < 10; ++n) {
+        QFile f(path(n));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write(reinterpret_cast<const char*>(level.data()), 512) == 512);
+        f.close();
+        Window->OpenLevelFile(path(n));
+    }
+    QFile::remove(path(8));
+    const auto items = [&] {
+        emit Window->Zuletztgeffnet1->aboutToShow();
+        return Window->Zuletztgeffnet1->actions();
+    };
+    QList<QAction*> shown = items();
+    ASSERT_EQ(shown.size(), 8 + 3);
+    for (int i = 0; i < 8; ++i) {
+        EXPECT_TRUE(shown[i]->text().endsWith(QStringLiteral("l%1.lev").arg(9 - i))) << shown[i]->text().toStdString();
+        EXPECT_EQ(shown[i]->isEnabled(), i != 1);
+    }
+    shown[9]->trigger();  // "Fehlende entfernen"
+    shown = items();
+    ASSERT_EQ(shown.size(), 7 + 3);
+    shown[5]->trigger();  // l3
+    EXPECT_EQ(Game().LevelName, "l3");
+    EXPECT_TRUE(items()[0]->text().endsWith(QStringLiteral("l3.lev")));
+    items().last()->trigger();         // "Liste leeren"
+    EXPECT_EQ(items().size(), 1 + 3);  // "(keine)"
+    EXPECT_FALSE(items()[0]->isEnabled());
+}
+
+// The session's end asks as quitting does, and where it may not ask, the work is kept instead; once
+// the player let the work go, closing asks no more and leaves nothing kept.
+TEST_F(MainWindowTest, LogoutAsksAboutChangedWorkOrKeepsIt) {
+    ShowActive();
+    Window->Editormodus1->trigger();
+    QTest::mouseClick(Window->PaintBox1, Qt::LeftButton, Qt::NoModifier, QPoint(103 + 100, 22 + 100));
+    ASSERT_TRUE(Game().LevelChanged());
+    EXPECT_TRUE(Window->SessionEnds(false));
+    EXPECT_TRUE(QFile::exists(TQtPlatform::RecoveryFile()));
+    const auto ends = [&](const QString& answer) {
+        bool go = false;
+        const test::TModalRun run =
+            WhileModal([&] { go = Window->SessionEnds(true); },
+                       [&](QWidget* modal) {
+                           for (QAbstractButton* b : qobject_cast<QMessageBox*>(modal)->buttons())
+                               if (b->text() == answer) b->click();
+                       });
+        EXPECT_TRUE(run.Acted && !run.TimedOut) << answer.toStdString();
+        return go;
+    };
+    EXPECT_FALSE(ends(QStringLiteral("&Abbrechen")));
+    EXPECT_TRUE(ends(QStringLiteral("&Verwerfen")));
+    const test::TModalRun closing = WhileModal([&] { Window->close(); }, [](QWidget* modal) { modal->close(); }, 1000);
+    EXPECT_FALSE(closing.Acted) << "closing asked again";
+    EXPECT_FALSE(QFile::exists(TQtPlatform::RecoveryFile()));
 }
 
 TEST_F(MainWindowTest, LevelFileDialogs) {

@@ -2,7 +2,8 @@
 // under a window manager F11 fills the screen and the editor still paints the cell under the mouse; a game
 // lost there leaves a replay that checks out, and goes to the project's own hiscore server, which lists it;
 // a virtual gamepad put into the program walks, jumps and spits; three games in a row, through menu,
-// dialogs and a focus lost, each leave a replay that checks out and the server takes.
+// dialogs and a focus lost, each leave a replay that checks out and the server takes; the editor asks
+// before changed work goes and brings it back after a kill.
 #include <gtest/gtest.h>
 
 #include <QByteArray>
@@ -695,6 +696,13 @@ TEST(RealWindow, F11FillsTheScreenAndTheEditorPaintsTheCellUnderTheMouse) {
     EXPECT_EQ(QJsonDocument::fromJson(stats.readAll()).object().value(QStringLiteral("presenter")).toString(),
               presenter == QLatin1String("gl") ? QStringLiteral("card") : QStringLiteral("painter"));
     ASSERT_FALSE(x.StartGame(program, xdotool).isEmpty());
+    // The cell painted before the signal is offered back; declined, nothing is kept any more.
+    const QString offer = x.WaitForWindow(xdotool, QStringLiteral("wiederherstellen$"), 10000);
+    ASSERT_FALSE(offer.isEmpty()) << "the painted level is not offered back";
+    x.Run(xdotool, {QStringLiteral("windowactivate"), QStringLiteral("--sync"), offer});
+    EXPECT_TRUE(x.Key(xdotool, QStringLiteral("Escape")));
+    EXPECT_TRUE(
+        Until([&] { return !QFile::exists(x.Data.filePath(QStringLiteral("Blubbi Blubbo/wiederherstellung.lev"))); }));
     EXPECT_TRUE(Until([&] { return fullScreen(screen(QStringLiteral("again.png"))); })) << "not in full screen";
 }
 
@@ -1260,3 +1268,162 @@ TEST(RealWindow, ThreeGamesInARowEachLeaveAReplayThatChecksOutAndTheServerTakes)
     EXPECT_EQ(list.value(QStringLiteral("total")).toInt(), 1) << "the server lists other than the one game over";
 }
 #endif
+
+// The editor's work in the real window: a stroke painted, taken back and brought again marks the
+// caption; every way out of a changed level asks first (cancel keeps everything, a cancelled save asks
+// again, save and discard do theirs); killed, the game brings the work back at the next start as it
+// was on screen, and the replay of that run, restore and questions included, checks out.
+TEST(RealWindow, EditorWorkIsAskedForBeforeItGoesAndComesBackAfterAKill) {
+    const TWindowTools tools;
+    if (const std::string why = tools.Missing(true); !why.empty()) GTEST_SKIP() << why;
+    const auto& [xvfb, xdotool, import, openbox] = tools;
+    QTemporaryDir dir;
+    const QString program = ProgramWithBorderLevel(dir);
+    ASSERT_FALSE(program.isEmpty());
+    TX11Run x;
+    ASSERT_TRUE(x.StartServer(xvfb) && x.StartManager(openbox));
+    QString window = x.StartGame(program, xdotool);
+    ASSERT_FALSE(window.isEmpty()) << "no window with the game's caption";
+    bool ok = false;
+    const auto run = [&](const QStringList& args) {
+        const QString out = x.Run(xdotool, args, &ok);
+        EXPECT_TRUE(ok) << args.join(QLatin1Char(' ')).toStdString();
+        return out;
+    };
+    const auto keys = [&](const QStringList& names) {
+        run(QStringList{QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("150")} + names);
+    };
+    const auto shown = [&](const QString& caption) { return x.WaitForWindow(xdotool, caption, 10000); };
+    const QString clean = QStringLiteral("^Velkor Blubbi Blubbo 1\\.0$"), changed = QStringLiteral("^\\*Velkor");
+    const QString file = dir.filePath(QStringLiteral("shot.png"));
+    const auto field = [&] {
+        const QImage shot = x.Settled(import, window, file);
+        return shot.copy(0, shot.height() - kStatusH - kPaintH, kPaintW, kPaintH);
+    };
+    // A drag of the mouse from a cell to the next in its row, painting both (one move: a busy window
+    // that takes several moves as one cannot leave a cell out); `expected` holds them from then on.
+    std::vector<uint8_t> expected = blubbi::test::BorderGrid();
+    const auto stroke = [&](int row, int from, int to) {
+        const QString g = run({QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), window});
+        const int top = g.section(QStringLiteral("HEIGHT="), 1).section(QLatin1Char('\n'), 0, 0).toInt() - kStatusH -
+                        kPaintH + kFieldY + kCell * row + 9;
+        const auto at = [&](int col) {
+            return QStringList{QStringLiteral("mousemove"), QStringLiteral("--window"), window,
+                               QString::number(kFieldX + kCell * col + 9), QString::number(top)};
+        };
+        run(at(from) + QStringList{QStringLiteral("mousedown"), QStringLiteral("1")});
+        for (int col = from; col <= to; ++col) run(at(col)), expected[size_t(col * 20 + row)] = 1;
+        run({QStringLiteral("mouseup"), QStringLiteral("1")});
+    };
+    const auto grid = [](const QByteArray& level) { return std::vector<uint8_t>(level.begin(), level.begin() + 500); };
+    const auto read = [](const QString& path) {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    };
+    // The question before the level named goes, answered with `answer`; false when none came.
+    const auto asked = [&](const QStringList& way, const QString& name, const QString& answer) {
+        keys(way);
+        const QString box = shown(QStringLiteral("^Level „%1“ geändert$").arg(name));
+        if (box.isEmpty()) return false;
+        run({QStringLiteral("windowactivate"), QStringLiteral("--sync"), box});
+        keys({answer});
+        return true;
+    };
+    const auto saveAs = [&](const QString& path) {
+        if (shown(QStringLiteral("^Speichern unter$")).isEmpty()) return false;
+        run({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("20"), path});
+        keys({QStringLiteral("Return")});
+        return true;
+    };
+    const QStringList newGame{QStringLiteral("F10"), QStringLiteral("Down"), QStringLiteral("Return")},
+        quit{QStringLiteral("F10"), QStringLiteral("Down"), QStringLiteral("Down"), QStringLiteral("Return")},
+        editor{QStringLiteral("F10"), QStringLiteral("Right"), QStringLiteral("Right")};
+    const QString kept = x.Data.filePath(QStringLiteral("Blubbi Blubbo/wiederherstellung.lev"));
+
+    run({QStringLiteral("windowactivate"), QStringLiteral("--sync"), window});
+    ASSERT_FALSE(SlidInShot(x, import, window, file).isNull()) << "the level does not slide in";
+    keys(editor + QStringList{QStringLiteral("Return")});  // "Editormodus"
+    const QImage before = field();
+    stroke(5, 5, 6);
+    ASSERT_FALSE(shown(changed).isEmpty()) << "a stroke does not mark the caption";
+    const QImage painted = field();
+    EXPECT_NE(painted, before);
+    keys({QStringLiteral("ctrl+z")});
+    EXPECT_FALSE(shown(clean).isEmpty()) << "undone, the level is still marked changed";
+    EXPECT_EQ(field(), before);
+    keys({QStringLiteral("ctrl+y")});
+    EXPECT_FALSE(shown(changed).isEmpty()) << "redone, the level is not marked changed";
+    EXPECT_EQ(field(), painted);
+
+    // "Neues Spiel", cancelled: nothing happened. "Level öffnen...": saving asks for a name; cancelled
+    // there, the question comes again; saved, the open dialog follows.
+    ASSERT_TRUE(asked(newGame, QStringLiteral("level001"), QStringLiteral("Escape")));
+    EXPECT_FALSE(shown(changed).isEmpty());
+    EXPECT_EQ(field(), painted);
+    const QString mine = dir.filePath(QStringLiteral("mein.lev"));
+    ASSERT_TRUE(asked(editor + QStringList{QStringLiteral("Down"), QStringLiteral("Down"), QStringLiteral("Return")},
+                      QStringLiteral("level001"), QStringLiteral("alt+s")));
+    ASSERT_FALSE(shown(QStringLiteral("^Speichern unter$")).isEmpty());
+    keys({QStringLiteral("Escape")});
+    ASSERT_FALSE(shown(QStringLiteral("^Level „level001“ geändert$")).isEmpty()) << "a cancelled save dropped it";
+    keys({QStringLiteral("alt+s")});
+    ASSERT_TRUE(saveAs(mine));
+    ASSERT_FALSE(shown(QStringLiteral("^Öffnen$")).isEmpty()) << "no open dialog after the save";
+    keys({QStringLiteral("Escape")});
+    EXPECT_FALSE(shown(clean).isEmpty()) << "saved, the level is still marked changed";
+    EXPECT_EQ(grid(read(mine)), expected);
+    EXPECT_EQ(QSettings(x.Config.filePath(QStringLiteral("Blubbi Blubbo/blubbi.conf")), QSettings::IniFormat)
+                  .value(QStringLiteral("recentLevels"))
+                  .toStringList(),
+              QStringList{mine});
+
+    // "Neues Level" discarded: the bordered field again. "Beenden" and the close box, cancelled.
+    stroke(7, 3, 4);
+    ASSERT_TRUE(asked(editor + QStringList{QStringLiteral("Down"), QStringLiteral("Return")}, QStringLiteral("mein"),
+                      QStringLiteral("alt+v")));
+    EXPECT_TRUE(Until([&] { return field() == before; })) << "the new level did not come";
+    expected = blubbi::test::BorderGrid();
+    EXPECT_TRUE(asked(quit, QStringLiteral("mein"), QStringLiteral("alt+a")));
+    EXPECT_TRUE(asked({QStringLiteral("alt+F4")}, QStringLiteral("mein"), QStringLiteral("Escape")));
+    EXPECT_FALSE(shown(changed).isEmpty()) << "the window went";
+
+    // A stroke, kept within seconds; the kill loses nothing of it.
+    stroke(9, 2, 3);
+    stroke(9, 6, 7);
+    QByteArray level;
+    EXPECT_TRUE(Until([&] {
+        const QByteArray k = read(kept);
+        level = k.mid(k.indexOf("\n\n") + 2);
+        return level.size() >= 512 && grid(level) == expected;
+    })) << "the changed level was not kept";
+    const QImage last = field();
+    x.Game.kill();
+    ASSERT_TRUE(x.Game.waitForFinished(10000));
+
+    window = x.StartGame(program, xdotool);
+    ASSERT_FALSE(window.isEmpty());
+    const QString offer = shown(QStringLiteral("^Level „mein“ wiederherstellen$"));
+    ASSERT_FALSE(offer.isEmpty()) << "the kept work is not offered";
+    run({QStringLiteral("windowactivate"), QStringLiteral("--sync"), offer});
+    keys({QStringLiteral("Return")});
+    EXPECT_FALSE(shown(changed).isEmpty()) << "the work brought back is not marked changed";
+    EXPECT_TRUE(Until([&] { return field() == last; })) << "the work brought back is not what was on screen";
+    const QString back = dir.filePath(QStringLiteral("zurueck.lev"));
+    keys(editor +
+         QStringList{QStringLiteral("Down"), QStringLiteral("Down"), QStringLiteral("Down"), QStringLiteral("Return")});
+    ASSERT_TRUE(saveAs(back));
+    EXPECT_FALSE(shown(clean).isEmpty());
+    EXPECT_EQ(read(back), level) << "the level brought back differs from the one kept";
+
+    // Changed again, "Beenden" discards: a clean exit keeps nothing, and its replay checks out.
+    stroke(3, 10, 11);
+    ASSERT_TRUE(asked(quit, QStringLiteral("zurueck"), QStringLiteral("alt+v")));
+    ASSERT_TRUE(x.Game.waitForFinished(15000)) << "the program did not end";
+    EXPECT_EQ(x.Game.exitCode(), 0);
+    EXPECT_FALSE(QFile::exists(kept));
+    const QDir replays(x.Data.filePath(QStringLiteral("Blubbi Blubbo/replays")));
+    const QStringList stored = replays.entryList({QStringLiteral("*.blubbi-replay")}, QDir::Files);
+    ASSERT_FALSE(stored.isEmpty());
+    EXPECT_EQ(Verified(dir.path(), replays.filePath(stored.last())).value(QStringLiteral("status")).toString(),
+              QStringLiteral("ok"));
+}

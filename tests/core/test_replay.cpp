@@ -410,5 +410,55 @@ TEST(ReplayFile, OnlyRegularFilesWithinTheLimitAreRead) {
     std::filesystem::remove_all(dir);
 }
 
+// The questions before changed work goes, and the offer of work kept, play back as answered: a
+// cancelled new game, a save that failed and was asked again, a discard, a save that wrote exactly
+// the level kept against a crash, and that level brought back.
+TEST_F(ReplayTest, QuestionsAboutChangedWorkPlayBackAsAnswered) {
+    const auto paint = [&](int32_t row) {
+        for (TEventKind kind : {TEventKind::MouseDown, TEventKind::MouseUp})
+            Take({.Kind = kind, .Clock = Platform.Clock, .A = 150, .B = 30 + 19 * row});
+    };
+    const auto ask = [&](std::vector<TSaveChoice> choices, const char* command) {
+        Platform.SaveChoices = std::move(choices);
+        Send(TEventKind::Menu, 0, command);
+        Ticks(20);
+    };
+    Play(60);
+    Send(TEventKind::Menu, 0, "Editormodus1Click");
+    paint(3);
+    ask({TSaveChoice::Cancel}, "NeuesSpiel1Click");
+    EXPECT_TRUE(Game->LevelChanged() && Game->Grid[2 * 20 + 3]);
+    Platform.NextSaveFile = Dir + "nirgends/mein.lev";
+    Platform.NextOpenFile = Dir + "levels/level002.lev";
+    ask({TSaveChoice::Save, TSaveChoice::Discard}, "Levelffnen1Click");
+    EXPECT_EQ(Platform.SaveQuestions, (std::vector<std::string>{"level001", "level001", "level001"}));
+    EXPECT_EQ(Platform.ErrorMessages.size(), 1u);
+    EXPECT_FALSE(Game->LevelChanged() || Game->Grid[2 * 20 + 3]);
+    paint(5);
+    Game->KeepRecovery();  // as the window does between events
+    ASSERT_TRUE(Platform.Kept && Platform.Kept->Name == "level002");
+    const std::vector<uint8_t> kept = Platform.Kept->Level;
+    EXPECT_EQ(kept, Game->LevelBytes());
+    Platform.NextSaveFile = Dir + "mein.lev";
+    ask({TSaveChoice::Save}, "NeuesLevel1Click");
+    EXPECT_EQ(ReadFile(Dir + "mein.lev"), kept);
+    EXPECT_NE(Game->LevelBytes(), kept);
+    Platform.RestoreAnswer = true;
+    Send(TEventKind::Menu, 0, "OfferRecovery");
+    EXPECT_TRUE(std::equal(kept.begin(), kept.begin() + 500, Game->Grid.begin()));
+    EXPECT_TRUE(Game->LevelChanged() && Game->EditorMode);
+    Ticks(40);
+
+    const std::string text = Recorder->Text(*Game);
+    for (const char* line : {"answer unsaved cancel", "answer save mein.lev failed", "answer unsaved discard",
+                             "answer unsaved save", "answer save mein.lev"})
+        EXPECT_NE(text.find(std::string("\n") + line + "\n"), std::string::npos) << line;
+    const size_t offer = text.find("menu OfferRecovery");
+    EXPECT_EQ(text.find("\nanswer restore data ", offer), text.find('\n', offer));
+    const TVerifyResult r = VerifyReplay(text, Dir, TVerifyLimits{});
+    EXPECT_EQ(r.Status, TVerifyResult::TStatus::Ok) << r.Reason << " at line " << r.Line;
+    EXPECT_TRUE(r.UserLevels && r.EditorUsed);
+}
+
 }  // namespace
 }  // namespace blubbi::test

@@ -46,7 +46,17 @@ TMessage ParseLine(std::string_view line, TCommand& c) {
     if (op == "png") return TextCommand(line, TOp::Png, "png needs a path", c);
     if (op == "answer") {
         c.Op = TOp::Answer;
-        if (w.size() != 2 || (w[1] != "continue" && w[1] != "newgame")) return "answer continue or newgame";
+        if (w.size() >= 3 && w[1] == "save") {
+            c.Choice = TSaveChoice::Save;
+            c.Text = std::string(RestAfterWords(line, 2));
+            return std::nullopt;
+        }
+        if (w.size() == 2 && (w[1] == "discard" || w[1] == "cancel")) {
+            c.Choice = w[1] == "discard" ? TSaveChoice::Discard : TSaveChoice::Cancel;
+            return std::nullopt;
+        }
+        if (w.size() != 2 || (w[1] != "continue" && w[1] != "newgame"))
+            return "answer continue, newgame, save PATH, discard or cancel";
         c.Yes = w[1] == "continue";
         return std::nullopt;
     }

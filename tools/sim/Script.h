@@ -25,10 +25,11 @@ enum class TOp {
 struct TCommand {
     TOp Op = TOp::Event;
     int Line = 0;
-    TEvent Event;       // Event, Resize: its clock is the game's when it is sent
-    int64_t Count = 1;  // Tick
-    std::string Text;   // typed text, path
-    bool Yes = false;   // Answer: continue
+    TEvent Event;                       // Event, Resize: its clock is the game's when it is sent
+    int64_t Count = 1;                  // Tick
+    std::string Text;                   // typed text, path
+    bool Yes = false;                   // Answer: continue
+    std::optional<TSaveChoice> Choice;  // Answer: to the question before a changed level is dropped
 };
 
 struct TParseError {

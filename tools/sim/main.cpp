@@ -263,7 +263,14 @@ void TSession::Command(const sim::TCommand& c) {
             break;
         case sim::TOp::Open:
         case sim::TOp::Save: OpenOrSave(c); break;
-        case sim::TOp::Answer: Platform.GameOverAnswer = c.Yes ? TModalResult::Ok : TModalResult::Cancel; break;
+        case sim::TOp::Answer:
+            if (!c.Choice) {
+                Platform.GameOverAnswer = c.Yes ? TModalResult::Ok : TModalResult::Cancel;
+            } else {
+                Platform.SaveChoices.push_back(*c.Choice);
+                if (*c.Choice == TSaveChoice::Save) Platform.NextSaveFile = c.Text;
+            }
+            break;
         case sim::TOp::Dump: Dump(); break;
         case sim::TOp::Png: {
             std::string error;
