@@ -116,6 +116,10 @@ void TMainForm::NewBtnClick() {
         Enemies->Clear();
     }
     PushEditStep(std::move(step));
+    // A new level is what was last loaded: untouched it is not changed work, and undoing back to
+    // the one before brings that back as changed.
+    History.MarkSaved();
+    LevelName.clear();
     PaintBox1Paint();
 }
 

@@ -659,8 +659,9 @@ bool TReplayPlayer::SaveLevelDialog(std::string& fileName) {
 
 TSaveChoice TReplayPlayer::AskSaveChanges(const std::string& levelName) {
     if (!Running()) return Inner.AskSaveChanges(levelName);
-    const TAnswer* a = DialogAnswer(TAnswerKind::Unsaved, "a question to save the level");
-    if (!a) return TSaveChoice::Cancel;
+    // A game recorded before the game asked dropped a changed level unasked; so does its replay.
+    const TAnswer* a = NextAnswer(TAnswerKind::Unsaved);
+    if (!a) return TSaveChoice::Discard;
     return a->Text == "save" ? TSaveChoice::Save : a->Text == "discard" ? TSaveChoice::Discard : TSaveChoice::Cancel;
 }
 

@@ -416,7 +416,12 @@ TEST(ReplayFile, OnlyRegularFilesWithinTheLimitAreRead) {
 TEST_F(ReplayTest, QuestionsAboutChangedWorkPlayBackAsAnswered) {
     const auto paint = [&](int32_t row) {
         for (TEventKind kind : {TEventKind::MouseDown, TEventKind::MouseUp})
-            Take({.Kind = kind, .Clock = Platform.Clock, .A = 150, .B = 30 + 19 * row});
+            Take({.Kind = kind,
+                  .Clock = Platform.Clock,
+                  .A = 150,
+                  .B = 30 + 19 * row,
+                  .Button = TMouseButton::mbLeft,
+                  .Text = {}});
     };
     const auto ask = [&](std::vector<TSaveChoice> choices, const char* command) {
         Platform.SaveChoices = std::move(choices);
