@@ -1,0 +1,76 @@
+// What the watch and play pages share: the game's module with its data, and its picture on the canvas.
+"use strict";
+
+const kWidth = 681, kHeight = 425, kTickMs = 25;
+
+// The page's body names the files (data-js, data-wasm, data-data); the module and its data, loaded.
+async function bbLoad() {
+  const cfg = document.body.dataset;
+  const started = performance.now();
+  const [game, data] = await Promise.all([
+    BlubbiGame({ locateFile: (path) => (path.endsWith(".wasm") ? cfg.wasm : path) }),
+    fetch(cfg.data).then((r) => r.arrayBuffer()),
+  ]);
+  const bytes = new Uint8Array(data);
+  const at = game._malloc(bytes.length);
+  game.HEAPU8.set(bytes, at);
+  const ok = game._bb_load_data(at, bytes.length);
+  game._free(at);
+  if (!ok) throw new Error("Die Spieldaten sind beschädigt.");
+  game.loadMs = performance.now() - started;
+  return game;
+}
+
+// Calls `f` with a text in the module's memory.
+function bbWithText(game, text, f) {
+  const bytes = new TextEncoder().encode(text);
+  const at = game._malloc(bytes.length + 1);
+  game.HEAPU8.set(bytes, at);
+  game.HEAPU8[at + bytes.length] = 0;
+  try {
+    return f(at);
+  } finally {
+    game._free(at);
+  }
+}
+
+function bbJson(game, f) {
+  return JSON.parse(game.UTF8ToString(f()));
+}
+
+// The canvas at the largest whole zoom that fits the window (at most 4; ?zoom=N chooses), pixels sharp.
+function bbCanvas(canvas) {
+  const asked = parseInt(new URLSearchParams(location.search).get("zoom") || "0", 10);
+  const fit = () => {
+    const zoom = asked >= 1 && asked <= 4 ? asked : Math.max(1, Math.min(4, Math.floor((window.innerWidth - 24) / kWidth)));
+    canvas.style.width = kWidth * zoom + "px";
+    canvas.style.height = kHeight * zoom + "px";
+    canvas.dataset.zoom = zoom;
+  };
+  canvas.width = kWidth;
+  canvas.height = kHeight;
+  fit();
+  window.addEventListener("resize", fit);
+  const ctx = canvas.getContext("2d", { alpha: false });
+  const image = ctx.createImageData(kWidth, kHeight);
+  return { ctx, image };
+}
+
+// The game's last shown picture and its texts (the status line's font).
+function bbDraw(game, view) {
+  const at = game._bb_screen();
+  view.image.data.set(game.HEAPU8.subarray(at, at + kWidth * kHeight * 4));
+  view.ctx.putImageData(view.image, 0, 0);
+  view.ctx.font = "bold 15px Arial, 'Liberation Sans', sans-serif";
+  view.ctx.textBaseline = "top";
+  for (const [x, y, colour, text] of bbJson(game, game._bb_texts)) {
+    view.ctx.fillStyle = colour;
+    view.ctx.fillText(text, x, y);
+  }
+}
+
+function bbStatus(game, element) {
+  const s = bbJson(game, game._bb_status);
+  element.textContent = `Punkte: ${s.points}   Leben: ${s.lives}   Level: ${s.level}`;
+  return s;
+}
