@@ -17,14 +17,15 @@ ln -sfn /usr/include/nlohmann "$objects/include/nlohmann"
 version=$(sed -n 's/^project(BlubbiBlubbo VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")
 
 sources=("$root"/game/*.cpp "$root"/level/*.cpp "$root"/base/Files.cpp "$root"/base/Sha256Portable.cpp "$root"/base/Base64Portable.cpp
-  "$root"/base/Sha256Browser.cpp "$root"/platform/headless/NullPlatform.cpp "$root"/platform/replay/ReplayFormat.cpp
+  "$root"/web/Sha256Browser.cpp "$root"/platform/headless/NullPlatform.cpp "$root"/platform/replay/ReplayFormat.cpp
   "$root"/platform/replay/Replay.cpp "$root"/platform/replay/Carry.cpp "$root"/platform/replay/EventLines.cpp
   "$root"/gfx/Sprites.cpp "$root"/gfx/PreparedSheets.cpp "$root"/web/Bundle.cpp "$root"/web/WebPicture.cpp
   "$root"/web/WebGame.cpp)
 flags=(-std=c++20 -O2 -Wall -Wextra -I"$root" -isystem "$objects/include" -DBLUBBI_VERSION="\"$version\"")
 # Each object again only when its source or a header is newer.
 compile() {
-  local src=$1 obj=$objects/$(echo "${1#"$root"/}" | tr / _).o
+  local src=$1 obj
+  obj=$objects/$(echo "${1#"$root"/}" | tr / _).o
   if [ ! -e "$obj" ] || [ -n "$(find "$src" "$root"/game "$root"/base "$root"/platform "$root"/gfx "$root"/web -name '*.h' -newer "$obj" -print -quit 2>/dev/null)" ] || [ "$src" -nt "$obj" ]; then
     nice -n 10 em++ "${flags[@]}" -c "$src" -o "$obj"
   fi
@@ -52,6 +53,9 @@ place() {
 place "$objects/blubbi.wasm" blubbi wasm
 place "$objects/blubbi.js" blubbi js
 place "$objects/blubbi.data" blubbi data
+for cue in "$build"/sound/*.wav; do
+  [ -e "$cue" ] && place "$cue" "$(basename "$cue" .wav)" wav
+done
 for page in "$root"/web/page/*; do
   base=$(basename "$page")
   place "$page" "${base%.*}" "${base##*.}"

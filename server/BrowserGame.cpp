@@ -17,6 +17,7 @@ std::string TypeOf(const std::string& name) {
     if (ext == ".js") return "text/javascript; charset=utf-8";
     if (ext == ".wasm") return "application/wasm";
     if (ext == ".css") return "text/css; charset=utf-8";
+    if (ext == ".wav") return "audio/wav";
     return "application/octet-stream";
 }
 
@@ -50,7 +51,11 @@ std::string Scripts(const TWebFiles& files, const std::string& page) {
 }
 
 std::string Files(const TWebFiles& files) {
-    return " data-wasm=\"/web/" + files.Name("blubbi.wasm") + "\" data-data=\"/web/" + files.Name("blubbi.data") + "\"";
+    std::string out =
+        " data-wasm=\"/web/" + files.Name("blubbi.wasm") + "\" data-data=\"/web/" + files.Name("blubbi.data") + "\"";
+    for (const auto& [kind, name] : files.Kinds())
+        if (kind.ends_with(".wav")) out += " data-sound-" + kind.substr(0, kind.size() - 4) + "=\"/web/" + name + "\"";
+    return out;
 }
 
 // What a server built without the browser's files says on its pages.
@@ -82,7 +87,7 @@ TWebFiles TWebFiles::Load(const std::string& dir) {
         file.Body.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
         if (std::string packed = Gzip(file.Body); packed.size() < file.Body.size()) file.Packed = std::move(packed);
         web.Files[name] = std::move(file);
-        web.Kinds[kind] = name;
+        web.KindNames[kind] = name;
     }
     return web;
 }
@@ -93,8 +98,8 @@ const TWebFile* TWebFiles::Find(const std::string& name) const {
 }
 
 std::string TWebFiles::Name(const std::string& kind) const {
-    const auto found = Kinds.find(kind);
-    return found == Kinds.end() ? std::string() : found->second;
+    const auto found = KindNames.find(kind);
+    return found == KindNames.end() ? std::string() : found->second;
 }
 
 void InstallBrowserGame(THttpRoutes& routes, TScoreStore& store, const TWebFiles& files) {
@@ -122,7 +127,8 @@ void InstallBrowserGame(THttpRoutes& routes, TScoreStore& store, const TWebFiles
                       ">\n<h1>Blubbi Blubbo</h1>\n<p><b>Pfeiltasten links und rechts</b> laufen, <b>Pfeil nach "
                       "oben</b> springt, die <b>Leertaste</b> spuckt Blasen; <b>Esc</b> oder <b>Pause</b> hält das "
                       "Spiel an und lässt es weiterlaufen. <a href=\"/\">Hiscoreliste</a></p>\n"
-                      "<div class=\"bar\"><span id=\"status\"></span></div>\n<canvas id=\"game\" tabindex=\"0\">"
+                      "<div class=\"bar\"><span id=\"status\"></span><label><input id=\"mute\" type=\"checkbox\"> "
+                      "ohne Ton</label></div>\n<canvas id=\"game\" tabindex=\"0\">"
                       "</canvas>\n<p id=\"message\">Das Spiel wird geladen …</p>\n"
                       "<form id=\"entry\" hidden>\n<p>Spiel vorbei: <b id=\"points\"></b> Punkte. In die Hiscoreliste "
                       "eintragen?</p>\n<label>Name <input id=\"name\" maxlength=\"32\" required></label>\n"
@@ -147,7 +153,8 @@ void InstallBrowserGame(THttpRoutes& routes, TScoreStore& store, const TWebFiles
                       "<div class=\"bar\"><button data-speed=\"1\" class=\"on\">1×</button><button data-speed=\"2\">2×"
                       "</button><button data-speed=\"4\">4×</button><button id=\"pause\">Pause</button>"
                       "<input id=\"position\" type=\"range\" min=\"0\" value=\"0\" aria-label=\"Stelle im Spiel\">"
-                      "<span id=\"frame\"></span></div>\n<div class=\"bar\"><span id=\"status\"></span></div>\n"
+                      "<span id=\"frame\"></span></div>\n<div class=\"bar\"><span id=\"status\"></span><label>"
+                      "<input id=\"mute\" type=\"checkbox\"> ohne Ton</label></div>\n"
                       "<canvas id=\"game\"></canvas>\n<p id=\"message\"></p>\n" +
                       Scripts(files, "watch.js") + "</body>\n</html>\n");
     });

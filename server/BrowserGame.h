@@ -25,10 +25,11 @@ public:
     const TWebFile* Find(const std::string& name) const;
     // The file's name for its kind ("watch.js"); empty when there is none.
     std::string Name(const std::string& kind) const;
+    const std::map<std::string, std::string>& Kinds() const { return KindNames; }
 
 private:
     std::map<std::string, TWebFile> Files;
-    std::map<std::string, std::string> Kinds;
+    std::map<std::string, std::string> KindNames;
 };
 
 // GET /web/NAME, /play and /watch/ID.

@@ -48,6 +48,13 @@ public:
     void PaintBoxRectangle(int x1, int y1, int x2, int y2, TColor color) override {
         if (Drawing) Screen.Fill(x1, y1, x2, y2, color);
     }
+    // The cues the page is to sound (through Web Audio, from the game's WAV files); the answers stay
+    // the null platform's, so a recording is the same with sound or without.
+    std::string SendMediaCommand(const std::string& command) override {
+        if (Drawing && command.starts_with("play ") && command.find(' ', 5) != std::string::npos)
+            Cues += command.substr(5, command.find(' ', 5) - 5) + " ";
+        return {};
+    }
     TModalResult ShowGameOverDialog(const std::string& points) override {
         if (OnGameOver) OnGameOver(points);
         return TModalResult::Cancel;
@@ -57,6 +64,7 @@ public:
     TWebScreen Screen{kDesignWidth, kDesignHeight};
     std::shared_ptr<TPreparedSheets> Sheets = std::make_shared<TPreparedSheets>();
     std::function<void(const std::string&)> OnGameOver;
+    std::string Cues;
 };
 
 // --- watching a replay ---
@@ -274,6 +282,14 @@ EMSCRIPTEN_KEEPALIVE const char* bb_status() {
                 ",\"level\":" + std::to_string(g->LevelNo) + ",\"x\":" + std::to_string(g->PlayerX) +
                 ",\"y\":" + std::to_string(g->PlayerY) +
                 ",\"bubbles\":" + std::to_string(g->Bubbles ? g->Bubbles->Count : 0) + "}");
+}
+// The cues played since the last call, separated by spaces.
+EMSCRIPTEN_KEEPALIVE const char* bb_cues() {
+    TWebPlatform* shown = Shown();
+    if (shown == nullptr) return Give("");
+    std::string cues = std::move(shown->Cues);
+    shown->Cues.clear();
+    return Give(std::move(cues));
 }
 EMSCRIPTEN_KEEPALIVE const char* bb_state_hash() {
     const TMainForm* g = Watch ? &*Watch->Game : Play ? &*Play->Game : nullptr;

@@ -74,3 +74,31 @@ function bbStatus(game, element) {
   element.textContent = `Punkte: ${s.points}   Leben: ${s.lives}   Level: ${s.level}`;
   return s;
 }
+
+// The game's effects through Web Audio, from its own WAV files (data-sound-NAME on the body), once the
+// page may sound (after a click or a key).
+function bbSounds() {
+  const files = Object.entries(document.body.dataset).filter(([k]) => k.startsWith("sound"));
+  let context = null;
+  const buffers = {};
+  const wake = () => {
+    if (context) return;
+    context = new AudioContext();
+    for (const [key, url] of files)
+      fetch(url).then((r) => r.arrayBuffer()).then((b) => context.decodeAudioData(b))
+        .then((decoded) => (buffers[key.slice(5).toLowerCase()] = decoded)).catch(() => {});
+  };
+  window.addEventListener("keydown", wake);
+  window.addEventListener("pointerdown", wake);
+  return (game) => {
+    const cues = game.UTF8ToString(game._bb_cues());
+    if (!context || document.getElementById("mute")?.checked) return;
+    for (const cue of cues.split(" ")) {
+      if (!buffers[cue]) continue;
+      const source = context.createBufferSource();
+      source.buffer = buffers[cue];
+      source.connect(context.destination);
+      source.start();
+    }
+  };
+}

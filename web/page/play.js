@@ -12,6 +12,7 @@
     return;
   }
   const view = bbCanvas($("game"));
+  const sound = bbSounds();
   const seed = Math.floor(Math.random() * 4294967296) * 65536 + Math.floor(Math.random() * 65536);
   game._bb_play_start(seed, 100000 + Math.floor(Math.random() * 1000000));
   const keys = { ArrowLeft: 37, ArrowUp: 38, ArrowRight: 39, " ": 32, Spacebar: 32 };
@@ -90,6 +91,7 @@
       while (owed >= kTickMs) {
         owed -= kTickMs;
         game._bb_play_tick();
+        sound(game);
         ran = true;
         const replay = game.UTF8ToString(game._bb_play_finished());
         if (replay) gameOver(replay, game.UTF8ToString(game._bb_play_finished_points()));

@@ -23,6 +23,7 @@
   const expectedPoints = parseInt(cfg.points, 10);
   const frames = game._bb_watch_frames();
   const view = bbCanvas($("game"));
+  const sound = bbSounds();
   const bar = $("position");
   bar.max = frames;
   let speed = 1, paused = false, last = performance.now(), owed = 0, finished = false;
@@ -55,6 +56,7 @@
       if (due > 0) {
         owed -= due * kTickMs;
         if (!game._bb_watch_step(due)) finish();
+        sound(game);
         show();
       }
     }
@@ -74,6 +76,7 @@
   bar.addEventListener("input", () => {
     const started = performance.now();
     game._bb_watch_seek(parseInt(bar.value, 10));
+    game._bb_cues();  // what sounded on the way is not played afterwards
     document.body.dataset.seekMs = Math.round(performance.now() - started);
     finished = false;
     say("");
