@@ -91,27 +91,27 @@ void TWebPicture::StretchDrawDib(int x, int y, int destWidth, int destHeight, co
 }
 
 TWebScreen::TWebScreen(int width, int height)
-    : W(width), H(height), Bytes(static_cast<size_t>(width) * static_cast<size_t>(height) * 4, 0) {
-    for (size_t i = 3; i < Bytes.size(); i += 4) Bytes[i] = 255;
-}
+    : W(width), H(height), Words(static_cast<size_t>(width) * static_cast<size_t>(height), 0xFF000000u) {}
 
 void TWebScreen::Cover(int x1, int y1, int x2, int y2) {
     // A text goes when a picture is shown over the place it began.
     std::erase_if(Texts, [&](const TWebText& t) { return t.X >= x1 && t.X < x2 && t.Y >= y1 && t.Y < y2; });
 }
 
+// The canvas wants red, green, blue, alpha in memory: on this little-endian machine the word
+// 0xAABBGGRR, where the pictures hold 0xAARRGGBB.
+constexpr uint32_t CanvasWord(uint32_t word) {
+    return (word & 0xFF00FF00u) | ((word >> 16) & 0xFFu) | ((word & 0xFFu) << 16);
+}
+
 void TWebScreen::Show(const TWebPicture& picture, int x, int y) {
     const int w = picture.Width(), h = picture.Height();
-    for (int py = std::max(0, -y); py < h && py + y < H; ++py)
-        for (int px = std::max(0, -x); px < w && px + x < W; ++px) {
-            const uint32_t word =
-                picture.Pixels()[static_cast<size_t>(py) * static_cast<size_t>(w) + static_cast<size_t>(px)];
-            uint8_t* out =
-                &Bytes[(static_cast<size_t>(py + y) * static_cast<size_t>(W) + static_cast<size_t>(px + x)) * 4];
-            out[0] = static_cast<uint8_t>(word >> 16);
-            out[1] = static_cast<uint8_t>(word >> 8);
-            out[2] = static_cast<uint8_t>(word);
-        }
+    const int left = std::max(0, -x), right = std::min(w, W - x);
+    for (int py = std::max(0, -y); py < h && py + y < H; ++py) {
+        const uint32_t* in = picture.Pixels().data() + static_cast<size_t>(py) * static_cast<size_t>(w);
+        uint32_t* out = Words.data() + static_cast<size_t>(py + y) * static_cast<size_t>(W) + x;
+        for (int px = left; px < right; ++px) out[px] = CanvasWord(in[px]);
+    }
     Cover(x, y, x + w, y + h);
     for (TWebText t : picture.Texts()) {
         t.X += x;
@@ -124,12 +124,9 @@ void TWebScreen::Fill(int x1, int y1, int x2, int y2, TColor color) {
     if (x2 < x1) std::swap(x1, x2);
     if (y2 < y1) std::swap(y1, y2);
     for (int py = std::max(0, y1); py < std::min(y2, H); ++py)
-        for (int px = std::max(0, x1); px < std::min(x2, W); ++px) {
-            uint8_t* out = &Bytes[(static_cast<size_t>(py) * static_cast<size_t>(W) + static_cast<size_t>(px)) * 4];
-            out[0] = GetRValue(color);
-            out[1] = GetGValue(color);
-            out[2] = GetBValue(color);
-        }
+        for (int px = std::max(0, x1); px < std::min(x2, W); ++px)
+            Words[static_cast<size_t>(py) * static_cast<size_t>(W) + static_cast<size_t>(px)] =
+                CanvasWord(PixelOf(color));
     Cover(x1, y1, x2, y2);
 }
 

@@ -55,14 +55,14 @@ public:
     TWebScreen(int width, int height);
     void Show(const TWebPicture& picture, int x, int y);
     void Fill(int x1, int y1, int x2, int y2, TColor color);
-    const uint8_t* Rgba() const { return Bytes.data(); }
+    const uint8_t* Rgba() const { return reinterpret_cast<const uint8_t*>(Words.data()); }
     // The texts as JSON: [[x, y, "#rrggbb", "text"], ...].
     std::string TextsJson() const;
 
 private:
     void Cover(int x1, int y1, int x2, int y2);
     int W, H;
-    std::vector<uint8_t> Bytes;
+    std::vector<uint32_t> Words;  // as the canvas reads them
     std::vector<TWebText> Texts;
 };
 

@@ -9,7 +9,7 @@ without the browser's files says so. Chromium is driven over its DevTools pipe: 
 Prints the speed figures. Usage: browser_game.py BUILD CHROMIUM PROOF_SCRIPT"""
 import base64, json, os, re, select, subprocess, sys, tempfile, time, urllib.error, urllib.request
 
-build, chromium, proof = sys.argv[1:4]
+build, chromium, proof = (sys.argv[1:4] + [None] * 3)[:3]
 work = tempfile.mkdtemp(prefix="blubbi-web.")
 procs = []
 figures = {}
@@ -136,141 +136,151 @@ class Browser:
         return json.loads(self.js("document.body.dataset.state || '{}'"))
 
 
-try:
-    # A shipped level's proof, and then walking into the next level's enemies until the game is over.
-    with open(proof) as f:
-        script = f.read() + "\ndown right\ntick 6000\n"
-    with open(f"{work}/game.script", "w") as f:
-        f.write(script)
-    if sim("--record", f"{work}/game.blubbi-replay", f"{work}/game.script").returncode != 0:
-        fail("blubbi-sim could not record the game")
-    started = time.time()
-    checked = sim("--verify", f"{work}/game.blubbi-replay")
-    native_seconds = time.time() - started
-    verdict = json.loads(checked.stdout)
-    if verdict["status"] != "ok" or not verdict["EndedInGameOver"]:
-        fail(f"the recorded game: {checked.stdout}")
-    with open(f"{work}/game.blubbi-replay") as f:
-        replay = f.read()
-    end_hash = re.search(r"^end \d+ ([0-9a-f]+)$", replay, re.M).group(1)
 
-    url = server("--web", f"{build}/web")
-    name = '<b id="x">Blubb</b> &amp; <i>'
-    points = int(verdict["GameOverPoints"])
-    entry = submit(url, name, points, replay)
-    if not entry.get("verified"):
-        fail(f"the proof was not entered: {entry}")
-    status, _, page = get(url + "/")
-    if f'href="/watch/{entry["id"]}">Ansehen</a>'.encode() not in page:
-        fail("no Ansehen link on the list")
-
-    # The files: their types, kept for good, packed where asked, nothing from elsewhere.
-    status, _, html = get(url + "/play")
-    names = re.findall(r'/web/([A-Za-z0-9._-]+)', html.decode())
-    status, _, html = get(f"{url}/watch/{entry['id']}")
-    names += re.findall(r'/web/([A-Za-z0-9._-]+)', html.decode())
-    if re.search(r'(src|href)="(https?:)?//', html.decode()):
-        fail("the watch page loads from another address")
-    transfer = 0
-    for file in sorted(set(names)):
-        status, headers, body = get(f"{url}/web/{file}", {"Accept-Encoding": "gzip, deflate"})
-        transfer += len(body)
-        want = {"js": "text/javascript", "wasm": "application/wasm", "css": "text/css", "data": "application/octet-stream",
-                "wav": "audio/wav"}
-        if not headers["Content-Type"].startswith(want[file.rsplit(".", 1)[1]]) or "immutable" not in headers["Cache-Control"]:
-            fail(f"{file}: {headers}")
-        if file.endswith(".wasm") and headers.get("Content-Encoding") != "gzip":
-            fail("the wasm is not packed for a client that takes gzip")
-    figures["transfer_kb"] = round(transfer / 1024)
-    plain = server("--web", f"{work}/none")
-    if "ohne die Browser-Fassung" not in get(plain + "/play")[2].decode():
-        fail("a server without the browser's files does not say so on /play")
-
-    b = Browser()
-    started = time.time()
-    b.open(f"{url}/watch/{entry['id']}?zoom=2")
-    figures["first_frame_ms"] = round((time.time() - started) * 1000)
-    if b.js("document.getElementById('name').textContent") != name or b.js("document.getElementById('name').children.length") != 0 \
-            or b.js("document.querySelector('#x, #name i, title b') !== null"):
-        fail("the name is markup on the watch page")
-    # 4x, to the end: the points and the state the native check found.
-    b.js("document.querySelector('[data-speed=\"4\"]').click()")
-    b.until("document.body.dataset.frame > 120", "the replay to run")
-    shot = b.call("Page.captureScreenshot", format="png",
-                  clip=dict(b.js("(() => { const r = document.getElementById('game').getBoundingClientRect();"
-                                 " return {x: r.x, y: r.y, width: r.width, height: r.height, scale: 1}; })()")))
-    with open(f"{work}/shot.png", "wb") as f:
-        f.write(base64.b64decode(shot["data"]))
-    pixels = subprocess.run(["convert", f"{work}/shot.png", "-depth", "8", "rgb:-"], capture_output=True).stdout
-    width, height = 681 * 2, 425 * 2
-    if len(pixels) != width * height * 3:
-        fail(f"the canvas is not 2 x 681 x 425 ({len(pixels)} bytes)")
-    rows = [pixels[y * width * 3:(y + 1) * width * 3] for y in range(height)]
-    blurred = sum(1 for y in range(0, height, 2) for x in range(0, width * 3, 6)
-                  if not (rows[y][x:x + 3] == rows[y][x + 3:x + 6] == rows[y + 1][x:x + 3] == rows[y + 1][x + 3:x + 6]))
-    if blurred > 0 or len(set(rows[height // 2][i:i + 3] for i in range(0, width * 3, 3))) < 4:
-        fail(f"the 2x picture is not sharp ({blurred} blocks of 2 x 2 that are not one colour) or blank")
-
-    def ends_as_checked(what):
-        b.until("document.body.dataset.result", f"the end ({what})", 120)
-        found = (b.js("document.body.dataset.result"), int(b.js("document.body.dataset.points")), b.js("document.body.dataset.hash"))
-        if found != ("match", points, end_hash):
-            fail(f"{what}: the page ends with {found}, blubbi-sim with {points} {end_hash}")
-
-    ends_as_checked("at 4x")
-    frames = int(b.js("document.getElementById('position').max"))
-
-    def seek(frame):
-        b.js(f"(() => {{ const bar = document.getElementById('position'); bar.value = {frame};"
-             " bar.dispatchEvent(new Event('input')); })()")
-        return int(b.js("document.body.dataset.seekMs"))
-
-    b.js("document.getElementById('pause').click()")
-    seek(frames // 2)
-    seek(frames // 4)
-    b.js("delete document.body.dataset.result")
-    if int(b.js("document.body.dataset.frame")) != frames // 4:
-        fail("seeking back does not land on its frame")
-    ms = seek(frames)
-    figures["page_check_frames_per_s"] = round(frames / max(ms, 1) * 1000)
-    figures["native_check_frames_per_s"] = round(frames / native_seconds)
-    ends_as_checked("after seeking back and forth")
-
-    # Playing: the keys walk, jump and spit; a lost game is entered, checked and listed.
-    b.open(f"{url}/play")
-    b.until("JSON.parse(document.body.dataset.state || '{}').waiting", "the new game to wait for a key")
-    before = b.state()
-    b.key("ArrowLeft", 37, True)
-    b.until(f"JSON.parse(document.body.dataset.state).x < {before['x'] - 10}", "walking left")
-    b.key("ArrowLeft", 37, False)
-    standing = b.state()
-    b.key("ArrowUp", 38, True)
-    b.until(f"JSON.parse(document.body.dataset.state).y < {standing['y'] - 10}", "a jump")
-    b.key("ArrowUp", 38, False)
-    b.key(" ", 32, True)
-    b.until("JSON.parse(document.body.dataset.state).bubbles > 0", "a bubble")
-    b.key(" ", 32, False)
-    b.key("ArrowRight", 39, True)
-    b.until("!document.getElementById('entry').hidden", "the game over", 120)
-    b.key("ArrowRight", 39, False)
-    b.js("document.getElementById('name').value = 'Tester im Browser'")
-    b.js("document.getElementById('send').click()")
-    b.until("document.body.dataset.submitted", "the answer to the entry")
-    if b.js("document.body.dataset.submitted") != "201":
-        fail("the browser's game was not entered: " + b.js("document.getElementById('answer').textContent"))
-    played = b.js("document.body.dataset.entry")
-    listed = json.loads(get(url + "/api/scores")[2])["scores"]
-    mine = [s for s in listed if str(s["id"]) == played]
-    if not mine or not mine[0]["verified"] or not mine[0]["ranked"]:
-        fail(f"the browser's game is not listed as checked: {listed}")
-    with open(f"{work}/browser.blubbi-replay", "wb") as f:
-        f.write(get(f"{url}/replays/{played}.blubbi-replay")[2])
-    again = sim("--verify", f"{work}/browser.blubbi-replay")
-    if again.returncode != 0 or int(json.loads(again.stdout)["GameOverPoints"]) != mine[0]["points"]:
-        fail(f"blubbi-sim does not confirm the browser's replay: {again.stdout} {again.stderr}")
-    print("browser_game: ok;", " ".join(f"{k}={v}" for k, v in figures.items()))
-finally:
+def stop():
     for p in procs:
         p.kill()
         p.wait()
     subprocess.run(["rm", "-rf", work])
+
+
+def scenario():
+    try:
+        # A shipped level's proof, and then walking into the next level's enemies until the game is over.
+        with open(proof) as f:
+            script = f.read() + "\ndown right\ntick 6000\n"
+        with open(f"{work}/game.script", "w") as f:
+            f.write(script)
+        if sim("--record", f"{work}/game.blubbi-replay", f"{work}/game.script").returncode != 0:
+            fail("blubbi-sim could not record the game")
+        started = time.time()
+        checked = sim("--verify", f"{work}/game.blubbi-replay")
+        native_seconds = time.time() - started
+        verdict = json.loads(checked.stdout)
+        if verdict["status"] != "ok" or not verdict["EndedInGameOver"]:
+            fail(f"the recorded game: {checked.stdout}")
+        with open(f"{work}/game.blubbi-replay") as f:
+            replay = f.read()
+        end_hash = re.search(r"^end \d+ ([0-9a-f]+)$", replay, re.M).group(1)
+
+        url = server("--web", f"{build}/web")
+        name = '<b id="x">Blubb</b> &amp; <i>'
+        points = int(verdict["GameOverPoints"])
+        entry = submit(url, name, points, replay)
+        if not entry.get("verified"):
+            fail(f"the proof was not entered: {entry}")
+        status, _, page = get(url + "/")
+        if f'href="/watch/{entry["id"]}">Ansehen</a>'.encode() not in page:
+            fail("no Ansehen link on the list")
+
+        # The files: their types, kept for good, packed where asked, nothing from elsewhere.
+        status, _, html = get(url + "/play")
+        names = re.findall(r'/web/([A-Za-z0-9._-]+)', html.decode())
+        status, _, html = get(f"{url}/watch/{entry['id']}")
+        names += re.findall(r'/web/([A-Za-z0-9._-]+)', html.decode())
+        if re.search(r'(src|href)="(https?:)?//', html.decode()):
+            fail("the watch page loads from another address")
+        transfer = 0
+        for file in sorted(set(names)):
+            status, headers, body = get(f"{url}/web/{file}", {"Accept-Encoding": "gzip, deflate"})
+            transfer += len(body)
+            want = {"js": "text/javascript", "wasm": "application/wasm", "css": "text/css", "data": "application/octet-stream",
+                    "wav": "audio/wav"}
+            if not headers["Content-Type"].startswith(want[file.rsplit(".", 1)[1]]) or "immutable" not in headers["Cache-Control"]:
+                fail(f"{file}: {headers}")
+            if file.endswith(".wasm") and headers.get("Content-Encoding") != "gzip":
+                fail("the wasm is not packed for a client that takes gzip")
+        figures["transfer_kb"] = round(transfer / 1024)
+        plain = server("--web", f"{work}/none")
+        if "ohne die Browser-Fassung" not in get(plain + "/play")[2].decode():
+            fail("a server without the browser's files does not say so on /play")
+
+        b = Browser()
+        started = time.time()
+        b.open(f"{url}/watch/{entry['id']}?zoom=2")
+        figures["first_frame_ms"] = round((time.time() - started) * 1000)
+        if b.js("document.getElementById('name').textContent") != name or b.js("document.getElementById('name').children.length") != 0 \
+                or b.js("document.querySelector('#x, #name i, title b') !== null"):
+            fail("the name is markup on the watch page")
+        # 4x, to the end: the points and the state the native check found.
+        b.js("document.querySelector('[data-speed=\"4\"]').click()")
+        b.until("document.body.dataset.frame > 120", "the replay to run")
+        shot = b.call("Page.captureScreenshot", format="png",
+                      clip=dict(b.js("(() => { const r = document.getElementById('game').getBoundingClientRect();"
+                                     " return {x: r.x, y: r.y, width: r.width, height: r.height, scale: 1}; })()")))
+        with open(f"{work}/shot.png", "wb") as f:
+            f.write(base64.b64decode(shot["data"]))
+        pixels = subprocess.run(["convert", f"{work}/shot.png", "-depth", "8", "rgb:-"], capture_output=True).stdout
+        width, height = 681 * 2, 425 * 2
+        if len(pixels) != width * height * 3:
+            fail(f"the canvas is not 2 x 681 x 425 ({len(pixels)} bytes)")
+        rows = [pixels[y * width * 3:(y + 1) * width * 3] for y in range(height)]
+        blurred = sum(1 for y in range(0, height, 2) for x in range(0, width * 3, 6)
+                      if not (rows[y][x:x + 3] == rows[y][x + 3:x + 6] == rows[y + 1][x:x + 3] == rows[y + 1][x + 3:x + 6]))
+        if blurred > 0 or len(set(rows[height // 2][i:i + 3] for i in range(0, width * 3, 3))) < 4:
+            fail(f"the 2x picture is not sharp ({blurred} blocks of 2 x 2 that are not one colour) or blank")
+
+        def ends_as_checked(what):
+            b.until("document.body.dataset.result", f"the end ({what})", 120)
+            found = (b.js("document.body.dataset.result"), int(b.js("document.body.dataset.points")), b.js("document.body.dataset.hash"))
+            if found != ("match", points, end_hash):
+                fail(f"{what}: the page ends with {found}, blubbi-sim with {points} {end_hash}")
+
+        ends_as_checked("at 4x")
+        frames = int(b.js("document.getElementById('position').max"))
+
+        def seek(frame):
+            b.js(f"(() => {{ const bar = document.getElementById('position'); bar.value = {frame};"
+                 " bar.dispatchEvent(new Event('input')); })()")
+            return int(b.js("document.body.dataset.seekMs"))
+
+        b.js("document.getElementById('pause').click()")
+        seek(frames // 2)
+        seek(frames // 4)
+        b.js("delete document.body.dataset.result")
+        if int(b.js("document.body.dataset.frame")) != frames // 4:
+            fail("seeking back does not land on its frame")
+        ms = seek(frames)
+        figures["page_check_frames_per_s"] = round(frames / max(ms, 1) * 1000)
+        figures["native_check_frames_per_s"] = round(frames / native_seconds)
+        ends_as_checked("after seeking back and forth")
+
+        # Playing: the keys walk, jump and spit; a lost game is entered, checked and listed.
+        b.open(f"{url}/play")
+        b.until("JSON.parse(document.body.dataset.state || '{}').waiting", "the new game to wait for a key")
+        before = b.state()
+        b.key("ArrowLeft", 37, True)
+        b.until(f"JSON.parse(document.body.dataset.state).x < {before['x'] - 10}", "walking left")
+        b.key("ArrowLeft", 37, False)
+        standing = b.state()
+        b.key("ArrowUp", 38, True)
+        b.until(f"JSON.parse(document.body.dataset.state).y < {standing['y'] - 10}", "a jump")
+        b.key("ArrowUp", 38, False)
+        b.key(" ", 32, True)
+        b.until("JSON.parse(document.body.dataset.state).bubbles > 0", "a bubble")
+        b.key(" ", 32, False)
+        b.key("ArrowRight", 39, True)
+        b.until("!document.getElementById('entry').hidden", "the game over", 120)
+        b.key("ArrowRight", 39, False)
+        b.js("document.getElementById('name').value = 'Tester im Browser'")
+        b.js("document.getElementById('send').click()")
+        b.until("document.body.dataset.submitted", "the answer to the entry")
+        if b.js("document.body.dataset.submitted") != "201":
+            fail("the browser's game was not entered: " + b.js("document.getElementById('answer').textContent"))
+        played = b.js("document.body.dataset.entry")
+        listed = json.loads(get(url + "/api/scores")[2])["scores"]
+        mine = [s for s in listed if str(s["id"]) == played]
+        if not mine or not mine[0]["verified"] or not mine[0]["ranked"]:
+            fail(f"the browser's game is not listed as checked: {listed}")
+        with open(f"{work}/browser.blubbi-replay", "wb") as f:
+            f.write(get(f"{url}/replays/{played}.blubbi-replay")[2])
+        again = sim("--verify", f"{work}/browser.blubbi-replay")
+        if again.returncode != 0 or int(json.loads(again.stdout)["GameOverPoints"]) != mine[0]["points"]:
+            fail(f"blubbi-sim does not confirm the browser's replay: {again.stdout} {again.stderr}")
+        print("browser_game: ok;", " ".join(f"{k}={v}" for k, v in figures.items()))
+    finally:
+        stop()
+
+
+if __name__ == "__main__":
+    scenario()

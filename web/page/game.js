@@ -18,6 +18,7 @@ async function bbLoad() {
   game._free(at);
   if (!ok) throw new Error("Die Spieldaten sind beschädigt.");
   game.loadMs = performance.now() - started;
+  window.bbGame = game;  // for measuring from outside (scripts/bench-web.py)
   return game;
 }
 
