@@ -7,18 +7,56 @@
 
 namespace blubbi {
 
-TWebPicture::TWebPicture(int width, int height, std::shared_ptr<TPreparedSheets> sheets)
-    : W(std::max(width, 0)),
-      H(std::max(height, 0)),
-      Words(static_cast<size_t>(W) * static_cast<size_t>(H), 0xFF000000u),
-      Sheets(std::move(sheets)) {}
+namespace {
 
-TPixels TWebPicture::View() { return TPixels{Words.data(), W, H, W}; }
+// Pixel memory of pictures let go, by size: a frame makes one picture and lets the one before go.
+std::vector<std::pair<size_t, std::unique_ptr<uint32_t[]>>>& Spare() {
+    static std::vector<std::pair<size_t, std::unique_ptr<uint32_t[]>>> spare;
+    return spare;
+}
+
+}  // namespace
+
+TWebPicture::TWebPicture(int width, int height, std::shared_ptr<TPreparedSheets> sheets)
+    : W(std::max(width, 0)), H(std::max(height, 0)), Sheets(std::move(sheets)) {
+    const size_t size = static_cast<size_t>(W) * static_cast<size_t>(H);
+    auto& spare = Spare();
+    const auto kept = std::find_if(spare.begin(), spare.end(), [&](const auto& s) { return s.first == size; });
+    if (kept != spare.end()) {
+        Words = std::move(kept->second);
+        spare.erase(kept);
+    } else {
+        Words.reset(new uint32_t[size + 1]);  // not cleared: see Blacken
+    }
+}
+
+TWebPicture::~TWebPicture() {
+    auto& spare = Spare();
+    if (spare.size() >= 4) spare.erase(spare.begin());
+    spare.emplace_back(static_cast<size_t>(W) * static_cast<size_t>(H), std::move(Words));
+}
+
+void TWebPicture::Blacken() const {
+    if (!Unpainted) return;
+    Unpainted = false;
+    std::fill_n(Words.get(), static_cast<size_t>(W) * static_cast<size_t>(H), 0xFF000000u);
+}
+
+const uint32_t* TWebPicture::Pixels() const {
+    Blacken();
+    return Words.get();
+}
+
+TPixels TWebPicture::View() {
+    Blacken();
+    return TPixels{Words.get(), W, H, W};
+}
 
 void TWebPicture::Rectangle(int x1, int y1, int x2, int y2, TColor pen, TColor brush) {
     if (x2 < x1) std::swap(x1, x2);
     if (y2 < y1) std::swap(y1, y2);
     if (x1 == x2 || y1 == y2) return;
+    if (x1 <= 0 && y1 <= 0 && x2 >= W && y2 >= H) Unpainted = false;  // every pixel is painted
     TPixels pixels = View();
     const int64_t left = x1, top = y1, right = x2, bottom = y2;
     FillRect(pixels, left + 1, top + 1, right - 1, bottom - 1, PixelOf(brush));
@@ -38,6 +76,7 @@ void TWebPicture::Figure(int x1, int y1, int x2, int y2, uint32_t pen, const uin
     const double w = double(x2) - x1, h = double(y2) - y1;
     if (w < 1 || h < 1 || w > 4096 || h > 4096) return;
     const double cx = x1 + w / 2, cy = y1 + h / 2, rx = w / 2, ry = h / 2;
+    Blacken();
     const auto inside = [&](int px, int py) {
         const double dx = (px + 0.5 - cx) / rx, dy = (py + 0.5 - cy) / ry;
         return dx * dx + dy * dy <= 1.0;
@@ -108,7 +147,7 @@ void TWebScreen::Show(const TWebPicture& picture, int x, int y) {
     const int w = picture.Width(), h = picture.Height();
     const int left = std::max(0, -x), right = std::min(w, W - x);
     for (int py = std::max(0, -y); py < h && py + y < H; ++py) {
-        const uint32_t* in = picture.Pixels().data() + static_cast<size_t>(py) * static_cast<size_t>(w);
+        const uint32_t* in = picture.Pixels() + static_cast<size_t>(py) * static_cast<size_t>(w);
         uint32_t* out = Words.data() + static_cast<size_t>(py + y) * static_cast<size_t>(W) + x;
         for (int px = left; px < right; ++px) out[px] = CanvasWord(in[px]);
     }

@@ -21,6 +21,9 @@ struct TWebText {
 class TWebPicture : public TPicture {
 public:
     TWebPicture(int width, int height, std::shared_ptr<TPreparedSheets> sheets);
+    ~TWebPicture() override;
+    TWebPicture(const TWebPicture&) = delete;
+    TWebPicture& operator=(const TWebPicture&) = delete;
     int Width() const override { return W; }
     int Height() const override { return H; }
     void Rectangle(int x1, int y1, int x2, int y2, TColor pen, TColor brush) override;
@@ -32,7 +35,7 @@ public:
     void StretchDrawDib(int x, int y, int destWidth, int destHeight, const TDib& image, int srcX, int srcY,
                         int srcWidth, int srcHeight) override;
 
-    const std::vector<uint32_t>& Pixels() const { return Words; }
+    const uint32_t* Pixels() const;
     const std::vector<TWebText>& Texts() const { return Written; }
 
 private:
@@ -42,8 +45,13 @@ private:
     template <class Keep>
     void Figure(int x1, int y1, int x2, int y2, uint32_t pen, const uint32_t* brush, Keep keep);
 
+    // A new picture is black, but made black only when something other than a rectangle over all
+    // of it is drawn first (every frame begins with one), as the desktop's pictures do.
+    void Blacken() const;
+
     int W, H;
-    std::vector<uint32_t> Words;
+    std::unique_ptr<uint32_t[]> Words;  // a frame's worth, taken from those earlier frames let go
+    mutable bool Unpainted = true;
     std::vector<TWebText> Written;
     std::shared_ptr<TPreparedSheets> Sheets;
 };
