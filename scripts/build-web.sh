@@ -55,6 +55,13 @@ place() {
 place "$objects/blubbi.wasm" blubbi wasm
 place "$objects/blubbi.js" blubbi js
 place "$objects/blubbi.data" blubbi data
+# The tune, rendered once by FluidSynth with the desktop game's soundfont (a browser plays no MIDI).
+if [ -x "$build/blubbi-web-tune" ] && [ -e "$build/sound/getspeed6.mid" ]; then
+  if [ ! -e "$objects/musik.ogg" ] || [ "$build/sound/getspeed6.mid" -nt "$objects/musik.ogg" ]; then
+    nice -n 10 "$build/blubbi-web-tune" "$build/sound/getspeed6.mid" "$objects/musik.ogg"
+  fi
+  place "$objects/musik.ogg" musik ogg
+fi
 for cue in "$build"/sound/*.wav; do
   [ -e "$cue" ] && place "$cue" "$(basename "$cue" .wav)" wav
 done

@@ -18,6 +18,7 @@ std::string TypeOf(const std::string& name) {
     if (ext == ".wasm") return "application/wasm";
     if (ext == ".css") return "text/css; charset=utf-8";
     if (ext == ".wav") return "audio/wav";
+    if (ext == ".ogg") return "audio/ogg";
     return "application/octet-stream";
 }
 
@@ -54,7 +55,8 @@ std::string Files(const TWebFiles& files) {
     std::string out =
         " data-wasm=\"/web/" + files.Name("blubbi.wasm") + "\" data-data=\"/web/" + files.Name("blubbi.data") + "\"";
     for (const auto& [kind, name] : files.Kinds())
-        if (kind.ends_with(".wav")) out += " data-sound-" + kind.substr(0, kind.size() - 4) + "=\"/web/" + name + "\"";
+        if (kind.ends_with(".wav") || kind.ends_with(".ogg"))
+            out += " data-sound-" + kind.substr(0, kind.size() - 4) + "=\"/web/" + name + "\"";
     return out;
 }
 

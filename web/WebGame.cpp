@@ -51,8 +51,15 @@ public:
     // The cues the page is to sound (through Web Audio, from the game's WAV files); the answers stay
     // the null platform's, so a recording is the same with sound or without.
     std::string SendMediaCommand(const std::string& command) override {
-        if (Drawing && command.starts_with("play ") && command.find(' ', 5) != std::string::npos)
-            Cues += command.substr(5, command.find(' ', 5) - 5) + " ";
+        const size_t verbEnd = command.find(' ');
+        if (!Drawing || verbEnd == std::string::npos) return {};
+        const std::string verb = command.substr(0, verbEnd);
+        const std::string alias = command.substr(verbEnd + 1, command.find(' ', verbEnd + 1) - verbEnd - 1);
+        // The tune: "musik:play" (the page starts it unless it sounds already), stop, pause, resume.
+        if (alias == "musik" && (verb == "play" || verb == "stop" || verb == "pause" || verb == "resume"))
+            Cues += alias + ":" + verb + " ";
+        else if (verb == "play")
+            Cues += alias + " ";
         return {};
     }
     TModalResult ShowGameOverDialog(const std::string& points) override {

@@ -185,7 +185,7 @@ def scenario():
             status, headers, body = get(f"{url}/web/{file}", {"Accept-Encoding": "gzip, deflate"})
             transfer += len(body)
             want = {"js": "text/javascript", "wasm": "application/wasm", "css": "text/css", "data": "application/octet-stream",
-                    "wav": "audio/wav"}
+                    "wav": "audio/wav", "ogg": "audio/ogg"}
             if not headers["Content-Type"].startswith(want[file.rsplit(".", 1)[1]]) or "immutable" not in headers["Cache-Control"]:
                 fail(f"{file}: {headers}")
             if file.endswith(".wasm") and headers.get("Content-Encoding") != "gzip":
@@ -277,6 +277,9 @@ def scenario():
         again = sim("--verify", f"{work}/browser.blubbi-replay")
         if again.returncode != 0 or int(json.loads(again.stdout)["GameOverPoints"]) != mine[0]["points"]:
             fail(f"blubbi-sim does not confirm the browser's replay: {again.stdout} {again.stderr}")
+        thrown = [e["params"] for e in b.events if e.get("method") == "Runtime.exceptionThrown"]
+        if thrown:
+            fail(f"the pages threw: {thrown}")
         print("browser_game: ok;", " ".join(f"{k}={v}" for k, v in figures.items()))
     finally:
         stop()

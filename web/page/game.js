@@ -76,11 +76,11 @@ function bbStatus(game, element) {
   return s;
 }
 
-// The game's effects through Web Audio, from its own WAV files (data-sound-NAME on the body), once the
-// page may sound (after a click or a key).
+// The game's effects and its tune through Web Audio, from its own WAV files and the tune rendered at
+// build time (data-sound-NAME on the body), once the page may sound (after a click or a key).
 function bbSounds() {
   const files = Object.entries(document.body.dataset).filter(([k]) => k.startsWith("sound"));
-  let context = null;
+  let context = null, tune = null, tuneOn = false;
   const buffers = {};
   const wake = () => {
     if (context) return;
@@ -91,15 +91,41 @@ function bbSounds() {
   };
   window.addEventListener("keydown", wake);
   window.addEventListener("pointerdown", wake);
-  return (game) => {
+  const muted = () => document.getElementById("mute")?.checked;
+  const startTune = () => {
+    if (tune || !buffers.musik || muted()) return;
+    tune = context.createBufferSource();
+    tune.buffer = buffers.musik;
+    tune.loop = true;
+    tune.connect(context.destination);
+    tune.start();
+  };
+  const stopTune = () => {
+    if (tune) tune.stop();
+    tune = null;
+  };
+  document.getElementById("mute")?.addEventListener("change", () => (muted() ? stopTune() : tuneOn && startTune()));
+  const sound = (game) => {
     const cues = game.UTF8ToString(game._bb_cues());
-    if (!context || document.getElementById("mute")?.checked) return;
+    if (!context) return;
     for (const cue of cues.split(" ")) {
-      if (!buffers[cue]) continue;
-      const source = context.createBufferSource();
-      source.buffer = buffers[cue];
-      source.connect(context.destination);
-      source.start();
+      if (cue === "musik:play" || cue === "musik:resume") {
+        tuneOn = true;
+        startTune();
+      } else if (cue === "musik:stop" || cue === "musik:pause") {
+        tuneOn = false;
+        stopTune();
+      } else if (buffers[cue] && !muted()) {
+        const source = context.createBufferSource();
+        source.buffer = buffers[cue];
+        source.connect(context.destination);
+        source.start();
+      }
     }
   };
+  // Silent while the page does not run the game (hidden, paused, at its end).
+  sound.hold = (held) => {
+    if (context) held ? context.suspend() : context.resume();
+  };
+  return sound;
 }

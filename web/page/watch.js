@@ -38,6 +38,7 @@
   };
   const finish = () => {
     finished = true;
+    sound.hold(true);
     const r = bbJson(game, game._bb_watch_result);
     const same = r.status === "ok" && r.Points === expectedPoints && r.EndHash === expectedHash;
     document.body.dataset.result = same ? "match" : "differs";
@@ -71,6 +72,7 @@
     });
   $("pause").addEventListener("click", () => {
     paused = !paused;
+    sound.hold(paused);
     $("pause").textContent = paused ? "Weiter" : "Pause";
   });
   bar.addEventListener("input", () => {
@@ -79,10 +81,12 @@
     game._bb_cues();  // what sounded on the way is not played afterwards
     document.body.dataset.seekMs = Math.round(performance.now() - started);
     finished = false;
+    sound.hold(paused);
     say("");
     if (game._bb_watch_over()) finish();
     show();
   });
+  document.addEventListener("visibilitychange", () => sound.hold(document.hidden || paused || finished));
   show();
   document.body.dataset.ready = "1";
   document.body.dataset.firstFrameMs = Math.round(performance.now());
