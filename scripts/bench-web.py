@@ -20,7 +20,7 @@ try:
     with open(f"{g.work}/whole.blubbi-replay") as f:
         replay = f.read()
     native = []
-    for _ in range(3):
+    for _ in range(9):
         started = time.perf_counter()
         verdict = json.loads(g.sim("--verify", f"{g.work}/whole.blubbi-replay").stdout)
         native.append(time.perf_counter() - started)
@@ -33,7 +33,7 @@ try:
     b.js("document.getElementById('pause').click()")
     result = b.js("(() => { const game = window.bbGame; const text = " + json.dumps(replay) + ";"
                   " const open = () => bbWithText(game, text, (at) => game._bb_watch_open(at));"
-                  " const runs = []; for (let i = 0; i < 3; ++i) { open(); const t = performance.now();"
+                  " const runs = []; for (let i = 0; i < 9; ++i) { open(); const t = performance.now();"
                   " game._bb_watch_seek(game._bb_watch_frames()); runs.push(performance.now() - t); }"
                   " open(); const t = performance.now(); let frames = 0; while (game._bb_watch_step(1)) ++frames;"
                   " return { frames: game._bb_watch_frames(), check: Math.min(...runs), drawn: performance.now() - t,"
