@@ -40,13 +40,16 @@ public:
         if (!Drawing) return TNullPlatform::NewPicture(width, height);
         return std::make_unique<TWebPicture>(width, height, Sheets);
     }
+    // The page shows the game's own 681 x 425 from the middle of the paint box, whatever size the
+    // recorded game's box had.
     void Present(const TPicture& picture, int x, int y) override {
         // A slide shows the frame before again, which may have been one played without pixels.
         if (const auto* drawn = dynamic_cast<const TWebPicture*>(&picture); drawn != nullptr && Drawing)
-            Screen.Show(*drawn, x, y);
+            Screen.Show(*drawn, x - (Width - kDesignWidth) / 2, y - (Height - kDesignHeight) / 2);
     }
     void PaintBoxRectangle(int x1, int y1, int x2, int y2, TColor color) override {
-        if (Drawing) Screen.Fill(x1, y1, x2, y2, color);
+        const int dx = (Width - kDesignWidth) / 2, dy = (Height - kDesignHeight) / 2;
+        if (Drawing) Screen.Fill(x1 - dx, y1 - dy, x2 - dx, y2 - dy, color);
     }
     // The cues the page is to sound (through Web Audio, from the game's WAV files); the answers stay
     // the null platform's, so a recording is the same with sound or without.

@@ -192,8 +192,9 @@ def scenario():
                 fail("the wasm is not packed for a client that takes gzip")
         figures["transfer_kb"] = round(transfer / 1024)
         plain = server("--web", f"{work}/none")
-        if "ohne die Browser-Fassung" not in get(plain + "/play")[2].decode():
-            fail("a server without the browser's files does not say so on /play")
+        for page in ("/play", "/watch/1"):
+            if "ohne die Browser-Fassung" not in get(plain + page)[2].decode():
+                fail(f"a server without the browser's files does not say so on {page}")
 
         b = Browser()
         started = time.time()

@@ -44,11 +44,11 @@
     document.body.dataset.result = same ? "match" : "differs";
     document.body.dataset.points = r.Points;
     document.body.dataset.hash = r.EndHash;
-    const verified = cfg.verified === "1" ? "geprüften " : "";
-    say(same
-      ? `Ende: ${r.Points} Punkte, Zustand ${r.EndHash} – wie bei der ${verified}Prüfung des Servers.`
-      : `Ende: ${r.Points} Punkte, Zustand ${r.EndHash} – anders als bei der Prüfung des Servers ` +
-        `(${expectedPoints} Punkte, Zustand ${expectedHash || "unbekannt"}).`);
+    const end = `Ende: ${r.Points} Punkte, Zustand ${r.EndHash}`;
+    if (cfg.verified !== "1") say(`${end}. Der Server hat dieses Spiel nicht geprüft.`);
+    else if (same) say(`${end} – so, wie der Server es bei seiner Prüfung fand.`);
+    else say(`${end} – anders, als der Server es bei seiner Prüfung fand (${expectedPoints} Punkte, ` +
+             `Zustand ${expectedHash || "unbekannt"}).`);
   };
   const loop = (now) => {
     if (!paused && !finished && !document.hidden) {
