@@ -7,6 +7,10 @@
 
 namespace blubbi {
 
+struct TSha256State {
+    EVP_MD_CTX* Md;
+};
+
 namespace {
 
 void Must(bool done) {
@@ -26,15 +30,19 @@ std::string HexDigits(const unsigned char* bytes, size_t size) {
     return out;
 }
 
-TSha256::TSha256() : Context(EVP_MD_CTX_new()) {
-    if (Context != nullptr && EVP_DigestInit_ex(Context, EVP_sha256(), nullptr) == 1) return;
-    EVP_MD_CTX_free(Context);
+TSha256::TSha256() : Context(new TSha256State{EVP_MD_CTX_new()}) {
+    if (Context->Md != nullptr && EVP_DigestInit_ex(Context->Md, EVP_sha256(), nullptr) == 1) return;
+    EVP_MD_CTX_free(Context->Md);
+    delete Context;
     Must(false);
 }
 
-TSha256::~TSha256() { EVP_MD_CTX_free(Context); }
+TSha256::~TSha256() {
+    EVP_MD_CTX_free(Context->Md);
+    delete Context;
+}
 
-void TSha256::Add(const void* data, size_t size) { Must(EVP_DigestUpdate(Context, data, size) == 1); }
+void TSha256::Add(const void* data, size_t size) { Must(EVP_DigestUpdate(Context->Md, data, size) == 1); }
 
 std::string TSha256::Hex() const {
     // A copy is finished, so the running hash can take more.
@@ -42,7 +50,7 @@ std::string TSha256::Hex() const {
     unsigned char digest[EVP_MAX_MD_SIZE];
     unsigned int length = 0;
     const bool done =
-        copy != nullptr && EVP_MD_CTX_copy_ex(copy, Context) == 1 && EVP_DigestFinal_ex(copy, digest, &length) == 1;
+        copy != nullptr && EVP_MD_CTX_copy_ex(copy, Context->Md) == 1 && EVP_DigestFinal_ex(copy, digest, &length) == 1;
     EVP_MD_CTX_free(copy);
     Must(done);
     return HexDigits(digest, length);

@@ -1,12 +1,14 @@
-// SHA-256 through OpenSSL, given as lower-case hex: the hashes of replays, levels and the game's data.
+// SHA-256 (OpenSSL's; base/Sha256Portable.h where there is none), given as lower-case hex: the hashes of replays,
+// levels and the game's data.
 #pragma once
 #include <cstddef>
 #include <string>
 #include <string_view>
 
-struct evp_md_ctx_st;
-
 namespace blubbi {
+
+// Each build's own digest: OpenSSL's, or the portable one where there is no OpenSSL.
+struct TSha256State;
 
 // Bytes in lower-case hex, two digits each.
 std::string HexDigits(const unsigned char* bytes, size_t size);
@@ -26,7 +28,7 @@ public:
     std::string Hex() const;
 
 private:
-    evp_md_ctx_st* Context;
+    TSha256State* Context;
 };
 
 std::string Sha256Hex(std::string_view bytes);

@@ -9,6 +9,7 @@ packages=(
   fonts-liberation fonts-dejavu-core timgm6mb-soundfont
   xvfb xdotool imagemagick openbox desktop-file-utils appstream shared-mime-info
   libcpp-httplib-dev libboost-dev libutf8proc-dev zlib1g-dev libsqlite3-dev libpqxx-dev libssl-dev openssl postgresql-15 chromium curl wrk jq
+  emscripten python3
 )
 
 missing=()

@@ -91,7 +91,8 @@ Level-Editor und ohne Schummelcode.</p>
             out += e.Verified ? "<span class=\"geprueft\" title=\"geprüft\">✓ geprüft</span>" : "nein";
             out.append("</td><td><img src=\"/replays/").append(id).append(".png\" alt=\"Letztes Bild von Eintrag ");
             out.append(id).append("\" loading=\"lazy\"></td><td><a href=\"/replays/").append(id);
-            out.append(".blubbi-replay\" download>Wiederholung</a></td></tr>\n");
+            out.append(".blubbi-replay\" download>Wiederholung</a> · <a href=\"/watch/").append(id);
+            out.append("\">Ansehen</a></td></tr>\n");
         }
         out += "</tbody>\n</table>\n";
     }

@@ -95,7 +95,11 @@ struct TOptions {
     std::string Listen = "127.0.0.1:8080";
     std::string Db;
     std::string DataDir = ProgramDir();
-    TLimits Limits;
+    TLimits Limits = [] {
+        TLimits limits;
+        limits.WebDir = ProgramDir() + "/web";
+        return limits;
+    }();
     TEdgeLimits Edge;
     double VerifySeconds = 10;
     double PictureSeconds = 120;
@@ -110,6 +114,8 @@ void AddOptions(CLI::App& cli, TOptions& o) {
         ->capture_default_str();
     cli.add_option("--db", o.Db, "sqlite:PATH or postgresql://... (default: sqlite:" + DefaultSqlitePath() + ")");
     cli.add_option("--data", o.DataDir, "the game's program folder (grafiken/, levels/) that replays are played with")
+        ->capture_default_str();
+    cli.add_option("--web", o.Limits.WebDir, "the browser's files (scripts/build-web.sh makes them)")
         ->capture_default_str();
     cli.add_option("--submissions-per-minute", o.Limits.SubmissionsPerMinute,
                    "submissions one client address (an IPv6 one by its /64) may send each minute, 0: no limit; "

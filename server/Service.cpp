@@ -22,6 +22,7 @@
 #include <unordered_map>
 
 #include "base/Sha256.h"
+#include "server/BrowserGame.h"
 #include "server/Form.h"
 #include "server/Http.h"
 #include "server/Page.h"
@@ -169,6 +170,7 @@ struct THiscoreService::TContext {
     double CheckSeconds = 0;
     uint64_t DbErrors = 0;
     uint64_t RefusedConnections = 0;
+    TWebFiles Web;
 
     TContext(TScoreStore& store, TScoreVerifier* verifier, const TLimits& limits)
         : Store(store),
@@ -178,7 +180,8 @@ struct THiscoreService::TContext {
           Pool(limits.VerifyThreads, limits.VerifyQueue),
           Lists(limits.ListCacheTime),
           Ranks(limits.ListCacheTime),
-          Drawer(1, limits.PictureQueue) {}
+          Drawer(1, limits.PictureQueue),
+          Web(TWebFiles::Load(limits.WebDir)) {}
     ~TContext() { Stopping = true; }  // before the drawing thread is joined
 
     // The lists changed here: answers reused so far and the places are made anew.
@@ -319,7 +322,9 @@ thread_local double CheckMs = -1;
 std::string Route(const std::string& path) {
     if (path.rfind("/replays/", 0) == 0)
         return path.ends_with(".png") ? "/replays/ID.png" : "/replays/ID.blubbi-replay";
-    for (const char* known : {kScoresPath, "/", "/showhi.php", "/healthz", "/metrics"})
+    if (path.rfind("/watch/", 0) == 0) return "/watch/ID";
+    if (path.rfind("/web/", 0) == 0) return "/web/FILE";
+    for (const char* known : {kScoresPath, "/", "/showhi.php", "/healthz", "/metrics", "/play"})
         if (path == known) return path;
     return "other";
 }
@@ -557,6 +562,7 @@ void THiscoreService::Install(THttpRoutes& server) {
     InstallOperator(server, c);
     InstallLists(server, c);
     InstallReplays(server, c);
+    InstallBrowserGame(server, c.Store, c.Web);
     InstallErrors(server, c);
 }
 

@@ -39,6 +39,8 @@ struct TLimits {
     // The operator's token (Authorization: Bearer TOKEN) for /admin/hide and /admin/ban; empty: those
     // routes are not there.
     std::string AdminToken{};
+    // The browser's files (scripts/build-web.sh); where there are none, /play and /watch say so.
+    std::string WebDir{};
 };
 
 class THiscoreService {

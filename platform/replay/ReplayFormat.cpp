@@ -1,7 +1,12 @@
 // Writing and reading replay lines; every number and count is checked before use.
 #include "platform/replay/ReplayFormat.h"
 
+// The browser has no OpenSSL: its build codes Base64 by hand, the same way.
+#ifdef __EMSCRIPTEN__
+#include "base/Base64Portable.h"
+#else
 #include <openssl/evp.h>
+#endif
 
 #include <set>
 
@@ -180,10 +185,14 @@ const char* StartKindName(TStartKind kind) {
 }
 
 std::string Base64(const uint8_t* data, size_t size) {
+#ifdef __EMSCRIPTEN__
+    return PortableBase64(data, size);
+#else
     std::string out(4 * ((size + 2) / 3) + 1, '\0');
     const int n = EVP_EncodeBlock(reinterpret_cast<unsigned char*>(out.data()), data, static_cast<int>(size));
     out.resize(static_cast<size_t>(n));
     return out;
+#endif
 }
 
 std::optional<std::vector<uint8_t>> FromBase64(std::string_view text, size_t maxBytes) {
@@ -192,6 +201,11 @@ std::optional<std::vector<uint8_t>> FromBase64(std::string_view text, size_t max
         if (!((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '+' || c == '/' ||
               c == '='))
             return std::nullopt;
+#ifdef __EMSCRIPTEN__
+    auto decoded = PortableFromBase64(text);
+    if (!decoded || decoded->size() > maxBytes) return std::nullopt;
+    return decoded;
+#else
     std::vector<uint8_t> out(text.size() / 4 * 3);
     const int n =
         EVP_DecodeBlock(out.data(), reinterpret_cast<const unsigned char*>(text.data()), static_cast<int>(text.size()));
@@ -203,6 +217,7 @@ std::optional<std::vector<uint8_t>> FromBase64(std::string_view text, size_t max
     out.resize(length);
     if (out.size() > maxBytes) return std::nullopt;
     return out;
+#endif
 }
 
 std::string FormatHeader(const TReplayHeader& h) {

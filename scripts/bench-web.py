@@ -1,0 +1,58 @@
+#!/usr/bin/env python3
+"""Speed of the game in headless Chromium against the native build, in one run: the whole game's proof
+(every level) checked without pictures in the page and by blubbi-sim --verify, the page's frames with
+composition, the first frame after navigation and what the pages load. Prints figures, fails nothing.
+Usage: scripts/bench-web.py [BUILD] [CHROMIUM]"""
+import json, os, re, subprocess, sys, time
+
+root = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+sys.path.insert(0, os.path.join(root, "tests", "web"))
+import browser_game as g  # noqa: E402
+
+g.build = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else os.path.join(root, "build"))
+g.chromium = sys.argv[2] if len(sys.argv) > 2 else "/usr/bin/chromium"
+try:
+    with open(os.path.join(root, "tests", "replays", "wholegame.script")) as f:
+        script = f.read() + "\ndown right\ntick 6000\n"
+    with open(f"{g.work}/whole.script", "w") as f:
+        f.write(script)
+    g.sim("--record", f"{g.work}/whole.blubbi-replay", f"{g.work}/whole.script")
+    with open(f"{g.work}/whole.blubbi-replay") as f:
+        replay = f.read()
+    native = []
+    for _ in range(9):
+        started = time.perf_counter()
+        verdict = json.loads(g.sim("--verify", f"{g.work}/whole.blubbi-replay").stdout)
+        native.append(time.perf_counter() - started)
+    url = g.server("--web", f"{g.build}/web")
+    entry = g.submit(url, "Messung", int(verdict["GameOverPoints"]), replay)
+    b = g.Browser()
+    started = time.perf_counter()
+    b.open(f"{url}/watch/{entry['id']}")
+    first = time.perf_counter() - started
+    b.js("document.getElementById('pause').click()")
+    result = b.js("(() => { const game = window.bbGame; const text = " + json.dumps(replay) + ";"
+                  " const open = () => bbWithText(game, text, (at) => game._bb_watch_open(at));"
+                  " const runs = []; for (let i = 0; i < 9; ++i) { open(); const t = performance.now();"
+                  " game._bb_watch_seek(game._bb_watch_frames()); runs.push(performance.now() - t); }"
+                  " open(); const t = performance.now(); let frames = 0; while (game._bb_watch_step(1)) ++frames;"
+                  " return { frames: game._bb_watch_frames(), check: Math.min(...runs), drawn: performance.now() - t,"
+                  " points: JSON.parse(game.UTF8ToString(game._bb_watch_result())).Points }; })()")
+    frames = result["frames"]
+    check_ms, native_ms = result["check"], min(native) * 1000
+    print(f"bench-web: {frames} frames ({frames / 40 / 60:.1f} minutes of play), points {result['points']} "
+          f"(blubbi-sim: {verdict['GameOverPoints']})")
+    print(f"bench-web: check without pictures: page {check_ms:.0f} ms ({check_ms * 1000 / frames:.1f} µs a frame), "
+          f"blubbi-sim --verify {native_ms:.0f} ms (the whole program) ({native_ms * 1000 / frames:.1f} µs a frame): "
+          f"ratio {check_ms / native_ms:.2f}")
+    print(f"bench-web: the page checks at {frames * 25 / check_ms:.0f}x real time "
+          f"(a ten-minute replay in {24000 * check_ms / frames / 1000:.2f} s)")
+    print(f"bench-web: every frame composed in the page: {result['drawn'] * 1000 / frames:.1f} µs a frame")
+    print(f"bench-web: first frame {first * 1000:.0f} ms after navigation")
+    transfer = 0
+    page = g.get(f"{url}/watch/{entry['id']}")[2].decode() + g.get(f"{url}/play")[2].decode()
+    for name in sorted(set(re.findall(r'/web/([A-Za-z0-9._-]+)', page))):
+        transfer += len(g.get(f"{url}/web/{name}", {"Accept-Encoding": "gzip"})[2])
+    print(f"bench-web: everything the pages load: {transfer / 1024:.0f} KB as sent (gzip where it is smaller)")
+finally:
+    g.stop()

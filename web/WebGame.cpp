@@ -1,0 +1,308 @@
+// The game in the browser: the core with the browser's platform, called by the page's script for
+// watching a replay (web/page/watch.js) and for playing (web/page/play.js). The page owns the
+// clock: it calls a tick for every 25 ms of its frame loop.
+#include <emscripten/emscripten.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <optional>
+
+#include "platform/headless/NullPlatform.h"
+#include "platform/replay/Replay.h"
+#include "web/Bundle.h"
+#include "web/WebPicture.h"
+
+namespace blubbi {
+
+namespace {
+
+const std::string kDataDir = "/data/";
+
+// Decoded sheets by their path in the program folder, from the data file.
+std::map<std::string, std::string>& DecodedSheets() {
+    static std::map<std::string, std::string> sheets;
+    return sheets;
+}
+
+// The null platform's clock and timers, with pictures that have pixels and a screen they go to.
+class TWebPlatform : public TNullPlatform {
+public:
+    TWebPlatform() {
+        Dir = kDataDir;
+        Loader = [](const std::string& file) {
+            const auto found = DecodedSheets().find(file.substr(std::min(file.size(), kDataDir.size())));
+            return found == DecodedSheets().end() ? TDib{} : DecodeDib(found->second);
+        };
+    }
+    std::unique_ptr<TPicture> NewPicture(int width, int height) override {
+        if (!Drawing) return TNullPlatform::NewPicture(width, height);
+        return std::make_unique<TWebPicture>(width, height, Sheets);
+    }
+    // The page shows the game's own 681 x 425 from the middle of the paint box, whatever size the
+    // recorded game's box had.
+    void Present(const TPicture& picture, int x, int y) override {
+        // A slide shows the frame before again, which may have been one played without pixels.
+        if (const auto* drawn = dynamic_cast<const TWebPicture*>(&picture); drawn != nullptr && Drawing)
+            Screen.Show(*drawn, x - (Width - kDesignWidth) / 2, y - (Height - kDesignHeight) / 2);
+    }
+    void PaintBoxRectangle(int x1, int y1, int x2, int y2, TColor color) override {
+        const int dx = (Width - kDesignWidth) / 2, dy = (Height - kDesignHeight) / 2;
+        if (Drawing) Screen.Fill(x1 - dx, y1 - dy, x2 - dx, y2 - dy, color);
+    }
+    // The cues the page is to sound (through Web Audio, from the game's WAV files); the answers stay
+    // the null platform's, so a recording is the same with sound or without.
+    std::string SendMediaCommand(const std::string& command) override {
+        const size_t verbEnd = command.find(' ');
+        if (!Drawing || verbEnd == std::string::npos) return {};
+        const std::string verb = command.substr(0, verbEnd);
+        const std::string alias = command.substr(verbEnd + 1, command.find(' ', verbEnd + 1) - verbEnd - 1);
+        // The tune: "musik:play" (the page starts it unless it sounds already), stop, pause, resume.
+        if (alias == "musik" && (verb == "play" || verb == "stop" || verb == "pause" || verb == "resume"))
+            Cues += alias + ":" + verb + " ";
+        else if (verb == "play")
+            Cues += alias + " ";
+        return {};
+    }
+    TModalResult ShowGameOverDialog(const std::string& points) override {
+        if (OnGameOver) OnGameOver(points);
+        return TModalResult::Cancel;
+    }
+
+    bool Drawing = true;
+    TWebScreen Screen{kDesignWidth, kDesignHeight};
+    std::shared_ptr<TPreparedSheets> Sheets = std::make_shared<TPreparedSheets>();
+    std::function<void(const std::string&)> OnGameOver;
+    std::string Cues;
+};
+
+// --- watching a replay ---
+
+struct TWatch {
+    std::string Text;
+    TReplayHeader Header;
+    int64_t Frames = 0;  // the replay's length
+    TWebPlatform Inner;
+    std::optional<TReplayReader> Reader;
+    std::optional<TReplayPlayer> Player;
+    std::optional<TMainForm> Game;
+    bool Over = false;
+
+    // From the start again, without pictures until the first frame drawn.
+    void Restart() {
+        if (Game) Game->FormDestroy();
+        Game.reset();
+        Player.reset();
+        Reader.emplace(Text, TReplayLimits{});
+        TReplayHeader header;
+        Reader->ReadHeader(header);
+        Inner.Width = header.Width;
+        Inner.Height = header.Height;
+        Player.emplace(Inner, std::move(header), *Reader, kDataDir);
+        Player->OnResize = [this](int w, int h) {
+            Inner.Width = w;
+            Inner.Height = h;
+        };
+        Game.emplace(*Player);
+        Player->Create(*Game);
+        Over = false;
+    }
+    int64_t Frame() const { return Player ? Player->Found.Frames : 0; }
+    // Plays until `frame` frames have run; only the last one is drawn.
+    void PlayTo(int64_t frame) {
+        while (!Over && Frame() < frame) {
+            Inner.Drawing = Frame() + 1 >= frame;
+            Over = !Player->Step(*Game);
+        }
+        Inner.Drawing = true;
+    }
+};
+
+std::unique_ptr<TWatch> Watch;
+
+// --- playing ---
+
+struct TPlay {
+    TWebPlatform Inner;
+    TRecorder Recorder{Inner};
+    std::optional<TMainForm> Game;
+    bool FirstKeyDue = true;  // a new game waits, once its level has slid in, for the first game key
+    bool Waiting = false;
+    std::string Finished;  // the replay of the game that ended in a game over, until the page takes it
+    std::string FinishedPoints;
+
+    void Send(TEvent e) {
+        e.Clock = Inner.GetTickCount();
+        Recorder.Record(*Game, e);
+    }
+    void SetPaused(bool paused) {
+        if ((Game->Paused != 0) == paused) return;
+        if (paused)  // what is held would be let go unseen while the game waits
+            for (const int32_t key : {VK_LEFT, VK_RIGHT, VK_UP, VK_SPACE}) Send(MakeEvent(TEventKind::KeyUp, key));
+        Send(MakeEvent(TEventKind::Pause, paused ? 1 : 0));
+    }
+};
+
+std::unique_ptr<TPlay> Play;
+std::string Answer;  // what the last call handed back as text
+
+const char* Give(std::string text) {
+    Answer = std::move(text);
+    return Answer.c_str();
+}
+
+TWebPlatform* Shown() {
+    if (Watch) return &Watch->Inner;
+    if (Play) return &Play->Inner;
+    return nullptr;
+}
+
+}  // namespace
+
+}  // namespace blubbi
+
+using namespace blubbi;
+
+extern "C" {
+
+// The data file: the game's files into the program folder, the decoded sheets kept aside.
+EMSCRIPTEN_KEEPALIVE int bb_load_data(const char* bytes, size_t size) {
+    return ReadBundle(std::string_view(bytes, size), [](const std::string& name, std::string_view content) {
+        if (name.starts_with("dib/")) {
+            DecodedSheets()[name.substr(4)] = std::string(content);
+            return;
+        }
+        if (!name.starts_with("data/")) return;
+        const std::filesystem::path path = "/" + name;
+        std::filesystem::create_directories(path.parent_path());
+        std::ofstream(path, std::ios::binary).write(content.data(), static_cast<std::streamsize>(content.size()));
+    });
+}
+
+// Watching: 0 when the replay cannot be read.
+EMSCRIPTEN_KEEPALIVE int bb_watch_open(const char* text) {
+    Play.reset();
+    Watch = std::make_unique<TWatch>();
+    Watch->Text = text;
+    TReplayError error;
+    if (!CheckReplay(Watch->Text, TReplayLimits{}, error, Watch->Frames)) {
+        Watch.reset();
+        return 0;
+    }
+    Watch->Restart();
+    return 1;
+}
+EMSCRIPTEN_KEEPALIVE double bb_watch_frames() { return Watch ? static_cast<double>(Watch->Frames) : 0; }
+EMSCRIPTEN_KEEPALIVE double bb_watch_frame() { return Watch ? static_cast<double>(Watch->Frame()) : 0; }
+EMSCRIPTEN_KEEPALIVE int bb_watch_over() { return Watch && Watch->Over ? 1 : 0; }
+// Plays `frames` frames on, drawing the last; false once the replay is over.
+EMSCRIPTEN_KEEPALIVE int bb_watch_step(int frames) {
+    if (!Watch) return 0;
+    Watch->PlayTo(Watch->Frame() + frames);
+    return Watch->Over ? 0 : 1;
+}
+// To frame `frame`, from the start again when it lies behind.
+EMSCRIPTEN_KEEPALIVE void bb_watch_seek(double frame) {
+    if (!Watch) return;
+    if (static_cast<int64_t>(frame) < Watch->Frame()) Watch->Restart();
+    Watch->PlayTo(static_cast<int64_t>(frame));
+    // At the last frame the end line, which holds no frame, is read too.
+    if (static_cast<int64_t>(frame) >= Watch->Frames) Watch->PlayTo(Watch->Frames + 1);
+}
+// How the play went, as JSON: "ok", "mismatch" ... and the end's points and state hash.
+EMSCRIPTEN_KEEPALIVE const char* bb_watch_result() {
+    if (!Watch || !Watch->Game) return Give("{}");
+    TVerifyResult r = Watch->Player->Found;
+    r.Score = Watch->Game->Score;
+    r.LevelNo = Watch->Game->LevelNo;
+    r.Lives = Watch->Game->Lives;
+    // The check's summary with the points the game ended with (a game over's, as the server counts
+    // them) and the end's state hash.
+    std::string json = VerifyJson(r);
+    json.pop_back();
+    return Give(json + ",\"Points\":" + std::to_string(r.PointsAtEnd()) + ",\"EndHash\":\"" + StateHash(*Watch->Game) +
+                "\"}");
+}
+
+// Playing from level 1, recorded as the desktop game records.
+EMSCRIPTEN_KEEPALIVE void bb_play_start(double seed, double clock) {
+    Watch.reset();
+    Play = std::make_unique<TPlay>();
+    TPlay& p = *Play;
+    p.Inner.Seed = static_cast<uint64_t>(seed);
+    p.Inner.Clock = static_cast<uint32_t>(clock);
+    p.Inner.OnGameOver = [&p](const std::string& points) {
+        p.Finished = p.Recorder.GameOverText();
+        p.FinishedPoints = points;
+        p.FirstKeyDue = true;
+    };
+    p.Recorder.Begin(kDataDir, 1, p.Inner.Clock);
+    p.Game.emplace(p.Recorder);
+    p.Recorder.Create(*p.Game);
+}
+EMSCRIPTEN_KEEPALIVE void bb_play_tick() {
+    if (!Play) return;
+    TPlay& p = *Play;
+    p.Inner.Tick(*p.Game, [&p](const TEvent& e) { p.Recorder.Record(*p.Game, e); });
+    // A new game's level has slid in: it waits for the first game key, as a pause a replay holds.
+    if (p.FirstKeyDue && !p.Game->Paused && p.Game->TransitionCounter == 0 && p.Finished.empty()) {
+        p.FirstKeyDue = false;
+        p.Waiting = true;
+        p.SetPaused(true);
+    }
+}
+// A key of the page, by its Windows key code; down = 1 pressed, 0 let go.
+EMSCRIPTEN_KEEPALIVE void bb_play_key(int code, int down) {
+    if (!Play) return;
+    TPlay& p = *Play;
+    const bool gameKey = code == VK_LEFT || code == VK_RIGHT || code == VK_UP || code == VK_SPACE;
+    if (down && gameKey) {
+        p.FirstKeyDue = false;
+        if (p.Waiting) {
+            p.Waiting = false;
+            p.SetPaused(false);
+        }
+    }
+    p.Send(MakeEvent(down ? TEventKind::KeyDown : TEventKind::KeyUp, code));
+}
+EMSCRIPTEN_KEEPALIVE void bb_play_pause(int paused) {
+    if (!Play) return;
+    Play->Waiting = false;
+    Play->SetPaused(paused != 0);
+}
+EMSCRIPTEN_KEEPALIVE int bb_play_paused() { return Play && Play->Game->Paused ? 1 : 0; }
+EMSCRIPTEN_KEEPALIVE int bb_play_waiting() { return Play && Play->Waiting ? 1 : 0; }
+// The replay of a game that ended in a game over, once; empty when none ended since the last call.
+EMSCRIPTEN_KEEPALIVE const char* bb_play_finished() {
+    if (!Play) return Give("");
+    std::string text = std::move(Play->Finished);
+    Play->Finished.clear();
+    return Give(std::move(text));
+}
+EMSCRIPTEN_KEEPALIVE const char* bb_play_finished_points() { return Give(Play ? Play->FinishedPoints : ""); }
+
+// What the page shows of the game now.
+EMSCRIPTEN_KEEPALIVE const uint8_t* bb_screen() { return Shown() ? Shown()->Screen.Rgba() : nullptr; }
+EMSCRIPTEN_KEEPALIVE const char* bb_texts() { return Give(Shown() ? Shown()->Screen.TextsJson() : "[]"); }
+EMSCRIPTEN_KEEPALIVE const char* bb_status() {
+    const TMainForm* g = Watch ? &*Watch->Game : Play ? &*Play->Game : nullptr;
+    if (g == nullptr) return Give("{}");
+    return Give("{\"points\":" + std::to_string(g->Score) + ",\"lives\":" + std::to_string(g->Lives) +
+                ",\"level\":" + std::to_string(g->LevelNo) + ",\"x\":" + std::to_string(g->PlayerX) +
+                ",\"y\":" + std::to_string(g->PlayerY) +
+                ",\"bubbles\":" + std::to_string(g->Bubbles ? g->Bubbles->Count : 0) + "}");
+}
+// The cues played since the last call, separated by spaces.
+EMSCRIPTEN_KEEPALIVE const char* bb_cues() {
+    TWebPlatform* shown = Shown();
+    if (shown == nullptr) return Give("");
+    std::string cues = std::move(shown->Cues);
+    shown->Cues.clear();
+    return Give(std::move(cues));
+}
+EMSCRIPTEN_KEEPALIVE const char* bb_state_hash() {
+    const TMainForm* g = Watch ? &*Watch->Game : Play ? &*Play->Game : nullptr;
+    return Give(g ? StateHash(*g) : "");
+}
+}
