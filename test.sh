@@ -62,9 +62,10 @@ export -f ctest_twice
 # The hiscore server's tests need a PostgreSQL server besides SQLite: the ctest run goes through
 # scripts/with-postgres.sh, which starts a throwaway one and stops it afterwards. Each test program
 # runs whole under the sanitizers (tests/CMakeLists.txt); the tests that start Qt bring their one
-# exception to the leak checker along (tests/lsan.supp).
+# exception to the leak checker along (tests/lsan.supp). One test more at a time than there are
+# cores: the window's tests mostly wait on what it shows.
 UBSAN_OPTIONS=print_stacktrace=1 \
-  phase test scripts/with-postgres.sh bash -c 'ctest_twice "$@"' _ --test-dir build-check --output-on-failure -j "$jobs"
+  phase test scripts/with-postgres.sh bash -c 'ctest_twice "$@"' _ --test-dir build-check --output-on-failure -j "$((jobs + 1))"
 
 # The fuzzers of what the game and the server read from outside: their corpora, then up to a minute each.
 phase fuzz scripts/fuzz.sh 60 build-check
