@@ -19,17 +19,6 @@ void Must(bool done) {
 
 }  // namespace
 
-std::string HexDigits(const unsigned char* bytes, size_t size) {
-    static constexpr std::string_view kHex = "0123456789abcdef";
-    std::string out;
-    out.reserve(2 * size);
-    for (size_t i = 0; i < size; ++i) {
-        out += kHex[bytes[i] >> 4];
-        out += kHex[bytes[i] & 15];
-    }
-    return out;
-}
-
 TSha256::TSha256() : Context(new TSha256State{EVP_MD_CTX_new()}) {
     if (Context->Md != nullptr && EVP_DigestInit_ex(Context->Md, EVP_sha256(), nullptr) == 1) return;
     EVP_MD_CTX_free(Context->Md);

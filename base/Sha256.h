@@ -11,7 +11,16 @@ namespace blubbi {
 struct TSha256State;
 
 // Bytes in lower-case hex, two digits each.
-std::string HexDigits(const unsigned char* bytes, size_t size);
+inline std::string HexDigits(const unsigned char* bytes, size_t size) {
+    static constexpr std::string_view kHex = "0123456789abcdef";
+    std::string out;
+    out.reserve(2 * size);
+    for (size_t i = 0; i < size; ++i) {
+        out += kHex[bytes[i] >> 4];
+        out += kHex[bytes[i] & 15];
+    }
+    return out;
+}
 
 // A hash fed piece by piece. OpenSSL's SHA-256 fails only when the library itself is broken (no
 // memory, no provider); no user of a hash can go on then, so every failure throws std::runtime_error.

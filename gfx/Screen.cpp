@@ -140,9 +140,9 @@ const TFigure* TFigureCache::Find(const std::string& key, const std::function<QS
 // The pixels are left as they come: a new picture is black, but it is made black only when
 // something other than a rectangle over all of it is drawn or its pixels are read first.
 TImagePicture::TImagePicture(int width, int height, std::shared_ptr<TPreparedSheets> sheets)
-    : Img(std::max(width, 0), std::max(height, 0), QImage::Format_RGB32),
-      Unpainted(true),
-      Sheets(sheets ? std::move(sheets) : std::make_shared<TPreparedSheets>()) {}
+    : TSheetPicture(sheets ? std::move(sheets) : std::make_shared<TPreparedSheets>()),
+      Img(std::max(width, 0), std::max(height, 0), QImage::Format_RGB32),
+      Unpainted(true) {}
 
 void TImagePicture::Blacken() const {
     if (!Unpainted) return;
@@ -265,23 +265,6 @@ void TImagePicture::DrawFigure(const std::string& key, int x, int y, const std::
         const int64_t ry = int64_t{y} + run.Y;
         FillRect(pixels, int64_t{x} + run.X1, ry, int64_t{x} + run.X2, ry + 1, inks[run.Pen ? 1 : 0]);
     }
-}
-
-void TImagePicture::DrawSprite(const TDib& sheet, int x, int y, bool mirrored, int frame, int frameCount,
-                               bool inBubble) {
-    TPixels pixels = Pixels();
-    blubbi::DrawSprite(pixels, *Sheets, sheet, x, y, mirrored, frame, frameCount, inBubble);
-}
-
-void TImagePicture::DrawSpriteRow(const TDib& sheet, int x, int y, int frameCount, int frame) {
-    TPixels pixels = Pixels();
-    blubbi::DrawSpriteRow(pixels, *Sheets, sheet, x, y, frameCount, frame);
-}
-
-void TImagePicture::StretchDrawDib(int x, int y, int destWidth, int destHeight, const TDib& image, int srcX, int srcY,
-                                   int srcWidth, int srcHeight) {
-    TPixels pixels = Pixels();
-    blubbi::StretchDrawDib(pixels, *Sheets, x, y, destWidth, destHeight, image, srcX, srcY, srcWidth, srcHeight);
 }
 
 TScreen::TScreen(int width, int height) : Img(BlankImage(width, height)) {}

@@ -9,8 +9,7 @@
 #include <string>
 
 #include "game/Platform.h"
-#include "gfx/PreparedSheets.h"
-#include "gfx/Sprites.h"
+#include "gfx/SheetPicture.h"
 
 class QPainter;
 
@@ -21,7 +20,7 @@ namespace blubbi {
 // covering x1..x2-1, y1..y2-1 as the platform's drawing calls do. Text needs a
 // QGuiApplication (the offscreen platform will do). Sheets are drawn as `sheets` keeps them
 // prepared, shared with the screen's other pictures (a store of its own when none is given).
-class TImagePicture : public TPicture {
+class TImagePicture : public TSheetPicture {
 public:
     TImagePicture(int width, int height, std::shared_ptr<TPreparedSheets> sheets = nullptr);
     ~TImagePicture() override;
@@ -36,11 +35,6 @@ public:
     void Arc(int x1, int y1, int x2, int y2, int x3, int y3, int x4, int y4, TColor pen) override;
     void TextOut(int x, int y, const std::string& text, TColor color) override;
 
-    void DrawSprite(const TDib& sheet, int x, int y, bool mirrored, int frame, int frameCount, bool inBubble) override;
-    void DrawSpriteRow(const TDib& sheet, int x, int y, int frameCount, int frame) override;
-    void StretchDrawDib(int x, int y, int destWidth, int destHeight, const TDib& image, int srcX, int srcY,
-                        int srcWidth, int srcHeight) override;
-
     // The pixels as composed so far.
     const QImage& Image() const;
     // Direct access for drawing; valid until the picture is destroyed.
@@ -50,6 +44,7 @@ public:
     using TFigurePainter = std::function<void(QPainter&, int x, int y, QColor pen, QColor brush)>;
 
 private:
+    TPixels Target() override { return Pixels(); }
     QPainter& Painter();
     void Blacken() const;
     void DrawFigure(const std::string& key, int x, int y, const std::function<QSize()>& measure,
@@ -58,7 +53,6 @@ private:
     mutable QImage Img;
     mutable bool Unpainted;           // nothing drawn yet, and the pixels not yet made black
     std::unique_ptr<QPainter> Paint;  // begun for a figure too large to keep, ended with the picture
-    std::shared_ptr<TPreparedSheets> Sheets;
 };
 
 // The paint box: what the player sees. Presenting copies a picture onto it; what the picture

@@ -9,17 +9,6 @@ struct TSha256State {
     TPortableSha256 Digest;
 };
 
-std::string HexDigits(const unsigned char* bytes, size_t size) {
-    static constexpr std::string_view kHex = "0123456789abcdef";
-    std::string out;
-    out.reserve(2 * size);
-    for (size_t i = 0; i < size; ++i) {
-        out += kHex[bytes[i] >> 4];
-        out += kHex[bytes[i] & 15];
-    }
-    return out;
-}
-
 TSha256::TSha256() : Context(new TSha256State) {}
 TSha256::~TSha256() { delete Context; }
 void TSha256::Add(const void* data, size_t size) { Context->Digest.Add(data, size); }

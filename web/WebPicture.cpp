@@ -18,7 +18,7 @@ std::vector<std::pair<size_t, std::unique_ptr<uint32_t[]>>>& Spare() {
 }  // namespace
 
 TWebPicture::TWebPicture(int width, int height, std::shared_ptr<TPreparedSheets> sheets)
-    : W(std::max(width, 0)), H(std::max(height, 0)), Sheets(std::move(sheets)) {
+    : TSheetPicture(std::move(sheets)), W(std::max(width, 0)), H(std::max(height, 0)) {
     const size_t size = static_cast<size_t>(W) * static_cast<size_t>(H);
     auto& spare = Spare();
     const auto kept = std::find_if(spare.begin(), spare.end(), [&](const auto& s) { return s.first == size; });
@@ -111,22 +111,6 @@ void TWebPicture::Arc(int x1, int y1, int x2, int y2, int x3, int y3, int x4, in
 
 void TWebPicture::TextOut(int x, int y, const std::string& text, TColor color) {
     if (!text.empty()) Written.push_back({x, y, color, text});
-}
-
-void TWebPicture::DrawSprite(const TDib& sheet, int x, int y, bool mirrored, int frame, int frameCount, bool inBubble) {
-    TPixels pixels = View();
-    blubbi::DrawSprite(pixels, *Sheets, sheet, x, y, mirrored, frame, frameCount, inBubble);
-}
-
-void TWebPicture::DrawSpriteRow(const TDib& sheet, int x, int y, int frameCount, int frame) {
-    TPixels pixels = View();
-    blubbi::DrawSpriteRow(pixels, *Sheets, sheet, x, y, frameCount, frame);
-}
-
-void TWebPicture::StretchDrawDib(int x, int y, int destWidth, int destHeight, const TDib& image, int srcX, int srcY,
-                                 int srcWidth, int srcHeight) {
-    TPixels pixels = View();
-    blubbi::StretchDrawDib(pixels, *Sheets, x, y, destWidth, destHeight, image, srcX, srcY, srcWidth, srcHeight);
 }
 
 TWebScreen::TWebScreen(int width, int height)

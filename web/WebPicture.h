@@ -7,8 +7,7 @@
 #include <vector>
 
 #include "game/Platform.h"
-#include "gfx/PreparedSheets.h"
-#include "gfx/Sprites.h"
+#include "gfx/SheetPicture.h"
 
 namespace blubbi {
 
@@ -18,7 +17,7 @@ struct TWebText {
     std::string Text;  // UTF-8
 };
 
-class TWebPicture : public TPicture {
+class TWebPicture : public TSheetPicture {
 public:
     TWebPicture(int width, int height, std::shared_ptr<TPreparedSheets> sheets);
     ~TWebPicture() override;
@@ -30,15 +29,12 @@ public:
     void Ellipse(int x1, int y1, int x2, int y2, TColor pen, TColor brush, bool hollow) override;
     void Arc(int x1, int y1, int x2, int y2, int x3, int y3, int x4, int y4, TColor pen) override;
     void TextOut(int x, int y, const std::string& text, TColor color) override;
-    void DrawSprite(const TDib& sheet, int x, int y, bool mirrored, int frame, int frameCount, bool inBubble) override;
-    void DrawSpriteRow(const TDib& sheet, int x, int y, int frameCount, int frame) override;
-    void StretchDrawDib(int x, int y, int destWidth, int destHeight, const TDib& image, int srcX, int srcY,
-                        int srcWidth, int srcHeight) override;
 
     const uint32_t* Pixels() const;
     const std::vector<TWebText>& Texts() const { return Written; }
 
 private:
+    TPixels Target() override { return View(); }
     TPixels View();
     // The figure of the ellipse in x1..x2-1, y1..y2-1: `keep` says which of its outline pixels
     // (by their place relative to the centre) are drawn.
@@ -53,7 +49,6 @@ private:
     std::unique_ptr<uint32_t[]> Words;  // a frame's worth, taken from those earlier frames let go
     mutable bool Unpainted = true;
     std::vector<TWebText> Written;
-    std::shared_ptr<TPreparedSheets> Sheets;
 };
 
 // The page's picture of the paint box: what Present showed last, as RGBA bytes for the canvas,
