@@ -741,10 +741,9 @@ void TMainWindow::Gamepad1Click() {
 
 void TMainWindow::SendInput(int source, TEvent event) {
     if (!Keys->Pass(source, event)) return;
-    const bool gameKey = event.A == VK_LEFT || event.A == VK_RIGHT || event.A == VK_UP || event.A == VK_SPACE;
     // The first game key starts the new game and is its first move; one pressed while the level
     // slides in leaves nothing to wait for.
-    if (event.Kind == TEventKind::KeyDown && gameKey) {
+    if (event.Kind == TEventKind::KeyDown && IsGameKey(event.A)) {
         FirstKeyDue = false;
         if (PaintBox1->FirstKeyWait) SetPaused(false);
     }

@@ -3,27 +3,21 @@
 
 #include <algorithm>
 
+#include "platform/headless/SilentDialogs.h"
 #include "platform/replay/ForwardingPlatform.h"
 
 namespace blubbi {
 
 // The window draws; everything else the watched game would ask of it stays quiet: no sound, no
 // dialog, no pause of the window's clock, and the paint box as big as it was when recorded.
-class TReplayView::TViewPlatform : public TForwardingPlatform {
+class TReplayView::TViewPlatform : public TSilentDialogs<TForwardingPlatform> {
 public:
-    TViewPlatform(TPlatform& inner, int width, int height) : TForwardingPlatform(inner), W(width), H(height) {}
+    TViewPlatform(TPlatform& inner, int width, int height) : TSilentDialogs(inner), W(width), H(height) {}
     int PaintBoxWidth() override { return W; }
     int PaintBoxHeight() override { return H; }
     std::string SendMediaCommand(const std::string&) override { return {}; }
     void SetTimerEnabled(TOneShotTimer, bool) override {}
     void SetClockPaused(bool) override {}
-    TModalResult ShowGameOverDialog(const std::string&) override { return TModalResult::Cancel; }
-    void ShowWinDialog() override {}
-    void ShowErrorMessage(const std::string&) override {}
-    void SetLevelDialogFolder(const std::string&) override {}
-    bool OpenLevelDialog(std::string&) override { return false; }
-    bool SaveLevelDialog(std::string&) override { return false; }
-    TSaveChoice AskSaveChanges(const std::string&) override { return TSaveChoice::Discard; }
 
     int W, H;
 };

@@ -21,6 +21,9 @@ struct TLevelData;
 
 // Key codes of the arrow keys and space.
 constexpr int32_t VK_SPACE = 32, VK_LEFT = 37, VK_UP = 38, VK_RIGHT = 39;
+// The keys the game is played with.
+constexpr std::array<int32_t, 4> kGameKeys = {VK_LEFT, VK_RIGHT, VK_UP, VK_SPACE};
+constexpr bool IsGameKey(int32_t key) { return key == VK_LEFT || key == VK_RIGHT || key == VK_UP || key == VK_SPACE; }
 
 enum class TMouseButton { mbLeft, mbRight, mbMiddle };
 

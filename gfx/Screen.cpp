@@ -184,13 +184,7 @@ void TImagePicture::Rectangle(int x1, int y1, int x2, int y2, TColor pen, TColor
     if (!(x1 <= 0 && y1 <= 0 && x2 >= Img.width() && y2 >= Img.height())) Blacken();
     Unpainted = false;
     TPixels pixels = PixelsOf(Img);
-    const int64_t left = x1, top = y1, right = x2, bottom = y2;  // int64: no overflow at the edges
-    FillRect(pixels, left + 1, top + 1, right - 1, bottom - 1, PixelOf(brush));
-    const uint32_t outline = PixelOf(pen);
-    FillRect(pixels, left, top, right, top + 1, outline);
-    FillRect(pixels, left, bottom - 1, right, bottom, outline);
-    FillRect(pixels, left, top + 1, left + 1, bottom - 1, outline);
-    FillRect(pixels, right - 1, top + 1, right, bottom - 1, outline);
+    FramedRect(pixels, x1, y1, x2, y2, PixelOf(pen), PixelOf(brush));
 }
 
 void TImagePicture::Ellipse(int x1, int y1, int x2, int y2, TColor pen, TColor brush, bool hollow) {

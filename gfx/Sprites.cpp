@@ -219,6 +219,14 @@ void FillRect(TPixels& target, int64_t x1, int64_t y1, int64_t x2, int64_t y2, u
     for (int64_t y = y1; y < y2; ++y) FillWords(TargetRow(target, y) + x1, x2 - x1, pixel);
 }
 
+void FramedRect(TPixels& target, int64_t x1, int64_t y1, int64_t x2, int64_t y2, uint32_t pen, uint32_t brush) {
+    FillRect(target, x1 + 1, y1 + 1, x2 - 1, y2 - 1, brush);
+    FillRect(target, x1, y1, x2, y1 + 1, pen);
+    FillRect(target, x1, y2 - 1, x2, y2, pen);
+    FillRect(target, x1, y1 + 1, x1 + 1, y2 - 1, pen);
+    FillRect(target, x2 - 1, y1 + 1, x2, y2 - 1, pen);
+}
+
 void DrawSprite(TPixels& target, TPreparedSheets& prepared, const TDib& sheet, int x, int y, bool mirrored, int frame,
                 int frameCount, bool inBubble) {
     if (!Drawable(target, sheet) || frameCount <= 0 || frame < 0 || frame >= frameCount) return;

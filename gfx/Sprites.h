@@ -39,6 +39,8 @@ void StretchDrawDib(TPixels& target, TPreparedSheets& prepared, int x, int y, in
 
 // Fills x1..x2-1, y1..y2-1 with `pixel`, clipped.
 void FillRect(TPixels& target, int64_t x1, int64_t y1, int64_t x2, int64_t y2, uint32_t pixel);
+// The platform's rectangle over x1..x2-1, y1..y2-1: a one-pixel outline in `pen` around `brush`, clipped.
+void FramedRect(TPixels& target, int64_t x1, int64_t y1, int64_t x2, int64_t y2, uint32_t pen, uint32_t brush);
 
 // The source and destination rectangles of StretchDrawDib after clipping to the image. Every
 // drawing of a scaled block, the game's and any other, clips with these.

@@ -139,7 +139,7 @@ struct TPlay {
     void SetPaused(bool paused) {
         if ((Game->Paused != 0) == paused) return;
         if (paused)  // what is held would be let go unseen while the game waits
-            for (const int32_t key : {VK_LEFT, VK_RIGHT, VK_UP, VK_SPACE}) Send(MakeEvent(TEventKind::KeyUp, key));
+            for (const int32_t key : kGameKeys) Send(MakeEvent(TEventKind::KeyUp, key));
         Send(MakeEvent(TEventKind::Pause, paused ? 1 : 0));
     }
 };
@@ -256,8 +256,7 @@ EMSCRIPTEN_KEEPALIVE void bb_play_tick() {
 EMSCRIPTEN_KEEPALIVE void bb_play_key(int code, int down) {
     if (!Play) return;
     TPlay& p = *Play;
-    const bool gameKey = code == VK_LEFT || code == VK_RIGHT || code == VK_UP || code == VK_SPACE;
-    if (down && gameKey) {
+    if (down && IsGameKey(code)) {
         p.FirstKeyDue = false;
         if (p.Waiting) {
             p.Waiting = false;

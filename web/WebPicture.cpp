@@ -58,13 +58,7 @@ void TWebPicture::Rectangle(int x1, int y1, int x2, int y2, TColor pen, TColor b
     if (x1 == x2 || y1 == y2) return;
     if (x1 <= 0 && y1 <= 0 && x2 >= W && y2 >= H) Unpainted = false;  // every pixel is painted
     TPixels pixels = View();
-    const int64_t left = x1, top = y1, right = x2, bottom = y2;
-    FillRect(pixels, left + 1, top + 1, right - 1, bottom - 1, PixelOf(brush));
-    const uint32_t outline = PixelOf(pen);
-    FillRect(pixels, left, top, right, top + 1, outline);
-    FillRect(pixels, left, bottom - 1, right, bottom, outline);
-    FillRect(pixels, left, top + 1, left + 1, bottom - 1, outline);
-    FillRect(pixels, right - 1, top + 1, right, bottom - 1, outline);
+    FramedRect(pixels, x1, y1, x2, y2, PixelOf(pen), PixelOf(brush));
 }
 
 // A pixel belongs to the figure when its centre lies inside the ellipse that fills the box; it is

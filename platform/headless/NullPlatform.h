@@ -10,6 +10,7 @@
 #include "game/Events.h"
 #include "game/MainForm.h"
 #include "game/Platform.h"
+#include "platform/headless/SilentDialogs.h"
 
 namespace blubbi {
 
@@ -34,7 +35,7 @@ private:
     int W, H;
 };
 
-class TNullPlatform : public TPlatform {
+class TNullPlatform : public TSilentDialogs<TPlatform> {
 public:
     TNullPlatform();
 
@@ -54,12 +55,6 @@ public:
     std::string SendMediaCommand(const std::string&) override { return {}; }
     void SetTimerEnabled(TOneShotTimer timer, bool enabled) override;
     void SetClockPaused(bool paused) override;
-    TModalResult ShowGameOverDialog(const std::string&) override { return TModalResult::Cancel; }
-    void ShowWinDialog() override {}
-    void ShowErrorMessage(const std::string&) override {}
-    void SetLevelDialogFolder(const std::string&) override {}
-    bool OpenLevelDialog(std::string&) override { return false; }
-    bool SaveLevelDialog(std::string&) override { return false; }
     bool FileExists(const std::string& fileName) override;
 
     // One timer tick: the clock advances kFrameIntervalMs, due one-shot timers fire (Timer2, then

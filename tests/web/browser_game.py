@@ -24,15 +24,18 @@ def sim(*args):
     return subprocess.run([f"{build}/blubbi-sim", "--data", build, *args], capture_output=True, text=True)
 
 
+LOOPBACK = "127.0.0.1"
+
+
 def server(*args):
-    p = subprocess.Popen([f"{build}/blubbi-hiscore", "--listen", "127.0.0.1:0", "--db", f"sqlite:{work}/s{len(procs)}.sqlite",
+    p = subprocess.Popen([f"{build}/blubbi-hiscore", "--listen", f"{LOOPBACK}:0", "--db", f"sqlite:{work}/s{len(procs)}.sqlite",
                           "--data", build, "--submissions-per-minute", "0", *args],
                          stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
     procs.append(p)
-    m = re.search(r"listening on (http://127\.0\.0\.1:\d+)/", p.stdout.readline())
+    m = re.search(r"listening on \S+:(\d+)/", p.stdout.readline())
     if not m:
         fail("the server did not start")
-    return m.group(1)
+    return f"http://{LOOPBACK}:{m.group(1)}"
 
 
 def get(url, headers=None):
