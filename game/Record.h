@@ -63,69 +63,84 @@ struct TGameRecord {
     std::string CheatBuffer;
 };
 
-// Calls f(name, field, role) for every field of the record, in the saved state's order. The
-// structured binding names each member once: a field added to the record and not here does not
-// compile.
+// Every field of the record with its role (C carried, P progress, T transient), in the saved
+// state's order, SEP between two. The one list names the members for a structured binding and
+// for the calls alike, so a member missing here, or a line of here left out, does not compile.
+// clang-format off
+#define BLUBBI_GAME_FIELDS(X, SEP) \
+    X(GameActive, C) SEP           \
+    X(FacingLeft, C) SEP           \
+    X(Walking, C) SEP              \
+    X(CellDragActive, C) SEP       \
+    X(InsertKind, C) SEP           \
+    X(BlinkCounter, C) SEP         \
+    X(LastHitTick, C) SEP          \
+    X(MusicStartTick, C) SEP       \
+    X(TransitionCounter, C) SEP    \
+    X(Score, P) SEP                \
+    X(Lives, P) SEP                \
+    X(LevelNo, P) SEP              \
+    X(StartX, P) SEP               \
+    X(StartY, P) SEP               \
+    X(VelY, C) SEP                 \
+    X(WalkFrame, C) SEP            \
+    X(PlayerX, P) SEP              \
+    X(PlayerY, P) SEP              \
+    X(CellDragValue, C) SEP        \
+    X(InEndCheck, T) SEP           \
+    X(BurstByTouch, C) SEP         \
+    X(InPaint, T) SEP              \
+    X(MusicJustStarted, C) SEP     \
+    X(EndCheckPending, C) SEP      \
+    X(InDialog, T) SEP             \
+    X(Paused, C) SEP               \
+    X(KeyJump, C) SEP              \
+    X(KeyFire, C) SEP              \
+    X(KeyLeft, C) SEP              \
+    X(KeyRight, C) SEP             \
+    X(OnGround, C) SEP             \
+    X(HitTimer, C) SEP             \
+    X(LastFireTick, C) SEP         \
+    X(StartLevelNo, P) SEP         \
+    X(MusicEnabled, C) SEP         \
+    X(SoundEnabled, C) SEP         \
+    X(EditorMode, C) SEP           \
+    X(Timer2Enabled, C) SEP        \
+    X(Timer3Enabled, C) SEP        \
+    X(Timer2Started, C) SEP        \
+    X(Timer3Started, C) SEP        \
+    X(PlayFieldX, C) SEP           \
+    X(PlayFieldY, C) SEP           \
+    X(Rng, C) SEP                  \
+    X(Grid, P) SEP                 \
+    X(MusicModeSaved, C) SEP       \
+    X(MusicModeNow, C) SEP         \
+    X(CheatBuffer, C)
+// clang-format on
+
+// The value a field keeps: the generator by its state.
+template <class V>
+decltype(auto) StoredValue(V& v) {
+    if constexpr (std::is_same_v<std::remove_const_t<V>, TRandom>) {
+        return (v.State);
+    } else {
+        return (v);
+    }
+}
+
+// Calls f(name, field, role) for every field of the record, in the saved state's order.
 template <class R, class F>
 void ForEachField(R& r, F&& f) {
-    auto& [GameActive, FacingLeft, Walking, CellDragActive, InsertKind, BlinkCounter, LastHitTick, MusicStartTick,
-           TransitionCounter, Score, Lives, LevelNo, StartX, StartY, VelY, WalkFrame, PlayerX, PlayerY, CellDragValue,
-           InEndCheck, BurstByTouch, InPaint, MusicJustStarted, EndCheckPending, InDialog, Paused, KeyJump, KeyFire,
-           KeyLeft, KeyRight, OnGround, HitTimer, LastFireTick, StartLevelNo, MusicEnabled, SoundEnabled, EditorMode,
-           Timer2Enabled, Timer3Enabled, Timer2Started, Timer3Started, PlayFieldX, PlayFieldY, Rng, Grid,
-           MusicModeSaved, MusicModeNow, CheatBuffer] =
+#define BLUBBI_FIELD_NAME(name, role) name
+#define BLUBBI_FIELD_CALL(name, role) f(#name, StoredValue(name), role);
+#define BLUBBI_FIELD_COMMA ,
+    auto& [BLUBBI_GAME_FIELDS(BLUBBI_FIELD_NAME, BLUBBI_FIELD_COMMA)] =
         static_cast<std::conditional_t<std::is_const_v<R>, const TGameRecord&, TGameRecord&>>(r);
     constexpr TFieldRole C = TFieldRole::Carried, P = TFieldRole::Progress, T = TFieldRole::Transient;
-#define BLUBBI_FIELD(name, role) f(#name, name, role)
-    BLUBBI_FIELD(GameActive, C);
-    BLUBBI_FIELD(FacingLeft, C);
-    BLUBBI_FIELD(Walking, C);
-    BLUBBI_FIELD(CellDragActive, C);
-    BLUBBI_FIELD(InsertKind, C);
-    BLUBBI_FIELD(BlinkCounter, C);
-    BLUBBI_FIELD(LastHitTick, C);
-    BLUBBI_FIELD(MusicStartTick, C);
-    BLUBBI_FIELD(TransitionCounter, C);
-    BLUBBI_FIELD(Score, P);
-    BLUBBI_FIELD(Lives, P);
-    BLUBBI_FIELD(LevelNo, P);
-    BLUBBI_FIELD(StartX, P);
-    BLUBBI_FIELD(StartY, P);
-    BLUBBI_FIELD(VelY, C);
-    BLUBBI_FIELD(WalkFrame, C);
-    BLUBBI_FIELD(PlayerX, P);
-    BLUBBI_FIELD(PlayerY, P);
-    BLUBBI_FIELD(CellDragValue, C);
-    BLUBBI_FIELD(InEndCheck, T);
-    BLUBBI_FIELD(BurstByTouch, C);
-    BLUBBI_FIELD(InPaint, T);
-    BLUBBI_FIELD(MusicJustStarted, C);
-    BLUBBI_FIELD(EndCheckPending, C);
-    BLUBBI_FIELD(InDialog, T);
-    BLUBBI_FIELD(Paused, C);
-    BLUBBI_FIELD(KeyJump, C);
-    BLUBBI_FIELD(KeyFire, C);
-    BLUBBI_FIELD(KeyLeft, C);
-    BLUBBI_FIELD(KeyRight, C);
-    BLUBBI_FIELD(OnGround, C);
-    BLUBBI_FIELD(HitTimer, C);
-    BLUBBI_FIELD(LastFireTick, C);
-    BLUBBI_FIELD(StartLevelNo, P);
-    BLUBBI_FIELD(MusicEnabled, C);
-    BLUBBI_FIELD(SoundEnabled, C);
-    BLUBBI_FIELD(EditorMode, C);
-    BLUBBI_FIELD(Timer2Enabled, C);
-    BLUBBI_FIELD(Timer3Enabled, C);
-    BLUBBI_FIELD(Timer2Started, C);
-    BLUBBI_FIELD(Timer3Started, C);
-    BLUBBI_FIELD(PlayFieldX, C);
-    BLUBBI_FIELD(PlayFieldY, C);
-    f("Rng", Rng.State, C);
-    BLUBBI_FIELD(Grid, P);
-    BLUBBI_FIELD(MusicModeSaved, C);
-    BLUBBI_FIELD(MusicModeNow, C);
-    BLUBBI_FIELD(CheatBuffer, C);
-#undef BLUBBI_FIELD
+    BLUBBI_GAME_FIELDS(BLUBBI_FIELD_CALL, )
+#undef BLUBBI_FIELD_NAME
+#undef BLUBBI_FIELD_CALL
+#undef BLUBBI_FIELD_COMMA
 }
 
 }  // namespace blubbi
