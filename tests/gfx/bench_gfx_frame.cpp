@@ -157,8 +157,11 @@ BENCHMARK(PresentedFrameOnCard)->DenseRange(1, 4)->Unit(benchmark::kMicrosecond)
 
 void CopyOfTheFramesPixels(benchmark::State& state) {
     std::vector<uint32_t> from(kWidth * kHeight, 0xFF800000u), to(kWidth * kHeight);
+    // The target's address escapes, so the clobber below counts as a read of it and the copy stays.
+    uint32_t* target = to.data();
+    benchmark::DoNotOptimize(target);
     for (auto _ : state) {
-        std::memcpy(to.data(), from.data(), from.size() * sizeof(uint32_t));
+        std::memcpy(target, from.data(), from.size() * sizeof(uint32_t));
         benchmark::ClobberMemory();
     }
     state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(from.size() * sizeof(uint32_t)));
