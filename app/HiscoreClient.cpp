@@ -9,7 +9,7 @@
 #include <QNetworkRequest>
 #include <QTimer>
 
-#include "platform/compress/Gzip.h"
+#include "base/Gzip.h"
 
 namespace blubbi {
 

@@ -5,7 +5,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "platform/compress/Gzip.h"
+#include "base/Gzip.h"
 #include "server/Page.h"
 
 namespace blubbi::hiscore {

@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "platform/compress/Gzip.h"
+#include "base/Gzip.h"
 
 namespace blubbi::hiscore {
 

@@ -9,7 +9,7 @@
 #include <nlohmann/json.hpp>
 #include <thread>
 
-#include "platform/compress/Gzip.h"
+#include "base/Gzip.h"
 #include "server/Form.h"
 #include "server/HttpEdge.h"
 #include "server/Service.h"

@@ -1,5 +1,5 @@
 // gzip through zlib, bounded on the way in.
-#include "platform/compress/Gzip.h"
+#include "base/Gzip.h"
 
 #include <zlib.h>
 
