@@ -1,7 +1,17 @@
 #!/usr/bin/env bash
 # Sets up, builds and runs every test, under the sanitizers, and the fuzzers.
+# `./test.sh quick` is the developer's loop: the same build, the checks of what changed against main
+# (format, clang-tidy), the tests without the label `slow` and the fuzzers on their corpora only.
 set -euo pipefail
 cd "$(dirname "$0")"
+mode=${1:-full}
+case $mode in
+  full | quick) ;;
+  *)
+    echo "usage: $0 [quick]" >&2
+    exit 2
+    ;;
+esac
 
 # Each phase says at its end how long it took, on the clock and in processor time (its processes').
 phase_times=()
@@ -25,11 +35,24 @@ phase setup scripts/setup.sh
 jobs=$(nproc)
 export QT_QPA_PLATFORM=offscreen SDL_AUDIODRIVER=dummy
 
+# The files a quick run checks: those changed against main (BLUBBI_BASE names another), committed
+# or not, and new ones git does not ignore; every tracked one in the full run. Arguments: git pathspecs.
+files() {
+  if [ "$mode" = full ]; then
+    git ls-files -z -- "$@"
+    return
+  fi
+  local base
+  base=$(git merge-base HEAD "${BLUBBI_BASE:-main}" 2>/dev/null || git rev-parse HEAD)
+  { git diff -z --name-only --diff-filter=d "$base" -- "$@" && git ls-files -z --others --exclude-standard -- "$@"; } |
+    sort -zu
+}
+
 # The house style: every tracked C++ file exactly as clang-format (.clang-format) writes it.
 format() {
-  git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format --dry-run --Werror
+  files '*.cpp' '*.h' | xargs -0 -r clang-format --dry-run --Werror
   # The shell scripts as shellcheck reads them, warnings and errors (their directives name what they source).
-  git ls-files -z '*.sh' | xargs -0 shellcheck -S warning -x .ci/run
+  { files '*.sh' && printf '.ci/run\0'; } | xargs -0 shellcheck -S warning -x
 }
 phase format format
 
@@ -48,9 +71,9 @@ phase build build
 # The core, the helpers beneath it, the platforms, graphics, sound, the hiscore server and the runner
 # through clang-tidy (.clang-tidy) with the build's compile commands; any finding fails.
 tidy() {
-  git ls-files -z 'base/*.cpp' 'game/*.cpp' 'level/*.cpp' 'platform/*.cpp' 'gfx/*.cpp' 'sound/*.cpp' 'server/*.cpp' \
+  files 'base/*.cpp' 'game/*.cpp' 'level/*.cpp' 'platform/*.cpp' 'gfx/*.cpp' 'sound/*.cpp' 'server/*.cpp' \
     'tools/sim/*.cpp' |
-    xargs -0 -n 1 -P "$jobs" clang-tidy -p build-check --quiet 2> >(grep -v ' warnings generated\.$' >&2)
+    xargs -0 -r -n 1 -P "$jobs" clang-tidy -p build-check --quiet 2> >(grep -v ' warnings generated\.$' >&2)
 }
 phase tidy tidy
 # A test that fails runs once more, named in the log; one that fails twice fails the run. The leak
@@ -64,10 +87,18 @@ export -f ctest_twice
 # runs whole under the sanitizers (tests/CMakeLists.txt); the tests that start Qt bring their one
 # exception to the leak checker along (tests/lsan.supp). One test more at a time than there are
 # cores: the window's tests mostly wait on what it shows.
+# A quick run leaves out the tests labelled slow: the real window under X, Chromium, the proofs of the
+# levels and what must sound in real time.
+selection=()
+[ "$mode" = full ] || selection=(--label-exclude slow)
 UBSAN_OPTIONS=print_stacktrace=1 \
-  phase test scripts/with-postgres.sh bash -c 'ctest_twice "$@"' _ --test-dir build-check --output-on-failure -j "$((jobs + 1))"
+  phase test scripts/with-postgres.sh bash -c 'ctest_twice "$@"' _ --test-dir build-check --output-on-failure \
+  -j "$((jobs + 1))" "${selection[@]}"
 
-# The fuzzers of what the game and the server read from outside: their corpora, then up to a minute each.
-phase fuzz scripts/fuzz.sh 60 build-check
+# The fuzzers of what the game and the server read from outside: their corpora, then up to a minute
+# each; a quick run replays the corpora only.
+fuzz_seconds=60
+[ "$mode" = full ] || fuzz_seconds=0
+phase fuzz scripts/fuzz.sh "$fuzz_seconds" build-check
 
 printf '%s\n' "${phase_times[@]}"

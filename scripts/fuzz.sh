@@ -3,7 +3,7 @@
 # the GIF and MIDI readers, the hiscore server's submission form): replays their corpora, then fuzzes
 # each, as many at once as there are cores.
 # Usage: scripts/fuzz.sh [SECONDS [BUILD]]. SECONDS (default 60) is what the replay and form readers
-# get; BUILD is a tree configured with clang, -DBLUBBI_SANITIZE=ON and -DBLUBBI_FUZZ=ON whose fuzzers
+# get (0: the corpora only, as ./test.sh quick runs them); BUILD is a tree configured with clang, -DBLUBBI_SANITIZE=ON and -DBLUBBI_FUZZ=ON whose fuzzers
 # are already built (./test.sh's); without it they are built in build-fuzz/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -26,10 +26,13 @@ trap 'kill $(jobs -p) 2>/dev/null || true; rm -rf "$work"' EXIT
 declare -A running=()
 fuzz() {
   local name=$1 corpus=$2 max_len=$3 time=$4
+  [ "$time" -gt 0 ] || time=1 # libFuzzer reads 0 as no limit at all
   mkdir -p "$work/$name"
   {
     "$build/fuzz/$name" -runs=0 "$corpus" &&
-      "$build/fuzz/$name" -max_total_time="$time" -max_len="$max_len" -timeout=10 "$work/$name" "$corpus"
+      if [ "$seconds" -gt 0 ]; then
+        "$build/fuzz/$name" -max_total_time="$time" -max_len="$max_len" -timeout=10 "$work/$name" "$corpus"
+      fi
   } >"$work/$name.log" 2>&1 &
   running[$!]=$name
   [ ${#running[@]} -lt "$(nproc)" ] || finish

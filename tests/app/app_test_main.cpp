@@ -1,15 +1,37 @@
 // The shell tests run inside one QApplication, without a screen unless one is asked for, in German
-// as the program runs, with the level files' type known as on an installed system and with
-// settings and data of their own, and no hiscore server.
+// as the program runs, with the level files' type known as on an installed system, with settings
+// and data of their own for each test, and no hiscore server.
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QFile>
 #include <QTemporaryDir>
 #include <cstdlib>
+#include <memory>
 #include <string>
 
 #include "app/German.h"
+
+namespace {
+
+// Each test starts with settings and data folders of its own, empty, as on a first run: what one
+// test keeps (a zoom, full screen, the recent levels) never reaches the next in the same process.
+class TFreshFolders : public ::testing::EmptyTestEventListener {
+    std::unique_ptr<QTemporaryDir> Config, Data;
+
+    void OnTestStart(const ::testing::TestInfo&) override {
+        Config = std::make_unique<QTemporaryDir>();
+        Data = std::make_unique<QTemporaryDir>();
+        setenv("XDG_CONFIG_HOME", Config->path().toLocal8Bit().constData(), 1);
+        setenv("XDG_DATA_HOME", Data->path().toLocal8Bit().constData(), 1);
+    }
+    void OnTestEnd(const ::testing::TestInfo&) override {
+        Config.reset();
+        Data.reset();
+    }
+};
+
+}  // namespace
 
 int main(int argc, char** argv) {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
@@ -37,5 +59,6 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("Blubbi Blubbo"));
     blubbi::UseGerman();
     ::testing::InitGoogleTest(&argc, argv);
+    ::testing::UnitTest::GetInstance()->listeners().Append(new TFreshFolders);
     return RUN_ALL_TESTS();
 }
