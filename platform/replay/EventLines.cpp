@@ -133,6 +133,20 @@ std::string TickLine(const TEventLine& s) {
     return line + StepSuffix(s.Step, kFrameIntervalMs);
 }
 
+// Reads an event line into `out`, or says what is wrong with it.
+TMessage ReadEventLine(std::string_view line, TEventLine& out) {
+    auto w = Words(line);
+    if (w.empty()) return "empty line";
+    // A trailing +D moves the clock before the event.
+    if (w.size() > 1 && w.back()[0] == '+') {
+        if (!Number(w.back().substr(1), out.Step)) return "a clock step is +0 to +4294967295";
+        out.StepGiven = true;
+        w.pop_back();
+    }
+    const TArgs args(w.begin() + 1, w.end());
+    return Event(w[0], args, out);
+}
+
 }  // namespace
 
 std::vector<std::string_view> Words(std::string_view line) {
@@ -196,17 +210,12 @@ bool PaintBoxSide(std::string_view word, int32_t& value) {
 
 char TickStepChar(uint32_t step) { return step < kStepChars.size() ? kStepChars[step] : '\0'; }
 
-std::optional<std::string> ParseEventLine(std::string_view line, TEventLine& out) {
-    auto w = Words(line);
-    if (w.empty()) return "empty line";
-    // A trailing +D moves the clock before the event.
-    if (w.size() > 1 && w.back()[0] == '+') {
-        if (!Number(w.back().substr(1), out.Step)) return "a clock step is +0 to +4294967295";
-        out.StepGiven = true;
-        w.pop_back();
-    }
-    const TArgs args(w.begin() + 1, w.end());
-    return Event(w[0], args, out);
+std::optional<TEventLine> ParseEventLine(std::string_view line, std::string& error) {
+    TEventLine out;
+    TMessage message = ReadEventLine(line, out);
+    if (!message) return out;
+    error = std::move(*message);
+    return std::nullopt;
 }
 
 std::string FormatEventLine(const TEventLine& s) {

@@ -24,8 +24,8 @@ struct TEventLine {
     std::vector<uint8_t> Steps;  // a ticks line: a step for each tick; else all are Step
 };
 
-// Reads an event line; the message says what is wrong.
-std::optional<std::string> ParseEventLine(std::string_view line, TEventLine& out);
+// Reads an event line: the event, or nothing and in `error` what is wrong.
+std::optional<TEventLine> ParseEventLine(std::string_view line, std::string& error);
 // The line of an event, without its newline: what ParseEventLine reads back as the same event.
 std::string FormatEventLine(const TEventLine& line);
 // One tick's clock step as one character of a ticks line, for steps 0 to 61 ms; 0 for others.

@@ -222,8 +222,10 @@ void TRecorder::Record(TMainForm& game, const TEvent& event) {
     written.Step = event.Clock - LastClock;
     const std::string line = FormatEventLine(written);
     // The game runs on what the line says, so it cannot differ from a playback of it.
-    TEventLine read;
-    if (ParseEventLine(line, read)) return;  // nothing the game knows (an unknown menu name)
+    std::string unknown;
+    const std::optional<TEventLine> parsed = ParseEventLine(line, unknown);
+    if (!parsed) return;  // nothing the game knows (an unknown menu name)
+    const TEventLine& read = *parsed;
     TEvent played = read.Event;
     played.Clock = LastClock + read.Step;
     Pending.clear();

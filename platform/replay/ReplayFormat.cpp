@@ -365,7 +365,10 @@ bool TReplayReader::Checkpoint(const std::vector<std::string_view>& w, TReplaySt
 }
 
 bool TReplayReader::EventWithAnswers(std::string_view line, TReplayStep& s) {
-    if (auto message = ParseEventLine(line, s)) return Fail(LineNo, *message);
+    std::string error;
+    std::optional<TEventLine> read = ParseEventLine(line, error);
+    if (!read) return Fail(LineNo, error);
+    static_cast<TEventLine&>(s) = std::move(*read);
     if (s.Event.Kind == TEventKind::Tick) {
         if (s.Repeat > Limits.MaxFrames - FrameCount) return Fail(LineNo, "more frames than a replay may have");
         FrameCount += s.Repeat;

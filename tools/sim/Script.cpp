@@ -16,14 +16,15 @@ using TMessage = std::optional<std::string>;
 constexpr std::array<std::string_view, 7> kEventWords{"tick", "down", "up", "mouse", "menu", "resize", "pause"};
 
 TMessage EventCommand(std::string_view line, TCommand& c) {
-    TEventLine read;
-    if (auto message = ParseEventLine(line, read)) return message;
-    if (read.StepGiven) return "a script moves the clock by its ticks only";
-    c.Event = read.Event;
-    if (read.Event.Kind == TEventKind::Tick) {
+    std::string error;
+    const std::optional<TEventLine> read = ParseEventLine(line, error);
+    if (!read) return error;
+    if (read->StepGiven) return "a script moves the clock by its ticks only";
+    c.Event = read->Event;
+    if (read->Event.Kind == TEventKind::Tick) {
         c.Op = TOp::Tick;
-        c.Count = read.Repeat;
-    } else if (read.Event.Kind == TEventKind::Resize) {
+        c.Count = read->Repeat;
+    } else if (read->Event.Kind == TEventKind::Resize) {
         c.Op = TOp::Resize;
     }
     return std::nullopt;
