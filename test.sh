@@ -68,11 +68,12 @@ build() {
   cmake --build build-check -j "$jobs"
 }
 phase build build
-# The core, the helpers beneath it, the platforms, graphics, sound, the hiscore server and the runner
-# through clang-tidy (.clang-tidy) with the build's compile commands; any finding fails.
+# The core, the helpers beneath it, the platforms, graphics, sound, the hiscore server, the runner and
+# the picture and browser-data builders through clang-tidy (.clang-tidy) with the build's compile
+# commands; any finding fails.
 tidy() {
   files 'base/*.cpp' 'game/*.cpp' 'level/*.cpp' 'platform/*.cpp' 'gfx/*.cpp' 'sound/*.cpp' 'server/*.cpp' \
-    'tools/sim/*.cpp' |
+    'tools/sim/*.cpp' 'tools/make-sheets/*.cpp' 'tools/web-data/*.cpp' |
     xargs -0 -r -n 1 -P "$jobs" clang-tidy -p build-check --quiet 2> >(grep -v ' warnings generated\.$' >&2)
 }
 phase tidy tidy

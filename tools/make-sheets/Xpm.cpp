@@ -76,12 +76,12 @@ IndexedPicture readXpm(const std::string& path) {
         if (!(header >> pic.width >> pic.height >> colours >> perPixel)) throw std::runtime_error("bad header");
         if (perPixel != 1) throw std::runtime_error("only one character per pixel is supported");
         if (colours < 1 || colours > 256) throw std::runtime_error("a GIF palette holds 1 to 256 colours");
-        if (s.size() != static_cast<std::size_t>(1 + colours + pic.height))
+        if (s.size() != 1 + static_cast<std::size_t>(colours) + static_cast<std::size_t>(pic.height))
             throw std::runtime_error("expected " + std::to_string(colours) + " colours and " +
                                      std::to_string(pic.height) + " rows");
         std::map<char, std::uint8_t> index;
         for (int i = 0; i < colours; ++i) {
-            const std::string& line = s[static_cast<std::size_t>(1 + i)];
+            const std::string& line = s[1 + static_cast<std::size_t>(i)];
             std::istringstream rest(line.substr(1));
             std::string key, colourText;
             if (line.empty() || !(rest >> key >> colourText) || key != "c")
@@ -92,7 +92,7 @@ IndexedPicture readXpm(const std::string& path) {
         }
         pic.pixels.reserve(static_cast<std::size_t>(pic.width) * static_cast<std::size_t>(pic.height));
         for (int y = 0; y < pic.height; ++y) {
-            const std::string& row = s[static_cast<std::size_t>(1 + colours + y)];
+            const std::string& row = s[1 + static_cast<std::size_t>(colours) + static_cast<std::size_t>(y)];
             if (static_cast<int>(row.size()) != pic.width)
                 throw std::runtime_error("row " + std::to_string(y) + " is " + std::to_string(row.size()) +
                                          " wide, not " + std::to_string(pic.width));

@@ -34,7 +34,7 @@ int main(int argc, char** argv) {
         if (SNDFILE* out = sf_open(argv[2], SFM_WRITE, &info)) {
             double quality = 0.3;
             sf_command(out, SFC_SET_VBR_ENCODING_QUALITY, &quality, sizeof quality);
-            std::vector<float> frames(2 * kBlock);
+            std::vector<float> frames(size_t{2} * kBlock);
             // At most ten minutes, whatever the file says.
             for (int blocks = 0;
                  fluid_player_get_status(player) == FLUID_PLAYER_PLAYING && blocks < 600 * kRate / kBlock; ++blocks) {
