@@ -19,6 +19,7 @@ version=$(sed -n 's/^project(BlubbiBlubbo VERSION \([0-9.]*\).*/\1/p' "$root/CMa
 sources=("$root"/game/*.cpp "$root"/level/*.cpp "$root"/base/Files.cpp "$root"/base/Sha256Portable.cpp "$root"/base/Base64Portable.cpp
   "$root"/web/Sha256Browser.cpp "$root"/platform/headless/NullPlatform.cpp "$root"/platform/replay/ReplayFormat.cpp
   "$root"/platform/replay/Replay.cpp "$root"/platform/replay/Carry.cpp "$root"/platform/replay/EventLines.cpp
+  "$root"/platform/session/GameSession.cpp
   "$root"/gfx/Sprites.cpp "$root"/gfx/PreparedSheets.cpp "$root"/web/Bundle.cpp "$root"/web/WebPicture.cpp
   "$root"/web/WebGame.cpp)
 flags=(-std=c++20 -O2 -mbulk-memory -msimd128 -Wall -Wextra -I"$root" -isystem "$objects/include" -DBLUBBI_VERSION="\"$version\"")
@@ -55,6 +56,8 @@ place() {
 place "$objects/blubbi.wasm" blubbi wasm
 place "$objects/blubbi.js" blubbi js
 place "$objects/blubbi.data" blubbi data
+# The win's picture, as the desktop's win dialog shows it.
+if [ -e "$build/grafiken/gewonnen.gif" ]; then place "$build/grafiken/gewonnen.gif" gewonnen gif; fi
 # The tune, rendered once by FluidSynth with the desktop game's soundfont (a browser plays no MIDI).
 if [ -x "$build/blubbi-web-tune" ] && [ -e "$build/sound/getspeed6.mid" ]; then
   if [ ! -e "$objects/musik.ogg" ] || [ "$build/sound/getspeed6.mid" -nt "$objects/musik.ogg" ]; then
