@@ -649,7 +649,7 @@ void Submit(THiscoreService::TContext& c, const THttpRequest& req, THttpResponse
     TNewScore score;
     score.Name = s.Name;
     score.Points = s.Points;
-    score.Level = summary.LevelNo;
+    score.Level = summary.LevelAtEnd();  // reached, not where its answer led
     score.Frames = summary.Frames;
     score.Verified = j.Verified;
     score.Ranked = j.Ranked;
