@@ -37,8 +37,12 @@
   // Keys let go while the page cannot see them would stay held: the game pauses instead.
   const away = () => {
     if (!game._bb_play_paused()) game._bb_play_pause(1);
+    sound(game);  // the tune holds now, not once the page is seen again
   };
-  document.addEventListener("visibilitychange", () => document.hidden && away());
+  document.addEventListener("visibilitychange", () => {
+    if (document.hidden) away();
+    sound.hold(document.hidden);
+  });
   window.addEventListener("blur", away);
   $("game").addEventListener("click", () => game._bb_play_paused() && game._bb_play_pause(0));
 
@@ -95,6 +99,7 @@
         ran = true;
         const replay = game.UTF8ToString(game._bb_play_finished());
         if (replay) gameOver(replay, game.UTF8ToString(game._bb_play_finished_points()));
+        if (game._bb_won()) bbWin();
       }
       if (ran) {
         bbDraw(game, view);
