@@ -188,7 +188,7 @@ def scenario():
             status, headers, body = get(f"{url}/web/{file}", {"Accept-Encoding": "gzip, deflate"})
             transfer += len(body)
             want = {"js": "text/javascript", "wasm": "application/wasm", "css": "text/css", "data": "application/octet-stream",
-                    "wav": "audio/wav", "ogg": "audio/ogg"}
+                    "wav": "audio/wav", "ogg": "audio/ogg", "gif": "image/gif"}
             if not headers["Content-Type"].startswith(want[file.rsplit(".", 1)[1]]) or "immutable" not in headers["Cache-Control"]:
                 fail(f"{file}: {headers}")
             if file.endswith(".wasm") and headers.get("Content-Encoding") != "gzip":
