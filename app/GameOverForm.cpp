@@ -225,6 +225,8 @@ void TGameOverForm::ShowLocalTable() {
         }
     }
     grid->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
+    grid->horizontalHeader()->setSectionResizeMode(3, QHeaderView::ResizeToContents);  // a date on one line
+    grid->setWordWrap(false);
     grid->setMinimumSize(460, 330);
     layout->addWidget(grid);
     if (entries.empty()) layout->addWidget(new QLabel(QStringLiteral("Noch keine Einträge."), &table));

@@ -92,8 +92,6 @@ const std::vector<TMenuRow>& Menus() {
          {
              {&W::NeuesSpiel1, "NeuesSpiel1", "Neues Spiel", 0, MenuCommand("NeuesSpiel1Click")},
              {&W::N1, "N1"},
-             {&W::Beenden1, "Beenden1", "Beenden", 1, nullptr, &W::Beenden1Click},
-             {&W::N7, "N7"},
              {&W::Aufzeichnungabspielen1, "Aufzeichnungabspielen1", "Aufzeichnung abspielen...", -1, nullptr,
               &W::Aufzeichnungabspielen1Click},
              {&W::Aufzeichnungspeichernunter1, "Aufzeichnungspeichernunter1", "Aufzeichnung speichern unter...", -1,
@@ -101,6 +99,9 @@ const std::vector<TMenuRow>& Menus() {
              {&W::Wiedergabe1x1, "Wiedergabe1x1", "Wiedergabe 1×", -1, nullptr, &W::Wiedergabe1x1Click, TMark::Check},
              {&W::Wiedergabe2x1, "Wiedergabe2x1", "Wiedergabe 2×", -1, nullptr, &W::Wiedergabe2x1Click, TMark::Check},
              {&W::Wiedergabe4x1, "Wiedergabe4x1", "Wiedergabe 4×", -1, nullptr, &W::Wiedergabe4x1Click, TMark::Check},
+             {&W::N7, "N7"},
+             // Last, as in every program, with its usual key.
+             {&W::Beenden1, "Beenden1", "Beenden", 1, nullptr, &W::Beenden1Click, TMark::None, Qt::CTRL | Qt::Key_Q},
          }},
         {&W::Optionen1,
          "Optionen1",

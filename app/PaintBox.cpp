@@ -1,6 +1,7 @@
 // The paint box: shows what the frame presented, routes keys and mouse to the game's handlers.
 #include "app/PaintBox.h"
 
+#include <QFontMetrics>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -240,13 +241,18 @@ void TPaintBox::PaintOverlay(QPainter& painter) const {
         painter.setPen(Qt::white);
         const QPoint middle = rect().center();
         const auto line = [&](int pixels, int dy, const QString& text) {
+            // Smaller where the line would not fit the box (a small window at 1×).
             font.setPixelSize(pixels);
+            while (pixels > 9 && QFontMetrics(font).horizontalAdvance(text) > width() - 16) font.setPixelSize(--pixels);
             painter.setFont(font);
             painter.drawText(QRect(0, middle.y() + dy - pixels, width(), 2 * pixels), Qt::AlignCenter, text);
         };
         if (FirstKeyWait) {
             line(20, -14, QStringLiteral("Pfeiltasten: laufen und springen – Leertaste: Blasen"));
             line(15, 16, QStringLiteral("Die erste dieser Tasten startet das Spiel."));
+            // The list takes no game played with the editor on: the player learns it before he plays.
+            if (Game->EditorMode)
+                line(15, 40, QStringLiteral("Editormodus an: Dieses Spiel zählt nicht für die Hiscore-Liste."));
         } else {
             line(40, -8, QStringLiteral("Pause"));
             line(15, 26, QStringLiteral("Esc: weiter"));
