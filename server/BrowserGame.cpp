@@ -139,7 +139,8 @@ void InstallBrowserGame(THttpRoutes& routes, TScoreStore& store, const TWebFiles
                       "<form id=\"entry\" hidden>\n<p>Spiel vorbei: <b id=\"points\"></b> Punkte. In die Hiscoreliste "
                       "eintragen?</p>\n<label>Name <input id=\"name\" maxlength=\"32\" required></label>\n"
                       "<button id=\"send\" type=\"submit\">Eintragen</button> <button id=\"skip\" type=\"button\">"
-                      "Nein danke</button>\n<p id=\"answer\"></p>\n</form>\n" +
+                      "Nein danke</button> <button id=\"continue\" type=\"button\">Weiterspielen</button>\n<p "
+                      "id=\"answer\"></p>\n</form>\n" +
                       Scripts(files, "play.js") + "</body>\n</html>\n");
     });
 

@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 #include <utility>
+#include <vector>
 
 #include "platform/headless/NullPlatform.h"
 #include "platform/replay/Replay.h"
@@ -144,14 +145,75 @@ struct TPlay {
     std::string Finished;  // the replay of the game that ended in a game over, until the page takes it
     std::string FinishedPoints;
     int32_t FinishedLevel = 0;
+    // Everything the recorder got, with the clock as it stood, and each game over's answer: a game
+    // over the page answered as a new game is played again to it and answered "Continue" instead
+    // (a page cannot wait inside the frame for the player, as the desktop's dialog does).
+    struct TLogged {
+        TEvent Event;
+        uint32_t Clock = 0;
+    };
+    std::vector<TLogged> Log;
+    size_t LastGameOver = 0;  // the log's length with the event that ended in the last game over
+    std::vector<TModalResult> Answers;
+    size_t Asked = 0;
 
+    void Record(const TEvent& e) {
+        Log.push_back({e, Inner.Clock});
+        Recorder.Record(*Game, e);
+    }
     void Send(TEvent e) {
         e.Clock = Inner.GetTickCount();
-        Recorder.Record(*Game, e);
+        Record(e);
     }
 };
 
+// Playing from level 1, recorded as the desktop game records; its game overs answered as `answers`
+// say, the ones after them as a new game.
+std::unique_ptr<TPlay> NewPlay(uint64_t seed, uint32_t clock, std::vector<TModalResult> answers) {
+    auto play = std::make_unique<TPlay>();
+    TPlay& p = *play;
+    p.Inner.Seed = seed;
+    p.Inner.Clock = clock;
+    p.Answers = std::move(answers);
+    p.Recorder.Begin(kDataDir, 1, p.Inner.Clock);
+    p.Game.emplace(p.Recorder);
+    p.Recorder.Create(*p.Game);
+    p.Session.emplace(*p.Game, [&p](TEvent e) { p.Send(std::move(e)); });
+    p.Inner.Session = &*p.Session;
+    // The page offers the entry form once the game over is answered as a new game.
+    p.Session->AskGameOver = [&p](const TGameOverMoment& moment) {
+        p.LastGameOver = p.Log.size();
+        if (p.Asked < p.Answers.size()) return p.Answers[p.Asked++];
+        ++p.Asked;
+        p.Answers.push_back(TModalResult::Cancel);
+        p.Finished = p.Recorder.GameOverText();
+        p.FinishedPoints = moment.Points;
+        p.FinishedLevel = moment.Level;
+        return TModalResult::Cancel;
+    };
+    p.Session->ShowWin = [&p] { p.Inner.Won = true; };
+    return play;
+}
+
+// The last game over answered "Continue": the play again to it, without pictures, and on from there.
+std::unique_ptr<TPlay> Continued(const TPlay& was, uint64_t seed, uint32_t clock) {
+    std::vector<TModalResult> answers = was.Answers;
+    answers.back() = TModalResult::Ok;
+    auto play = NewPlay(seed, clock, std::move(answers));
+    TPlay& p = *play;
+    p.Inner.Drawing = false;
+    for (size_t i = 0; i < was.LastGameOver; ++i) {
+        p.Inner.Clock = was.Log[i].Clock;
+        p.Record(was.Log[i].Event);
+    }
+    p.Inner.Drawing = true;
+    p.Inner.Cues.clear();
+    return play;
+}
+
 std::unique_ptr<TPlay> Play;
+uint64_t PlaySeed = 0;  // of the page's play, for playing it again
+uint32_t PlayClock = 0;
 std::string Answer;  // what the last call handed back as text
 
 const char* Give(std::string text) {
@@ -235,29 +297,21 @@ EMSCRIPTEN_KEEPALIVE const char* bb_watch_result() {
 // Playing from level 1, recorded as the desktop game records.
 EMSCRIPTEN_KEEPALIVE void bb_play_start(double seed, double clock) {
     Watch.reset();
-    Play = std::make_unique<TPlay>();
-    TPlay& p = *Play;
-    p.Inner.Seed = static_cast<uint64_t>(seed);
-    p.Inner.Clock = static_cast<uint32_t>(clock);
-    p.Recorder.Begin(kDataDir, 1, p.Inner.Clock);
-    p.Game.emplace(p.Recorder);
-    p.Recorder.Create(*p.Game);
-    p.Session.emplace(*p.Game, [&p](TEvent e) { p.Send(std::move(e)); });
-    p.Inner.Session = &*p.Session;
-    // The page offers the entry form once the game over is answered as a new game.
-    p.Session->AskGameOver = [&p](const TGameOverMoment& moment) {
-        p.Finished = p.Recorder.GameOverText();
-        p.FinishedPoints = moment.Points;
-        p.FinishedLevel = moment.Level;
-        return TModalResult::Cancel;
-    };
-    p.Session->ShowWin = [&p] { p.Inner.Won = true; };
+    PlaySeed = static_cast<uint64_t>(seed);
+    PlayClock = static_cast<uint32_t>(clock);
+    Play = NewPlay(PlaySeed, PlayClock, {});
+}
+// "Continue" after the last game over, as the desktop's dialog offers it: 0 when there is none.
+EMSCRIPTEN_KEEPALIVE int bb_play_continue() {
+    if (!Play || Play->Answers.empty() || Play->Answers.back() != TModalResult::Cancel) return 0;
+    Play = Continued(*Play, PlaySeed, PlayClock);
+    return 1;
 }
 EMSCRIPTEN_KEEPALIVE void bb_play_tick() {
     if (!Play) return;
     TPlay& p = *Play;
     // A paused game runs no frame and its clock stands, as on the desktop.
-    if (p.Session->BeforeTick()) p.Inner.Tick(*p.Game, [&p](const TEvent& e) { p.Recorder.Record(*p.Game, e); });
+    if (p.Session->BeforeTick()) p.Inner.Tick(*p.Game, [&p](const TEvent& e) { p.Record(e); });
 }
 // A key of the page, by its Windows key code; down = 1 pressed, 0 let go.
 EMSCRIPTEN_KEEPALIVE void bb_play_key(int code, int down) {

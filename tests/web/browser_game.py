@@ -285,6 +285,10 @@ def scenario():
             fail(f"the list shows another level than the game was lost on: {mine[0]} {again.stdout}")
         if again.returncode != 0 or int(json.loads(again.stdout)["GameOverPoints"]) != mine[0]["points"]:
             fail(f"blubbi-sim does not confirm the browser's replay: {again.stdout} {again.stderr}")
+        # "Continue" after the entry: the lost level again, with three lives.
+        b.js("document.getElementById('continue').click()")
+        b.until("document.getElementById('entry').hidden && JSON.parse(document.body.dataset.state).lives === 3",
+                "the game continued after its game over")
         thrown = [e["params"] for e in b.events if e.get("method") == "Runtime.exceptionThrown"]
         if thrown:
             fail(f"the pages threw: {thrown}")

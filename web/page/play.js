@@ -82,6 +82,13 @@
     }
     $("send").disabled = false;
   });
+  // "Continue", as the desktop's game-over dialog offers it: the level again with three lives.
+  $("continue").addEventListener("click", () => {
+    if (!game._bb_play_continue()) return;
+    finished = null;
+    form.hidden = true;
+    $("game").focus();
+  });
   $("skip").addEventListener("click", () => {
     finished = null;
     form.hidden = true;
