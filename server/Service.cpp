@@ -251,6 +251,7 @@ json EntryJson(const TScoreEntry& e) {
             {"name", e.Name},
             {"points", e.Points},
             {"level", e.Level},
+            {"note", e.Note},
             {"data", e.DataVersion},
             {"replay", "/replays/" + id + ".blubbi-replay"},
             {"picture", "/replays/" + id + ".png"}};
