@@ -172,11 +172,22 @@ QSize TPaintBox::SizeAt(int zoom) const {
             static_cast<int>(std::ceil(kStartHeight * scale / factor - 1e-9))};
 }
 
+QSize TPaintBox::ScreenArea() const {
+    const double factor = devicePixelRatioF();
+    const QWidget* top = window();
+    return {static_cast<int>(std::lround(top->width() * factor)),
+            static_cast<int>(std::lround(top->height() * factor))};
+}
+
+int TPaintBox::BoxTop() const {
+    return static_cast<int>(std::lround(mapTo(window(), QPoint(0, 0)).y() * devicePixelRatioF()));
+}
+
 QPoint TPaintBox::Origin() const {
     if (!FitScreen) return {0, 0};
     const int scale = Scale();
-    const QSize area = DeviceSize();
-    return {(area.width() - kStartWidth * scale) / 2, (area.height() - kStartHeight * scale) / 2};
+    const QSize area = ScreenArea();
+    return {(area.width() - kStartWidth * scale) / 2, (area.height() - kStartHeight * scale) / 2 - BoxTop()};
 }
 
 QPoint TPaintBox::GamePoint(QPointF position) const {
