@@ -1337,7 +1337,7 @@ TEST(RealWindow, EditorWorkIsAskedForBeforeItGoesAndComesBackAfterAKill) {
         return true;
     };
     const QStringList newGame{QStringLiteral("F10"), QStringLiteral("Down"), QStringLiteral("Return")},
-        quit{QStringLiteral("F10"), QStringLiteral("Down"), QStringLiteral("Down"), QStringLiteral("Return")},
+        quit{QStringLiteral("ctrl+q")},  // "Beenden"
         editor{QStringLiteral("F10"), QStringLiteral("Right"), QStringLiteral("Right")};
     const QString kept = x.Data.filePath(QStringLiteral("Blubbi Blubbo/wiederherstellung.lev"));
 
