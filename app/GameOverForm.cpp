@@ -15,6 +15,7 @@
 #include <QPushButton>
 #include <QStyle>
 #include <QTableWidget>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include "app/Addresses.h"
@@ -121,6 +122,8 @@ TGameOverForm::TGameOverForm(std::function<void(const QString&)> shellOpen, QWid
     connect(BitBtn3, &QPushButton::clicked, this, &TGameOverForm::BitBtn3Click);
     connect(BitBtn4, &QPushButton::clicked, this, &TGameOverForm::BitBtn4Click);
 
+    installEventFilter(this);
+    for (QWidget* child : findChildren<QWidget*>()) child->installEventFilter(this);
     FormCreate();
 }
 
@@ -146,17 +149,48 @@ int TGameOverForm::exec() {
     CentreOnScreen(this);
     BitBtn1->setFocus(Qt::OtherFocusReason);
     Shown.start();
-    return QDialog::exec();
+    const int result = QDialog::exec();
+    Stale.clear();
+    return result;
 }
 
-void TGameOverForm::keyPressEvent(QKeyEvent* event) {
-    constexpr qint64 kEscCalmMs = 500;
-    if (event->key() == Qt::Key_Escape &&
-        (event->isAutoRepeat() || (Shown.isValid() && Shown.elapsed() < kEscCalmMs))) {
-        event->accept();
-        return;
+void TGameOverForm::IgnoreHeld(const std::set<int32_t>& keys) {
+    for (const int32_t key : keys) {
+        if (key == ' ') Stale.insert(Qt::Key_Space);
+        if (key == 37) Stale.insert(Qt::Key_Left);
+        if (key == 38) Stale.insert(Qt::Key_Up);
+        if (key == 39) Stale.insert(Qt::Key_Right);
     }
-    QDialog::keyPressEvent(event);
+}
+
+bool TGameOverForm::Undeliberate(QObject* watched, QKeyEvent* event) {
+    const int key = event->key();
+    if (event->type() == QEvent::KeyRelease) {
+        if (event->isAutoRepeat()) return Stale.contains(key);
+        return Stale.remove(key);
+    }
+    if (Stale.contains(key)) return true;
+    if (Shown.isValid() && Shown.elapsed() < kCalmMs) {
+        Stale.insert(key);  // its release and its repeats too
+        return true;
+    }
+    // A key held down types on in the name; anywhere else, and Esc and Enter there, its repeats
+    // would choose.
+    const bool chooses = key == Qt::Key_Escape || key == Qt::Key_Return || key == Qt::Key_Enter;
+    return event->isAutoRepeat() && (watched != NameEd || chooses);
+}
+
+bool TGameOverForm::eventFilter(QObject* watched, QEvent* event) {
+    const QEvent::Type type = event->type();
+    if ((type == QEvent::KeyPress || type == QEvent::KeyRelease || type == QEvent::ShortcutOverride) && isVisible() &&
+        Undeliberate(watched, static_cast<QKeyEvent*>(event))) {
+        // Accepted as an override, the key is no shortcut (Alt+N, Alt+C) either; then it is dropped.
+        event->accept();
+        return true;
+    }
+    // The name is kept whole when the focus comes to it: a key typed then adds to it.
+    if (watched == NameEd && type == QEvent::FocusIn) QTimer::singleShot(0, NameEd, [this] { NameEd->end(false); });
+    return QDialog::eventFilter(watched, event);
 }
 
 void TGameOverForm::BitBtn3Click() {
@@ -191,6 +225,8 @@ void TGameOverForm::ShowLocalTable() {
         }
     }
     grid->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
+    grid->horizontalHeader()->setSectionResizeMode(3, QHeaderView::ResizeToContents);  // a date on one line
+    grid->setWordWrap(false);
     grid->setMinimumSize(460, 330);
     layout->addWidget(grid);
     if (entries.empty()) layout->addWidget(new QLabel(QStringLiteral("Noch keine Einträge."), &table));

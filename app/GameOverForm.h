@@ -3,8 +3,11 @@
 #include <QByteArray>
 #include <QDialog>
 #include <QElapsedTimer>
+#include <QSet>
+#include <cstdint>
 #include <functional>
 #include <optional>
+#include <set>
 
 class QGroupBox;
 class QLabel;
@@ -33,6 +36,10 @@ public:
     using TReplayProvider = std::function<std::optional<QByteArray>()>;
     void SetReplayProvider(TReplayProvider provider) { Replay = std::move(provider); }
 
+    // The game's keys (its own codes) held as the last life went: none of them answers the dialog
+    // until it was let go.
+    void IgnoreHeld(const std::set<int32_t>& keys);
+
     // The table of this computer's best games, shown modally.
     void ShowLocalTable();
     int exec() override;
@@ -54,10 +61,12 @@ public:
     QLabel* UploadLbl;  // the outcome of this game's upload
     THiscoreClient* HttpCli1;
 
+    // Only a deliberate key answers: none in the dialog's first half second, none still held from
+    // the game (until it is let go), no key's repeat outside the name.
+    static constexpr qint64 kCalmMs = 500;
+
 protected:
-    // Esc is the game's pause key too: one pressed as the last life goes, still held, or in the
-    // dialog's first half second, is not taken as "Neues Spiel".
-    void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 signals:
     // The outcome of an upload that ended after its dialog was closed, for the main window
@@ -71,7 +80,10 @@ private:
     void EnterLocally(const QString& why);
     std::function<void(const QString&)> ShellOpen;
     TReplayProvider Replay;
+    // Whether the key event is to pass by the dialog unanswered.
+    bool Undeliberate(QObject* watched, QKeyEvent* event);
     QElapsedTimer Shown;  // since the dialog opened
+    QSet<int> Stale;      // keys held from before, or pressed too soon, until let go
     int Level = 0;
     int GameNo = 0;       // counts the game overs (SetPoints)
     int PostGameNo = -1;  // the game over whose points the last upload carried

@@ -107,9 +107,11 @@ QString THiscoreClient::Verdict(int status, const QByteArray& body, const QStrin
             return before ? QStringLiteral("Dieses Spiel steht schon in der Hiscore-Liste: Platz %1.").arg(place)
                           : QStringLiteral("Geprüft und eingetragen: Platz %1 der Hiscore-Liste.").arg(place);
         }
+        // Why it has no place, in the server's few words; its whole reason would not fit the dialog's line.
+        const QString note = Shortened(answer.value(QStringLiteral("note")).toString(), kMaxPhraseChars);
         if (answer.contains(QStringLiteral("rank")))
             return QStringLiteral("Eingetragen, aber ohne Platz in der Hiscore-Liste") +
-                   (reason.isEmpty() ? QStringLiteral(".") : QStringLiteral(": ") + reason);
+                   (note.isEmpty() ? QStringLiteral(".") : QStringLiteral(" (%1).").arg(note));
         return QStringLiteral("Ihre Punkte wurden in die Hiscore-Liste übertragen.");
     }
     if (!reason.isEmpty()) return QStringLiteral("Der Server hat die Punkte abgelehnt: ") + reason;

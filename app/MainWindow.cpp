@@ -20,10 +20,12 @@
 #include <QScreen>
 #include <QSessionManager>
 #include <QShortcut>
+#include <QSlider>
 #include <QStatusBar>
 #include <QTimer>
 #include <QWindow>
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <optional>
 #include <vector>
@@ -49,6 +51,7 @@
 #include "game/MainForm.h"
 #include "game/MenuCommands.h"
 #include "gfx/Screen.h"
+#include "platform/session/GameSession.h"
 
 namespace blubbi {
 
@@ -89,8 +92,6 @@ const std::vector<TMenuRow>& Menus() {
          {
              {&W::NeuesSpiel1, "NeuesSpiel1", "Neues Spiel", 0, MenuCommand("NeuesSpiel1Click")},
              {&W::N1, "N1"},
-             {&W::Beenden1, "Beenden1", "Beenden", 1, nullptr, &W::Beenden1Click},
-             {&W::N7, "N7"},
              {&W::Aufzeichnungabspielen1, "Aufzeichnungabspielen1", "Aufzeichnung abspielen...", -1, nullptr,
               &W::Aufzeichnungabspielen1Click},
              {&W::Aufzeichnungspeichernunter1, "Aufzeichnungspeichernunter1", "Aufzeichnung speichern unter...", -1,
@@ -98,6 +99,9 @@ const std::vector<TMenuRow>& Menus() {
              {&W::Wiedergabe1x1, "Wiedergabe1x1", "Wiedergabe 1×", -1, nullptr, &W::Wiedergabe1x1Click, TMark::Check},
              {&W::Wiedergabe2x1, "Wiedergabe2x1", "Wiedergabe 2×", -1, nullptr, &W::Wiedergabe2x1Click, TMark::Check},
              {&W::Wiedergabe4x1, "Wiedergabe4x1", "Wiedergabe 4×", -1, nullptr, &W::Wiedergabe4x1Click, TMark::Check},
+             {&W::N7, "N7"},
+             // Last, as in every program, with its usual key.
+             {&W::Beenden1, "Beenden1", "Beenden", 1, nullptr, &W::Beenden1Click, TMark::None, Qt::CTRL | Qt::Key_Q},
          }},
         {&W::Optionen1,
          "Optionen1",
@@ -213,11 +217,23 @@ TMainWindow::TMainWindow(QWidget* parent, const QString& dataDir) : QMainWindow(
     EditorMark->setObjectName(QStringLiteral("EditorMark"));
     statusBar()->addPermanentWidget(EditorMark);
     EditorMark->hide();
+    ReplayBar = new QSlider(Qt::Horizontal, statusBar());
+    ReplayBar->setObjectName(QStringLiteral("ReplayBar"));
+    ReplayBar->setFocusPolicy(Qt::NoFocus);  // the keys stay the window's
+    ReplayBar->setMinimumWidth(200);
+    statusBar()->addPermanentWidget(ReplayBar);
+    ReplayBar->hide();
+    connect(ReplayBar, &QSlider::sliderReleased, this, [this] { SeekReplay(ReplayBar->value()); });
+    connect(ReplayBar, &QSlider::actionTriggered, this, [this](int action) {
+        if (action != QAbstractSlider::SliderMove)
+            QTimer::singleShot(0, this, [this] { SeekReplay(ReplayBar->value()); });
+    });
 
     PlatformPtr = std::make_unique<TQtPlatform>(PaintBox1, this);
     PlatformPtr->DataDir = dataDir;
     RecordingPtr = std::make_unique<TGameRecording>(*PlatformPtr, replays::Folder());
     GameForm = std::make_unique<TMainForm>(RecordingPtr->Face());
+    SessionPtr = std::make_unique<TGameSession>(*GameForm, [this](TEvent e) { PlatformPtr->Send(std::move(e)); });
     PlatformPtr->AttachGame(GameForm.get());
     PaintBox1->Bind(GameForm.get(), &PlatformPtr->Screen());
     Keys = std::make_unique<TKeyMerge>();
@@ -280,7 +296,11 @@ TMainWindow::TMainWindow(QWidget* parent, const QString& dataDir) : QMainWindow(
     Timer1->start();
 
     RecordingPtr->Start(*GameForm);
-    PlatformPtr->OnNewGame = [this] { WaitForFirstKey(); };
+    SessionPtr->WaitForFirstKey = AufErstenTastendruckWarten1->isChecked();
+    SessionPtr->AskGameOver = [this](const TGameOverMoment& moment) { return PlatformPtr->GameOverDialog(moment); };
+    SessionPtr->ShowWin = [this] { PlatformPtr->WinDialog(); };
+    PlatformPtr->AttachSession(SessionPtr.get());
+    PlatformPtr->OnNewGame = [this] { SessionPtr->NewGameStarts(); };
     PlatformPtr->OnLevelFileUsed = [](const QString& file) { recent::Remember(file); };
 #ifndef QT_NO_SESSIONMANAGER
     connect(qApp, &QGuiApplication::commitDataRequest, this, [this](QSessionManager& session) {
@@ -289,7 +309,6 @@ TMainWindow::TMainWindow(QWidget* parent, const QString& dataDir) : QMainWindow(
         if (!go) session.cancel();
     });
 #endif
-    WaitForFirstKey();
     SyncChecks();
     PaintBox1->OnPauseKey = [this] {
         if (View)
@@ -473,6 +492,7 @@ void TMainWindow::BuildFirstKeyItem() {
 }
 
 void TMainWindow::AufErstenTastendruckWarten1Click() {
+    SessionPtr->WaitForFirstKey = AufErstenTastendruckWarten1->isChecked();
     Remember(setting::WaitForFirstKey, AufErstenTastendruckWarten1->isChecked());
 }
 
@@ -677,6 +697,10 @@ bool TMainWindow::PlayReplay(const QString& file) {
         if (e.Kind == TEventKind::Tick) AdvanceReplay();
     };
     PaintBox1->Bind(&View->Game(), &PlatformPtr->Screen());
+    PlatformPtr->PaintBoxRectangle(0, 0, PaintBox1->GameWidth(), PaintBox1->GameHeight(), clBlack);  // not the game's
+    ReplayBar->setRange(0, int(std::min<int64_t>(View->Frames(), INT_MAX)));
+    ReplayBar->setValue(0);
+    ReplayBar->show();
     statusBar()->showMessage(PlayingMessage(ReplaySpeed));
     return true;
 }
@@ -684,12 +708,34 @@ bool TMainWindow::PlayReplay(const QString& file) {
 void TMainWindow::AdvanceReplay() {
     if (!View || View->Over()) return;
     if (!View->Advance()) statusBar()->showMessage(View->Outcome() + QStringLiteral(" – Esc beendet sie"));
+    if (!ReplayBar->isSliderDown()) ReplayBar->setValue(int(View->Frame()));
+    PaintBox1->Refresh();
+}
+
+void TMainWindow::PauseReplay() {
+    if (!View || View->Over()) return;
+    View->SetPaused(!View->Paused());
+    statusBar()->showMessage(View->Paused()
+                                 ? QStringLiteral("Wiedergabe angehalten – Leertaste: weiter, Esc beendet sie")
+                                 : PlayingMessage(ReplaySpeed));
+}
+
+void TMainWindow::SeekReplay(int frame) {
+    if (!View) return;
+    View->SeekTo(frame);
+    PaintBox1->Bind(&View->Game(), &PlatformPtr->Screen());  // a seek back plays a new game from the start
+    ReplayBar->setValue(int(View->Frame()));
+    if (View->Over())
+        statusBar()->showMessage(View->Outcome() + QStringLiteral(" – Esc beendet sie"));
+    else if (!View->Paused())
+        statusBar()->showMessage(PlayingMessage(ReplaySpeed));
     PaintBox1->Refresh();
 }
 
 void TMainWindow::EndReplay() {
     if (!View) return;
     View.reset();
+    ReplayBar->hide();
     PaintBox1->Bind(GameForm.get(), &PlatformPtr->Screen());
     RecordingPtr->Listen();
     statusBar()->clearMessage();
@@ -740,14 +786,14 @@ void TMainWindow::Gamepad1Click() {
 }
 
 void TMainWindow::SendInput(int source, TEvent event) {
-    if (!Keys->Pass(source, event)) return;
-    // The first game key starts the new game and is its first move; one pressed while the level
-    // slides in leaves nothing to wait for.
-    if (event.Kind == TEventKind::KeyDown && IsGameKey(event.A)) {
-        FirstKeyDue = false;
-        if (PaintBox1->FirstKeyWait) SetPaused(false);
+    if (View) {  // keys do not steer a replay; space stops it
+        if (event.Kind == TEventKind::KeyDown && event.A == VK_SPACE) PauseReplay();
+        return;
     }
-    PlatformPtr->Send(std::move(event));
+    if (!Keys->Pass(source, event)) return;
+    const bool waiting = SessionPtr->Waiting();
+    SessionPtr->Input(std::move(event));
+    if (waiting != SessionPtr->Waiting()) ShowPause();
     SyncEnabled();  // a stroke of the editor makes something to undo
 }
 
@@ -762,16 +808,11 @@ void TMainWindow::SyncEnabled() {
 
 void TMainWindow::LetGoOfKeys() {
     if (GamepadsPtr) GamepadsPtr->Forget();
-    // Through the one door, so that a recording holds each of them.
-    for (const int32_t key : Keys->ReleaseEverything()) PlatformPtr->Send(MakeEvent(TEventKind::KeyUp, key));
+    Keys->ReleaseEverything();
+    if (SessionPtr) SessionPtr->LetGo();
 }
 
-bool TMainWindow::WaitingForFirstKey() const { return PaintBox1->FirstKeyWait; }
-
-void TMainWindow::WaitForFirstKey() {
-    if (Destroyed || View || !AufErstenTastendruckWarten1->isChecked()) return;
-    FirstKeyDue = true;  // once the level has slid in, so that it shows under the veil
-}
+bool TMainWindow::WaitingForFirstKey() const { return SessionPtr->Waiting(); }
 
 void TMainWindow::MenuKey() {
     if (View || GameForm->Paused || !GameForm->GameActive || GameForm->Lives <= 0) OpenMenuBar();
@@ -832,17 +873,16 @@ void TMainWindow::HideMenuBarWhenLeft() {
 
 void TMainWindow::SetPaused(bool paused) {
     if (Destroyed) return;
-    if (!paused && PaintBox1->FirstKeyWait) {
-        PaintBox1->FirstKeyWait = false;
-        PaintBox1->Refresh();
+    if (paused && GameForm->Paused == 0) {  // the pads' and the keyboard's own memory of held keys too
+        if (GamepadsPtr) GamepadsPtr->Forget();
+        Keys->ReleaseEverything();
     }
-    if ((GameForm->Paused != 0) == paused) return;
-    if (!paused) FirstKeyDue = false;  // the player resumed it: he is there
-    // What is held now would be let go unseen while the game waits.
-    if (paused) LetGoOfKeys();
-    TEvent e = MakeEvent(TEventKind::Pause);  // through the one door, so that a recording holds it
-    e.A = paused ? 1 : 0;
-    PlatformPtr->Send(std::move(e));
+    SessionPtr->SetPaused(paused);
+    ShowPause();
+}
+
+void TMainWindow::ShowPause() {
+    PaintBox1->FirstKeyWait = SessionPtr->Waiting();
     SyncChecks();
     PaintBox1->Refresh();
 }
@@ -855,15 +895,11 @@ void TMainWindow::PausedWhile(const std::function<void()>& run) {
 }
 
 void TMainWindow::FrameTick() {
-    // A new game's level has slid in (the game stood still meanwhile): it waits for the first key.
-    if (FirstKeyDue && !View && !PlatformPtr->Held() && !GameForm->Paused && GameForm->TransitionCounter == 0) {
-        FirstKeyDue = false;
-        SetPaused(true);
-        PaintBox1->FirstKeyWait = true;
-        PaintBox1->Refresh();
-    }
     // A menu or a dialog holds the game, or it is paused: the ticks meanwhile are none of its frames.
-    if (PlatformPtr->Held() || (GameForm->Paused && !View)) {
+    const bool paused = GameForm->Paused != 0, waiting = SessionPtr->Waiting();
+    const bool frame = View ? !PlatformPtr->Held() : SessionPtr->BeforeTick(PlatformPtr->Held());
+    if (paused != (GameForm->Paused != 0) || waiting != SessionPtr->Waiting()) ShowPause();
+    if (!frame) {
         LastTick = {};
         return;
     }

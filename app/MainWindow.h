@@ -13,6 +13,7 @@ class QAction;
 class QLabel;
 class QActionGroup;
 class QMenu;
+class QSlider;
 class QTimer;
 
 namespace blubbi {
@@ -30,6 +31,7 @@ class TKeyMerge;
 struct TEvent;
 class TGameRecording;
 class TReplayView;
+class TGameSession;
 
 class TMainWindow : public QMainWindow {
     Q_OBJECT
@@ -109,8 +111,8 @@ public:
     void LetGoOfKeys();
     // A new game waits, paused, for its first game key once its level has slid in (when "Auf ersten
     // Tastendruck warten" is on).
-    void WaitForFirstKey();
     bool WaitingForFirstKey() const;
+    TGameSession& Session() { return *SessionPtr; }
     // Pauses the game while `run` runs (a modal dialog) and puts it back as it was.
     void PausedWhile(const std::function<void()>& run);
 
@@ -138,6 +140,7 @@ public:
     QAction* N9;
     QMenu* Zuletztgeffnet1;  // the recently used levels
     QLabel* EditorMark;      // in the status bar while editor mode is on
+    QSlider* ReplayBar;      // in the status bar while a replay is shown: where it stands, and a seek
     QAction *Tastenbelegung1, *N5, *AufzurVelkorHomepage1, *N2, *berdasProgramm1;
 
     TWinForm* WinForm = nullptr;
@@ -169,6 +172,11 @@ private:
     QString ReplayDialog(bool save);
     void SetReplaySpeed(int factor);
     void AdvanceReplay();
+    // Space stops the replay shown and lets it go on; the bar takes it to another frame.
+    void PauseReplay();
+    void SeekReplay(int frame);
+    // The pause and the first-key veil as the session has them now.
+    void ShowPause();
     void FormDestroy();
     // Input of one source (the keyboard or a pad) on its way to the game: a key held on several
     // sources goes down with the first and up with the last.
@@ -184,6 +192,7 @@ private:
     std::unique_ptr<TQtPlatform> PlatformPtr;
     std::unique_ptr<TGameRecording> RecordingPtr;
     std::unique_ptr<TMainForm> GameForm;
+    std::unique_ptr<TGameSession> SessionPtr;
     std::unique_ptr<TReplayView> View;
     int ReplaySpeed = 1;
     int ReplaySpeedStored = 1;  // as the settings file has it
@@ -196,7 +205,6 @@ private:
     bool Placed = false;
     bool Shown = false;  // shown at least once: its place is worth keeping
     bool MaximizedBeforeFull = false;
-    bool FirstKeyDue = false;  // a new game's level slides in; then it waits for the first key
     TFrameStats Stats;
     TFrameStats::TClock::time_point LastTick{};
 };

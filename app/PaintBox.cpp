@@ -1,6 +1,7 @@
 // The paint box: shows what the frame presented, routes keys and mouse to the game's handlers.
 #include "app/PaintBox.h"
 
+#include <QFontMetrics>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -171,11 +172,22 @@ QSize TPaintBox::SizeAt(int zoom) const {
             static_cast<int>(std::ceil(kStartHeight * scale / factor - 1e-9))};
 }
 
+QSize TPaintBox::ScreenArea() const {
+    const double factor = devicePixelRatioF();
+    const QWidget* top = window();
+    return {static_cast<int>(std::lround(top->width() * factor)),
+            static_cast<int>(std::lround(top->height() * factor))};
+}
+
+int TPaintBox::BoxTop() const {
+    return static_cast<int>(std::lround(mapTo(window(), QPoint(0, 0)).y() * devicePixelRatioF()));
+}
+
 QPoint TPaintBox::Origin() const {
     if (!FitScreen) return {0, 0};
     const int scale = Scale();
-    const QSize area = DeviceSize();
-    return {(area.width() - kStartWidth * scale) / 2, (area.height() - kStartHeight * scale) / 2};
+    const QSize area = ScreenArea();
+    return {(area.width() - kStartWidth * scale) / 2, (area.height() - kStartHeight * scale) / 2 - BoxTop()};
 }
 
 QPoint TPaintBox::GamePoint(QPointF position) const {
@@ -240,13 +252,18 @@ void TPaintBox::PaintOverlay(QPainter& painter) const {
         painter.setPen(Qt::white);
         const QPoint middle = rect().center();
         const auto line = [&](int pixels, int dy, const QString& text) {
+            // Smaller where the line would not fit the box (a small window at 1×).
             font.setPixelSize(pixels);
+            while (pixels > 9 && QFontMetrics(font).horizontalAdvance(text) > width() - 16) font.setPixelSize(--pixels);
             painter.setFont(font);
             painter.drawText(QRect(0, middle.y() + dy - pixels, width(), 2 * pixels), Qt::AlignCenter, text);
         };
         if (FirstKeyWait) {
             line(20, -14, QStringLiteral("Pfeiltasten: laufen und springen – Leertaste: Blasen"));
             line(15, 16, QStringLiteral("Die erste dieser Tasten startet das Spiel."));
+            // The list takes no game played with the editor on: the player learns it before he plays.
+            if (Game->EditorMode)
+                line(15, 40, QStringLiteral("Editormodus an: Dieses Spiel zählt nicht für die Hiscore-Liste."));
         } else {
             line(40, -8, QStringLiteral("Pause"));
             line(15, 26, QStringLiteral("Esc: weiter"));

@@ -65,9 +65,13 @@ public:
     void FollowSize();
     // The largest whole-number scale at which the game's start size fits `area` (at least 1).
     static int FitScale(QSize area);
+    // Filling the screen: the window's whole area in device pixels, and how far down in it the box
+    // begins. The menu bar shown over the game (F10) neither moves nor shrinks the picture.
+    QSize ScreenArea() const;
+    int BoxTop() const;
     // The screen pixels per game pixel for a zoom on a screen of the given scale factor.
     static int ZoomScale(int zoom, double screenFactor);
-    int Scale() const { return FitScreen ? FitScale(DeviceSize()) : ZoomScale(ZoomFactor, devicePixelRatioF()); }
+    int Scale() const { return FitScreen ? FitScale(ScreenArea()) : ZoomScale(ZoomFactor, devicePixelRatioF()); }
     int GameWidth() const { return FitScreen ? kStartWidth : std::max(1, DeviceSize().width() / Scale()); }
     int GameHeight() const { return FitScreen ? kStartHeight : std::max(1, DeviceSize().height() / Scale()); }
     // The widget's size in screen pixels.

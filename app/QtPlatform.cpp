@@ -29,6 +29,7 @@
 #include "gfx/Screen.h"
 #include "level/LevelCodec.h"
 #include "level/RecoveryFile.h"
+#include "platform/session/GameSession.h"
 #include "sound/MediaPlayer.h"
 
 namespace blubbi {
@@ -252,14 +253,27 @@ private:
 
 TModalResult TQtPlatform::ShowGameOverDialog(const std::string& points) {
     if (OnGameOver) OnGameOver(points);
+    if (Session) return Session->GameOver(points);
+    return GameOverDialog({points, Game ? Game->LevelNo : 0, 0, {}});
+}
+
+TModalResult TQtPlatform::GameOverDialog(const TGameOverMoment& moment) {
     if (!GameOverForm) return TModalResult::Cancel;
-    GameOverForm->SetPoints(QString::fromStdString(points), Game ? int(Game->LevelNo) : 0);
+    GameOverForm->SetPoints(QString::fromStdString(moment.Points), moment.Level);
+    GameOverForm->IgnoreHeld(moment.KeysDown);
     ++DialogsShown;
     const THeld held(*this);
     return GameOverForm->exec() == mrOk ? TModalResult::Ok : TModalResult::Cancel;
 }
 
 void TQtPlatform::ShowWinDialog() {
+    if (Session)
+        Session->Win();
+    else
+        WinDialog();
+}
+
+void TQtPlatform::WinDialog() {
     ++DialogsShown;
     const THeld held(*this);
     if (WinForm) WinForm->exec();

@@ -21,6 +21,8 @@ class TScreen;
 class TMediaPlayer;
 class TGameOverForm;
 class TWinForm;
+class TGameSession;
+struct TGameOverMoment;
 
 class TQtPlatform : public QObject, public TPlatform {
     Q_OBJECT
@@ -43,6 +45,10 @@ public:
         GameOverForm = gameOver;
         WinForm = win;
     }
+    // The session that answers the game's game-over and win through the dialogs below.
+    void AttachSession(TGameSession* session) { Session = session; }
+    TModalResult GameOverDialog(const TGameOverMoment& moment);
+    void WinDialog();
     TScreen& Screen() { return *ScreenPtr; }
     QTimer* Timer(TOneShotTimer timer) const { return Timers[static_cast<size_t>(timer)]; }
     // Stops the one-shot timers for good (shutdown).
@@ -116,6 +122,7 @@ private:
     std::unique_ptr<TMediaPlayer> Media;
     std::array<QTimer*, kOneShotTimerCount> Timers{};
     TMainForm* Game = nullptr;
+    TGameSession* Session = nullptr;
     QTimer* RecoveryTimer;
     int Dispatching = 0;  // events running now
     TGameOverForm* GameOverForm = nullptr;

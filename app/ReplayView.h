@@ -30,6 +30,14 @@ public:
     // How it ended, as the status bar says it.
     QString Outcome() const;
 
+    // Stands still, or goes on from where it stood.
+    void SetPaused(bool paused);
+    bool Paused() const { return Halted; }
+    // The frames played so far, of how many; played from the start again to `frame` (drawn on the way).
+    int64_t Frame() const { return PlayerPtr->Found.Frames; }
+    int64_t Frames() const { return Length; }
+    void SeekTo(int64_t frame);
+
     // The replay's file as it was read.
     QByteArray Source;
 
@@ -37,6 +45,9 @@ public:
     static constexpr int64_t kLongestWaitMs = 1000;
 
 private:
+    // The game on a new player, from the replay's start.
+    void Begin();
+
     class TViewPlatform;
     std::unique_ptr<TViewPlatform> Face;
     std::unique_ptr<TReplayPlayer> PlayerPtr;
@@ -45,6 +56,11 @@ private:
     int64_t LastReal = 0;
     int64_t Ahead = 0;  // replay time that may pass beyond the player's clock
     int Factor = 1;
+    bool Halted = false;
+    TPlatform& Screen;
+    TReplay Recorded;
+    std::string DataDir;
+    int64_t Length = 0;
 };
 
 }  // namespace blubbi

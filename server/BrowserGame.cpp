@@ -19,6 +19,7 @@ std::string TypeOf(const std::string& name) {
     if (ext == ".css") return "text/css; charset=utf-8";
     if (ext == ".wav") return "audio/wav";
     if (ext == ".ogg") return "audio/ogg";
+    if (ext == ".gif") return "image/gif";
     return "application/octet-stream";
 }
 
@@ -57,6 +58,7 @@ std::string Files(const TWebFiles& files) {
     for (const auto& [kind, name] : files.Kinds())
         if (kind.ends_with(".wav") || kind.ends_with(".ogg"))
             out += " data-sound-" + kind.substr(0, kind.size() - 4) + "=\"/web/" + name + "\"";
+    if (const std::string win = files.Name("gewonnen.gif"); !win.empty()) out += " data-win=\"/web/" + win + "\"";
     return out;
 }
 
@@ -129,13 +131,16 @@ void InstallBrowserGame(THttpRoutes& routes, TScoreStore& store, const TWebFiles
                       ">\n<h1>Blubbi Blubbo</h1>\n<p><b>Pfeiltasten links und rechts</b> laufen, <b>Pfeil nach "
                       "oben</b> springt, die <b>Leertaste</b> spuckt Blasen; <b>Esc</b> oder <b>Pause</b> hält das "
                       "Spiel an und lässt es weiterlaufen. <a href=\"/\">Hiscoreliste</a></p>\n"
-                      "<div class=\"bar\"><span id=\"status\"></span><label><input id=\"mute\" type=\"checkbox\"> "
-                      "ohne Ton</label></div>\n<canvas id=\"game\" tabindex=\"0\">"
+                      "<div class=\"bar\"><span id=\"status\"></span><label><input id=\"music\" type=\"checkbox\" "
+                      "checked> Musik</label> "
+                      "<label><input id=\"effects\" type=\"checkbox\" checked> Effekte</label></div>\n<canvas "
+                      "id=\"game\" tabindex=\"0\">"
                       "</canvas>\n<p id=\"message\">Das Spiel wird geladen …</p>\n"
                       "<form id=\"entry\" hidden>\n<p>Spiel vorbei: <b id=\"points\"></b> Punkte. In die Hiscoreliste "
                       "eintragen?</p>\n<label>Name <input id=\"name\" maxlength=\"32\" required></label>\n"
                       "<button id=\"send\" type=\"submit\">Eintragen</button> <button id=\"skip\" type=\"button\">"
-                      "Nein danke</button>\n<p id=\"answer\"></p>\n</form>\n" +
+                      "Nein danke</button> <button id=\"continue\" type=\"button\">Weiterspielen</button>\n<p "
+                      "id=\"answer\"></p>\n</form>\n" +
                       Scripts(files, "play.js") + "</body>\n</html>\n");
     });
 
@@ -155,8 +160,9 @@ void InstallBrowserGame(THttpRoutes& routes, TScoreStore& store, const TWebFiles
                       "<div class=\"bar\"><button data-speed=\"1\" class=\"on\">1×</button><button data-speed=\"2\">2×"
                       "</button><button data-speed=\"4\">4×</button><button id=\"pause\">Pause</button>"
                       "<input id=\"position\" type=\"range\" min=\"0\" value=\"0\" aria-label=\"Stelle im Spiel\">"
-                      "<span id=\"frame\"></span></div>\n<div class=\"bar\"><span id=\"status\"></span><label>"
-                      "<input id=\"mute\" type=\"checkbox\"> ohne Ton</label></div>\n"
+                      "<span id=\"frame\"></span></div>\n<div class=\"bar\"><span id=\"status\"></span>"
+                      "<label><input id=\"music\" type=\"checkbox\" checked> Musik</label> "
+                      "<label><input id=\"effects\" type=\"checkbox\" checked> Effekte</label></div>\n"
                       "<canvas id=\"game\"></canvas>\n<p id=\"message\"></p>\n" +
                       Scripts(files, "watch.js") + "</body>\n</html>\n");
     });

@@ -39,6 +39,9 @@ constexpr const char* kMigrations[] = {
     " CREATE INDEX IF NOT EXISTS scores_shown ON scores (hidden, ranked DESC, points DESC, id);"
     " CREATE OR REPLACE VIEW shown AS SELECT * FROM scores WHERE NOT hidden;"
     " CREATE TABLE IF NOT EXISTS bans (kind TEXT NOT NULL, value TEXT NOT NULL, PRIMARY KEY (kind, value))",
+    // Until now an entry's level was the one its game-over answer led to: each is checked once more.
+    ("CREATE TABLE IF NOT EXISTS level_due (score_id BIGINT PRIMARY KEY);"
+     " INSERT INTO level_due SELECT id FROM scores ON CONFLICT DO NOTHING"),
 };
 static_assert(std::size(kMigrations) == kSchemaVersion);
 
@@ -222,6 +225,25 @@ int64_t TPostgresStore::Count() {
     TLease c(Pool);
     return InTransaction(c->Conn,
                          [&](pqxx::work& w) { return w.exec1("SELECT COUNT(*) FROM shown")[0].as<int64_t>(); });
+}
+
+std::vector<int64_t> TPostgresStore::LevelsDue() {
+    TLease c(Pool);
+    return InTransaction(c->Conn, [&](pqxx::work& w) {
+        std::vector<int64_t> due;
+        for (const auto& row : w.exec("SELECT score_id FROM level_due ORDER BY score_id"))
+            due.push_back(row[0].as<int64_t>());
+        return due;
+    });
+}
+
+void TPostgresStore::LevelChecked(int64_t id, std::optional<int32_t> level) {
+    TLease c(Pool);
+    InTransaction(c->Conn, [&](pqxx::work& w) {
+        if (level) w.exec_params("UPDATE scores SET level = $1 WHERE id = $2", *level, id);
+        w.exec_params("DELETE FROM level_due WHERE score_id = $1", id);
+        return 0;
+    });
 }
 
 bool TPostgresStore::Hide(int64_t id) {

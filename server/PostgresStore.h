@@ -29,6 +29,8 @@ public:
     std::optional<std::string> Replay(int64_t id) override;
     std::optional<std::string> Picture(int64_t id) override;
     void SavePicture(int64_t id, const std::string& png) override;
+    std::vector<int64_t> LevelsDue() override;
+    void LevelChecked(int64_t id, std::optional<int32_t> level) override;
 
     struct TConnection;  // one connection to the server, kept for reuse
 

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -197,6 +198,27 @@ bool FinishOptions(TOptions& o) {
 
 }  // namespace
 
+namespace {
+// Entries stored while the level shown was the one after the game-over answer take the level their
+// replay reached, once, each change in the log.
+void CorrectLevels(TScoreStore& store, TScoreVerifier& verifier, int64_t maxFrames) {
+    const std::atomic<bool> never{false};
+    for (const int64_t id : store.LevelsDue()) {
+        const std::optional<TScoreEntry> entry = store.Get(id);
+        const std::optional<std::string> replay = entry ? store.Replay(id) : std::nullopt;
+        std::optional<int32_t> level;
+        if (replay) {
+            const TVerifyResult r = verifier.Verify(*replay, maxFrames, never);
+            if (r.Status == TVerifyResult::TStatus::Ok && r.LevelAtEnd() != entry->Level) level = r.LevelAtEnd();
+        }
+        if (level)
+            std::cout << "blubbi-hiscore: entry " << id << " lost on level " << *level << ", not " << entry->Level
+                      << " (its replay checked again)" << std::endl;
+        store.LevelChecked(id, level);
+    }
+}
+}  // namespace
+
 int RunHiscoreServer(int argc, char** argv, const TVerifierFactory& makeVerifier) {
     CLI::App cli{"The Blubbi Blubbo hiscore server: takes games with their replays, checks them, lists them."};
     TOptions o;
@@ -231,6 +253,8 @@ int RunHiscoreServer(int argc, char** argv, const TVerifierFactory& makeVerifier
     auto verifier = makeVerifier(o.DataDir.empty() || o.DataDir.back() == '/' ? o.DataDir : o.DataDir + "/");
     if (!verifier)
         std::cerr << "blubbi-hiscore: no replay checker in this build: the list is served, new scores are refused\n";
+
+    if (verifier) CorrectLevels(*store, *verifier, o.Limits.MaxFrames);
 
     THiscoreService service(*store, verifier.get(), o.Limits);
     THttpRoutes routes;

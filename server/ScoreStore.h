@@ -77,6 +77,10 @@ public:
     // The drawn last frame of an entry's game, kept once it has been made.
     virtual std::optional<std::string> Picture(int64_t id) = 0;
     virtual void SavePicture(int64_t id, const std::string& png) = 0;
+    // Entries stored before the level reached was known (their level is where the game-over answer
+    // led), oldest first; each is checked once, taking the level its replay reached (none: kept).
+    virtual std::vector<int64_t> LevelsDue() = 0;
+    virtual void LevelChecked(int64_t id, std::optional<int32_t> level) = 0;
 };
 
 // Fills in the ranks of one page of List(): ranked entries come first, so an entry's place is its
@@ -86,7 +90,7 @@ void AssignRanks(std::vector<TScoreEntry>& page, int offset, int64_t aboveFirst)
 
 // The stores' schema: what a store of an older version is brought up to when opened (entries keep
 // everything they had). A store of a newer version is not opened.
-constexpr int kSchemaVersion = 3;
+constexpr int kSchemaVersion = 4;
 
 // "sqlite:PATH" or "postgresql://..." (also "postgres://..."); throws TStoreError when the
 // database cannot be opened or reached, std::invalid_argument for an unknown kind. A PostgreSQL

@@ -251,6 +251,7 @@ json EntryJson(const TScoreEntry& e) {
             {"name", e.Name},
             {"points", e.Points},
             {"level", e.Level},
+            {"note", e.Note},
             {"data", e.DataVersion},
             {"replay", "/replays/" + id + ".blubbi-replay"},
             {"picture", "/replays/" + id + ".png"}};
@@ -649,7 +650,7 @@ void Submit(THiscoreService::TContext& c, const THttpRequest& req, THttpResponse
     TNewScore score;
     score.Name = s.Name;
     score.Points = s.Points;
-    score.Level = summary.LevelNo;
+    score.Level = summary.LevelAtEnd();  // reached, not where its answer led
     score.Frames = summary.Frames;
     score.Verified = j.Verified;
     score.Ranked = j.Ranked;

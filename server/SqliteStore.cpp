@@ -186,6 +186,11 @@ TSqliteStore::TSqliteStore(const std::string& path)
     }
     if (version < 2) Exec(c->Db, "ALTER TABLE scores ADD COLUMN data_version TEXT NOT NULL DEFAULT ''");
     if (version < 3) Exec(c->Db, kHiding);
+    // Until now an entry's level was the one its game-over answer led to: each is checked once more.
+    if (version < 4)
+        Exec(c->Db,
+             "CREATE TABLE IF NOT EXISTS level_due (score_id INTEGER PRIMARY KEY);"
+             " INSERT OR IGNORE INTO level_due SELECT id FROM scores");
     Exec(c->Db, ("PRAGMA user_version = " + std::to_string(kSchemaVersion)).c_str());
     Exec(c->Db, "COMMIT");
     Pool.Give(std::move(c));
@@ -317,6 +322,33 @@ int64_t TSqliteStore::Count() {
     TStatement s(*db, "SELECT COUNT(*) FROM shown");
     s.Step();
     return s.Int(0);
+}
+
+std::vector<int64_t> TSqliteStore::LevelsDue() {
+    TLease db(Pool);
+    TStatement s(*db, "SELECT score_id FROM level_due ORDER BY score_id");
+    std::vector<int64_t> due;
+    while (s.Step()) due.push_back(s.Int(0));
+    return due;
+}
+
+void TSqliteStore::LevelChecked(int64_t id, std::optional<int32_t> level) {
+    TLease db(Pool);
+    Exec(db->Db, "BEGIN IMMEDIATE");
+    try {
+        if (level) {
+            TStatement s(*db, "UPDATE scores SET level = ? WHERE id = ?");
+            s.Bind(1, *level).Bind(2, id);
+            s.Step();
+        }
+        TStatement d(*db, "DELETE FROM level_due WHERE score_id = ?");
+        d.Bind(1, id);
+        d.Step();
+        Exec(db->Db, "COMMIT");
+    } catch (...) {
+        sqlite3_exec(db->Db, "ROLLBACK", nullptr, nullptr, nullptr);
+        throw;
+    }
 }
 
 bool TSqliteStore::Hide(int64_t id) {

@@ -8,9 +8,12 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <utility>
+#include <vector>
 
 #include "platform/headless/NullPlatform.h"
 #include "platform/replay/Replay.h"
+#include "platform/session/GameSession.h"
 #include "web/Bundle.h"
 #include "web/WebPicture.h"
 
@@ -65,16 +68,27 @@ public:
             Cues += alias + " ";
         return {};
     }
+    // The page's session answers them; watching, nobody is asked.
     TModalResult ShowGameOverDialog(const std::string& points) override {
-        if (OnGameOver) OnGameOver(points);
-        return TModalResult::Cancel;
+        return Session ? Session->GameOver(points) : TModalResult::Cancel;
+    }
+    // The page shows the win; playing, the session knows it too.
+    void ShowWinDialog() override {
+        if (Session)
+            Session->Win();
+        else
+            Won = Drawing;  // not on the way of a seek
+    }
+    void NewGameStarts() override {
+        if (Session) Session->NewGameStarts();
     }
 
     bool Drawing = true;
     TWebScreen Screen{kDesignWidth, kDesignHeight};
     std::shared_ptr<TPreparedSheets> Sheets = std::make_shared<TPreparedSheets>();
-    std::function<void(const std::string&)> OnGameOver;
+    TGameSession* Session = nullptr;
     std::string Cues;
+    bool Won = false;  // the last level was done, until the page has shown it
 };
 
 // --- watching a replay ---
@@ -127,24 +141,79 @@ struct TPlay {
     TWebPlatform Inner;
     TRecorder Recorder{Inner};
     std::optional<TMainForm> Game;
-    bool FirstKeyDue = true;  // a new game waits, once its level has slid in, for the first game key
-    bool Waiting = false;
+    std::optional<TGameSession> Session;
     std::string Finished;  // the replay of the game that ended in a game over, until the page takes it
     std::string FinishedPoints;
+    int32_t FinishedLevel = 0;
+    // Everything the recorder got, with the clock as it stood, and each game over's answer: a game
+    // over the page answered as a new game is played again to it and answered "Continue" instead
+    // (a page cannot wait inside the frame for the player, as the desktop's dialog does).
+    struct TLogged {
+        TEvent Event;
+        uint32_t Clock = 0;
+    };
+    std::vector<TLogged> Log;
+    size_t LastGameOver = 0;  // the log's length with the event that ended in the last game over
+    std::vector<TModalResult> Answers;
+    size_t Asked = 0;
 
-    void Send(TEvent e) {
-        e.Clock = Inner.GetTickCount();
+    void Record(const TEvent& e) {
+        Log.push_back({e, Inner.Clock});
         Recorder.Record(*Game, e);
     }
-    void SetPaused(bool paused) {
-        if ((Game->Paused != 0) == paused) return;
-        if (paused)  // what is held would be let go unseen while the game waits
-            for (const int32_t key : kGameKeys) Send(MakeEvent(TEventKind::KeyUp, key));
-        Send(MakeEvent(TEventKind::Pause, paused ? 1 : 0));
+    void Send(TEvent e) {
+        e.Clock = Inner.GetTickCount();
+        Record(e);
     }
 };
 
+// Playing from level 1, recorded as the desktop game records; its game overs answered as `answers`
+// say, the ones after them as a new game.
+std::unique_ptr<TPlay> NewPlay(uint64_t seed, uint32_t clock, std::vector<TModalResult> answers) {
+    auto play = std::make_unique<TPlay>();
+    TPlay& p = *play;
+    p.Inner.Seed = seed;
+    p.Inner.Clock = clock;
+    p.Answers = std::move(answers);
+    p.Recorder.Begin(kDataDir, 1, p.Inner.Clock);
+    p.Game.emplace(p.Recorder);
+    p.Recorder.Create(*p.Game);
+    p.Session.emplace(*p.Game, [&p](TEvent e) { p.Send(std::move(e)); });
+    p.Inner.Session = &*p.Session;
+    // The page offers the entry form once the game over is answered as a new game.
+    p.Session->AskGameOver = [&p](const TGameOverMoment& moment) {
+        p.LastGameOver = p.Log.size();
+        if (p.Asked < p.Answers.size()) return p.Answers[p.Asked++];
+        ++p.Asked;
+        p.Answers.push_back(TModalResult::Cancel);
+        p.Finished = p.Recorder.GameOverText();
+        p.FinishedPoints = moment.Points;
+        p.FinishedLevel = moment.Level;
+        return TModalResult::Cancel;
+    };
+    p.Session->ShowWin = [&p] { p.Inner.Won = true; };
+    return play;
+}
+
+// The last game over answered "Continue": the play again to it, without pictures, and on from there.
+std::unique_ptr<TPlay> Continued(const TPlay& was, uint64_t seed, uint32_t clock) {
+    std::vector<TModalResult> answers = was.Answers;
+    answers.back() = TModalResult::Ok;
+    auto play = NewPlay(seed, clock, std::move(answers));
+    TPlay& p = *play;
+    p.Inner.Drawing = false;
+    for (size_t i = 0; i < was.LastGameOver; ++i) {
+        p.Inner.Clock = was.Log[i].Clock;
+        p.Record(was.Log[i].Event);
+    }
+    p.Inner.Drawing = true;
+    p.Inner.Cues.clear();
+    return play;
+}
+
 std::unique_ptr<TPlay> Play;
+uint64_t PlaySeed = 0;  // of the page's play, for playing it again
+uint32_t PlayClock = 0;
 std::string Answer;  // what the last call handed back as text
 
 const char* Give(std::string text) {
@@ -228,50 +297,37 @@ EMSCRIPTEN_KEEPALIVE const char* bb_watch_result() {
 // Playing from level 1, recorded as the desktop game records.
 EMSCRIPTEN_KEEPALIVE void bb_play_start(double seed, double clock) {
     Watch.reset();
-    Play = std::make_unique<TPlay>();
-    TPlay& p = *Play;
-    p.Inner.Seed = static_cast<uint64_t>(seed);
-    p.Inner.Clock = static_cast<uint32_t>(clock);
-    p.Inner.OnGameOver = [&p](const std::string& points) {
-        p.Finished = p.Recorder.GameOverText();
-        p.FinishedPoints = points;
-        p.FirstKeyDue = true;
-    };
-    p.Recorder.Begin(kDataDir, 1, p.Inner.Clock);
-    p.Game.emplace(p.Recorder);
-    p.Recorder.Create(*p.Game);
+    PlaySeed = static_cast<uint64_t>(seed);
+    PlayClock = static_cast<uint32_t>(clock);
+    Play = NewPlay(PlaySeed, PlayClock, {});
+}
+// "Continue" after the last game over, as the desktop's dialog offers it: 0 when there is none.
+EMSCRIPTEN_KEEPALIVE int bb_play_continue() {
+    if (!Play || Play->Answers.empty() || Play->Answers.back() != TModalResult::Cancel) return 0;
+    Play = Continued(*Play, PlaySeed, PlayClock);
+    return 1;
 }
 EMSCRIPTEN_KEEPALIVE void bb_play_tick() {
     if (!Play) return;
     TPlay& p = *Play;
-    p.Inner.Tick(*p.Game, [&p](const TEvent& e) { p.Recorder.Record(*p.Game, e); });
-    // A new game's level has slid in: it waits for the first game key, as a pause a replay holds.
-    if (p.FirstKeyDue && !p.Game->Paused && p.Game->TransitionCounter == 0 && p.Finished.empty()) {
-        p.FirstKeyDue = false;
-        p.Waiting = true;
-        p.SetPaused(true);
-    }
+    // A paused game runs no frame and its clock stands, as on the desktop.
+    if (p.Session->BeforeTick()) p.Inner.Tick(*p.Game, [&p](const TEvent& e) { p.Record(e); });
 }
 // A key of the page, by its Windows key code; down = 1 pressed, 0 let go.
 EMSCRIPTEN_KEEPALIVE void bb_play_key(int code, int down) {
-    if (!Play) return;
-    TPlay& p = *Play;
-    if (down && IsGameKey(code)) {
-        p.FirstKeyDue = false;
-        if (p.Waiting) {
-            p.Waiting = false;
-            p.SetPaused(false);
-        }
-    }
-    p.Send(MakeEvent(down ? TEventKind::KeyDown : TEventKind::KeyUp, code));
+    if (Play) Play->Session->Input(MakeEvent(down ? TEventKind::KeyDown : TEventKind::KeyUp, code));
 }
 EMSCRIPTEN_KEEPALIVE void bb_play_pause(int paused) {
-    if (!Play) return;
-    Play->Waiting = false;
-    Play->SetPaused(paused != 0);
+    if (Play) Play->Session->SetPaused(paused != 0);
+}
+// "Neues Spiel", paused or not.
+EMSCRIPTEN_KEEPALIVE void bb_play_new_game() {
+    if (Play) Play->Session->NewGame();
 }
 EMSCRIPTEN_KEEPALIVE int bb_play_paused() { return Play && Play->Game->Paused ? 1 : 0; }
-EMSCRIPTEN_KEEPALIVE int bb_play_waiting() { return Play && Play->Waiting ? 1 : 0; }
+EMSCRIPTEN_KEEPALIVE int bb_play_waiting() { return Play && Play->Session->Waiting() ? 1 : 0; }
+// Once after the last level was done, played or watched: the page shows the win.
+EMSCRIPTEN_KEEPALIVE int bb_won() { return Shown() && std::exchange(Shown()->Won, false) ? 1 : 0; }
 // The replay of a game that ended in a game over, once; empty when none ended since the last call.
 EMSCRIPTEN_KEEPALIVE const char* bb_play_finished() {
     if (!Play) return Give("");
@@ -280,6 +336,7 @@ EMSCRIPTEN_KEEPALIVE const char* bb_play_finished() {
     return Give(std::move(text));
 }
 EMSCRIPTEN_KEEPALIVE const char* bb_play_finished_points() { return Give(Play ? Play->FinishedPoints : ""); }
+EMSCRIPTEN_KEEPALIVE int bb_play_finished_level() { return Play ? Play->FinishedLevel : 0; }
 
 // What the page shows of the game now.
 EMSCRIPTEN_KEEPALIVE const uint8_t* bb_screen() { return Shown() ? Shown()->Screen.Rgba() : nullptr; }

@@ -560,7 +560,9 @@ bool TReplayPlayer::PlayEvent(TMainForm& game, const TReplayStep& s) {
     const int32_t levelBefore = game.LevelNo;
     const bool mouse = e.Kind == TEventKind::MouseDown || e.Kind == TEventKind::MouseMove;
     const TGrid gridBefore = mouse ? game.Grid : TGrid{};
+    Playing = &game;
     Dispatch(game, e);
+    Playing = nullptr;
     if (e.Kind == TEventKind::Char && game.LevelNo != levelBefore) Found.CheatUsed = true;
     // The mouse changes the field only as the editor does, whatever switch let it.
     if (game.EditorMode || (mouse && game.Grid != gridBefore)) Found.EditorUsed = true;
@@ -613,6 +615,10 @@ TModalResult TReplayPlayer::ShowGameOverDialog(const std::string& points) {
     ++Found.GameOvers;
     Found.GameOverPoints = points;
     Found.EndedInGameOver = true;
+    if (Playing) {
+        Found.GameOverLevel = Playing->LevelNo;
+        Found.GameOverLives = Playing->Lives;
+    }
     Inner.ShowGameOverDialog(points);
     const TAnswer* a = DialogAnswer(TAnswerKind::GameOver, "a game-over dialog");
     if (!a) return TModalResult::Cancel;
@@ -806,6 +812,9 @@ std::string VerifyJson(const TVerifyResult& r) {
     j["DataMatch"] = r.DataMatch;
     j["EndedInGameOver"] = r.EndedInGameOver;
     j["GameOverPoints"] = r.GameOverPoints;
+    // The game over as its dialog found it, beside the state its answer led to above.
+    if (r.EndedInGameOver)
+        j["AtGameOver"] = {{"Score", r.PointsAtEnd()}, {"LevelNo", r.GameOverLevel}, {"Lives", r.GameOverLives}};
     return j.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
 }
 

@@ -192,6 +192,7 @@ private:
     int64_t RunDone = 0;
     uint32_t Clock = 0;
     const TReplayStep* Current = nullptr;
+    TMainForm* Playing = nullptr;  // while an event of the replay runs
     std::vector<bool> Used;
     int32_t MediaQueries = 0;
     std::string MediaNow;

@@ -33,7 +33,9 @@ struct TVerifyResult {
     bool DataMatch = false;   // ... is the data it was checked with
     bool EndedInGameOver = false;
     std::string GameOverPoints;  // as the last game-over dialog showed them
-    std::string EndHash;         // of the state the play stopped in
+    // The level reached and the lives as the last game-over dialog opened, before its answer.
+    int32_t GameOverLevel = 0, GameOverLives = 0;
+    std::string EndHash;  // of the state the play stopped in
     TStartKind Start = TStartKind::Program, Origin = TStartKind::Program;
     int32_t StartLevel = 1;  // of the run's first game
     // Known once the play came to its end: the game itself, whatever its text looks like (comments,
@@ -47,6 +49,8 @@ struct TVerifyResult {
         const auto [at, error] = std::from_chars(GameOverPoints.data(), end, shown);
         return EndedInGameOver && error == std::errc() && at == end ? shown : Score;
     }
+    // The level the game over it ended in was reached on; the level at its end otherwise.
+    int32_t LevelAtEnd() const { return EndedInGameOver ? GameOverLevel : LevelNo; }
     // Why a replay that did not play to its end could not count, in German for the player.
     std::string Fault() const {
         if (Status == TStatus::Mismatch)

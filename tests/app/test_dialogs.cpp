@@ -18,6 +18,7 @@
 #include "app/KeysForm.h"
 #include "app/LevelPublishForm.h"
 #include "app/WinForm.h"
+#include "game/MainForm.h"
 #include "tests/app/AppTestSupport.h"
 
 using namespace blubbi;
@@ -128,9 +129,45 @@ TEST(GameOverForm, ResultsFocusTabOrderAndTheNameStays) {
     EXPECT_EQ(Show(d, [&] { d.BitBtn1->click(); }), mrCancel);
     EXPECT_EQ(Show(d, [&] { QTest::qWait(550), QTest::keyClick(&d, Qt::Key_Escape); }), mrCancel);  // not at once
     EXPECT_EQ(Show(d, [&] { d.close(); }), mrCancel);
-    // Enter on the focused "&Neues Spiel" presses it.
-    EXPECT_EQ(Show(d, [&] { QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return); }), mrCancel);
+    // Enter on the focused "&Neues Spiel" presses it, once the dialog stood a moment.
+    EXPECT_EQ(Show(d, [&] { QTest::qWait(550), QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return); }),
+              mrCancel);
     EXPECT_EQ(d.NameEd->text(), QStringLiteral("Blubbi-Fan"));
+}
+
+// Space and up held as the last life went, a key typed as the dialog opens: none of them answers
+// or reaches the name; a key pressed later does, and the name is not selected to be typed over.
+TEST(GameOverForm, OnlyADeliberateKeyAnswers) {
+    TGameOverForm d(NoShell());
+    d.SetPoints(QStringLiteral("620"), 4);
+    d.NameEd->setText(QStringLiteral("Blubbi-Fan"));
+    auto key = [](QEvent::Type type, int code, const QString& text, bool repeat) {
+        QKeyEvent e(type, code, Qt::NoModifier, text, repeat);
+        QApplication::sendEvent(QApplication::focusWidget(), &e);
+    };
+    bool open = false;
+    QString typed;
+    d.IgnoreHeld({blubbi::VK_SPACE, blubbi::VK_UP});
+    EXPECT_EQ(Show(d,
+                   [&] {
+                       key(QEvent::KeyPress, Qt::Key_Space, " ", true);
+                       key(QEvent::KeyPress, Qt::Key_Up, "", true);
+                       QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);  // too soon
+                       QTest::qWait(int(TGameOverForm::kCalmMs) + 50);
+                       for (int i = 0; i < 3; ++i) key(QEvent::KeyPress, Qt::Key_Space, " ", true);
+                       key(QEvent::KeyRelease, Qt::Key_Space, " ", false);
+                       key(QEvent::KeyPress, Qt::Key_Up, "", true);
+                       open = d.isVisible() && QApplication::focusWidget() == d.BitBtn1;
+                       QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+                       QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+                       QTest::qWait(20);
+                       QTest::keyClick(QApplication::focusWidget(), Qt::Key_X, Qt::NoModifier);
+                       typed = d.NameEd->text();
+                       d.BitBtn1->click();
+                   }),
+              mrCancel);
+    EXPECT_TRUE(open) << "a key held from the game, or pressed too soon, answered";
+    EXPECT_EQ(typed, QStringLiteral("Blubbi-Fanx"));
 }
 
 TEST(GameOverForm, HiscoreListOpensAndTheDialogStays) {

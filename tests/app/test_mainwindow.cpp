@@ -145,13 +145,14 @@ TEST_F(MainWindowTest, MenuStructure) {
     ExpectMenu(Window->Datei1, "Datei",
                {{"NeuesSpiel1", "Neues Spiel"},
                 {"N1", nullptr},
-                {"Beenden1", "Beenden"},
-                {"N7", nullptr},
                 {"Aufzeichnungabspielen1", "Aufzeichnung abspielen..."},
                 {"Aufzeichnungspeichernunter1", "Aufzeichnung speichern unter..."},
                 {"Wiedergabe1x1", "Wiedergabe 1×"},
                 {"Wiedergabe2x1", "Wiedergabe 2×"},
-                {"Wiedergabe4x1", "Wiedergabe 4×"}});
+                {"Wiedergabe4x1", "Wiedergabe 4×"},
+                {"N7", nullptr},
+                {"Beenden1", "Beenden"}});
+    EXPECT_EQ(Window->Beenden1->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Q));
     ExpectMenu(Window->Optionen1, "Optionen",
                {{"Hintergrundmusik1", "Hintergrundmusik"},
                 {"Soundeffekte1", "Soundeffekte"},

@@ -23,9 +23,11 @@
 #include "app/GameRecording.h"
 #include "app/MainWindow.h"
 #include "app/PaintBox.h"
+#include "app/QtPlatform.h"
 #include "app/ReplayFiles.h"
 #include "app/ReplayView.h"
 #include "game/MainForm.h"
+#include "gfx/Screen.h"
 #include "platform/replay/Replay.h"
 #include "tests/app/AppTestSupport.h"
 #include "tests/app/GameData.h"
@@ -178,6 +180,23 @@ TEST_F(ReplayWindowTest, AShownReplayEndsAsTheGameDidAndEscOrAMenuItemEndsIt) {
     Window->Pause1->trigger();
     EXPECT_EQ(Window->Replay(), nullptr);
     EXPECT_TRUE(Game().Paused);
+}
+
+// A game recorded in a large window, watched in a small one: the field's middle in the window's.
+TEST_F(ReplayWindowTest, AGameRecordedLargeShowsItsWholeFieldInASmallWindow) {
+    const auto sizeBox = [&](QSize box) {
+        Window->resize(Window->size() + box - Window->PaintBox1->size());
+        return WaitFor([&] { return Window->PaintBox1->GameWidth() == box.width(); }, 5000);
+    };
+    ASSERT_TRUE(sizeBox({1100, 662}));
+    Play();
+    const QImage last = Window->Platform().Screen().Image().copy(209, 118, 681, 425);
+    Window->NeuesSpiel1->trigger();
+    ASSERT_TRUE(sizeBox({681, 425}));
+    Window->Wiedergabe4x1->trigger();
+    ASSERT_TRUE(Window->PlayReplay(QDir(replays::Folder()).filePath(Stored()[0])));
+    ASSERT_TRUE(WaitFor([&] { return Window->Replay()->Over(); }, 20000));
+    EXPECT_TRUE(Window->Platform().Screen().Image() == last) << "the watched game's field is not the one played";
 }
 
 TEST_F(ReplayWindowTest, SaveAsWritesTheGameBeingPlayed) {

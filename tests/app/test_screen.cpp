@@ -369,9 +369,14 @@ TEST(MenuKeys, F10AndALoneAltOpenTheMenuBarAndArrowsAndEnterWorkIt) {
     window->Vollbild1->trigger();
     ASSERT_TRUE(WaitFor([&] { return window->isFullScreen(); }, 3000));
     EXPECT_FALSE(window->menuBar()->isVisible());
+    const auto placed = [&] { return std::pair(box->mapTo(window.get(), QPoint()) + box->Origin(), box->Scale()); };
+    QTest::qWait(300);  // the window takes the screen's size
+    const auto before = placed();
     QTest::keyClick(box, Qt::Key_F10);
     ASSERT_TRUE(WaitFor([&] { return window->Datei1->isVisible(); }, 3000));
     EXPECT_TRUE(window->menuBar()->isVisible());
+    QTest::qWait(50);  // the layout follows the bar
+    EXPECT_EQ(placed(), before) << "the bar moved the picture";
     QTest::keyClick(window->Datei1, Qt::Key_Escape);
     BackFromTheMenu(*window);
     if (window->menuBar()->hasFocus()) QTest::keyClick(window->menuBar(), Qt::Key_Escape);

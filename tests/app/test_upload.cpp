@@ -271,6 +271,20 @@ TEST(HiscoreClient, TlsCertificatesAreVerified) {
     EXPECT_EQ(server.Requests.size(), 1u);
 }
 
+// An entry without a place says why in the server's few words, whole, not its long reason again.
+TEST(HiscoreUpload, AnEntryWithoutAPlaceSaysWhyInAFewWords) {
+    bool ok = false;
+    const QString shown = THiscoreClient::Verdict(
+        201, R"({"id":7,"rank":null,"ranked":false,"note":"Level-Editor benutzt","reason":"Geprüft und ohne Platz"})",
+        QString(), &ok);
+    EXPECT_TRUE(ok);
+    EXPECT_EQ(shown, QStringLiteral("Eingetragen, aber ohne Platz in der Hiscore-Liste (Level-Editor benutzt)."));
+    TGameOverForm d([](const QString&) {});
+    const QRect room = d.UploadLbl->contentsRect();
+    EXPECT_LE(d.UploadLbl->fontMetrics().boundingRect(room, Qt::TextWordWrap, shown).height(), room.height())
+        << "the line is cut off";
+}
+
 TEST(HiscoreUpload, PostsNameAndPointsAndReplayAndShowsTheRank) {
     THiscoreServer server;
     server.Answer = [](QTcpSocket* s) {

@@ -72,6 +72,10 @@ TVerifyResult TFakeVerifier::Verify(std::string_view replay, int64_t maxFrames, 
     s.Score = static_cast<int32_t>(Number(*w, "score"));
     s.LevelNo = static_cast<int32_t>(Number(*w, "level"));
     s.EndedInGameOver = Number(*w, "gameover") == 1;
+    if (s.EndedInGameOver) {  // "level" is where it was lost; the game-over answer began level 1
+        s.GameOverLevel = s.LevelNo;
+        s.LevelNo = 1;
+    }
     s.EditorUsed = Number(*w, "editor") == 1;
     s.CheatUsed = Number(*w, "cheat") == 1;
     s.UserLevels = Number(*w, "user") == 1;

@@ -250,6 +250,18 @@ TEST(StoreSchema, AnOlderFileIsBroughtUpANewerOneRefused) {
     EXPECT_EQ(entry->Name, "Alt");
     EXPECT_EQ(entry->DataVersion, "");
     EXPECT_EQ(entry->Rank, 1);
+    // Its level is where the game-over answer led: the entry is due for one check of its replay.
+    {
+        const auto store = OpenStore(db.Url());
+        EXPECT_EQ(store->LevelsDue(), std::vector<int64_t>{7});
+        store->LevelChecked(7, 4);
+        EXPECT_EQ(store->Get(7)->Level, 4);
+        TNewScore fresh;
+        fresh.Name = "Neu";
+        fresh.ReplayHash = "n";
+        store->Add(fresh);
+    }
+    EXPECT_TRUE(OpenStore(db.Url())->LevelsDue().empty()) << "checked twice, or a new entry was due";
     ASSERT_EQ(sqlite3_open(path.c_str(), &old), SQLITE_OK);
     sqlite3_exec(old, "PRAGMA user_version = 99", nullptr, nullptr, nullptr);
     sqlite3_close(old);

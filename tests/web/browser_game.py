@@ -188,7 +188,7 @@ def scenario():
             status, headers, body = get(f"{url}/web/{file}", {"Accept-Encoding": "gzip, deflate"})
             transfer += len(body)
             want = {"js": "text/javascript", "wasm": "application/wasm", "css": "text/css", "data": "application/octet-stream",
-                    "wav": "audio/wav", "ogg": "audio/ogg"}
+                    "wav": "audio/wav", "ogg": "audio/ogg", "gif": "image/gif"}
             if not headers["Content-Type"].startswith(want[file.rsplit(".", 1)[1]]) or "immutable" not in headers["Cache-Control"]:
                 fail(f"{file}: {headers}")
             if file.endswith(".wasm") and headers.get("Content-Encoding") != "gzip":
@@ -255,6 +255,7 @@ def scenario():
         before = b.state()
         b.key("ArrowLeft", 37, True)
         b.until(f"JSON.parse(document.body.dataset.state).x < {before['x'] - 10}", "walking left")
+        b.until("window.bbAudio.state === 'running' && document.body.dataset.tune === 'on'", "the tune after the first key")
         b.key("ArrowLeft", 37, False)
         standing = b.state()
         b.key("ArrowUp", 38, True)
@@ -279,8 +280,15 @@ def scenario():
         with open(f"{work}/browser.blubbi-replay", "wb") as f:
             f.write(get(f"{url}/replays/{played}.blubbi-replay")[2])
         again = sim("--verify", f"{work}/browser.blubbi-replay")
+        checked = json.loads(again.stdout) if again.returncode == 0 else {}
+        if checked.get("AtGameOver", {}).get("LevelNo") != mine[0]["level"]:
+            fail(f"the list shows another level than the game was lost on: {mine[0]} {again.stdout}")
         if again.returncode != 0 or int(json.loads(again.stdout)["GameOverPoints"]) != mine[0]["points"]:
             fail(f"blubbi-sim does not confirm the browser's replay: {again.stdout} {again.stderr}")
+        # "Continue" after the entry: the lost level again, with three lives.
+        b.js("document.getElementById('continue').click()")
+        b.until("document.getElementById('entry').hidden && JSON.parse(document.body.dataset.state).lives === 3",
+                "the game continued after its game over")
         thrown = [e["params"] for e in b.events if e.get("method") == "Runtime.exceptionThrown"]
         if thrown:
             fail(f"the pages threw: {thrown}")

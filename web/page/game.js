@@ -77,55 +77,116 @@ function bbStatus(game, element) {
 }
 
 // The game's effects and its tune through Web Audio, from its own WAV files and the tune rendered at
-// build time (data-sound-NAME on the body), once the page may sound (after a click or a key).
+// build time (data-sound-NAME on the body). The context is made at once and decoded into, and sounds
+// once the page may (after a click or a key); the tune's cues before that are kept, and it holds and
+// resumes where it stood. Music and effects have their own switches (#music, #effects), remembered.
 function bbSounds() {
   const files = Object.entries(document.body.dataset).filter(([k]) => k.startsWith("sound"));
-  let context = null, tune = null, tuneOn = false;
+  const context = new AudioContext();
   const buffers = {};
+  for (const [key, url] of files)
+    fetch(url).then((r) => r.arrayBuffer()).then((b) => context.decodeAudioData(b))
+      .then((decoded) => {
+        buffers[key.slice(5).toLowerCase()] = decoded;
+        follow();
+      }).catch(() => {});
+  let woke = false, held = false, tuneOn = false, tune = null, tuneFrom = 0, tuneAt = 0;
   const wake = () => {
-    if (context) return;
-    context = new AudioContext();
-    for (const [key, url] of files)
-      fetch(url).then((r) => r.arrayBuffer()).then((b) => context.decodeAudioData(b))
-        .then((decoded) => (buffers[key.slice(5).toLowerCase()] = decoded)).catch(() => {});
+    woke = true;
+    if (!held) context.resume();
+    follow();
   };
-  window.addEventListener("keydown", wake);
-  window.addEventListener("pointerdown", wake);
-  const muted = () => document.getElementById("mute")?.checked;
-  const startTune = () => {
-    if (tune || !buffers.musik || muted()) return;
-    tune = context.createBufferSource();
-    tune.buffer = buffers.musik;
-    tune.loop = true;
-    tune.connect(context.destination);
-    tune.start();
+  window.addEventListener("keydown", wake, true);
+  window.addEventListener("pointerdown", wake, true);
+  const switches = {};
+  for (const id of ["music", "effects"]) {
+    const box = document.getElementById(id);
+    switches[id] = () => !box || box.checked;
+    if (!box) continue;
+    box.checked = localStorage.getItem("blubbi-" + id) !== "0";
+    box.addEventListener("change", () => {
+      localStorage.setItem("blubbi-" + id, box.checked ? "1" : "0");
+      follow();
+    });
+  }
+  // The tune sounds when the game wants it, the page may sound and music is on; it goes on where it stood.
+  const follow = () => {
+    const wanted = tuneOn && woke && switches.music() && buffers.musik;
+    if (wanted && !tune) {
+      tune = context.createBufferSource();
+      tune.buffer = buffers.musik;
+      tune.loop = true;
+      tune.connect(context.destination);
+      tune.start(0, tuneFrom % buffers.musik.duration);
+      tuneAt = context.currentTime;
+      document.body.dataset.tune = "on";
+    } else if (!wanted && tune) {
+      tuneFrom += context.currentTime - tuneAt;
+      tune.stop();
+      tune = null;
+      document.body.dataset.tune = "off";
+    }
   };
-  const stopTune = () => {
-    if (tune) tune.stop();
-    tune = null;
-  };
-  document.getElementById("mute")?.addEventListener("change", () => (muted() ? stopTune() : tuneOn && startTune()));
   const sound = (game) => {
     const cues = game.UTF8ToString(game._bb_cues());
-    if (!context) return;
     for (const cue of cues.split(" ")) {
       if (cue === "musik:play" || cue === "musik:resume") {
         tuneOn = true;
-        startTune();
-      } else if (cue === "musik:stop" || cue === "musik:pause") {
+      } else if (cue === "musik:stop") {
         tuneOn = false;
-        stopTune();
-      } else if (buffers[cue] && !muted()) {
+        tuneFrom = 0;
+      } else if (cue === "musik:pause") {
+        tuneOn = false;
+      } else if (buffers[cue] && woke && switches.effects()) {
         const source = context.createBufferSource();
         source.buffer = buffers[cue];
         source.connect(context.destination);
         source.start();
       }
     }
+    follow();
   };
   // Silent while the page does not run the game (hidden, paused, at its end).
-  sound.hold = (held) => {
-    if (context) held ? context.suspend() : context.resume();
+  sound.hold = (hold) => {
+    held = hold;
+    if (!woke) return;
+    hold ? context.suspend() : context.resume();
   };
+  window.bbAudio = context;  // for looking on from outside (the page test)
   return sound;
+}
+
+// The win: the win picture with the game's words over the page, until "Fertig..." or a while.
+function bbWin() {
+  let box = document.getElementById("win");
+  if (!box) {
+    box = document.createElement("div");
+    box.id = "win";
+    box.style.cssText = "position:fixed;left:50%;top:50%;transform:translate(-50%,-50%);display:flex;gap:12px;" +
+      "background:#fff;color:#000;padding:16px;max-width:611px;z-index:10";
+    const picture = document.createElement("img");
+    picture.src = document.body.dataset.win || "";
+    picture.alt = "";
+    picture.width = 320;
+    picture.height = 376;
+    const words = document.createElement("div");
+    const title = document.createElement("h2");
+    title.textContent = "Herzlichen Glückwunsch!";
+    words.append(title);
+    for (const line of ["Sie haben alle Level geschafft! Kein Feind ist Blubbi entkommen, jede Blase hat ihr Ziel gefunden.",
+                        "Blubbi ruht sich jetzt ein wenig aus. Danach geht es wieder von vorne los - Ihre Punkte nehmen Sie mit.",
+                        "Noch nicht genug? Bauen Sie im Leveleditor Ihre eigenen Level!"]) {
+      const p = document.createElement("p");
+      p.textContent = line;
+      words.append(p);
+    }
+    const done = document.createElement("button");
+    done.textContent = "Fertig...";
+    done.addEventListener("click", () => (box.hidden = true));
+    words.append(done);
+    box.append(picture, words);
+    document.body.append(box);
+  }
+  box.hidden = false;
+  document.body.dataset.won = String((parseInt(document.body.dataset.won || "0", 10) || 0) + 1);
 }

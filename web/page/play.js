@@ -37,8 +37,12 @@
   // Keys let go while the page cannot see them would stay held: the game pauses instead.
   const away = () => {
     if (!game._bb_play_paused()) game._bb_play_pause(1);
+    sound(game);  // the tune holds now, not once the page is seen again
   };
-  document.addEventListener("visibilitychange", () => document.hidden && away());
+  document.addEventListener("visibilitychange", () => {
+    if (document.hidden) away();
+    sound.hold(document.hidden);
+  });
   window.addEventListener("blur", away);
   $("game").addEventListener("click", () => game._bb_play_paused() && game._bb_play_pause(0));
 
@@ -78,6 +82,13 @@
     }
     $("send").disabled = false;
   });
+  // "Continue", as the desktop's game-over dialog offers it: the level again with three lives.
+  $("continue").addEventListener("click", () => {
+    if (!game._bb_play_continue()) return;
+    finished = null;
+    form.hidden = true;
+    $("game").focus();
+  });
   $("skip").addEventListener("click", () => {
     finished = null;
     form.hidden = true;
@@ -95,6 +106,7 @@
         ran = true;
         const replay = game.UTF8ToString(game._bb_play_finished());
         if (replay) gameOver(replay, game.UTF8ToString(game._bb_play_finished_points()));
+        if (game._bb_won()) bbWin();
       }
       if (ran) {
         bbDraw(game, view);

@@ -57,6 +57,7 @@
       if (due > 0) {
         owed -= due * kTickMs;
         if (!game._bb_watch_step(due)) finish();
+        if (game._bb_won()) bbWin();
         sound(game);
         show();
       }
