@@ -100,15 +100,26 @@ std::vector<std::string> Features(const TLevelData& l) {
     return out;
 }
 
-double Mean(const std::vector<TProofRun>& runs) {
-    double sum = 0;
-    int n = 0;
+// The median of the runs that cleared the level: one run that loses its way must not make a
+// level look harder than the next.
+double Median(const std::vector<TProofRun>& runs) {
+    std::vector<int> frames;
     for (const TProofRun& r : runs)
-        if (r.Cleared && r.LastPop >= 0) {
-            sum += r.LastPop;
-            ++n;
-        }
-    return n ? sum / n : -1;
+        if (r.Cleared && r.LastPop >= 0) frames.push_back(r.LastPop);
+    if (frames.empty()) return -1;
+    std::sort(frames.begin(), frames.end());
+    const size_t n = frames.size();
+    return n % 2 ? frames[n / 2] : (frames[n / 2 - 1] + frames[n / 2]) / 2.0;
+}
+
+// The planner's runs of an earlier report, for the levels that have not changed since.
+std::vector<TProofRun> EarlierEffort(const json& earlier, const std::string& hash) {
+    std::vector<TProofRun> runs;
+    for (const json& level : earlier)
+        if (level.value("hash", "") == hash)
+            for (const json& e : level.at("effortRuns"))
+                runs.push_back({e.at("cleared").get<bool>(), e.at("lastPop").get<int>(), e.at("lives").get<int>(), 0});
+    return runs;
 }
 
 #ifdef BLUBBI_REPORT_SHEET
@@ -155,6 +166,7 @@ int main(int argc, char** argv) {
     std::vector<int> only;
     unsigned threads = std::max(1u, std::thread::hardware_concurrency());
     bool noEffort = false;
+    std::string reusePath;
     cli.add_option("--data", dataDir, "program folder whose levels/ are measured");
     cli.add_option("--proofs", proofs, "folder of the proofs, levelNNN.script");
     cli.add_option("--sources", sources, "folder of the level sources, for the titles");
@@ -165,6 +177,7 @@ int main(int argc, char** argv) {
     cli.add_option("--beam", options.Beam, "the planner's beam for the effort");
     cli.add_option("--threads", threads, "games measured at once");
     cli.add_flag("--no-effort", noEffort, "leave out the planner's runs");
+    cli.add_option("--reuse", reusePath, "take the planner's runs of unchanged levels from this earlier JSON report");
     cli.add_option("levels", only, "level numbers (all when left out)");
     CLI11_PARSE(cli, argc, argv);
     if (!dataDir.empty() && dataDir.back() != '/') dataDir += '/';
@@ -192,11 +205,23 @@ int main(int argc, char** argv) {
         return 2;
     }
 
+    json earlier = json::array();
+    if (!reusePath.empty()) {
+        std::ifstream in(reusePath);
+        earlier = json::parse(in, nullptr, false);
+        if (!earlier.is_array()) {
+            std::cerr << "blubbi-report: " << reusePath << " is no report\n";
+            return 2;
+        }
+    }
     constexpr int kCadences[] = {4, 10};  // 100 and 250 ms between changes of the keys
     std::vector<std::function<void()>> jobs;
     for (TLevelReport& r : levels) {
-        r.Effort.resize(noEffort ? 0 : size_t(effortSeeds) * std::size(kCadences));
-        for (size_t e = 0; e < r.Effort.size(); ++e)
+        const size_t runs = noEffort ? 0 : size_t(effortSeeds) * std::size(kCadences);
+        r.Effort = EarlierEffort(earlier, r.Hash);
+        const bool reused = r.Effort.size() == runs;
+        if (!reused) r.Effort.assign(runs, TProofRun{});
+        for (size_t e = 0; !reused && e < r.Effort.size(); ++e)
             jobs.emplace_back([&, e] {
                 TSearchOptions o = options;
                 o.Cadence = kCadences[e % std::size(kCadences)];
@@ -244,7 +269,7 @@ int main(int argc, char** argv) {
                 used.push_back(f);
             }
         const double reach = r.Fair.RestPlaces ? 100.0 * r.Fair.OutOfReach / r.Fair.RestPlaces : 0.0;
-        const double effort = Mean(r.Effort);
+        const double effort = Median(r.Effort);
         const double perEnemy = r.Level.Enemies.empty() || effort < 0 ? -1 : effort / double(r.Level.Enemies.size());
         const int startCol = r.Level.StartX / kCell, startRow = (r.Level.StartY + kPlayerH + 1) / kCell;
         std::string firstText;
