@@ -13,8 +13,8 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# Walking right into level 1's walker costs all three lives within 971 frames; the last one shows "Game Over".
-printf 'down right\ntick 971\n' >"$work/game.script"
+# Walking right into level 1's walker costs all three lives within 1507 frames; the last one shows "Game Over".
+printf 'down right\ntick 1507\n' >"$work/game.script"
 "$sim" --data "$data" --record "$work/game.blubbi-replay" "$work/game.script" >/dev/null
 sed 's/^down right$/down left/' "$work/game.blubbi-replay" >"$work/edited.blubbi-replay"
 cmp -s "$work/game.blubbi-replay" "$work/edited.blubbi-replay" && { echo "the edit changed nothing"; exit 1; }
@@ -45,7 +45,7 @@ code=$(post Tester 0 "$work/copy.blubbi-replay")
 code=$(post Kopierer 0 "$work/copy.blubbi-replay")
 [ "$code" = 409 ] || { echo "copy, other name: $code $(cat "$work/answer")"; exit 1; }
 # A game begun on another level than 1 is taken, checked, without a place.
-printf 'down left\ntick 563\n' >"$work/level2.script"
+printf 'down left\ntick 1492\n' >"$work/level2.script"
 "$sim" --data "$data" --level 2 --record "$work/level2.blubbi-replay" "$work/level2.script" >/dev/null
 code=$(post Tester 0 "$work/level2.blubbi-replay")
 [ "$code" = 201 ] && grep -q '"ranked":false' "$work/answer" && grep -q 'Level 1' "$work/answer" ||

@@ -49,6 +49,13 @@ struct TOnePole {
     }
 };
 
+// The raised-cosine fade at the edges: sample i of n, with `fade` samples faded at each end.
+double FadeGain(size_t i, size_t n, size_t fade) {
+    const size_t edge = std::min(i, n - 1 - i);
+    if (edge >= fade) return 1;
+    return 0.5 * (1 - std::cos(std::numbers::pi * static_cast<double>(edge) / static_cast<double>(fade)));
+}
+
 TVoice ReadVoice(const std::string& file, const TLine& line) {
     TVoice v;
     const auto& w = line.Words;
@@ -201,10 +208,18 @@ std::vector<float> Render(const TCue& cue) {
     // Fade the very edges first, so the normalising sees the samples that are written.
     const size_t fade = std::min(mix.size() / 2, static_cast<size_t>(std::lround(cue.Fade * cue.Rate)));
     for (size_t i = 0; i < fade; ++i) {
-        const double g = 0.5 * (1 - std::cos(std::numbers::pi * static_cast<double>(i) / static_cast<double>(fade)));
-        mix[i] *= g;
-        mix[mix.size() - 1 - i] *= g;
+        mix[i] *= FadeGain(i, mix.size(), fade);
+        mix[mix.size() - 1 - i] *= FadeGain(i, mix.size(), fade);
     }
+    // Take out any offset from zero (a lopsided wave or a filtered noise leaves one), shaped like
+    // the fade so the edges stay at rest: a cue that sits off zero thumps as it starts and stops.
+    double sum = 0, weight = 0;
+    for (size_t i = 0; i < mix.size(); ++i) {
+        sum += mix[i];
+        weight += FadeGain(i, mix.size(), fade);
+    }
+    if (weight > 0)
+        for (size_t i = 0; i < mix.size(); ++i) mix[i] -= sum / weight * FadeGain(i, mix.size(), fade);
     double loudest = 0, energy = 0;
     for (double s : mix) {
         loudest = std::max(loudest, std::abs(s));

@@ -12,28 +12,20 @@ namespace blubbi::plan {
 
 namespace {
 
-constexpr int kSegment = 4;  // frames of one run of held keys
-using TRun = std::array<uint8_t, kSegment>;
+// A run of held keys: the keys of its first frame, then the keys held for the rest of it.
+struct TRun {
+    uint8_t First, Hold;
+    uint8_t At(int frame) const { return frame == 0 ? First : Hold; }
+};
 
 constexpr uint8_t L = kKeyLeft, R = kKeyRight, U = kKeyUp, F = kKeySpace;
 
 // What one run can do: stand, walk, jump, and spit to either side (a press of space together
 // with an arrow turns first and spits to that side in the same frame).
 constexpr TRun kRuns[] = {
-    {0, 0, 0, 0},
-    {L, L, L, L},
-    {R, R, R, R},
-    {U, U, U, U},
-    {U | L, U | L, U | L, U | L},
-    {U | R, U | R, U | R, U | R},
-    {F, 0, 0, 0},
-    {L | F, 0, 0, 0},
-    {R | F, 0, 0, 0},
-    {U | F, U, U, U},
-    {U | L | F, U | L, U | L, U | L},
-    {U | R | F, U | R, U | R, U | R},
-    {L | F, L, L, L},
-    {R | F, R, R, R},
+    {0, 0},     {L, L},     {R, R},     {U, U},     {U | L, U | L},     {U | R, U | R},
+    {F, 0},     {L | F, 0}, {R | F, 0}, {U | F, U}, {U | L | F, U | L}, {U | R | F, U | R},
+    {L | F, L}, {R | F, R},
 };
 constexpr int kRunCount = static_cast<int>(std::size(kRuns));
 
@@ -73,7 +65,9 @@ TCandidate Judge(const TPlanGame& pg, const TSearchOptions& options) {
     const double px = g.PlayerX + 20.0, py = g.PlayerY + 23.0;
     const int lives = g.Lives - (g.HitTimer > 0 ? 1 : 0);
     TCandidate c{};
-    c.Progress = 100000.0 * removed + 20000.0 * trapped + 150000.0 * lives + 200.0 * collected;
+    // A life is worth less than a pop, so that a game which keeps its lives has played better,
+    // not merely more timidly.
+    c.Progress = 100000.0 * removed + 20000.0 * trapped + 60000.0 * lives + 200.0 * collected;
 
     double nearest = std::numeric_limits<double>::infinity();
     if (trapped > 0) {
@@ -123,6 +117,7 @@ TCandidate Judge(const TPlanGame& pg, const TSearchOptions& options) {
 std::optional<std::vector<uint8_t>> PlanLevel(const TPlanGame& start, const std::string& dir, uint64_t seed,
                                               const TSearchOptions& options) {
     const int32_t level = start.Game.LevelNo;
+    const int segment = std::max(1, options.Cadence);
     const int wins = start.Platform.Wins;
     auto make = [&] { return std::make_unique<TPlanGame>(dir, seed, start.Game.StartLevelNo); };
 
@@ -146,20 +141,19 @@ std::optional<std::vector<uint8_t>> PlanLevel(const TPlanGame& start, const std:
             runs.push_back(nodes[static_cast<size_t>(n)].Run);
         std::vector<uint8_t> keys = prefix;
         for (auto it = runs.rbegin(); it != runs.rend(); ++it)
-            keys.insert(keys.end(), kRuns[*it].begin(), kRuns[*it].end());
+            for (int i = 0; i < segment; ++i) keys.push_back(kRuns[*it].At(i));
         return keys;
     };
 
-    for (int frame = static_cast<int>(prefix.size()); frame < options.MaxFrames; frame += kSegment) {
+    for (int frame = static_cast<int>(prefix.size()); frame < options.MaxFrames; frame += segment) {
         std::vector<TCandidate> candidates;
         // The first game to finish ends the search: the fewest frames, then the most points.
-        int bestDone = -1, bestDoneRun = -1, bestDoneFrames = kSegment + 1, bestDoneScore = -1;
+        int bestDone = -1, bestDoneRun = -1, bestDoneFrames = segment + 1, bestDoneScore = -1;
         for (size_t b = 0; b < beam.size(); ++b) {
             for (int r = 0; r < kRunCount; ++r) {
                 scratch->CopyFrom(*beam[b]);
                 int used = 0;
-                for (; used < kSegment && !Finished(*scratch, level, wins); ++used)
-                    scratch->Step(kRuns[r][static_cast<size_t>(used)]);
+                for (; used < segment && !Finished(*scratch, level, wins); ++used) scratch->Step(kRuns[r].At(used));
                 if (scratch->Platform.GameOvers > 0) continue;
                 if (Finished(*scratch, level, wins)) {
                     if (used < bestDoneFrames || (used == bestDoneFrames && scratch->Game.Score > bestDoneScore)) {
@@ -178,7 +172,7 @@ std::optional<std::vector<uint8_t>> PlanLevel(const TPlanGame& start, const std:
         }
         if (bestDone >= 0) {
             std::vector<uint8_t> keys = keysOf(beamNode[static_cast<size_t>(bestDone)]);
-            for (int i = 0; i < bestDoneFrames; ++i) keys.push_back(kRuns[bestDoneRun][static_cast<size_t>(i)]);
+            for (int i = 0; i < bestDoneFrames; ++i) keys.push_back(kRuns[bestDoneRun].At(i));
             return keys;
         }
         if (candidates.empty()) return std::nullopt;
@@ -226,12 +220,12 @@ std::optional<std::vector<uint8_t>> PlanLevel(const TPlanGame& start, const std:
                 spare.pop_back();
             }
             g->CopyFrom(*beam[static_cast<size_t>(c->Parent)]);
-            for (size_t i = 0; i < kSegment; ++i) g->Step(kRuns[c->Run][i]);
+            for (int i = 0; i < segment; ++i) g->Step(kRuns[c->Run].At(i));
             nodes.push_back({beamNode[static_cast<size_t>(c->Parent)], c->Run});
             next.push_back(std::move(g));
             nextNode.push_back(static_cast<int>(nodes.size()) - 1);
         }
-        if (options.Verbose && (frame / kSegment) % 25 == 0) {
+        if (options.Verbose && (frame / segment) % 25 == 0) {
             const TMainForm& g = next[0]->Game;
             std::fprintf(stderr, "frame %d: best %.0f, player %d,%d, lives %d, points %d, kept %zu;", frame,
                          candidates[0].Value, g.PlayerX, g.PlayerY, g.Lives, g.Score, next.size());

@@ -15,6 +15,7 @@ struct TSearchOptions {
     int Spread = 100;         // and so many more, the most advanced at each place the player reached
     int MaxFrames = 12000;    // give up on a level after this many frames
     double BubbleCost = 200;  // what an empty bubble in flight costs, in pixels of distance x 10
+    int Cadence = 4;          // frames between changes of the keys: 4 is 100 ms, 10 is 250 ms
     bool Verbose = false;
 };
 

@@ -109,6 +109,7 @@ int main(int argc, char** argv) {
     cli.add_option("--beam", options.Beam, "games kept after every run of keys");
     cli.add_option("--bubble-cost", options.BubbleCost, "how much an empty bubble in flight counts against a game");
     cli.add_option("--max-frames", options.MaxFrames, "frames to try per level");
+    cli.add_option("--cadence", options.Cadence, "frames between changes of the keys (4: 100 ms)");
     cli.add_flag("-v,--verbose", options.Verbose, "tell how the search goes");
     cli.add_option("-o,--output", scriptPath, "the script to write")->required();
     cli.add_option("--summary", summaryPath, "the summary to write beside it");
