@@ -18,7 +18,7 @@ version=$(sed -n 's/^project(BlubbiBlubbo VERSION \([0-9.]*\).*/\1/p' "$root/CMa
 
 sources=("$root"/game/*.cpp "$root"/level/*.cpp "$root"/base/Files.cpp "$root"/base/Sha256Portable.cpp "$root"/base/Base64Portable.cpp
   "$root"/web/Sha256Browser.cpp "$root"/platform/headless/NullPlatform.cpp "$root"/platform/replay/ReplayFormat.cpp
-  "$root"/platform/replay/Replay.cpp "$root"/platform/replay/Carry.cpp "$root"/platform/replay/EventLines.cpp
+  "$root"/platform/replay/Replay.cpp "$root"/platform/replay/Carry.cpp "$root"/platform/replay/Seeker.cpp "$root"/app/KeyMerge.cpp "$root"/platform/replay/EventLines.cpp
   "$root"/gfx/Sprites.cpp "$root"/gfx/PreparedSheets.cpp "$root"/web/Bundle.cpp "$root"/web/WebPicture.cpp
   "$root"/web/WebGame.cpp)
 flags=(-std=c++20 -O2 -mbulk-memory -msimd128 -Wall -Wextra -I"$root" -isystem "$objects/include" -DBLUBBI_VERSION="\"$version\"")
@@ -65,6 +65,9 @@ fi
 for cue in "$build"/sound/*.wav; do
   [ -e "$cue" ] && place "$cue" "$(basename "$cue" .wav)" wav
 done
+# The pages' icon: the game's own, drawn from assets/graphics/icons.
+icon=$build/icons/hicolor/32x32/apps/de.velkor.BlubbiBlubbo.png
+[ -e "$icon" ] && place "$icon" favicon png
 for page in "$root"/web/page/*; do
   base=$(basename "$page")
   place "$page" "${base%.*}" "${base##*.}"
