@@ -61,6 +61,9 @@ try:
         f.write("answer continue\n" + "down right\ntick 150\nup right\ndown left\ntick 150\nup left\ndown up\ntick 20\n"
                 "up up\n" * rounds + "answer newgame\ndown right\ntick 20000\n")
     g.sim("--viewport", "1x1", "--record", f"{g.work}/long.blubbi-replay", f"{g.work}/long.script")
+    # Each game over writes the game so far: the last file holds all of it.
+    longest = max((n for n in os.listdir(g.work) if n.startswith("long.blubbi-replay")), key=lambda n: os.path.getsize(f"{g.work}/{n}"))
+    os.replace(f"{g.work}/{longest}", f"{g.work}/long.blubbi-replay")
     with open(f"{g.work}/long.blubbi-replay") as f:
         long_replay = f.read()
     long_url = g.server("--web", f"{g.build}/web", "--max-frames", "400000", "--verify-seconds", "300")

@@ -43,9 +43,11 @@ TReplaySeeker::~TReplaySeeker() {
     Ahead.Stop();
 }
 
-void TReplaySeeker::PlayTo(int64_t frame) {
+void TReplaySeeker::PlayTo(int64_t frame) { Play(frame, kPictureFrames); }
+
+void TReplaySeeker::Play(int64_t frame, int64_t pictures) {
     while (!Shown.Over && Frame() < frame) {
-        if (Draw) Draw(Frame() + 1 + kPictureFrames >= frame, Frame() + 1 >= frame);
+        if (Draw) Draw(Frame() + 1 + pictures >= frame, Frame() + 1 >= frame);
         Shown.Over = !Shown.Player->Step(*Shown.Game);
     }
     if (Draw) Draw(true, true);
@@ -67,13 +69,20 @@ bool TReplaySeeker::Scout(int64_t frames) {
 void TReplaySeeker::Seek(int64_t frame) {
     // The states are kept by the play ahead: it goes at least as far as the frame asked for.
     if (frame > Scouted()) Scout(frame - Scouted());
+    // The frame shown needs pictures of its own only, but in a level's slide, which shows pictures of
+    // earlier frames: a frame in one is played again from further back, with pictures for those.
+    GoTo(frame, 1, false);
+    if (Shown.Game->TransitionCounter % 100 != 0) GoTo(frame, kPictureFrames, true);
+}
+
+void TReplaySeeker::GoTo(int64_t frame, int64_t pictures, bool again) {
     // The latest state early enough that the frames with pictures all come after it.
-    const auto after = std::upper_bound(States.begin(), States.end(), frame - kPictureFrames,
+    const auto after = std::upper_bound(States.begin(), States.end(), frame - pictures,
                                         [](int64_t f, const TState& s) { return f < s.Frame; });
     const TState* from = after == States.begin() ? nullptr : &*(after - 1);
     const int64_t startAt = from ? from->Frame : 0;
     // Going on from where the shown game stands is as good when it stands between that state and the frame.
-    if (frame < Frame() || Frame() < startAt) {
+    if (again || frame < Frame() || Frame() < startAt) {
         if (from == nullptr) {
             Shown.Start(Text, DataDir);
         } else {
@@ -84,7 +93,7 @@ void TReplaySeeker::Seek(int64_t frame) {
             Shown.Over = false;
         }
     }
-    PlayTo(frame);
+    Play(frame, pictures);
 }
 
 }  // namespace blubbi

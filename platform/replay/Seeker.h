@@ -1,6 +1,7 @@
 // A replay to watch from any frame: the shown game plays forward a step at a time, while a second
 // play without pictures runs ahead and keeps the game's saved state every few hundred frames, so a
-// seek anywhere plays no more than that many frames from the nearest state before it.
+// seek anywhere plays no more than that many frames from the nearest state before it, with pictures
+// for the last one (or, in a level's slide, for those the slide shows again).
 #pragma once
 #include <cstdint>
 #include <functional>
@@ -49,6 +50,12 @@ public:
     const TReplayPlayer& Player() const { return *Shown.Player; }
 
 private:
+    // Plays on to `frame`, the last `pictures` frames with pictures.
+    void Play(int64_t frame, int64_t pictures);
+    // To `frame` from the latest state before its frames with pictures, or on from where the shown
+    // game stands when that is between them (unless `again`).
+    void GoTo(int64_t frame, int64_t pictures, bool again);
+
     struct TPlay {
         TNullPlatform* Platform = nullptr;
         std::optional<TReplayReader> Reader;

@@ -549,6 +549,7 @@ TEST_F(ReplayTest, EveryFrameSeekedToOrSteppedOverShowsWhatAPlayFromTheStartShow
     std::mt19937 dice(5);
     for (size_t i = 0; i < slides.size(); i += 7) {
         seeker.Seek(static_cast<int64_t>(seen.size()) - 1 - static_cast<int64_t>(dice() % 300));
+        same("anywhere");
         seeker.Seek(slides[i]);
         same("back");
         seeker.Seek(std::max<int64_t>(1, slides[i] - 600 - static_cast<int64_t>(dice() % 200)));
