@@ -450,6 +450,11 @@ def scenario():
         b.key(" ", 32, True)
         b.until("JSON.parse(document.body.dataset.state).bubbles > 0", "a bubble")
         b.key(" ", 32, False)
+        b.until(f"JSON.parse(document.body.dataset.state).y == {standing['y']}", "the jump to land")
+        b.js("window.south = 1; navigator.getGamepads = () => [{index: 0, connected: true, axes: [0, 0],"
+             " buttons: Array.from({length: 17}, (_, i) => ({pressed: i === 0 && window.south === 1}))}]")
+        b.until(f"JSON.parse(document.body.dataset.state).y < {standing['y'] - 10}", "a jump on a gamepad's south button")
+        b.js("window.south = 0")
         b.key("ArrowRight", 39, True)
         b.until("!document.getElementById('entry').hidden", "the game over", 120)
         b.key("ArrowRight", 39, False)
