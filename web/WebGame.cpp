@@ -103,7 +103,7 @@ struct TWatch {
     int64_t Frame() const { return Seeker ? Seeker->Frame() : 0; }
     bool Over() const { return Seeker && Seeker->Over(); }
     const TMainForm& Game() const { return Seeker->Game(); }
-    // Plays until `frame` frames have run; only the last one is drawn.
+    // Plays until `frame` frames have run; the last one is shown.
     void PlayTo(int64_t frame) { Seeker->PlayTo(frame); }
 };
 

@@ -71,6 +71,8 @@ void TReplaySeeker::Seek(int64_t frame) {
     if (frame > Scouted()) Scout(frame - Scouted());
     // The frame shown needs pictures of its own only, but in a level's slide, which shows pictures of
     // earlier frames: a frame in one is played again from further back, with pictures for those.
+    // Before the first state the game starts anew either way: once, with them.
+    if (States.empty() || frame - 1 < States.front().Frame) return GoTo(frame, kPictureFrames, false);
     GoTo(frame, 1, false);
     if (Shown.Game->TransitionCounter % 100 != 0) GoTo(frame, kPictureFrames, true);
 }
