@@ -467,7 +467,6 @@ TEST_F(ReplayTest, QuestionsAboutChangedWorkPlayBackAsAnswered) {
     EXPECT_TRUE(r.UserLevels && r.EditorUsed);
 }
 
-
 // Pictures that keep a hash of their rectangles, texts and sprites, shown on a screen of rows that knows whose row
 // each one is: a stale or a missing picture shows as a row of another picture.
 struct TRowScreen : THeadlessPlatform {
