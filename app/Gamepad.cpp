@@ -8,7 +8,7 @@
 #include <algorithm>
 #include <iterator>
 
-#include "app/KeyMerge.h"
+#include "platform/session/KeyMerge.h"
 
 namespace blubbi {
 

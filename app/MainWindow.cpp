@@ -36,7 +36,6 @@
 #include "app/GameRecording.h"
 #include "app/Gamepad.h"
 #include "app/German.h"
-#include "app/KeyMerge.h"
 #include "app/KeysForm.h"
 #include "app/LevelPublishForm.h"
 #include "app/MenuIcons.h"
@@ -52,6 +51,7 @@
 #include "game/MenuCommands.h"
 #include "gfx/Screen.h"
 #include "platform/session/GameSession.h"
+#include "platform/session/KeyMerge.h"
 
 namespace blubbi {
 

@@ -3,7 +3,7 @@
 (every level) checked without pictures in the page and by blubbi-sim --verify, the page's frames with
 composition, the first frame after navigation and what the pages load. Prints figures, fails nothing.
 Usage: scripts/bench-web.py [BUILD] [CHROMIUM]"""
-import json, os, re, subprocess, sys, time
+import gzip, json, os, re, subprocess, sys, time
 
 root = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 sys.path.insert(0, os.path.join(root, "tests", "web"))
@@ -54,5 +54,31 @@ try:
     for name in sorted(set(re.findall(r'/web/([A-Za-z0-9._-]+)', page))):
         transfer += len(g.get(f"{url}/web/{name}", {"Accept-Encoding": "gzip"})[2])
     print(f"bench-web: everything the pages load: {transfer / 1024:.0f} KB as sent (gzip where it is smaller)")
+
+    # Seeking in a two-hour game: walking to and fro, every game over continued, the last one entered.
+    rounds = 288000 // 320
+    with open(f"{g.work}/long.script", "w") as f:
+        f.write("answer continue\n" + "down right\ntick 150\nup right\ndown left\ntick 150\nup left\ndown up\ntick 20\n"
+                "up up\n" * rounds + "answer newgame\ndown right\ntick 20000\n")
+    g.sim("--viewport", "1x1", "--record", f"{g.work}/long.blubbi-replay", f"{g.work}/long.script")
+    # Each game over writes the game so far: the last file holds all of it.
+    longest = max((n for n in os.listdir(g.work) if n.startswith("long.blubbi-replay")), key=lambda n: os.path.getsize(f"{g.work}/{n}"))
+    os.replace(f"{g.work}/{longest}", f"{g.work}/long.blubbi-replay")
+    with open(f"{g.work}/long.blubbi-replay") as f:
+        long_replay = f.read()
+    long_url = g.server("--web", f"{g.build}/web", "--max-frames", "400000", "--verify-seconds", "300")
+    long_entry = g.submit(long_url, "Lang", int(json.loads(g.sim("--verify", f"{g.work}/long.blubbi-replay").stdout)["GameOverPoints"]),
+                          gzip.compress(long_replay.encode()))
+    started = time.perf_counter()
+    b.open(f"{long_url}/watch/{long_entry['id']}")
+    b.js("document.getElementById('pause').click()")
+    b.until("document.body.dataset.scouted === '1'", "the states along the two-hour game", 600)
+    kept = time.perf_counter() - started
+    seeks = b.js("(() => { const game = window.bbGame, frames = game._bb_watch_frames(), runs = [];"
+                 " for (let i = 0; i < 40; ++i) { const t = performance.now();"
+                 " game._bb_watch_seek(Math.floor(frames * ((i * 0.618) % 1))); runs.push(performance.now() - t); }"
+                 " runs.sort((a, b) => a - b); return { frames, median: runs[20], worst: runs[39] }; })()")
+    print(f"bench-web: a two-hour game ({seeks['frames']} frames): states along it kept {kept:.1f} s after navigation;"
+          f" a seek anywhere: median {seeks['median']:.1f} ms, worst of 40 {seeks['worst']:.1f} ms")
 finally:
     g.stop()

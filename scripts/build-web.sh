@@ -46,6 +46,11 @@ fi
 for cue in "$build"/sound/*.wav; do
   [ -e "$cue" ] && place "$cue" "$(basename "$cue" .wav)" wav
 done
+# The pages' icon: the game's own, drawn from assets/graphics/icons.
+icon=$build/icons/hicolor/32x32/apps/de.velkor.BlubbiBlubbo.png
+if [ -e "$icon" ]; then place "$icon" favicon png; fi
+# The win's picture, as the desktop's win dialog shows it.
+if [ -e "$build/grafiken/gewonnen.gif" ]; then place "$build/grafiken/gewonnen.gif" gewonnen gif; fi
 for page in "$root"/web/page/*; do
   base=$(basename "$page")
   place "$page" "${base%.*}" "${base##*.}"

@@ -22,6 +22,8 @@ std::string HtmlEscape(std::string_view text) {
     return out;
 }
 
+std::string PointsText(int64_t points) { return std::to_string(points) + (points == 1 ? " Punkt" : " Punkte"); }
+
 namespace {
 
 std::string FormatTime(int64_t unixSeconds, const char* format) {

@@ -11,6 +11,8 @@
 namespace blubbi::hiscore {
 
 std::string HtmlEscape(std::string_view text);
+// "1 Punkt", "0 Punkte", "250 Punkte"
+std::string PointsText(int64_t points);
 // "07.12.2026 11:14 UTC"
 std::string GermanDate(int64_t unixSeconds);
 // "2026-12-07T11:14:03Z"

@@ -3,6 +3,7 @@
 // clock: it calls a tick for every 25 ms of its frame loop.
 #include <emscripten/emscripten.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -13,7 +14,9 @@
 
 #include "platform/headless/NullPlatform.h"
 #include "platform/replay/Replay.h"
+#include "platform/replay/Seeker.h"
 #include "platform/session/GameSession.h"
+#include "platform/session/KeyMerge.h"
 #include "web/Bundle.h"
 #include "web/WebPicture.h"
 
@@ -40,7 +43,7 @@ public:
         };
     }
     std::unique_ptr<TPicture> NewPicture(int width, int height) override {
-        if (!Drawing) return TNullPlatform::NewPicture(width, height);
+        if (!Pictures) return TNullPlatform::NewPicture(width, height);
         return std::make_unique<TWebPicture>(width, height, Sheets);
     }
     // The page shows the game's own 681 x 425 from the middle of the paint box, whatever size the
@@ -58,7 +61,7 @@ public:
     // the null platform's, so a recording is the same with sound or without.
     std::string SendMediaCommand(const std::string& command) override {
         const size_t verbEnd = command.find(' ');
-        if (!Drawing || verbEnd == std::string::npos) return {};
+        if (!Pictures || verbEnd == std::string::npos) return {};
         const std::string verb = command.substr(0, verbEnd);
         const std::string alias = command.substr(verbEnd + 1, command.find(' ', verbEnd + 1) - verbEnd - 1);
         // The tune: "musik:play" (the page starts it unless it sounds already), stop, pause, resume.
@@ -83,7 +86,8 @@ public:
         if (Session) Session->NewGameStarts();
     }
 
-    bool Drawing = true;
+    bool Pictures = true;  // pictures with pixels: for frames shown and those a level's slide shows again
+    bool Drawing = true;   // what is presented goes to the screen
     TWebScreen Screen{kDesignWidth, kDesignHeight};
     std::shared_ptr<TPreparedSheets> Sheets = std::make_shared<TPreparedSheets>();
     TGameSession* Session = nullptr;
@@ -95,42 +99,23 @@ public:
 
 struct TWatch {
     std::string Text;
-    TReplayHeader Header;
     int64_t Frames = 0;  // the replay's length
-    TWebPlatform Inner;
-    std::optional<TReplayReader> Reader;
-    std::optional<TReplayPlayer> Player;
-    std::optional<TMainForm> Game;
-    bool Over = false;
+    TWebPlatform Inner, Ahead;
+    std::optional<TReplaySeeker> Seeker;
 
-    // From the start again, without pictures until the first frame drawn.
-    void Restart() {
-        if (Game) Game->FormDestroy();
-        Game.reset();
-        Player.reset();
-        Reader.emplace(Text, TReplayLimits{});
-        TReplayHeader header;
-        Reader->ReadHeader(header);
-        Inner.Width = header.Width;
-        Inner.Height = header.Height;
-        Player.emplace(Inner, std::move(header), *Reader, kDataDir);
-        Player->OnResize = [this](int w, int h) {
-            Inner.Width = w;
-            Inner.Height = h;
+    void Open() {
+        Ahead.Drawing = Ahead.Pictures = false;
+        Seeker.emplace(Text, kDataDir, Inner, Ahead);
+        Seeker->Draw = [this](bool pictures, bool shown) {
+            Inner.Pictures = pictures;
+            Inner.Drawing = shown;
         };
-        Game.emplace(*Player);
-        Player->Create(*Game);
-        Over = false;
     }
-    int64_t Frame() const { return Player ? Player->Found.Frames : 0; }
-    // Plays until `frame` frames have run; only the last one is drawn.
-    void PlayTo(int64_t frame) {
-        while (!Over && Frame() < frame) {
-            Inner.Drawing = Frame() + 1 >= frame;
-            Over = !Player->Step(*Game);
-        }
-        Inner.Drawing = true;
-    }
+    int64_t Frame() const { return Seeker ? Seeker->Frame() : 0; }
+    bool Over() const { return Seeker && Seeker->Over(); }
+    const TMainForm& Game() const { return Seeker->Game(); }
+    // Plays until `frame` frames have run; the last one is shown.
+    void PlayTo(int64_t frame) { Seeker->PlayTo(frame); }
 };
 
 std::unique_ptr<TWatch> Watch;
@@ -201,12 +186,12 @@ std::unique_ptr<TPlay> Continued(const TPlay& was, uint64_t seed, uint32_t clock
     answers.back() = TModalResult::Ok;
     auto play = NewPlay(seed, clock, std::move(answers));
     TPlay& p = *play;
-    p.Inner.Drawing = false;
+    p.Inner.Drawing = p.Inner.Pictures = false;
     for (size_t i = 0; i < was.LastGameOver; ++i) {
         p.Inner.Clock = was.Log[i].Clock;
         p.Record(was.Log[i].Event);
     }
-    p.Inner.Drawing = true;
+    p.Inner.Drawing = p.Inner.Pictures = true;
     p.Inner.Cues.clear();
     return play;
 }
@@ -214,6 +199,8 @@ std::unique_ptr<TPlay> Continued(const TPlay& was, uint64_t seed, uint32_t clock
 std::unique_ptr<TPlay> Play;
 uint64_t PlaySeed = 0;  // of the page's play, for playing it again
 uint32_t PlayClock = 0;
+// The game's keys held on the page's sources (the keyboard, the touch controls, each pad) as one keyboard.
+TKeyMerge Held;
 std::string Answer;  // what the last call handed back as text
 
 const char* Give(std::string text) {
@@ -259,39 +246,41 @@ EMSCRIPTEN_KEEPALIVE int bb_watch_open(const char* text) {
         Watch.reset();
         return 0;
     }
-    Watch->Restart();
+    Watch->Open();
     return 1;
 }
 EMSCRIPTEN_KEEPALIVE double bb_watch_frames() { return Watch ? static_cast<double>(Watch->Frames) : 0; }
 EMSCRIPTEN_KEEPALIVE double bb_watch_frame() { return Watch ? static_cast<double>(Watch->Frame()) : 0; }
-EMSCRIPTEN_KEEPALIVE int bb_watch_over() { return Watch && Watch->Over ? 1 : 0; }
+EMSCRIPTEN_KEEPALIVE int bb_watch_over() { return Watch && Watch->Over() ? 1 : 0; }
 // Plays `frames` frames on, drawing the last; false once the replay is over.
 EMSCRIPTEN_KEEPALIVE int bb_watch_step(int frames) {
     if (!Watch) return 0;
     Watch->PlayTo(Watch->Frame() + frames);
-    return Watch->Over ? 0 : 1;
+    return Watch->Over() ? 0 : 1;
 }
-// To frame `frame`, from the start again when it lies behind.
+// To frame `frame`, from the nearest saved state before it.
 EMSCRIPTEN_KEEPALIVE void bb_watch_seek(double frame) {
     if (!Watch) return;
-    if (static_cast<int64_t>(frame) < Watch->Frame()) Watch->Restart();
-    Watch->PlayTo(static_cast<int64_t>(frame));
+    Watch->Seeker->Seek(static_cast<int64_t>(frame));
     // At the last frame the end line, which holds no frame, is read too.
     if (static_cast<int64_t>(frame) >= Watch->Frames) Watch->PlayTo(Watch->Frames + 1);
 }
+// Keeps saved states for up to `frames` frames more (the page does it while it waits); false once
+// they reach the end.
+EMSCRIPTEN_KEEPALIVE int bb_watch_scout(int frames) { return Watch && Watch->Seeker->Scout(frames) ? 1 : 0; }
 // How the play went, as JSON: "ok", "mismatch" ... and the end's points and state hash.
 EMSCRIPTEN_KEEPALIVE const char* bb_watch_result() {
-    if (!Watch || !Watch->Game) return Give("{}");
-    TVerifyResult r = Watch->Player->Found;
-    r.Score = Watch->Game->Score;
-    r.LevelNo = Watch->Game->LevelNo;
-    r.Lives = Watch->Game->Lives;
+    if (!Watch) return Give("{}");
+    const TMainForm& game = Watch->Game();
+    TVerifyResult r = Watch->Seeker->Player().Found;
+    r.Score = game.Score;
+    r.LevelNo = game.LevelNo;
+    r.Lives = game.Lives;
     // The check's summary with the points the game ended with (a game over's, as the server counts
     // them) and the end's state hash.
     std::string json = VerifyJson(r);
     json.pop_back();
-    return Give(json + ",\"Points\":" + std::to_string(r.PointsAtEnd()) + ",\"EndHash\":\"" + StateHash(*Watch->Game) +
-                "\"}");
+    return Give(json + ",\"Points\":" + std::to_string(r.PointsAtEnd()) + ",\"EndHash\":\"" + StateHash(game) + "\"}");
 }
 
 // Playing from level 1, recorded as the desktop game records.
@@ -324,6 +313,29 @@ EMSCRIPTEN_KEEPALIVE void bb_play_pause(int paused) {
 EMSCRIPTEN_KEEPALIVE void bb_play_new_game() {
     if (Play) Play->Session->NewGame();
 }
+// A key of one of the page's sources (0 the keyboard, 1 the touch controls, 2 on the pads): the game
+// sees it go down when the first source presses it and up when the last one lets go.
+EMSCRIPTEN_KEEPALIVE void bb_play_held(int source, int code, int down) {
+    if (down ? Held.Press(source, code) : Held.Release(source, code)) bb_play_key(code, down);
+}
+// Lets go of what every source holds (the page lost the keys, or the game pauses).
+EMSCRIPTEN_KEEPALIVE void bb_play_release_all() {
+    for (const int32_t key : Held.ReleaseEverything()) bb_play_key(key, 0);
+}
+// The keys a pad holds, as the desktop game maps them (bits: 1 left, 2 up, 4 right, 8 space).
+EMSCRIPTEN_KEEPALIVE int bb_pad_keys(int dpadLeft, int dpadRight, double leftX, int south, int west, int east) {
+    TPadInput input;
+    input.DpadLeft = dpadLeft != 0;
+    input.DpadRight = dpadRight != 0;
+    input.LeftX = static_cast<int>(std::clamp(leftX, -1.0, 1.0) * 32767);
+    input.South = south != 0;
+    input.West = west != 0;
+    input.East = east != 0;
+    int bits = 0;
+    for (const int32_t key : PadKeys(input))
+        bits |= key == VK_LEFT ? 1 : key == VK_UP ? 2 : key == VK_RIGHT ? 4 : key == VK_SPACE ? 8 : 0;
+    return bits;
+}
 EMSCRIPTEN_KEEPALIVE int bb_play_paused() { return Play && Play->Game->Paused ? 1 : 0; }
 EMSCRIPTEN_KEEPALIVE int bb_play_waiting() { return Play && Play->Session->Waiting() ? 1 : 0; }
 // Once after the last level was done, played or watched: the page shows the win.
@@ -342,7 +354,7 @@ EMSCRIPTEN_KEEPALIVE int bb_play_finished_level() { return Play ? Play->Finished
 EMSCRIPTEN_KEEPALIVE const uint8_t* bb_screen() { return Shown() ? Shown()->Screen.Rgba() : nullptr; }
 EMSCRIPTEN_KEEPALIVE const char* bb_texts() { return Give(Shown() ? Shown()->Screen.TextsJson() : "[]"); }
 EMSCRIPTEN_KEEPALIVE const char* bb_status() {
-    const TMainForm* g = Watch ? &*Watch->Game : Play ? &*Play->Game : nullptr;
+    const TMainForm* g = Watch ? &Watch->Game() : Play ? &*Play->Game : nullptr;
     if (g == nullptr) return Give("{}");
     return Give("{\"points\":" + std::to_string(g->Score) + ",\"lives\":" + std::to_string(g->Lives) +
                 ",\"level\":" + std::to_string(g->LevelNo) + ",\"x\":" + std::to_string(g->PlayerX) +
@@ -358,7 +370,7 @@ EMSCRIPTEN_KEEPALIVE const char* bb_cues() {
     return Give(std::move(cues));
 }
 EMSCRIPTEN_KEEPALIVE const char* bb_state_hash() {
-    const TMainForm* g = Watch ? &*Watch->Game : Play ? &*Play->Game : nullptr;
+    const TMainForm* g = Watch ? &Watch->Game() : Play ? &*Play->Game : nullptr;
     return Give(g ? StateHash(*g) : "");
 }
 }

@@ -544,8 +544,27 @@ bool TReplayPlayer::Checkpoint(TMainForm& game, const TReplayStep& s) {
     Advance();
     if (!end) return true;
     Found.Status = TVerifyResult::TStatus::Ok;
-    Found.GameId = Trail.Hex();
+    Found.GameId = Returned ? std::string() : Trail.Hex();
     return false;
+}
+
+TReplayPlayer::TPlace TReplayPlayer::Place() const {
+    return {Reader, Read, HaveRead, At, RunDone, Clock, MediaNow, Files, Found};
+}
+
+void TReplayPlayer::Return(const TPlace& place) {
+    Reader = place.Reader;
+    Read = place.Read;
+    HaveRead = place.HaveRead;
+    At = place.At;
+    RunDone = place.RunDone;
+    Clock = place.Clock;
+    MediaNow = place.MediaNow;
+    Files = place.Files;
+    Found = place.Found;
+    Current = nullptr;
+    RestoreAnswer = nullptr;
+    Returned = true;
 }
 
 bool TReplayPlayer::PlayEvent(TMainForm& game, const TReplayStep& s) {

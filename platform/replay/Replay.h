@@ -138,6 +138,23 @@ public:
     // Called on a resize line before its event, so the paint box reports the new size.
     std::function<void(int, int)> OnResize;
 
+    // Where the play stands between two steps, with what it found so far: kept with the game's saved
+    // state, it lets a play of the same text go on from there instead of from the start (TReplaySeeker).
+    struct TPlace {
+        std::optional<TReplayReader> Reader;
+        TReplayStep Read;
+        bool HaveRead = false;
+        size_t At = 0;
+        int64_t RunDone = 0;
+        uint32_t Clock = 0;
+        std::string MediaNow;
+        int32_t Files = 0;
+        TVerifyResult Found;
+    };
+    TPlace Place() const;
+    // To a place of a play of the same text. The game's id is known only to a play from the start.
+    void Return(const TPlace& place);
+
     uint32_t GetTickCount() override { return Clock; }
     uint64_t RandomSeed() override { return Header.Seed; }
     void SetTimerEnabled(TOneShotTimer, bool) override {}
@@ -188,6 +205,7 @@ private:
     std::string ScratchDir;
     // What the play computed: the data, the start state and every checkpoint's state; GameId its hash.
     TSha256 Trail;
+    bool Returned = false;  // Trail misses the states before a place returned to
     size_t At = 0;
     int64_t RunDone = 0;
     uint32_t Clock = 0;

@@ -1,12 +1,13 @@
 // Checking a replay without pictures against real time: a 10-minute game (24,000 frames with timer
 // jitter and about two key changes a second) must check in at most 0.3 s, 2,000 times real time.
 // And in the same memory however long it is: the peak of what a check allocates, for games of 2.5,
-// 10 and 40 minutes.
+// 10 and 40 minutes. And a seek in a two-hour game.
 #include <benchmark/benchmark.h>
 #include <malloc.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <map>
 #include <new>
@@ -18,6 +19,7 @@
 #include "level/LevelCodec.h"
 #include "platform/headless/HeadlessPlatform.h"
 #include "platform/replay/Replay.h"
+#include "platform/replay/Seeker.h"
 
 // Every allocation of the program counted: the bytes in use now and the most since the last reset.
 std::atomic<int64_t> gInUse{0}, gPeak{0};
@@ -142,6 +144,30 @@ void BM_CheckPeakMemory(benchmark::State& state) {
     state.counters["replay_kB"] = static_cast<double>(recorded.Text.size()) / 1024;
 }
 BENCHMARK(BM_CheckPeakMemory)->Arg(6000)->Arg(kFrames)->Arg(4 * kFrames)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// A seek anywhere in a two-hour game (288,000 frames), back or on, once the states along it are kept:
+// it plays from the nearest one, never from the start. Also the time keeping them took, and their memory.
+void BM_SeekTwoHourGame(benchmark::State& state) {
+    const TRecordedGame& recorded = Recorded(12 * kFrames);
+    TNullPlatform shown, ahead;
+    for (TNullPlatform* p : {&shown, &ahead}) {
+        p->Dir = recorded.Dir + "/";
+        p->Loader = [](const std::string& file) {
+            return std::filesystem::exists(file) ? TNullPlatform::MakeDib(19, 19) : TDib{};
+        };
+    }
+    const int64_t before = gInUse;
+    const auto started = std::chrono::steady_clock::now();
+    TReplaySeeker seeker(recorded.Text, recorded.Dir, shown, ahead);
+    while (seeker.Scout(100000)) {}
+    const double keptSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    std::mt19937 dice(11);
+    for (auto _ : state) seeker.Seek(static_cast<int64_t>(dice() % (12 * kFrames)));
+    state.counters["keeping_states_s"] = keptSeconds;
+    state.counters["states"] = static_cast<double>(seeker.StatesKept());
+    state.counters["states_kB"] = static_cast<double>(gInUse - before) / 1024;
+}
+BENCHMARK(BM_SeekTwoHourGame)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace blubbi

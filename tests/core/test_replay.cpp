@@ -1,5 +1,6 @@
 // Replays: a recorded game checks out, an edited one fails at its checkpoint, damage names its line,
-// a long game stays small, and a saved state runs on as the game it came from.
+// a long game stays small, a saved state runs on as the game it came from, and a seek to any frame
+// shows what a play from the start shows there.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -16,6 +17,7 @@
 #include "platform/headless/HeadlessPlatform.h"
 #include "platform/replay/Carry.h"
 #include "platform/replay/Replay.h"
+#include "platform/replay/Seeker.h"
 #include "tests/support/LevelBytes.h"
 
 namespace blubbi::test {
@@ -463,6 +465,103 @@ TEST_F(ReplayTest, QuestionsAboutChangedWorkPlayBackAsAnswered) {
     const TVerifyResult r = VerifyReplay(text, Dir, TVerifyLimits{});
     EXPECT_EQ(r.Status, TVerifyResult::TStatus::Ok) << r.Reason << " at line " << r.Line;
     EXPECT_TRUE(r.UserLevels && r.EditorUsed);
+}
+
+// Pictures that keep a hash of their rectangles, texts and sprites, shown on a screen of rows that knows whose row
+// each one is: a stale or a missing picture shows as a row of another picture.
+struct TRowScreen : THeadlessPlatform {
+    struct TDrawn : TNullPicture {
+        using TNullPicture::TNullPicture;
+        uint64_t Hash = 14695981039346656037u;
+        void Mix(std::initializer_list<int64_t> values) {
+            for (const int64_t v : values) Hash = (Hash ^ static_cast<uint64_t>(v)) * 1099511628211u;
+        }
+        void Rectangle(int a, int b, int c, int d, TColor p, TColor q) override { Mix({1, a, b, c, d, p, q}); }
+        void TextOut(int x, int y, const std::string& text, TColor c) override {
+            Mix({2, x, y, c, static_cast<int64_t>(std::hash<std::string>{}(text))});
+        }
+        void DrawSprite(const TDib& d, int x, int y, bool m, int f, int n, bool t) override {
+            Mix({3, d.Width, x, y, m, f, n, t});
+        }
+    };
+    bool Pictures = true, Shown = true;
+    std::vector<std::pair<uint64_t, int>> Rows = std::vector<std::pair<uint64_t, int>>(kDesignHeight);
+
+    std::unique_ptr<TPicture> NewPicture(int w, int h) override {
+        if (!Pictures) return std::make_unique<TNullPicture>(w, h);
+        return std::make_unique<TDrawn>(w, h);
+    }
+    // As the browser's screen: a picture without pixels leaves what was there.
+    void Present(const TPicture& picture, int x, int y) override {
+        const auto* drawn = dynamic_cast<const TDrawn*>(&picture);
+        if (!Shown || !drawn) return;
+        for (int row = std::max(0, y); row < std::min(kDesignHeight, y + picture.Height()); ++row)
+            Rows[row] = {drawn->Hash ^ static_cast<uint64_t>(x), row - y};
+    }
+    void PaintBoxRectangle(int, int y1, int, int y2, TColor color) override {
+        if (!Shown) return;
+        for (int row = std::max(0, y1); row < std::min(kDesignHeight, y2); ++row) Rows[row] = {color, -1};
+    }
+};
+
+TEST_F(ReplayTest, EveryFrameSeekedToOrSteppedOverShowsWhatAPlayFromTheStartShows) {
+    Play(700);
+    for (const char c : std::string("SKIPAHEAD")) Send(TEventKind::Char, c);  // the next level slides in
+    Play(2600);  // with game overs answered "continue": their level slides in again
+    const std::string text = Recorder->Text(*Game);
+    auto platform = [this](TRowScreen& p) {
+        p.Dir = Dir;
+        p.Loader = Platform.Loader;
+    };
+    TRowScreen straightShown, straightAhead, shown, ahead;
+    for (TRowScreen* p : {&straightShown, &straightAhead, &shown, &ahead}) platform(*p);
+    TReplaySeeker straight(text, Dir, straightShown, straightAhead);
+    struct TSeen {
+        std::string Hash;
+        std::vector<std::pair<uint64_t, int>> Rows;
+    };
+    std::vector<TSeen> seen;
+    std::vector<int64_t> slides;
+    for (int64_t f = 1;; ++f) {
+        straight.PlayTo(f);
+        if (straight.Frame() < f) break;
+        seen.push_back({StateHash(straight.Game()), straightShown.Rows});
+        if (straight.Game().TransitionCounter % 100 != 0) slides.push_back(straight.Frame());
+    }
+    ASSERT_EQ(straight.Player().Found.Status, TVerifyResult::TStatus::Ok);
+    ASSERT_GT(slides.size(), 100u);
+
+    TReplaySeeker seeker(text, Dir, shown, ahead);
+    seeker.Draw = [&shown](bool pictures, bool isShown) {
+        shown.Pictures = pictures;
+        shown.Shown = isShown;
+    };
+    while (seeker.Scout(500)) {}
+    EXPECT_EQ(seeker.StatesKept(), static_cast<size_t>(seen.size() / TReplaySeeker::kStateEvery));
+    auto same = [&](const char* how) {
+        const int64_t f = seeker.Frame();
+        ASSERT_GT(f, 0);
+        EXPECT_EQ(StateHash(seeker.Game()), seen[f - 1].Hash) << how << " frame " << f;
+        EXPECT_TRUE(shown.Rows == seen[f - 1].Rows) << how << " frame " << f;
+    };
+    // Into every slide from far behind it and from far ahead, then on at 4x.
+    std::mt19937 dice(5);
+    for (size_t i = 0; i < slides.size(); i += 7) {
+        seeker.Seek(static_cast<int64_t>(seen.size()) - 1 - static_cast<int64_t>(dice() % 300));
+        same("anywhere");
+        seeker.Seek(slides[i]);
+        same("back");
+        seeker.Seek(std::max<int64_t>(1, slides[i] - 600 - static_cast<int64_t>(dice() % 200)));
+        seeker.Seek(slides[i]);
+        same("on");
+        for (int step = 0; step < 8 && !seeker.Over(); ++step) {
+            seeker.PlayTo(seeker.Frame() + 4);
+            if (seeker.Frame() <= static_cast<int64_t>(seen.size())) same("4x");
+        }
+    }
+    seeker.Seek(static_cast<int64_t>(seen.size()) + 1);
+    EXPECT_EQ(seeker.Player().Found.Status, TVerifyResult::TStatus::Ok);
+    EXPECT_EQ(StateHash(seeker.Game()), seen.back().Hash);
 }
 
 }  // namespace

@@ -47,7 +47,8 @@ def get(url, headers=None):
 def submit(url, name, points, replay):
     boundary = "blubbiboundary"
     body = b""
-    for key, value in (("name", name.encode()), ("punkte", str(points).encode()), ("replay", replay.encode())):
+    packed = replay if isinstance(replay, bytes) else replay.encode()
+    for key, value in (("name", name.encode()), ("punkte", str(points).encode()), ("replay", packed)):
         body += f'--{boundary}\r\nContent-Disposition: form-data; name="{key}"\r\n\r\n'.encode() + value + b"\r\n"
     body += f"--{boundary}--\r\n".encode()
     request = urllib.request.Request(url + "/api/scores", data=body,
@@ -80,7 +81,7 @@ class Browser:
         procs.append(self.proc)
         os.close(to_chrome)
         os.close(from_chrome)
-        self.next, self.buffer, self.session, self.events = 0, b"", None, []
+        self.next, self.buffer, self.session, self.events, self.dialogs = 0, b"", None, [], []
         target = self.call("Target.createTarget", url="about:blank")["targetId"]
         self.session = self.call("Target.attachToTarget", targetId=target, flatten=True)["sessionId"]
         self.call("Page.enable")
@@ -104,6 +105,10 @@ class Browser:
                 self.buffer += read
             raw, self.buffer = self.buffer.split(b"\0", 1)
             answer = json.loads(raw)
+            if answer.get("method") == "Page.javascriptDialogOpening":  # leaving a game asks first: yes
+                self.dialogs.append(answer["params"]["type"])
+                os.write(self.out, json.dumps({"id": 1000000 + len(self.dialogs), "method": "Page.handleJavaScriptDialog",
+                                               "params": {"accept": True}, "sessionId": self.session}).encode() + b"\0")
             if answer.get("id") == self.next:
                 if "error" in answer:
                     fail(f"{method}: {answer['error']}")
@@ -138,6 +143,103 @@ class Browser:
     def state(self):
         return json.loads(self.js("document.body.dataset.state || '{}'"))
 
+    def window(self, width, height, dpr=1, touch=False):
+        self.call("Emulation.setDeviceMetricsOverride", width=width, height=height, deviceScaleFactor=dpr, mobile=touch)
+        self.call("Emulation.setTouchEmulationEnabled", enabled=touch, maxTouchPoints=5 if touch else 1)
+
+    def rect(self, selector):
+        return self.js(f"(() => {{ const r = document.querySelector('{selector}').getBoundingClientRect();"
+                       " return {left: r.left, top: r.top, right: r.right, bottom: r.bottom}; })()")
+
+    def click(self, selector):
+        r = self.rect(selector)
+        x, y = (r["left"] + r["right"]) / 2, (r["top"] + r["bottom"]) / 2
+        for kind in ("mousePressed", "mouseReleased"):
+            self.call("Input.dispatchMouseEvent", type=kind, x=x, y=y, button="left", clickCount=1)
+
+    def touch(self, selector, down):
+        r = self.rect(selector)
+        points = [{"x": (r["left"] + r["right"]) / 2, "y": (r["top"] + r["bottom"]) / 2, "id": 1}]
+        self.call("Input.dispatchTouchEvent", type="touchStart" if down else "touchEnd", touchPoints=points if down else [])
+
+
+def fits(b, what):
+    """The field wholly in the window, centred, at the largest whole number of device pixels a game
+    pixel, with the notice on it; the touch controls, where shown, beside it."""
+    g = b.js("(() => { const c = document.getElementById('game'), s = document.getElementById('stage').getBoundingClientRect(),"
+             " r = c.getBoundingClientRect(), m = document.getElementById('message').getBoundingClientRect();"
+             " return {w: c.width, h: c.height, dpr: devicePixelRatio, iw: innerWidth, ih: innerHeight, sw: s.width, sh: s.height,"
+             " l: r.left, t: r.top, r: r.right, b: r.bottom, ml: m.left, mt: m.top, mr: m.right, mb: m.bottom,"
+             " text: document.getElementById('message').textContent}; })()")
+    zoom = (g["r"] - g["l"]) * g["dpr"] / g["w"]
+    if abs(zoom - round(zoom)) > 0.01 or abs((g["b"] - g["t"]) * g["dpr"] / g["h"] - zoom) > 0.01 or round(zoom) < 1:
+        fail(f"{what}: a game pixel is {zoom} device pixels: {g}")
+    zoom = round(zoom)
+    # Layout places in 64ths of a pixel: a device pixel's edge is within one of them.
+    if abs(g["l"] * g["dpr"] - round(g["l"] * g["dpr"])) > g["dpr"] / 64 or abs(g["t"] * g["dpr"] - round(g["t"] * g["dpr"])) > g["dpr"] / 64:
+        fail(f"{what}: the field does not begin on a device pixel: {g}")
+    if g["l"] < 0 or g["t"] < 0 or g["r"] > g["iw"] + 0.01 or g["b"] > g["ih"] + 0.01:
+        fail(f"{what}: the field is not wholly visible: {g}")
+    if abs(g["l"] - (g["iw"] - g["r"])) > 1:
+        fail(f"{what}: the field is not centred: {g}")
+    if (zoom + 1) * g["w"] <= g["sw"] * g["dpr"] and (zoom + 1) * g["h"] <= g["sh"] * g["dpr"]:
+        fail(f"{what}: the field would fit at {zoom + 1}: {g}")
+    if not g["text"] or g["ml"] < g["l"] or g["mr"] > g["r"] or g["mt"] < g["t"] or g["mb"] > g["b"]:
+        fail(f"{what}: the notice is not on the field: {g}")
+    if b.js("document.body.classList.contains('touch')"):
+        for button in b.js("[...document.querySelectorAll('#touch button')].map((e) => { const r = e.getBoundingClientRect();"
+                           " return [r.left, r.top, r.right, r.bottom]; })"):
+            if button[2] - button[0] < 40 or not (button[2] <= g["l"] or button[0] >= g["r"] or button[3] <= g["t"] or button[1] >= g["b"]):
+                fail(f"{what}: a touch control {button} lies on the field {g} or is too small")
+    return zoom
+
+
+
+def runner_pictures(script, frames):
+    """blubbi-sim's picture after each of `frames` frames of the script, as RGB bytes."""
+    lines, done = [], 0
+    for line in script.splitlines():
+        words = line.split() or [""]
+        for _ in range(int((words + ["1"])[1]) if words[0] == "tick" else 0):
+            done += 1
+            lines += ["tick"] + ([f"png {work}/runner-{done}.png"] if done in frames else [])
+        lines += [] if words[0] == "tick" else [line]
+    with open(f"{work}/runner.script", "w") as f:
+        f.write("\n".join(lines) + "\n")
+    if sim(f"{work}/runner.script").returncode != 0:
+        fail("blubbi-sim did not draw the frames")
+    return {f: subprocess.run(["convert", f"{work}/runner-{f}.png", "-depth", "8", "rgb:-"], capture_output=True).stdout
+            for f in frames}
+
+
+def masked(rgb, texts):
+    """The picture without the status texts, which the page's canvas draws in its own font."""
+    pixels = bytearray(rgb)
+    for x, y, _, text in texts:
+        for row in range(max(0, y - 2), min(425, y + 22)):
+            left, right = max(0, x - 2), min(681, x + 12 * len(text) + 4)
+            pixels[(row * 681 + left) * 3:(row * 681 + right) * 3] = bytes((right - left) * 3)
+    return bytes(pixels)
+
+
+PAGE_PICTURE = ("(() => { const g = window.bbGame, at = g._bb_screen(), px = g.HEAPU8.subarray(at, at + 681 * 425 * 4);"
+                " const rgb = new Uint8Array(681 * 425 * 3); let s = '';"
+                " for (let i = 0, j = 0; i < px.length; i += 4, j += 3) { rgb[j] = px[i]; rgb[j + 1] = px[i + 1]; rgb[j + 2] = px[i + 2]; }"
+                " for (let i = 0; i < rgb.length; i += 0x8000) s += String.fromCharCode.apply(null, rgb.subarray(i, i + 0x8000));"
+                " return {rgb: s && btoa(s), texts: JSON.parse(g.UTF8ToString(g._bb_texts())), frame: g._bb_watch_frame()}; })()")
+
+
+def same_as_runner(b, runner, what):
+    """The page's picture is the runner's but for the status texts and a bubble's outline, which the
+    browser's own rasterizer may draw a pixel aside (a colour found within one pixel in the other)."""
+    page = b.js(PAGE_PICTURE)
+    mine, theirs = masked(base64.b64decode(page["rgb"]), page["texts"]), masked(runner[page["frame"]], page["texts"])
+    near = lambda picture, i, colour: any(picture[i + 3 * (dy * 681 + dx):i + 3 * (dy * 681 + dx) + 3] == colour
+                                          for dy in (-1, 0, 1) for dx in (-1, 0, 1))  # noqa: E731
+    wrong = [(i // 3 % 681, i // 3 // 681) for i in range(0, len(mine), 3) if mine[i:i + 3] != theirs[i:i + 3]
+             and not (near(theirs, i, mine[i:i + 3]) and near(mine, i, theirs[i:i + 3]))]
+    if wrong:
+        fail(f"{what}: frame {page['frame']} differs from blubbi-sim's in {len(wrong)} pixels, such as {wrong[:10]}")
 
 
 def stop():
@@ -188,7 +290,7 @@ def scenario():
             status, headers, body = get(f"{url}/web/{file}", {"Accept-Encoding": "gzip, deflate"})
             transfer += len(body)
             want = {"js": "text/javascript", "wasm": "application/wasm", "css": "text/css", "data": "application/octet-stream",
-                    "wav": "audio/wav", "ogg": "audio/ogg", "gif": "image/gif"}
+                    "wav": "audio/wav", "ogg": "audio/ogg", "gif": "image/gif", "png": "image/png"}
             if not headers["Content-Type"].startswith(want[file.rsplit(".", 1)[1]]) or "immutable" not in headers["Cache-Control"]:
                 fail(f"{file}: {headers}")
             if file.endswith(".wasm") and headers.get("Content-Encoding") != "gzip":
@@ -236,7 +338,7 @@ def scenario():
         def seek(frame):
             b.js(f"(() => {{ const bar = document.getElementById('position'); bar.value = {frame};"
                  " bar.dispatchEvent(new Event('input')); })()")
-            return int(b.js("document.body.dataset.seekMs"))
+            return float(b.js("document.body.dataset.seekMs"))
 
         b.js("document.getElementById('pause').click()")
         seek(frames // 2)
@@ -245,18 +347,103 @@ def scenario():
         if int(b.js("document.body.dataset.frame")) != frames // 4:
             fail("seeking back does not land on its frame")
         ms = seek(frames)
-        figures["page_check_frames_per_s"] = round(frames / max(ms, 1) * 1000)
+        figures["seek_to_end_ms"] = ms
         figures["native_check_frames_per_s"] = round(frames / native_seconds)
         ends_as_checked("after seeking back and forth")
 
-        # Playing: the keys walk, jump and spit; a lost game is entered, checked and listed.
+        # Across the level change at 4x, and seeks into its slide from behind and from ahead: the runner's picture.
+        load = sum(int((line.split() + ["1"])[1]) for line in open(proof) if line.startswith("tick"))
+        steps = [load - 40 + 4 * k for k in range(26)]
+        direct = [load + 3, load + 21, load + 47, load - 5]
+        runner = runner_pictures(script, set(steps + direct))
+        seek(steps[0])
+        for frame in steps[1:]:
+            b.js("window.bbGame._bb_watch_step(4)")
+            same_as_runner(b, runner, "at 4x")
+        for frame in direct:
+            seek(frames)
+            seek(frame)
+            same_as_runner(b, runner, "after a seek")
+
+        # The watch page's keys, after a click on each of its controls; the address keeps the frame.
+        b.click('[data-speed="2"]')
+        b.key("4", 52, True)
+        b.key("4", 52, False)
+        if b.js("document.querySelector('[data-speed=\"4\"]').className") != "on":
+            fail("the 4 key does not set the speed after a click on a speed button")
+        for control in ("#pause", "#effects", "#position"):
+            b.click(control)
+            paused = b.js("document.getElementById('pause').textContent") == "Weiter"
+            effects = b.js("document.getElementById('effects').checked")
+            b.key(" ", 32, True)
+            b.key(" ", 32, False)
+            if (b.js("document.getElementById('pause').textContent") == "Weiter") == paused \
+                    or b.js("document.getElementById('effects').checked") != effects:
+                fail(f"space did not pause or resume the replay after a click on {control}")
+        if b.js("document.getElementById('pause').textContent") != "Weiter":
+            b.key(" ", 32, True)
+            b.key(" ", 32, False)
+        at = int(b.js("document.body.dataset.frame"))
+        b.key("ArrowRight", 39, True)
+        b.key("ArrowRight", 39, False)
+        if int(b.js("document.body.dataset.frame")) != at + 1 or b.js("location.hash") != f"#f={at + 1}":
+            fail(f"the right arrow in the pause does not step one frame to #f={at + 1}: {b.js('location.hash')}")
+        b.open(f"{url}/watch/{entry['id']}#f={steps[3]}")
+        if int(b.js("document.body.dataset.frame")) != steps[3]:
+            fail("the address's frame is not where the watch page begins")
+        same_as_runner(b, runner, "from the address")
+        status, headers, html = get(f"{url}/embed/{entry['id']}")
+        if 'class="embed"' not in html.decode() or f'/replays/{entry["id"]}.png"' not in get(f"{url}/watch/{entry['id']}")[2].decode():
+            fail("no embeddable view or no link preview picture")
+        try:
+            get(f"{url}/watch/999999")
+            fail("a missing entry is found")
+        except urllib.error.HTTPError as missing:
+            if missing.code != 404 or "gibt es hier nicht" not in missing.read().decode():
+                fail("a missing entry is not a page of the site")
+        if get(f"{url}/favicon.ico")[1]["Content-Type"] != "image/png":
+            fail("no favicon")
+
+        # The field fits every window, the notices on it: the first-key line, then "Pause".
+        for width, height, dpr in ((1920, 969, 1), (1366, 657, 1), (1280, 577, 1.5)):
+            b.window(width, height, dpr)
+            b.open(f"{url}/play")
+            b.until("JSON.parse(document.body.dataset.state || '{}').waiting", "the new game to wait for a key")
+            figures[f"zoom_{width}x{height}"] = fits(b, f"{width}x{height} waiting")
+            for _ in range(2):  # the first Esc ends the wait, the second pauses
+                b.key("Escape", 27, True)
+                b.key("Escape", 27, False)
+                b.until("!JSON.parse(document.body.dataset.state).waiting", "Esc to end the wait")
+                if b.state()["paused"]:
+                    break
+            b.until("JSON.parse(document.body.dataset.state).paused", "Esc to pause")
+            fits(b, f"{width}x{height} paused")
+
+        # Playing: the keys walk, jump and spit after a click on every control; a lost game is entered,
+        # checked and listed.
+        b.window(1366, 657)
         b.open(f"{url}/play")
         b.until("JSON.parse(document.body.dataset.state || '{}').waiting", "the new game to wait for a key")
+        b.click("#effects")  # back on: the watch page's click above turned the effects off, remembered
+        b.key(" ", 32, True)
+        b.until("JSON.parse(document.body.dataset.state).bubbles > 0", "a bubble after a click on the sound box")
+        b.key(" ", 32, False)
+        if not b.js("document.getElementById('effects').checked"):
+            fail("space worked the sound box")
+        b.click("#full")
         before = b.state()
         b.key("ArrowLeft", 37, True)
-        b.until(f"JSON.parse(document.body.dataset.state).x < {before['x'] - 10}", "walking left")
+        b.until(f"JSON.parse(document.body.dataset.state).x < {before['x'] - 10}", "walking left after the fullscreen button")
         b.until("window.bbAudio.state === 'running' && document.body.dataset.tune === 'on'", "the tune after the first key")
         b.key("ArrowLeft", 37, False)
+        b.key("f", 70, True)
+        b.key("f", 70, False)
+        b.key("Escape", 27, True)
+        b.key("Escape", 27, False)
+        b.until("JSON.parse(document.body.dataset.state).paused", "Esc to pause")
+        b.key("Escape", 27, True)
+        b.key("Escape", 27, False)
+        b.until("!JSON.parse(document.body.dataset.state).paused", "Esc to resume")
         standing = b.state()
         b.key("ArrowUp", 38, True)
         b.until(f"JSON.parse(document.body.dataset.state).y < {standing['y'] - 10}", "a jump")
@@ -264,14 +451,26 @@ def scenario():
         b.key(" ", 32, True)
         b.until("JSON.parse(document.body.dataset.state).bubbles > 0", "a bubble")
         b.key(" ", 32, False)
+        b.until(f"JSON.parse(document.body.dataset.state).y == {standing['y']}", "the jump to land")
+        b.js("window.south = 1; navigator.getGamepads = () => [{index: 0, connected: true, axes: [0, 0],"
+             " buttons: Array.from({length: 17}, (_, i) => ({pressed: i === 0 && window.south === 1}))}]")
+        b.until(f"JSON.parse(document.body.dataset.state).y < {standing['y'] - 10}", "a jump on a gamepad's south button")
+        b.js("window.south = 0")
         b.key("ArrowRight", 39, True)
         b.until("!document.getElementById('entry').hidden", "the game over", 120)
         b.key("ArrowRight", 39, False)
         b.js("document.getElementById('name').value = 'Tester im Browser'")
-        b.js("document.getElementById('send').click()")
+        b.click("#send")
         b.until("document.body.dataset.submitted", "the answer to the entry")
         if b.js("document.body.dataset.submitted") != "201":
             fail("the browser's game was not entered: " + b.js("document.getElementById('answer').textContent"))
+        if not b.js("document.getElementById('download').href.startsWith('blob:')"):
+            fail("the game's replay cannot be downloaded")
+        before = b.state()
+        b.key("ArrowLeft", 37, True)
+        b.until(f"JSON.parse(document.body.dataset.state).x < {before['x'] - 10} || JSON.parse(document.body.dataset.state).level != {before['level']}",
+                "the keys steering the next game after the entry")
+        b.key("ArrowLeft", 37, False)
         played = b.js("document.body.dataset.entry")
         listed = json.loads(get(url + "/api/scores")[2])["scores"]
         mine = [s for s in listed if str(s["id"]) == played]
@@ -289,6 +488,24 @@ def scenario():
         b.js("document.getElementById('continue').click()")
         b.until("document.getElementById('entry').hidden && JSON.parse(document.body.dataset.state).lives === 3",
                 "the game continued after its game over")
+
+        # A phone held upright: the touch controls beside the field play a game to its game over, entered.
+        b.window(390, 844, 3, True)
+        b.open(f"{url}/play")
+        if b.dialogs != ["beforeunload"]:
+            fail(f"leaving a game under way did not ask first: {b.dialogs}")
+        b.until("JSON.parse(document.body.dataset.state || '{}').waiting", "the phone's game to wait")
+        figures["zoom_phone"] = fits(b, "390x844 with touch")
+        b.touch('#touch [data-key="39"]', True)
+        b.until("!document.getElementById('entry').hidden", "the game over on the phone", 120)
+        b.touch('#touch [data-key="39"]', False)
+        b.js("document.getElementById('name').value = 'Telefon'")
+        b.touch("#send", True)
+        b.touch("#send", False)
+        b.until("document.body.dataset.submitted", "the answer to the phone's entry")
+        if b.js("document.body.dataset.submitted") != "201":
+            fail("the phone's game was not entered: " + b.js("document.getElementById('answer').textContent"))
+
         thrown = [e["params"] for e in b.events if e.get("method") == "Runtime.exceptionThrown"]
         if thrown:
             fail(f"the pages threw: {thrown}")

@@ -39,39 +39,107 @@ function bbJson(game, f) {
   return JSON.parse(game.UTF8ToString(f()));
 }
 
-// The canvas at the largest whole zoom that fits the window (at most 4; ?zoom=N chooses), pixels sharp.
+// The field at the largest whole number of device pixels a game pixel that fits the stage, centred
+// on whole device pixels; where the play field alone gets a larger zoom than the whole picture
+// (phones, small windows), the picture is cut to it. ?zoom=N asks for N device pixels and the whole
+// picture. The notices (#notice) stand over the field.
+const kField = { x: 103, y: 22, w: 475, h: 380 };
+
 function bbCanvas(canvas) {
+  const stage = canvas.parentElement, notice = document.getElementById("notice");
   const asked = parseInt(new URLSearchParams(location.search).get("zoom") || "0", 10);
+  const ctx = canvas.getContext("2d", { alpha: false });
+  const view = { ctx, image: ctx.createImageData(kWidth, kHeight), cut: false };
   const fit = () => {
-    const zoom = asked >= 1 && asked <= 4 ? asked : Math.max(1, Math.min(4, Math.floor((window.innerWidth - 24) / kWidth)));
-    canvas.style.width = kWidth * zoom + "px";
-    canvas.style.height = kHeight * zoom + "px";
+    const dpr = window.devicePixelRatio || 1, box = stage.getBoundingClientRect();
+    const width = box.width * dpr, height = box.height * dpr;
+    const whole = Math.floor(Math.min(width / kWidth, height / kHeight));
+    const cut = Math.floor(Math.min(width / kField.w, height / kField.h));
+    view.cut = !(asked >= 1 && asked <= 8) && cut > Math.max(whole, 0);
+    const zoom = asked >= 1 && asked <= 8 ? asked : Math.max(1, view.cut ? cut : whole);
+    const w = view.cut ? kField.w : kWidth, h = view.cut ? kField.h : kHeight;
+    if (canvas.width !== w || canvas.height !== h) {
+      canvas.width = w;
+      canvas.height = h;
+    }
+    // In device pixels from the window's corner, so that every game pixel is whole.
+    const left = Math.max(0, Math.round(box.left * dpr + (width - w * zoom) / 2));
+    const top = Math.max(0, Math.round(box.top * dpr + (height - h * zoom) / 2));
+    for (const el of [canvas, notice]) {
+      if (!el) continue;
+      el.style.left = left / dpr - box.left + "px";
+      el.style.top = top / dpr - box.top + "px";
+      el.style.width = (w * zoom) / dpr + "px";
+      el.style.height = (h * zoom) / dpr + "px";
+    }
+    canvas.style.transform = "none";
+    canvas.style.maxWidth = canvas.style.maxHeight = "none";
     canvas.dataset.zoom = zoom;
+    if (view.redraw) view.redraw();
   };
-  canvas.width = kWidth;
-  canvas.height = kHeight;
   fit();
   window.addEventListener("resize", fit);
-  const ctx = canvas.getContext("2d", { alpha: false });
-  const image = ctx.createImageData(kWidth, kHeight);
-  return { ctx, image };
+  new ResizeObserver(fit).observe(stage);
+  return view;
 }
 
 // The game's last shown picture and its texts (the status line's font).
 function bbDraw(game, view) {
   const at = game._bb_screen();
   view.image.data.set(game.HEAPU8.subarray(at, at + kWidth * kHeight * 4));
-  view.ctx.putImageData(view.image, 0, 0);
+  const dx = view.cut ? -kField.x : 0, dy = view.cut ? -kField.y : 0;
+  view.ctx.putImageData(view.image, dx, dy);
   view.ctx.font = "bold 15px Arial, 'Liberation Sans', sans-serif";
   view.ctx.textBaseline = "top";
   for (const [x, y, colour, text] of bbJson(game, game._bb_texts)) {
     view.ctx.fillStyle = colour;
-    view.ctx.fillText(text, x, y);
+    view.ctx.fillText(text, x + dx, y + dy);
   }
+  view.redraw = () => bbDraw(game, view);
+}
+
+// "1 Punkt", "2 Punkte"
+const bbPoints = (n) => `${n} ${Number(n) === 1 ? "Punkt" : "Punkte"}`;
+
+// A text field has the keys while it has the focus; a button, a checkbox or a range never keeps
+// them: the page's keys go to the game.
+function bbTyping(target) {
+  return (target instanceof HTMLInputElement && !["checkbox", "radio", "range", "button", "submit"].includes(target.type))
+    || target instanceof HTMLTextAreaElement || target instanceof HTMLSelectElement || target?.isContentEditable;
+}
+// After a click on a control the focus goes back to the field, so that Space and Enter do not work
+// the control again.
+function bbKeepKeys(canvas) {
+  document.addEventListener("click", (e) => {
+    const control = e.target.closest?.("button, label, input, a[download]");
+    if (control && !bbTyping(e.target) && !bbTyping(document.activeElement)) canvas.focus({ preventScroll: true });
+  });
+}
+
+// The fullscreen button and the F key: the field alone on black, at a whole zoom. Where the browser
+// has no fullscreen (some phones), the page hides its bars.
+function bbFullscreen() {
+  const button = document.getElementById("full");
+  const set = (on) => document.body.classList.toggle("full", on);
+  const toggle = () => {
+    const el = document.documentElement;
+    if (document.fullscreenElement) document.exitFullscreen();
+    else if (el.requestFullscreen) el.requestFullscreen().then(() => set(true), () => set(!document.body.classList.contains("full")));
+    else set(!document.body.classList.contains("full"));
+  };
+  document.addEventListener("fullscreenchange", () => set(!!document.fullscreenElement));
+  button?.addEventListener("click", toggle);
+  window.addEventListener("keydown", (e) => {
+    if ((e.key === "f" || e.key === "F") && !e.ctrlKey && !e.altKey && !e.metaKey && !bbTyping(e.target)) {
+      e.preventDefault();
+      if (!e.repeat) toggle();
+    }
+  });
 }
 
 function bbStatus(game, element) {
   const s = bbJson(game, game._bb_status);
+  if (!element) return s;
   element.textContent = `Punkte: ${s.points}   Leben: ${s.lives}   Level: ${s.level}`;
   return s;
 }

@@ -1,5 +1,5 @@
 // Keys held on several sources as one keyboard, and what a gamepad holds.
-#include "app/KeyMerge.h"
+#include "platform/session/KeyMerge.h"
 
 #include "game/MainForm.h"
 
