@@ -156,8 +156,10 @@ std::vector<uint8_t> ReadProofKeys(const std::string& scriptText) {
     std::istringstream in(scriptText);
     for (std::string line; std::getline(in, line);) {
         if (line.empty() || line[0] == '#') continue;
-        TEventLine e;
-        if (ParseEventLine(line, e)) continue;  // lines the planner never writes
+        std::string error;
+        const std::optional<TEventLine> parsed = ParseEventLine(line, error);
+        if (!parsed) continue;  // lines the planner never writes
+        const TEventLine& e = *parsed;
         if (e.Event.Kind == TEventKind::Tick) {
             keys.insert(keys.end(), static_cast<size_t>(e.Repeat), held);
             continue;
