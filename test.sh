@@ -41,7 +41,7 @@ build() {
   local flags="-O1 -gline-tables-only"
   cmake -S . -B build-check -G Ninja -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
     -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_FLAGS_RELWITHDEBINFO="$flags" -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="$flags" \
-    -DBLUBBI_SANITIZE=ON -DBLUBBI_FUZZ=ON >/dev/null
+    -DBLUBBI_SANITIZE=ON -DBLUBBI_FUZZ=ON -DBLUBBI_WERROR=ON >/dev/null
   cmake --build build-check -j "$jobs"
 }
 phase build build
@@ -69,5 +69,6 @@ UBSAN_OPTIONS=print_stacktrace=1 \
 
 # The fuzzers of what the game and the server read from outside: their corpora, then up to a minute each.
 phase fuzz scripts/fuzz.sh 60 build-check
+
 
 printf '%s\n' "${phase_times[@]}"
