@@ -16,7 +16,7 @@ mkdir -p "$objects/include" "$out.new"
 ln -sfn /usr/include/nlohmann "$objects/include/nlohmann"
 version=$(sed -n 's/^project(BlubbiBlubbo VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")
 
-sources=("$root"/game/*.cpp "$root"/level/*.cpp "$root"/base/Files.cpp "$root"/base/Sha256Portable.cpp "$root"/base/Base64Portable.cpp
+sources=("$root"/game/*.cpp "$root"/level/*.cpp "$root"/base/Files.cpp "$root"/base/Version.cpp "$root"/base/Sha256Portable.cpp "$root"/base/Base64Portable.cpp
   "$root"/web/Sha256Browser.cpp "$root"/platform/headless/NullPlatform.cpp "$root"/platform/replay/ReplayFormat.cpp
   "$root"/platform/replay/Replay.cpp "$root"/platform/replay/Carry.cpp "$root"/platform/replay/EventLines.cpp
   "$root"/gfx/Sprites.cpp "$root"/gfx/PreparedSheets.cpp "$root"/web/Bundle.cpp "$root"/web/WebPicture.cpp
