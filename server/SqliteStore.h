@@ -32,6 +32,10 @@ public:
     std::optional<std::string> Picture(int64_t id) override;
     void SavePicture(int64_t id, const std::string& png) override;
 
+    // A consistent copy of the store at `path` in a new file `to` (replaced only once complete), taken
+    // by SQLite's backup API while servers go on reading and writing it.
+    static void Backup(const std::string& path, const std::string& to);
+
     // A connection with its prepared statements, kept for reuse.
     struct TConnection;
 
