@@ -70,5 +70,12 @@ UBSAN_OPTIONS=print_stacktrace=1 \
 # The fuzzers of what the game and the server read from outside: their corpora, then up to a minute each.
 phase fuzz scripts/fuzz.sh 60 build-check
 
+# The Debian packages as Debian builds and checks them (GCC, debhelper, lintian ...), then installed,
+# used and removed for real: as root only, which CI is on its throwaway machine.
+packages() {
+  scripts/package.sh build-deb
+  if [ "$(id -u)" -eq 0 ]; then tests/packages/installed.sh build-deb; else echo "packages: not root, not installed"; fi
+}
+phase packages packages
 
 printf '%s\n' "${phase_times[@]}"
