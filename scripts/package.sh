@@ -37,7 +37,7 @@ debs=("$out/blubbi-blubbo_${version}_"*.deb "$out/blubbi-hiscore_${version}_"*.d
 echo "package: built ${debs[*]##*/} in $((SECONDS - start)) s"
 
 # As Debian checks them: lintian fails on errors (its warnings are explained in docs/packages.md).
-lintian --fail-on error --no-tag-display-limit "${debs[@]}"
+lintian --fail-on error --tag-display-limit 0 "${debs[@]}"
 x=$(mktemp -d)
 trap 'rm -rf "$x"' EXIT
 for deb in "${debs[@]}"; do dpkg-deb -x "$deb" "$x"; done
