@@ -7,6 +7,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 out=$(mkdir -p "${1:-$root/build-deb}" && cd "${1:-$root/build-deb}" && pwd)
 src=$out/blubbi-blubbo
+"$root/scripts/setup.sh" package
 start=$SECONDS
 
 # The one version, the project's, becomes the packages' (a native package: no Debian revision).

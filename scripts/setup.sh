@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what Blubbi Blubbo needs on Debian 12 (only what is missing): `play` what building and
 # playing the game needs (./play.sh), `server` that and the hiscore server with the browser's
-# game (./hiscore.sh), `test` (the default) everything ./test.sh builds, checks, packages and runs.
+# game (./hiscore.sh), `package` that and Debian's tools that make and check the packages
+# (scripts/package.sh), `test` (the default) everything ./test.sh builds, checks, packages and runs.
 set -euo pipefail
 group=${1:-test}
 
@@ -12,18 +13,19 @@ play=(
   fonts-liberation fonts-dejavu-core timgm6mb-soundfont
 )
 server=(libboost-dev libutf8proc-dev libsqlite3-dev libpqxx-dev emscripten python3)
-# The checks, the tests' own tools and servers, and Debian's packaging tools with what checks a package.
+package=(debhelper lintian fakeroot dpkg-dev desktop-file-utils appstream systemd)
+# The checks and the tests' own tools and servers.
 test=(
   clang-format clang-tidy shellcheck libclang-rt-14-dev libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xdotool imagemagick openbox desktop-file-utils appstream shared-mime-info
-  libcpp-httplib-dev openssl postgresql-15 chromium curl wrk jq sqlite3
-  debhelper lintian fakeroot dpkg-dev adduser systemd
+  xvfb xdotool imagemagick openbox shared-mime-info
+  libcpp-httplib-dev openssl postgresql-15 chromium curl wrk jq
 )
 case $group in
   play) packages=("${play[@]}") ;;
   server) packages=("${play[@]}" "${server[@]}") ;;
-  test) packages=("${play[@]}" "${server[@]}" "${test[@]}") ;;
-  *) echo "usage: scripts/setup.sh [play|server|test]" >&2; exit 2 ;;
+  package) packages=("${play[@]}" "${server[@]}" "${package[@]}") ;;
+  test) packages=("${play[@]}" "${server[@]}" "${package[@]}" "${test[@]}") ;;
+  *) echo "usage: scripts/setup.sh [play|server|package|test]" >&2; exit 2 ;;
 esac
 
 missing=()
