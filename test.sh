@@ -64,7 +64,7 @@ build() {
   local flags="-O1 -gline-tables-only"
   cmake -S . -B build-check -G Ninja -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
     -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_FLAGS_RELWITHDEBINFO="$flags" -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="$flags" \
-    -DBLUBBI_SANITIZE=ON -DBLUBBI_FUZZ=ON >/dev/null
+    -DBLUBBI_SANITIZE=ON -DBLUBBI_FUZZ=ON -DBLUBBI_WERROR=ON >/dev/null
   cmake --build build-check -j "$jobs"
 }
 phase build build
@@ -101,5 +101,13 @@ UBSAN_OPTIONS=print_stacktrace=1 \
 fuzz_seconds=60
 [ "$mode" = full ] || fuzz_seconds=0
 phase fuzz scripts/fuzz.sh "$fuzz_seconds" build-check
+
+# The Debian packages as Debian builds and checks them (GCC, debhelper, lintian ...), then installed,
+# used and removed for real: as root only, which CI is on its throwaway machine. Not in a quick run.
+packages() {
+  scripts/package.sh build-deb
+  if [ "$(id -u)" -eq 0 ]; then tests/packages/installed.sh build-deb; else echo "packages: not root, not installed"; fi
+}
+if [ "$mode" = full ]; then phase packages packages; fi
 
 printf '%s\n' "${phase_times[@]}"

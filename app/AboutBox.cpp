@@ -9,6 +9,7 @@
 
 #include "app/Addresses.h"
 #include "app/BitBtn.h"
+#include "base/Version.h"
 
 namespace blubbi {
 
@@ -41,7 +42,7 @@ TAboutBox::TAboutBox(const QString& programDir, std::function<void(const QString
         label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
         return label;
     };
-    ProductName = text(QStringLiteral("Blubbi Blubbo 1.0"), 16, 32);
+    ProductName = text(QStringLiteral("Blubbi Blubbo ") + QString::fromStdString(ProgramVersion()), 16, 32);
     QFont heading(QStringLiteral("Arial Narrow"));
     heading.setPixelSize(24);
     heading.setBold(true);

@@ -8,6 +8,7 @@
 #include "app/German.h"
 #include "app/MainWindow.h"
 #include "app/Signals.h"
+#include "base/Version.h"
 
 namespace {
 // The icon in every size that lies beside the program, for window systems that do not ask the theme.
@@ -29,6 +30,7 @@ int main(int argc, char** argv) {
     qputenv("SDL_NO_SIGNAL_HANDLERS", "1");
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Blubbi Blubbo"));
+    QApplication::setApplicationVersion(QString::fromStdString(blubbi::ProgramVersion()));
     QGuiApplication::setDesktopFileName(QStringLiteral("de.velkor.BlubbiBlubbo"));
     QApplication::setWindowIcon(ProgramIcon());
     // The game speaks German, so do Qt's own dialogs and messages.
@@ -38,6 +40,7 @@ int main(int argc, char** argv) {
     QCommandLineParser options;
     options.setApplicationDescription(QStringLiteral("Blubbi Blubbo"));
     options.addHelpOption();
+    options.addVersionOption();
     options.addPositionalArgument(QStringLiteral("level"), QStringLiteral("A level file (.lev) to open."),
                                   QStringLiteral("[level]"));
     options.process(app);

@@ -17,9 +17,11 @@
 #include <iostream>
 #include <thread>
 
+#include "base/Version.h"
 #include "server/Http.h"
 #include "server/HttpEdge.h"
 #include "server/Service.h"
+#include "server/SqliteStore.h"
 
 namespace blubbi::hiscore {
 
@@ -95,6 +97,7 @@ int RaiseDescriptorLimit() {
 struct TOptions {
     std::string Listen = "127.0.0.1:8080";
     std::string Db;
+    std::string BackupTo;
     std::string DataDir = ProgramDir();
     TLimits Limits = [] {
         TLimits limits;
@@ -114,6 +117,7 @@ void AddOptions(CLI::App& cli, TOptions& o) {
     cli.add_option("--listen", o.Listen, "address and port to listen on, ADDR:PORT (port 0: any free one)")
         ->capture_default_str();
     cli.add_option("--db", o.Db, "sqlite:PATH or postgresql://... (default: sqlite:" + DefaultSqlitePath() + ")");
+    cli.add_option("--backup", o.BackupTo, "copy the SQLite store to this file while servers use it, and exit");
     cli.add_option("--data", o.DataDir, "the game's program folder (grafiken/, levels/) that replays are played with")
         ->capture_default_str();
     cli.add_option("--web", o.Limits.WebDir, "the browser's files (scripts/build-web.sh makes them)")
@@ -196,6 +200,22 @@ bool FinishOptions(TOptions& o) {
     return true;
 }
 
+// --backup: a copy of the SQLite store taken while the servers run on; PostgreSQL has pg_dump for it.
+int BackupStore(const TOptions& o) {
+    if (o.Db.rfind("sqlite:", 0) != 0) {
+        std::cerr << "blubbi-hiscore: --backup copies a SQLite store; a PostgreSQL database is saved with pg_dump\n";
+        return 2;
+    }
+    try {
+        TSqliteStore::Backup(o.Db.substr(7), o.BackupTo);
+    } catch (const std::exception& e) {
+        std::cerr << "blubbi-hiscore: " << e.what() << "\n";
+        return 1;
+    }
+    std::cout << "blubbi-hiscore: " << o.Db.substr(7) << " copied to " << o.BackupTo << std::endl;
+    return 0;
+}
+
 }  // namespace
 
 namespace {
@@ -221,6 +241,7 @@ void CorrectLevels(TScoreStore& store, TScoreVerifier& verifier, int64_t maxFram
 
 int RunHiscoreServer(int argc, char** argv, const TVerifierFactory& makeVerifier) {
     CLI::App cli{"The Blubbi Blubbo hiscore server: takes games with their replays, checks them, lists them."};
+    cli.set_version_flag("--version", "blubbi-hiscore " + ProgramVersion());
     TOptions o;
     AddOptions(cli, o);
     CLI11_PARSE(cli, argc, argv);
@@ -233,6 +254,7 @@ int RunHiscoreServer(int argc, char** argv, const TVerifierFactory& makeVerifier
         return 2;
     }
     if (o.Db.empty()) o.Db = "sqlite:" + DefaultSqlitePath();
+    if (!o.BackupTo.empty()) return BackupStore(o);
 
     // SIGTERM and SIGINT are taken by one thread that stops the server; the others never see them.
     sigset_t signals;

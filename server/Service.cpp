@@ -22,6 +22,7 @@
 #include <unordered_map>
 
 #include "base/Sha256.h"
+#include "base/Version.h"
 #include "server/BrowserGame.h"
 #include "server/Form.h"
 #include "server/Http.h"
@@ -410,6 +411,7 @@ void InstallOperator(THttpRoutes& server, THiscoreService::TContext& c) {
         SendJson(res, database ? 200 : 503,
                  {{"status", database ? "ok" : "database unreachable"},
                   {"database", database},
+                  {"version", ProgramVersion()},
                   {"queue", c.Pool.Waiting()}});
     });
     server.Get("/metrics", [&c](const THttpRequest&, THttpResponse& res) {

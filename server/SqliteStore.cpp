@@ -222,6 +222,39 @@ std::unique_ptr<TSqliteStore::TConnection> TSqliteStore::OpenConnection() {
     return c;
 }
 
+void TSqliteStore::Backup(const std::string& path, const std::string& to) {
+    if (!std::filesystem::exists(path)) throw TStoreError("SQLite: there is no store " + path);
+    TSqliteStore store(path);  // brings an older file up first, refuses a newer one
+    TLease source(store.Pool);
+    const std::string partial = to + ".partial";
+    std::filesystem::remove(partial);
+    sqlite3* copy = nullptr;
+    if (sqlite3_open(partial.c_str(), &copy) != SQLITE_OK) {
+        sqlite3_close(copy);
+        throw TStoreError("SQLite: cannot create " + partial);
+    }
+    // All pages in one step, under one read transaction: the copy is the store at one moment, and
+    // writers are not held up by it (write-ahead log).
+    sqlite3_backup* backup = sqlite3_backup_init(copy, "main", source->Db, "main");
+    int rc = SQLITE_ERROR;
+    if (backup) {
+        for (int tries = 0; (rc = sqlite3_backup_step(backup, -1)) == SQLITE_BUSY || rc == SQLITE_LOCKED; ++tries) {
+            if (tries >= 1000) break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        sqlite3_backup_finish(backup);
+    }
+    const std::string why = sqlite3_errmsg(copy);
+    // The copy goes on in the source's journal mode; a rollback journal makes it one file alone.
+    if (rc == SQLITE_DONE) sqlite3_exec(copy, "PRAGMA journal_mode = DELETE", nullptr, nullptr, nullptr);
+    sqlite3_close(copy);
+    if (rc != SQLITE_DONE) {
+        std::filesystem::remove(partial);
+        throw TStoreError("SQLite: backup of " + path + " failed: " + why);
+    }
+    std::filesystem::rename(partial, to);
+}
+
 TAdded TSqliteStore::Add(const TNewScore& score) {
     TLease db(Pool);
     Exec(db->Db, "BEGIN IMMEDIATE");

@@ -34,6 +34,10 @@ public:
     std::vector<int64_t> LevelsDue() override;
     void LevelChecked(int64_t id, std::optional<int32_t> level) override;
 
+    // A consistent copy of the store at `path` in a new file `to` (replaced only once complete), taken
+    // by SQLite's backup API while servers go on reading and writing it.
+    static void Backup(const std::string& path, const std::string& to);
+
     // A connection with its prepared statements, kept for reuse.
     struct TConnection;
 

@@ -129,7 +129,8 @@ std::string TickLine(const TEventLine& s) {
         return line;
     }
     std::string line = "tick";
-    if (s.Repeat != 1) line += " " + std::to_string(s.Repeat);
+    // Appended in two steps: GCC 12 at -O3 takes `" " + std::string&&` for an overlapping copy.
+    if (s.Repeat != 1) line.append(" ").append(std::to_string(s.Repeat));
     return line + StepSuffix(s.Step, kFrameIntervalMs);
 }
 

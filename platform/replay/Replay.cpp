@@ -89,8 +89,6 @@ std::string DataHash(const std::string& dataDir) {
     return hash.Hex();
 }
 
-std::string ProgramVersion() { return BLUBBI_VERSION; }
-
 // --- recording ---
 
 TRecorder::TRecorder(TPlatform& inner) : TForwardingPlatform(inner) {}

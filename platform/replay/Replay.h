@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "base/Sha256.h"
+#include "base/Version.h"
 #include "game/Events.h"
 #include "platform/replay/ForwardingPlatform.h"
 #include "platform/replay/ReplayFormat.h"
@@ -21,8 +22,6 @@ std::string StateHash(const TMainForm& game);
 // A hash of the files in `dataDir` the rules read: the sheets and the game's own levels
 // (docs/replay-format.md says how it is made).
 std::string DataHash(const std::string& dataDir);
-// The program's version as replays name it.
-std::string ProgramVersion();
 
 // Sits between the game and its platform; every event goes through Record, which writes its
 // line, reads the line back and dispatches what it read. Dialog and sound answers the game gets

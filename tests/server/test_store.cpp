@@ -7,6 +7,7 @@
 
 #include "server/ConnectionPool.h"
 #include "server/ScoreStore.h"
+#include "server/SqliteStore.h"
 #include "tests/server/Backends.h"
 
 using namespace blubbi::hiscore;
@@ -266,6 +267,56 @@ TEST(StoreSchema, AnOlderFileIsBroughtUpANewerOneRefused) {
     sqlite3_exec(old, "PRAGMA user_version = 99", nullptr, nullptr, nullptr);
     sqlite3_close(old);
     EXPECT_THROW(OpenStore(db.Url()), TStoreError);
+}
+
+}  // namespace
+
+namespace {
+
+// A backup taken while the store is open and in use is the store at that moment: it opens as a
+// store of its own with every entry, replay and ban, and what comes later stays out of it.
+TEST(StoreBackup, ACopyTakenInUseIsTheStoreAtThatMoment) {
+    TScratchDatabase db{"sqlite"};
+    const std::string path = db.Url().substr(7);
+    auto store = OpenStore(db.Url());
+    const int64_t anna = store->Add(Score("Anna", 300)).Id;
+    store->Hide(store->Add(Score("Bernd", 500)).Id);
+    store->Add(Score("Carla", 100));
+    store->Ban("address", "10.0.0.1");
+    const std::string copy = (db.Dir() / "copy.sqlite").string();
+    TSqliteStore::Backup(path, copy);
+    EXPECT_FALSE(std::filesystem::exists(copy + "-wal"));  // one file, whole
+    store->Add(Score("Dora", 900));
+
+    const auto restored = OpenStore("sqlite:" + copy);
+    EXPECT_EQ(restored->Count(), 2);
+    EXPECT_EQ(restored->List(10, 0).front().Name, "Anna");
+    EXPECT_EQ(restored->Replay(anna), store->Replay(anna));
+    EXPECT_TRUE(restored->Banned("address", "10.0.0.1"));
+    EXPECT_THROW(TSqliteStore::Backup((db.Dir() / "none.sqlite").string(), copy), TStoreError);
+    EXPECT_EQ(OpenStore("sqlite:" + copy)->Count(), 2);
+}
+
+// The store as version 1.0 leaves it (made by its blubbi-hiscore-seed, dumped as SQL) opens with its
+// entries, ranks, hidden entry and ban: whatever a later schema adds, it brings this one up.
+TEST(StoreSchema, AStoreMadeByVersion1OpensWithEverything) {
+    TScratchDatabase db{"sqlite"};
+    std::ifstream in(BLUBBI_STORE_1_0);
+    const std::string sql((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    ASSERT_FALSE(sql.empty());
+    sqlite3* file = nullptr;
+    ASSERT_EQ(sqlite3_open(db.Url().substr(7).c_str(), &file), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(file, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(file);
+    sqlite3_close(file);
+
+    const auto store = OpenStore(db.Url());
+    EXPECT_EQ(store->Count(), 5);
+    EXPECT_FALSE(store->Get(2));
+    EXPECT_TRUE(store->Banned("name", "Jörg 1"));
+    const auto list = store->List(10, 0);
+    ASSERT_EQ(list.size(), 5u);
+    EXPECT_EQ(list.front().Rank, 1);
+    EXPECT_EQ(store->Replay(list.front().Id), "seeded replay " + std::to_string(list.front().Id - 1));
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "base/Files.h"
+#include "base/Version.h"
 #include "tools/level/LevelCheck.h"
 #include "tools/level/LevelText.h"
 #ifdef BLUBBI_LEVEL_PNG
@@ -119,6 +120,7 @@ int main(int argc, char** argv) {
     // A file-size limit then fails the write with a message instead of killing the tool mid-file.
     std::signal(SIGXFSZ, SIG_IGN);
     CLI::App app{"Converts Blubbi Blubbo levels between .lev files and text, and checks them."};
+    app.set_version_flag("--version", "blubbi-level " + blubbi::ProgramVersion());
     app.require_subcommand(1);
 
     std::string toTextIn, toTextOut;

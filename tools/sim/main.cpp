@@ -39,6 +39,7 @@ std::string ExecutableDir() {
 // The options; an exit status when the run ends here (help, a bad option), else nullopt.
 std::optional<int> ParseOptions(int argc, char** argv, TOptions& o) {
     CLI::App cli{"Runs Blubbi Blubbo without a window, driven by a script."};
+    cli.set_version_flag("--version", "blubbi-sim " + ProgramVersion());
     o.DataDir = ExecutableDir();
     cli.add_option("--data", o.DataDir, "program folder whose grafiken/, sound/ and levels/ are used");
     cli.add_option("--seed", o.Seed, "seed of the game's random generator");
