@@ -22,7 +22,7 @@ std::string TypeOf(const std::string& name) {
     return "application/octet-stream";
 }
 
-bool AcceptsGzip(const THttpRequest& req) {
+bool TakesGzip(const THttpRequest& req) {
     std::istringstream parts(req.Header("Accept-Encoding"));
     for (std::string part; std::getline(parts, part, ',');) {
         std::erase_if(part, [](char ch) { return ch == ' ' || ch == '\t'; });
@@ -115,7 +115,7 @@ void InstallBrowserGame(THttpRoutes& routes, TScoreStore& store, const TWebFiles
         res.SetHeader("Cache-Control", "public, max-age=31536000, immutable");
         res.SetHeader("Vary", "Accept-Encoding");
         res.SetHeader("X-Content-Type-Options", "nosniff");
-        if (!file->Packed.empty() && AcceptsGzip(req)) {
+        if (!file->Packed.empty() && TakesGzip(req)) {
             res.SetHeader("Content-Encoding", "gzip");
             res.SetContent(file->Packed, file->Type);
         } else {
@@ -161,5 +161,7 @@ void InstallBrowserGame(THttpRoutes& routes, TScoreStore& store, const TWebFiles
                       Scripts(files, "watch.js") + "</body>\n</html>\n");
     });
 }
+
+bool AcceptsGzip(const THttpRequest& req) { return TakesGzip(req); }
 
 }  // namespace blubbi::hiscore

@@ -73,6 +73,10 @@ public:
         limits.MaxFrames = maxFrames;
         limits.Text.MaxFrames = maxFrames;
         limits.Cancel = &cancel;
+        // The game's own levels hold a few dozen actors a frame; a check does the work of at most 64
+        // all game long, and a frame of more than 1000 is no level it plays.
+        limits.MaxWork = kCheckActorsPerFrame * maxFrames;
+        limits.MaxActors = kCheckMaxActors;
         TVerifyResult r = VerifyReplay(replay, DataDir, limits);
         if (cancel) r.Status = TVerifyResult::TStatus::Cancelled;
         return r;

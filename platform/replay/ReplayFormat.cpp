@@ -273,9 +273,42 @@ TReplayReader::TReplayReader(std::string_view text, const TReplayLimits& limits)
     if (Text.starts_with("\xEF\xBB\xBF")) Text.remove_prefix(3);
 }
 
-bool TReplayReader::Fail(int line, std::string message) {
-    Error = {line, std::move(message)};
+bool TReplayReader::Fail(int line, std::string message, std::string forPlayer) {
+    Error = {line, std::move(message), std::move(forPlayer)};
     return false;
+}
+
+bool TReplayReader::ClockKept(const TReplayStep& s) {
+    const auto backwards = [&](uint32_t step) {
+        return Fail(LineNo, "the clock goes backwards (a step of " + std::to_string(step) + " ms)",
+                    "Die Uhr läuft hier rückwärts.");
+    };
+    const auto tooFast = [&](uint64_t span) {
+        const std::string window = std::to_string(kClockWindowTicks), least = std::to_string(kClockWindowMinMs);
+        return Fail(LineNo,
+                    "the clock runs faster than the frame timer can tick: " + window + " ticks in " +
+                        std::to_string(span) + " ms, at least " + least,
+                    "Die Uhr läuft schneller, als der Bildtakt des Spiels ticken kann: " + window + " Bilder in " +
+                        std::to_string(span) + " ms statt mindestens " + least + " ms.");
+    };
+    uint64_t span = 0;
+    if (s.Event.Kind != TEventKind::Tick) {
+        if (!TTickClock::Forward(s.Step)) return backwards(s.Step);
+        ClockNow += s.Step;
+        return true;
+    }
+    if (s.Steps.empty()) {
+        if (!TTickClock::Forward(s.Step)) return backwards(s.Step);
+        if (Ticks.AddRun(ClockNow, s.Step, s.Repeat, span) != 0) return tooFast(span);
+        ClockNow += uint64_t{s.Step} * static_cast<uint64_t>(s.Repeat);
+        return true;
+    }
+    for (const uint8_t step : s.Steps) {
+        ClockNow += step;
+        if (!Ticks.Allows(ClockNow, span)) return tooFast(span);
+        Ticks.Add(ClockNow);
+    }
+    return true;
 }
 
 std::optional<std::string_view> TReplayReader::NextLine(std::vector<std::string_view>& w) {
@@ -370,6 +403,7 @@ bool TReplayReader::EventWithAnswers(std::string_view line, TReplayStep& s) {
         if (s.Repeat > Limits.MaxFrames - FrameCount) return Fail(LineNo, "more frames than a replay may have");
         FrameCount += s.Repeat;
     }
+    if (!ClockKept(s)) return false;
     // The answer lines that follow belong to it; the first other line is the next step's.
     std::vector<std::string_view> w;
     for (;;) {
