@@ -808,13 +808,12 @@ void Submit(THiscoreService::TContext& c, const THttpRequest& req, THttpResponse
         return Refuse(res, 503, "Dieser Server kann Wiederholungen nicht prüfen und nimmt keine Punkte an.");
 
     // Cheap checks first: the head's frame count, then whether these very bytes were entered already.
-    const auto declared = c.Verifier->DeclaredFrames(s.Replay);
-    if (!declared) {
-        // Refused as it is read, before anything is played: the check says where and why at once.
-        const std::atomic<bool> never{false};
-        const auto j = Judge(c.Verifier->Verify(s.Replay, c.Limits.MaxFrames, never), s.Points, c.Limits.MaxFrames);
-        return Refuse(res, 400, j.Status == 400 ? j.Reason : "Die Wiederholung ist unlesbar.");
-    }
+    TVerifyResult unread;
+    const auto declared = c.Verifier->DeclaredFrames(s.Replay, unread);
+    if (!declared)
+        return Refuse(res, 400,
+                      unread.Line > 0 ? Judge(unread, s.Points, c.Limits.MaxFrames).Reason
+                                      : std::string("Die Wiederholung ist unlesbar."));
     if (*declared > c.Limits.MaxFrames)
         return Refuse(res, 413,
                       "Die Wiederholung ist zu lang (höchstens " + std::to_string(c.Limits.MaxFrames) + " Bilder).");

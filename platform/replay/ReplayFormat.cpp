@@ -416,7 +416,14 @@ bool TReplayReader::EventWithAnswers(std::string_view line, TReplayStep& s) {
             return !Failed();
         }
         TAnswer a;
-        if (auto message = AnswerLine(*next, w, a)) return Fail(LineNo, *message);
+        // Judged by its Base64's length first: a level too big is refused without decoding it.
+        const uint64_t most = kLevelEmptyBytes + kLevelRecordBytes * static_cast<uint64_t>(Limits.MaxLevelEnemies);
+        const bool crowded = Limits.MaxLevelEnemies > 0 && w.size() == 4 && w[2] == "data" && w[3].size() / 4 * 3 > most + 3;
+        if (auto message = crowded ? std::nullopt : AnswerLine(*next, w, a)) return Fail(LineNo, *message);
+        if (crowded || (Limits.MaxLevelEnemies > 0 && a.Bytes.size() > most))
+            return Fail(LineNo, "a level larger than one of " + std::to_string(Limits.MaxLevelEnemies) + " enemies",
+                        "Ein Level mit mehr als " + std::to_string(Limits.MaxLevelEnemies) +
+                            " Figuren prüft der Server nicht.");
         if (s.Answers.size() >= kMaxAnswers) return Fail(LineNo, "too many answers for one event");
         s.Answers.push_back(std::move(a));
     }

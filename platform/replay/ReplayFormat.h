@@ -66,6 +66,9 @@ struct TReplayLimits {
     size_t MaxBytes = 64u << 20;
     int64_t MaxLines = 4'000'000;
     int64_t MaxFrames = 10'000'000;  // some 70 hours of play
+    // A level the replay carries whole (opened, read, restored) holds at most this many enemies'
+    // records; 0: any level file.
+    int64_t MaxLevelEnemies = 0;
 };
 
 struct TReplayError {
