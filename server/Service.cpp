@@ -439,43 +439,49 @@ std::optional<std::pair<std::string, std::string>> BanOf(const THttpRequest& req
     return std::nullopt;
 }
 
+// Every action of the operator's is a line of the log.
+void Audit(THiscoreService::TContext& c, const THttpRequest& req, const std::string& what) {
+    LogLine(ClientAddress(c, req) + " admin " + Printable(what));
+}
+
+// Takes an entry out of the lists, or shows it again.
+THttpHandler Hiding(THiscoreService::TContext& c, bool hide) {
+    return [&c, hide](const THttpRequest& req, THttpResponse& res) {
+        if (!Operator(c, req)) return Refuse(res, 401, "Nur für den Betreiber.");
+        const auto id = req.HasParam("id") ? ParsePoints(req.Param("id")) : std::nullopt;
+        if (!id) return Refuse(res, 400, "id fehlt.");
+        if (!(hide ? c.Store.Hide(*id) : c.Store.Unhide(*id)))
+            return Refuse(res, 404, hide ? "Diesen Eintrag gibt es nicht." : "Dieser Eintrag ist nicht verborgen.");
+        c.Changed();
+        Audit(c, req, std::string(hide ? "hide" : "unhide") + " id=" + std::to_string(*id));
+        SendJson(res, 200, {{hide ? "hidden" : "shown", *id}});
+    };
+}
+
+// Refuses a name or an address from now on, or lifts that.
+THttpHandler Banning(THiscoreService::TContext& c, bool ban) {
+    return [&c, ban](const THttpRequest& req, THttpResponse& res) {
+        if (!Operator(c, req)) return Refuse(res, 401, "Nur für den Betreiber.");
+        std::string reason;
+        const auto what = BanOf(req, reason);
+        if (!what) return Refuse(res, 400, reason);
+        if (ban)
+            c.Store.Ban(what->first, what->second);
+        else if (!c.Store.Unban(what->first, what->second))
+            return Refuse(res, 404, "Diese Sperre gibt es nicht.");
+        c.Changed();
+        Audit(c, req, std::string(ban ? "ban " : "unban ") + what->first + "=" + what->second);
+        SendJson(res, 200, {{ban ? "banned" : "unbanned", true}, {what->first, what->second}});
+    };
+}
+
 // The operator's: take an entry out of the lists and back, refuse a name or an address and lift it,
-// and see what is hidden and banned. Every action done is written to the log.
+// and see what is hidden and banned.
 void InstallAdmin(THttpRoutes& server, THiscoreService::TContext& c) {
-    const auto audit = [&c](const THttpRequest& req, const std::string& what) {
-        LogLine(ClientAddress(c, req) + " admin " + Printable(what));
-    };
-    const auto hiding = [&c, audit](bool hide) {
-        return [&c, audit, hide](const THttpRequest& req, THttpResponse& res) {
-            if (!Operator(c, req)) return Refuse(res, 401, "Nur für den Betreiber.");
-            const auto id = req.HasParam("id") ? ParsePoints(req.Param("id")) : std::nullopt;
-            if (!id) return Refuse(res, 400, "id fehlt.");
-            if (!(hide ? c.Store.Hide(*id) : c.Store.Unhide(*id)))
-                return Refuse(res, 404, hide ? "Diesen Eintrag gibt es nicht." : "Dieser Eintrag ist nicht verborgen.");
-            c.Changed();
-            audit(req, std::string(hide ? "hide" : "unhide") + " id=" + std::to_string(*id));
-            SendJson(res, 200, {{hide ? "hidden" : "shown", *id}});
-        };
-    };
-    server.Post("/admin/hide", hiding(true));
-    server.Post("/admin/unhide", hiding(false));
-    const auto banning = [&c, audit](bool ban) {
-        return [&c, audit, ban](const THttpRequest& req, THttpResponse& res) {
-            if (!Operator(c, req)) return Refuse(res, 401, "Nur für den Betreiber.");
-            std::string reason;
-            const auto what = BanOf(req, reason);
-            if (!what) return Refuse(res, 400, reason);
-            if (ban)
-                c.Store.Ban(what->first, what->second);
-            else if (!c.Store.Unban(what->first, what->second))
-                return Refuse(res, 404, "Diese Sperre gibt es nicht.");
-            c.Changed();
-            audit(req, std::string(ban ? "ban " : "unban ") + what->first + "=" + what->second);
-            SendJson(res, 200, {{ban ? "banned" : "unbanned", true}, {what->first, what->second}});
-        };
-    };
-    server.Post("/admin/ban", banning(true));
-    server.Post("/admin/unban", banning(false));
+    server.Post("/admin/hide", Hiding(c, true));
+    server.Post("/admin/unhide", Hiding(c, false));
+    server.Post("/admin/ban", Banning(c, true));
+    server.Post("/admin/unban", Banning(c, false));
     server.Get("/admin/list", [&c](const THttpRequest& req, THttpResponse& res) {
         if (!Operator(c, req)) return Refuse(res, 401, "Nur für den Betreiber.");
         json bans = json::array();
@@ -549,21 +555,44 @@ void SendList(THiscoreService::TContext& c, const THttpRequest& req, THttpRespon
     res.SetContent(std::move(body), type);
 }
 
+// One name's games, best first; a place only for the one the list shows.
+std::optional<std::vector<TScoreEntry>> GamesOf(THiscoreService::TContext& c, const THttpRequest& req, int limit,
+                                                std::string& name) {
+    std::string reason;
+    const auto cleaned = CleanName(req.Param("name"), reason);
+    if (!cleaned) return std::nullopt;
+    name = *cleaned;
+    auto games = c.Store.ListOfName(name, limit);
+    if (!games.empty()) c.Ranks.Rank(c.Store, games);
+    for (size_t i = 1; i < games.size(); ++i) games[i].Rank.reset();
+    return games;
+}
+
+void NameJson(THiscoreService::TContext& c, const THttpRequest& req, THttpResponse& res, int limit) {
+    std::string name;
+    const auto games = GamesOf(c, req, limit, name);
+    if (!games) return Refuse(res, 400, "Kein gültiger Name.");
+    SendJson(res, 200, json::parse(ListJson(*games, static_cast<int64_t>(games->size()), {}, limit)));
+}
+
+void NamePage(THiscoreService::TContext& c, const THttpRequest& req, THttpResponse& res) {
+    std::string name;
+    const auto games = GamesOf(c, req, c.Limits.MaxPageSize, name);
+    if (!games) {
+        res.Status = 404;
+        return;
+    }
+    const int64_t maxMinutes = c.Limits.MaxFrames / kFramesPerSecond / 60;
+    res.SetContent(
+        ListPage(*games, static_cast<int64_t>(games->size()), TPageAt{}, c.Limits.MaxPageSize, maxMinutes, name),
+        "text/html; charset=utf-8");
+}
+
 // The list, as JSON and as the page.
 void InstallLists(THttpRoutes& server, THiscoreService::TContext& c) {
     server.Get(kScoresPath, Limited(c, [&c](const THttpRequest& req, THttpResponse& res) {
                    const auto limit = QueryNumber(req, "limit", c.Limits.PageSize, c.Limits.MaxPageSize);
-                   if (req.HasParam("name") && limit && *limit > 0) {  // one name's games, best first
-                       std::string reason;
-                       const auto name = CleanName(req.Param("name"), reason);
-                       if (!name) return Refuse(res, 400, reason);
-                       auto games = c.Store.ListOfName(*name, *limit);
-                       if (!games.empty()) c.Ranks.Rank(c.Store, games);
-                       for (size_t i = 1; i < games.size(); ++i)
-                           games[i].Rank.reset();  // the list's place is the best one's
-                       return SendJson(res, 200,
-                                       json::parse(ListJson(games, static_cast<int64_t>(games.size()), {}, *limit)));
-                   }
+                   if (req.HasParam("name") && limit && *limit > 0) return NameJson(c, req, res, *limit);
                    const auto at = PageAt(req);
                    if (!limit || !at || *limit == 0)
                        return Refuse(res, 400, "limit, offset und after müssen ganze Zahlen sein (limit ab 1).");
@@ -614,22 +643,7 @@ void InstallLists(THttpRoutes& server, THiscoreService::TContext& c) {
                  "text/html; charset=utf-8");
     };
     // One name's games: the list shows each name by its best only.
-    server.Get("/name", Limited(c, [&c](const THttpRequest& req, THttpResponse& res) {
-                   std::string reason;
-                   const auto name = CleanName(req.Param("name"), reason);
-                   if (!name) {
-                       res.Status = 404;
-                       return;
-                   }
-                   auto games = c.Store.ListOfName(*name, c.Limits.MaxPageSize);
-                   if (!games.empty()) c.Ranks.Rank(c.Store, games);
-                   for (size_t i = 1; i < games.size(); ++i)
-                       games[i].Rank.reset();  // the list's place is the best one's
-                   const int64_t maxMinutes = c.Limits.MaxFrames / kFramesPerSecond / 60;
-                   res.SetContent(ListPage(games, static_cast<int64_t>(games.size()), TPageAt{}, c.Limits.MaxPageSize,
-                                           maxMinutes, *name),
-                                  "text/html; charset=utf-8");
-               }));
+    server.Get("/name", Limited(c, [&c](const THttpRequest& req, THttpResponse& res) { NamePage(c, req, res); }));
     server.Get("/", Limited(c, listPage));
     server.Get("/showhi.php", Limited(c, listPage));
 }

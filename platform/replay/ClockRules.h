@@ -49,7 +49,7 @@ private:
 };
 
 inline int64_t TTickClock::AddRun(uint64_t clock, uint32_t step, int64_t n, uint64_t& spanMs) {
-    const int64_t single = n < 2 * kClockWindowTicks ? n : kClockWindowTicks;
+    const int64_t single = n < int64_t{2} * kClockWindowTicks ? n : kClockWindowTicks;
     for (int64_t i = 1; i <= single; ++i) {
         clock += step;
         if (!Allows(clock, spanMs)) return i;

@@ -245,18 +245,7 @@ void TRecorder::FlushRun() {
     Run.clear();
 }
 
-void TRecorder::Record(TMainForm& game, const TEvent& event) {
-    Game = &game;
-    if (Depth > 0) {
-        if (event.Kind != TEventKind::Tick) Held.push_back(event);
-        return;
-    }
-    FinishedText.clear();
-    FinishedGameFrames = 0;
-    // Paused, the game lets ticks pass without a frame: they change nothing and are not written.
-    if (event.Kind == TEventKind::Tick && game.Paused) return;
-    // Never a clock that runs backwards: an event that says it came earlier comes now.
-    const uint32_t step = TTickClock::Forward(event.Clock - LastClock) ? event.Clock - LastClock : 0;
+bool TRecorder::ClockAllows(TMainForm& game, const TEvent& event, uint32_t step) {
     if (event.Kind == TEventKind::Tick) {
         // A one-shot timer that fired early comes with the first tick after its time.
         std::vector<TEvent> due;
@@ -271,19 +260,34 @@ void TRecorder::Record(TMainForm& game, const TEvent& event) {
             timer.Clock = LastClock + step;
             Record(game, timer);
         }
-        if (game.Paused) return;
         // A tick faster than the frame timer can deliver (a catch-up after a stall) is lost, as a
         // tick during a frame is: what is written is what a real timer gives.
         uint64_t span = 0;
-        if (!Ticks.Allows(Elapsed + step, span)) return;
-    } else if (event.Kind == TEventKind::Timer2 || event.Kind == TEventKind::Timer3) {
-        const bool next = event.Kind == TEventKind::Timer2;
-        if ((next ? game.Timer2Enabled : game.Timer3Enabled) &&
-            !OneShotDue(LastClock + step, next ? game.Timer2Started : game.Timer3Started)) {
-            EarlyTimers.push_back(event);
-            return;
-        }
+        return !game.Paused && Ticks.Allows(Elapsed + step, span);
     }
+    if (event.Kind != TEventKind::Timer2 && event.Kind != TEventKind::Timer3) return true;
+    const bool next = event.Kind == TEventKind::Timer2;
+    if ((next ? game.Timer2Enabled : game.Timer3Enabled) &&
+        !OneShotDue(LastClock + step, next ? game.Timer2Started : game.Timer3Started)) {
+        EarlyTimers.push_back(event);
+        return false;
+    }
+    return true;
+}
+
+void TRecorder::Record(TMainForm& game, const TEvent& event) {
+    Game = &game;
+    if (Depth > 0) {
+        if (event.Kind != TEventKind::Tick) Held.push_back(event);
+        return;
+    }
+    FinishedText.clear();
+    FinishedGameFrames = 0;
+    // Paused, the game lets ticks pass without a frame: they change nothing and are not written.
+    if (event.Kind == TEventKind::Tick && game.Paused) return;
+    // Never a clock that runs backwards: an event that says it came earlier comes now.
+    const uint32_t step = TTickClock::Forward(event.Clock - LastClock) ? event.Clock - LastClock : 0;
+    if (!ClockAllows(game, event, step)) return;
     if (ContinueNext) {  // from here on the replay holds a continued game
         ContinueNext = false;
         if (Header.Start != TStartKind::Continued) Header.Origin = Header.Start;
@@ -676,27 +680,37 @@ void TReplayPlayer::PlayAll(TMainForm& game, int64_t frameLimit, const std::atom
         if (Found.Frames > frameLimit || (cancel && cancel->load(std::memory_order_relaxed))) break;
 }
 
+namespace {
+int64_t Actors(const TMainForm& game) {
+    int64_t actors = 0;
+    for (const int32_t count : {game.Enemies ? game.Enemies->Count : 0, game.Bubbles ? game.Bubbles->Count : 0,
+                                game.Items ? game.Items->Count : 0})
+        actors += count;
+    return actors;
+}
+}  // namespace
+
 void TReplayPlayer::PlayAll(TMainForm& game, const TVerifyLimits& limits) {
     int64_t work = 0, frames = Found.Frames;
+    const bool bounded = limits.MaxWork > 0 || limits.MaxActors > 0;
     while (Step(game)) {
         if (Found.Frames > limits.MaxFrames || (limits.Cancel && limits.Cancel->load(std::memory_order_relaxed))) break;
-        if (Found.Frames == frames || (limits.MaxWork <= 0 && limits.MaxActors <= 0)) continue;
+        if (!bounded || Found.Frames == frames) continue;
         frames = Found.Frames;
-        int64_t actors = 0;
-        for (const int32_t count : {game.Enemies ? game.Enemies->Count : 0, game.Bubbles ? game.Bubbles->Count : 0,
-                                    game.Items ? game.Items->Count : 0})
-            actors += count;
+        const int64_t actors = Actors(game);
         work += actors;
-        const bool crowded = limits.MaxActors > 0 && actors > limits.MaxActors;
-        if (!crowded && (limits.MaxWork <= 0 || work <= limits.MaxWork)) continue;
-        Found.Status = TVerifyResult::TStatus::LimitExceeded;
-        Found.Reason = crowded ? "a frame with " + std::to_string(actors) + " actors, more than a check plays"
-                               : "more work than a check does";
-        Found.ForPlayer = crowded ? "Ein Level mit " + std::to_string(actors) + " Figuren (höchstens " +
-                                        std::to_string(limits.MaxActors) + ") prüft der Server nicht."
-                                  : "Das Spiel ist zu aufwendig zu prüfen (zu viele Figuren über zu lange Zeit).";
-        return;
+        if (limits.MaxActors > 0 && actors > limits.MaxActors) return TooDear(actors, limits);
+        if (limits.MaxWork > 0 && work > limits.MaxWork) return TooDear(0, limits);
     }
+}
+
+void TReplayPlayer::TooDear(int64_t actors, const TVerifyLimits& limits) {
+    Found.Status = TVerifyResult::TStatus::LimitExceeded;
+    Found.Reason = actors > 0 ? "a frame with " + std::to_string(actors) + " actors, more than a check plays"
+                              : "more work than a check does";
+    Found.ForPlayer = actors > 0 ? "Ein Level mit " + std::to_string(actors) + " Figuren (höchstens " +
+                                       std::to_string(limits.MaxActors) + ") prüft der Server nicht."
+                                 : "Das Spiel ist zu aufwendig zu prüfen (zu viele Figuren über zu lange Zeit).";
 }
 
 void TReplayPlayer::WentApart(int64_t frame, std::string reason) {

@@ -74,6 +74,9 @@ public:
     bool AskRestoreRecovery(const TRecovery& kept) override;
 
 private:
+    // Whether the event, `step` ms after the last, keeps the clock a real session has; a one-shot timer
+    // before its time is held for a later tick, a tick the timer could not give is dropped.
+    bool ClockAllows(TMainForm& game, const TEvent& event, uint32_t step);
     // A new replay from `clock` on: what one replay wrote is never seen by the next.
     void NewTake(uint32_t clock);
     void Answer(TAnswer answer);
@@ -172,6 +175,8 @@ private:
     // The recorded answer to the dialog the game shows now; none, and the game has gone apart from
     // the recording, when the recorded game had no such dialog then.
     const TAnswer* DialogAnswer(TAnswerKind kind, const std::string& dialog);
+    // The check's work ran past its bounds: `actors` in one frame (0: all frames together).
+    void TooDear(int64_t actors, const TVerifyLimits& limits);
     // The game differs from the recording from `frame` on.
     void WentApart(int64_t frame, std::string reason);
     // The replay cannot be played on from `line`.

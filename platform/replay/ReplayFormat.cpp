@@ -418,7 +418,8 @@ bool TReplayReader::EventWithAnswers(std::string_view line, TReplayStep& s) {
         TAnswer a;
         // Judged by its Base64's length first: a level too big is refused without decoding it.
         const uint64_t most = kLevelEmptyBytes + kLevelRecordBytes * static_cast<uint64_t>(Limits.MaxLevelEnemies);
-        const bool crowded = Limits.MaxLevelEnemies > 0 && w.size() == 4 && w[2] == "data" && w[3].size() / 4 * 3 > most + 3;
+        const bool crowded =
+            Limits.MaxLevelEnemies > 0 && w.size() == 4 && w[2] == "data" && w[3].size() / 4 * 3 > most + 3;
         if (auto message = crowded ? std::nullopt : AnswerLine(*next, w, a)) return Fail(LineNo, *message);
         if (crowded || (Limits.MaxLevelEnemies > 0 && a.Bytes.size() > most))
             return Fail(LineNo, "a level larger than one of " + std::to_string(Limits.MaxLevelEnemies) + " enemies",
