@@ -26,7 +26,8 @@ fi
 "$build/tests/blubbi-hiscore-seed" "$db" 10000
 # wrk opens its 50 connections from one address.
 # shellcheck disable=SC2086
-hiscore_start "$work/server.log" "$build/blubbi-hiscore" --db "$db" --connections-per-address 100 ${BLUBBI_BENCH_ARGS:-}
+hiscore_start "$work/server.log" "$build/blubbi-hiscore" --db "$db" --connections-per-address 100 --reads-per-minute 0 \
+  ${BLUBBI_BENCH_ARGS:-}
 
 # The keyset page after entry 5000 is not reused: it is what any page deep in the list costs.
 for path in / "/api/scores" "/api/scores?limit=20&offset=5000" "/api/scores?limit=20&after=5000"; do

@@ -24,7 +24,7 @@ std::string TypeOf(const std::string& name) {
     return "application/octet-stream";
 }
 
-bool AcceptsGzip(const THttpRequest& req) {
+bool TakesGzip(const THttpRequest& req) {
     std::istringstream parts(req.Header("Accept-Encoding"));
     for (std::string part; std::getline(parts, part, ',');) {
         std::erase_if(part, [](char ch) { return ch == ' ' || ch == '\t'; });
@@ -201,7 +201,7 @@ void InstallBrowserGame(THttpRoutes& routes, TScoreStore& store, const TWebFiles
         res.SetHeader("Cache-Control", "public, max-age=31536000, immutable");
         res.SetHeader("Vary", "Accept-Encoding");
         res.SetHeader("X-Content-Type-Options", "nosniff");
-        if (!file->Packed.empty() && AcceptsGzip(req)) {
+        if (!file->Packed.empty() && TakesGzip(req)) {
             res.SetHeader("Content-Encoding", "gzip");
             res.SetContent(file->Packed, file->Type);
         } else {
@@ -251,5 +251,7 @@ void InstallBrowserGame(THttpRoutes& routes, TScoreStore& store, const TWebFiles
         res.SetContent(icon->Body, icon->Type);
     });
 }
+
+bool AcceptsGzip(const THttpRequest& req) { return TakesGzip(req); }
 
 }  // namespace blubbi::hiscore

@@ -35,4 +35,7 @@ private:
 // GET /web/NAME, /play and /watch/ID.
 void InstallBrowserGame(THttpRoutes& routes, TScoreStore& store, const TWebFiles& files);
 
+// Whether the client takes gzip (Accept-Encoding), as the answers with packed bodies ask.
+bool AcceptsGzip(const THttpRequest& req);
+
 }  // namespace blubbi::hiscore

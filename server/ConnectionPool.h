@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <stdexcept>
 #include <utility>
 #include <vector>
 
@@ -45,7 +46,11 @@ public:
             {
                 std::unique_lock lock(pool.Mutex);
                 pool.CloseIdle(TClock::now());
-                pool.Turn.wait(lock, [&] { return !pool.Idle.empty() || pool.Opened < pool.Most; });
+                // A database that holds every connection for long is as good as unreachable: the caller
+                // hears so rather than waiting without end.
+                if (!pool.Turn.wait_for(lock, pool.LeaseWait,
+                                        [&] { return !pool.Idle.empty() || pool.Opened < pool.Most; }))
+                    throw std::runtime_error("no database connection came free in time");
                 if (!pool.Idle.empty()) {
                     Conn = std::move(pool.Idle.back().Conn);
                     pool.Idle.pop_back();
@@ -104,6 +109,7 @@ private:
     TReusable Reusable;
     int Most;
     std::chrono::milliseconds IdleTime;
+    std::chrono::milliseconds LeaseWait{10000};
     std::mutex Mutex;
     std::condition_variable Turn;
     int Opened = 0;

@@ -49,6 +49,17 @@ bool IsForbidden(utf8proc_int32_t c) {
     }
 }
 
+// Letters and symbols that show as nothing: the Hangul fillers and the blank Braille pattern.
+bool IsFiller(utf8proc_int32_t c) {
+    return c == 0x115F || c == 0x1160 || c == 0x3164 || c == 0xFFA0 || c == 0x2800 || c == 0x034F ||
+           (c >= 0x17B4 && c <= 0x17B5) || (c >= 0x180B && c <= 0x180F);
+}
+
+bool IsMark(utf8proc_int32_t c) {
+    const auto category = utf8proc_category(c);
+    return category >= UTF8PROC_CATEGORY_MN && category <= UTF8PROC_CATEGORY_ME;
+}
+
 // Something to see: a letter, a digit, a punctuation mark or a symbol, not only marks and spaces.
 bool IsVisible(utf8proc_int32_t c) {
     const auto category = utf8proc_category(c);
@@ -161,9 +172,18 @@ std::optional<std::string> CleanName(std::string_view raw, std::string& reason) 
         reason = "Der Name ist zu lang (höchstens " + std::to_string(kMaxNameLength) + " Zeichen).";
         return std::nullopt;
     }
+    // A few marks stack on a letter in any script; dozens of them spill over the lines of the list.
+    constexpr int kMaxMarks = 4;
+    int marks = 0;
     for (size_t i = begin; i < end; ++i) {
-        if (IsForbidden((*cps)[i])) {
+        if (IsForbidden((*cps)[i]) || IsFiller((*cps)[i])) {
             reason = "Der Name enthält Steuer- oder unsichtbare Zeichen.";
+            return std::nullopt;
+        }
+        marks = IsMark((*cps)[i]) ? marks + 1 : 0;
+        if (marks > kMaxMarks) {
+            reason = "Der Name trägt zu viele Zeichen übereinander (höchstens " + std::to_string(kMaxMarks) +
+                     " Akzente auf einem Buchstaben).";
             return std::nullopt;
         }
     }

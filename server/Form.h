@@ -10,8 +10,10 @@
 namespace blubbi::hiscore {
 
 constexpr size_t kMaxNameLength = 32;  // characters (code points) after trimming
-// A replay sent packed unpacks to at most this: more than two hours of play ever need.
-constexpr size_t kMaxReplayBytes = size_t{16} << 20;
+// A replay sent packed unpacks to at most this: twice what two hours of the game's own levels take
+// (ten minutes with a jittering timer and a key change a second are some 70 KB; a player's own
+// levels, whole in the replay, add up to 1 MB each).
+constexpr size_t kMaxReplayBytes = size_t{4} << 20;
 
 struct TSubmission {
     std::string Name;  // UTF-8, trimmed

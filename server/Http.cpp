@@ -145,6 +145,13 @@ void THttpRoutes::Refuse(const THttpRequest& request, int status, THttpResponse&
 
 void THttpRoutes::Finish(const THttpRequest& request, THttpResponse& response) const {
     if (response.Status >= 400 && response.Body.empty() && OnError) OnError(request, response);
+    // Every answer is what its type says and runs nothing: pages with scripts of their own say what
+    // they allow themselves.
+    response.SetHeader("X-Content-Type-Options", "nosniff");
+    if (response.Header("Content-Security-Policy").empty())
+        response.SetHeader("Content-Security-Policy",
+                           "default-src 'none'; img-src 'self'; style-src 'unsafe-inline'; base-uri 'none'; "
+                           "form-action 'self'; frame-ancestors 'none'");
     if (OnLog) OnLog(request, response);
 }
 

@@ -3,6 +3,7 @@
 // database or a replay's check, run on a pool of their own.
 #include "server/HttpEdge.h"
 
+#include <algorithm>
 #include <boost/asio.hpp>
 #include <boost/beast/core.hpp>
 #include <boost/beast/http.hpp>
@@ -12,6 +13,7 @@
 #include <optional>
 #include <thread>
 #include <unordered_map>
+#include <utility>
 
 #include "server/RateLimit.h"
 
@@ -62,7 +64,16 @@ struct THttpEdge::TImpl {
     std::mutex Lock;
     std::unordered_map<std::string, int> Open;  // connections by address bucket
     int OpenInAll = 0;
-    std::atomic<int> Working{0};  // requests read and not yet answered
+    std::atomic<int> Working{0};    // requests read and not yet answered
+    std::atomic<size_t> Bodies{0};  // bytes of the bodies in flight, as reserved
+
+    bool ReserveBody(size_t bytes) {
+        size_t used = Bodies.load();
+        do {
+            if (bytes > Limits.BodiesInFlight - std::min(used, Limits.BodiesInFlight)) return false;
+        } while (!Bodies.compare_exchange_weak(used, used + bytes));
+        return true;
+    }
 
     // Destroyed in the reverse order: the workers first (a running route finishes), then the network
     // side with the sessions it still holds, which leave their counts above.
@@ -85,7 +96,10 @@ class TSession : public std::enable_shared_from_this<TSession> {
 public:
     TSession(THttpEdge::TImpl& edge, tcp::socket socket, std::string address, std::string bucket)
         : Edge(edge), Stream(std::move(socket)), Address(std::move(address)), Bucket(std::move(bucket)) {}
-    ~TSession() { Edge.Leave(Bucket); }
+    ~TSession() {
+        ReleaseBody();
+        Edge.Leave(Bucket);
+    }
 
     void WaitForRequest() {
         if (Buffer.size() > 0) return ReadHeader();  // the next request came with the last
@@ -112,6 +126,12 @@ private:
         if (ec) return Failed(ec);
         const auto& head = Parser->get();
         if (head.has_content_length() && Parser->content_length().value_or(0) > Edge.Limits.MaxBody) return Refuse(413);
+        // Room for the body among the others in flight, before a byte of it is read.
+        const size_t body = head.has_content_length() ? static_cast<size_t>(Parser->content_length().value_or(0))
+                            : head.chunked()          ? Edge.Limits.MaxBody
+                                                      : 0;
+        if (!Edge.ReserveBody(body)) return Refuse(503);
+        BodyReserved = body;
         Parser->body_limit(Edge.Limits.MaxBody);  // a body sent in chunks is counted as it comes
         if (beast::iequals(head[http::field::expect], "100-continue")) {
             Continue = http::response<http::empty_body>{http::status::continue_, head.version()};
@@ -187,7 +207,10 @@ private:
         Send(response);
     }
 
+    void ReleaseBody() { Edge.Bodies -= std::exchange(BodyReserved, size_t{0}); }
+
     void Send(THttpResponse& response) {
+        ReleaseBody();  // the request is answered: its body is gone
         Reply = {};
         Reply.version(Version);
         Reply.result(static_cast<unsigned>(response.Status));
@@ -245,6 +268,7 @@ private:
     unsigned Version = 11;
     bool KeepAlive = false, Head = false;
     size_t Drained = 0;
+    size_t BodyReserved = 0;
 };
 
 void THttpEdge::TImpl::Accept() {

@@ -20,11 +20,14 @@ struct TEdgeLimits {
     // no longer than this.
     std::chrono::milliseconds RequestTime{20000};
     std::chrono::milliseconds ReplyTime{60000};  // for the client to take a whole answer
-    int ConnectionsPerAddress = 32;              // open at once from one client address (an IPv6 one by its /64)
-    int MaxConnections = 10000;                  // open at once in all
-    std::string UnlimitedAddress{};              // the trusted proxy's: its connections carry many clients
-    int Threads = 64;                            // threads that run the routes; waiting on a check holds one
-    int NetworkThreads = 2;                      // threads that read and write, never waiting on anything
+    // Bodies read, being read and waiting for their answer, all together: one is read only when its
+    // declared length (a chunked one: MaxBody) fits beside the others; else 503.
+    size_t BodiesInFlight = size_t{64} << 20;
+    int ConnectionsPerAddress = 32;  // open at once from one client address (an IPv6 one by its /64)
+    int MaxConnections = 10000;      // open at once in all
+    std::string UnlimitedAddress{};  // the trusted proxy's: its connections carry many clients
+    int Threads = 64;                // threads that run the routes; waiting on a check holds one
+    int NetworkThreads = 2;          // threads that read and write, never waiting on anything
 };
 
 class THttpEdge {

@@ -10,11 +10,15 @@ TJudgement Judge(const TVerifyResult& s, int32_t claimedPoints, int64_t maxFrame
     switch (s.Status) {
         case TVerifyResult::TStatus::Malformed:
             j.Status = 400;
-            j.Reason = "Die Wiederholung ist unlesbar: " + s.Fault() + ".";
+            // A line well formed but one no real session writes says why; the others are unreadable.
+            j.Reason = s.ForPlayer.empty() ? "Die Wiederholung ist unlesbar: " + s.Fault() + "."
+                                           : "Die Wiederholung kann so nicht gespielt worden sein: " + s.Fault();
             return j;
         case TVerifyResult::TStatus::LimitExceeded:
             j.Status = 413;
-            j.Reason = "Die Wiederholung ist zu lang (höchstens " + std::to_string(maxFrames) + " Bilder).";
+            j.Reason = !s.ForPlayer.empty()
+                           ? s.ForPlayer
+                           : "Die Wiederholung ist zu lang (höchstens " + std::to_string(maxFrames) + " Bilder).";
             return j;
         case TVerifyResult::TStatus::Running:  // a check that was never done
         case TVerifyResult::TStatus::Cancelled:

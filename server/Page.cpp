@@ -34,6 +34,24 @@ std::string FormatTime(int64_t unixSeconds, const char* format) {
     return std::string(buf, std::strftime(buf, sizeof buf, format, &tm));
 }
 
+// A text as one value of a query: everything but letters, digits and -._~ as %XX.
+std::string QueryValue(std::string_view text) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    for (const char ch : text) {
+        const auto byte = static_cast<unsigned char>(ch);
+        if ((ch >= 'a' && ch <= 'z') || (ch >= 'A' && ch <= 'Z') || (ch >= '0' && ch <= '9') || ch == '-' ||
+            ch == '.' || ch == '_' || ch == '~') {
+            out += ch;
+            continue;
+        }
+        out += '%';
+        out += kHex[byte >> 4];
+        out += kHex[byte & 15];
+    }
+    return out;
+}
+
 void PageLink(std::string& out, const std::string& query, const char* text) {
     out += "<a href=\"/" + query + "\">" + text + "</a>";
 }
@@ -44,7 +62,7 @@ std::string GermanDate(int64_t unixSeconds) { return FormatTime(unixSeconds, "%d
 std::string IsoDate(int64_t unixSeconds) { return FormatTime(unixSeconds, "%Y-%m-%dT%H:%M:%SZ"); }
 
 std::string ListPage(const std::vector<TScoreEntry>& page, int64_t total, const TPageAt& at, int limit,
-                     int64_t maxMinutes) {
+                     int64_t maxMinutes, const std::string& ofName) {
     std::string out;
     out.reserve(2048 + page.size() * 600);
     out += R"(<!DOCTYPE html>
@@ -70,7 +88,12 @@ nav a { margin-right: 1em; }
 </head>
 <body>
 <h1>Blubbi Blubbo – Hiscoreliste</h1>
-<p>Jeder Eintrag wurde anhand der Wiederholung seines Spiels nachgespielt: Die Punkte zählen nur, wenn das Spiel
+)";
+    if (!ofName.empty())
+        out += "<p>Alle Spiele von „" + HtmlEscape(ofName) +
+               "“; die Liste zeigt jeden Namen einmal, mit seinem besten Spiel. <a href=\"/\">Zur Liste</a></p>\n";
+    out +=
+        R"(<p>Jeder Eintrag wurde anhand der Wiederholung seines Spiels nachgespielt: Die Punkte zählen nur, wenn das Spiel
 genau mit ihnen endete. Einen Platz bekommen Spiele, die auf Level 1 beginnen, mit den Leveln des Spiels, ohne
 Level-Editor und ohne Schummelcode.</p>
 )";
@@ -86,7 +109,9 @@ Level-Editor und ohne Schummelcode.</p>
             const std::string id = std::to_string(e.Id);
             out += "<tr id=\"e" + id + "\"><td class=\"zahl\">";
             out += e.Rank ? std::to_string(*e.Rank) + "." : std::string("–");
-            out += "</td><td class=\"name\">" + HtmlEscape(e.Name);
+            // The name leads to its page, with every game entered under it.
+            out += "</td><td class=\"name\"><a href=\"/name?name=" + QueryValue(e.Name) + "\">" + HtmlEscape(e.Name) +
+                   "</a>";
             if (!e.Note.empty()) out += "<br><span class=\"hinweis\">ohne Platz: " + HtmlEscape(e.Note) + "</span>";
             out += "</td><td class=\"zahl\">" + std::to_string(e.Points) + "</td><td class=\"zahl\">" +
                    std::to_string(e.Level) + "</td><td>" + GermanDate(e.CreatedAt) + "</td><td>";

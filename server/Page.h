@@ -26,8 +26,9 @@ struct TPageAt {
 
 // maxMinutes: the longest game the server takes, told on the page. A full page links on by its
 // last entry.
+// ofName: the page of one name's games.
 std::string ListPage(const std::vector<TScoreEntry>& page, int64_t total, const TPageAt& at, int limit,
-                     int64_t maxMinutes);
+                     int64_t maxMinutes, const std::string& ofName = {});
 std::string ListJson(const std::vector<TScoreEntry>& page, int64_t total, const TPageAt& at, int limit);
 
 }  // namespace blubbi::hiscore

@@ -114,6 +114,11 @@ TPostgresStore::TPostgresStore(const std::string& url, int connections)
             throw TStoreError("PostgreSQL: the database was made by a newer server (schema " + std::to_string(version) +
                               ")");
         for (int step = std::max(version, 1); step < kSchemaVersion; ++step) w.exec(kMigrations[step]);
+        // The lists show each name once, by its best game; the name's page shows the others.
+        w.exec(
+            "CREATE INDEX IF NOT EXISTS scores_name ON scores (name, hidden, ranked DESC, points DESC, id);"
+            " CREATE OR REPLACE VIEW shown AS SELECT * FROM scores s WHERE NOT hidden AND id = (SELECT b.id FROM"
+            " scores b WHERE b.name = s.name AND NOT b.hidden ORDER BY b.ranked DESC, b.points DESC, b.id LIMIT 1)");
         w.exec("UPDATE schema_version SET version = " + std::to_string(kSchemaVersion));
         return 0;
     });
@@ -166,14 +171,31 @@ std::optional<int64_t> TPostgresStore::FindByHash(const std::string& replayHash)
 std::optional<TScoreEntry> TPostgresStore::Get(int64_t id) {
     TLease c(Pool);
     return InTransaction(c->Conn, [&](pqxx::work& w) -> std::optional<TScoreEntry> {
-        const auto r = w.exec_params(std::string("SELECT ") + kColumns + " FROM shown WHERE id = $1", id);
+        // Any entry not taken out; a place only for the one its name is listed by.
+        const auto r = w.exec_params(std::string("SELECT ") + kColumns +
+                                         ", EXISTS (SELECT 1 FROM shown WHERE shown.id = scores.id) FROM scores"
+                                         " WHERE id = $1 AND NOT hidden",
+                                     id);
         if (r.empty()) return std::nullopt;
         auto e = ReadEntry(r[0]);
-        if (e.Ranked)
+        if (e.Ranked && r[0][10].as<bool>())
             e.Rank =
                 w.exec_params1("SELECT COUNT(*) FROM shown WHERE ranked AND points > $1", e.Points)[0].as<int64_t>() +
                 1;
         return e;
+    });
+}
+
+std::vector<TScoreEntry> TPostgresStore::ListOfName(const std::string& name, int limit) {
+    TLease c(Pool);
+    return InTransaction(c->Conn, [&](pqxx::work& w) {
+        std::vector<TScoreEntry> games;
+        for (const auto& row : w.exec_params(std::string("SELECT ") + kColumns +
+                                                 " FROM scores WHERE name = $1 AND NOT hidden"
+                                                 " ORDER BY ranked DESC, points DESC, id LIMIT $2",
+                                             name, limit))
+            games.push_back(ReadEntry(row));
+        return games;
     });
 }
 
@@ -269,12 +291,48 @@ bool TPostgresStore::Banned(const std::string& kind, const std::string& value) {
     });
 }
 
+bool TPostgresStore::Unhide(int64_t id) {
+    TLease c(Pool);
+    return InTransaction(c->Conn, [&](pqxx::work& w) {
+        return w.exec_params("UPDATE scores SET hidden = FALSE WHERE id = $1 AND hidden", id).affected_rows() > 0;
+    });
+}
+
+bool TPostgresStore::Unban(const std::string& kind, const std::string& value) {
+    TLease c(Pool);
+    return InTransaction(c->Conn, [&](pqxx::work& w) {
+        return w.exec_params("DELETE FROM bans WHERE kind = $1 AND value = $2", kind, value).affected_rows() > 0;
+    });
+}
+
+std::vector<std::pair<std::string, std::string>> TPostgresStore::Bans() {
+    TLease c(Pool);
+    return InTransaction(c->Conn, [&](pqxx::work& w) {
+        std::vector<std::pair<std::string, std::string>> bans;
+        for (const auto& row : w.exec("SELECT kind, value FROM bans ORDER BY kind, value"))
+            bans.emplace_back(row[0].as<std::string>(), row[1].as<std::string>());
+        return bans;
+    });
+}
+
+std::vector<int64_t> TPostgresStore::HiddenIds(int limit) {
+    TLease c(Pool);
+    return InTransaction(c->Conn, [&](pqxx::work& w) {
+        std::vector<int64_t> ids;
+        for (const auto& row : w.exec_params("SELECT id FROM scores WHERE hidden ORDER BY id DESC LIMIT $1", limit))
+            ids.push_back(row[0].as<int64_t>());
+        return ids;
+    });
+}
+
 std::optional<std::string> TPostgresStore::Replay(int64_t id) {
-    return BytesOf("SELECT bytes FROM replays JOIN shown ON shown.id = replays.score_id WHERE score_id = $1", id);
+    return BytesOf(
+        "SELECT bytes FROM replays JOIN scores ON scores.id = replays.score_id WHERE score_id = $1 AND NOT hidden", id);
 }
 
 std::optional<std::string> TPostgresStore::Picture(int64_t id) {
-    return BytesOf("SELECT png FROM pictures JOIN shown ON shown.id = pictures.score_id WHERE score_id = $1", id);
+    return BytesOf(
+        "SELECT png FROM pictures JOIN scores ON scores.id = pictures.score_id WHERE score_id = $1 AND NOT hidden", id);
 }
 
 std::optional<std::string> TPostgresStore::BytesOf(const char* sql, int64_t id) {

@@ -19,12 +19,17 @@ public:
     TAdded Add(const TNewScore& score) override;
     std::optional<int64_t> FindByHash(const std::string& replayHash) override;
     std::optional<TScoreEntry> Get(int64_t id) override;
+    std::vector<TScoreEntry> ListOfName(const std::string& name, int limit) override;
     std::vector<TScoreEntry> List(int limit, int offset) override;
     std::optional<std::vector<TScoreEntry>> ListAfter(int limit, int64_t after) override;
     std::vector<int32_t> RankedPoints() override;
     bool Hide(int64_t id) override;
     void Ban(const std::string& kind, const std::string& value) override;
     bool Banned(const std::string& kind, const std::string& value) override;
+    bool Unhide(int64_t id) override;
+    bool Unban(const std::string& kind, const std::string& value) override;
+    std::vector<std::pair<std::string, std::string>> Bans() override;
+    std::vector<int64_t> HiddenIds(int limit) override;
     int64_t Count() override;
     std::optional<std::string> Replay(int64_t id) override;
     std::optional<std::string> Picture(int64_t id) override;

@@ -61,18 +61,31 @@ public:
     TReplayVerifier(std::string dataDir, std::string simPath) : DataDir(std::move(dataDir)), Sim(std::move(simPath)) {}
 
     std::optional<int64_t> DeclaredFrames(std::string_view replay) override {
+        TVerifyResult refusal;
+        return DeclaredFrames(replay, refusal);
+    }
+    std::optional<int64_t> DeclaredFrames(std::string_view replay, TVerifyResult& refusal) override {
         TReplayError error;
         int64_t frames = 0;
-        if (!CheckReplay(replay, TReplayLimits{}, error, frames)) return std::nullopt;
-        return frames;
+        if (CheckReplay(replay, Limits(), error, frames)) return frames;
+        refusal.Status = TVerifyResult::TStatus::Malformed;
+        refusal.Line = error.Line;
+        refusal.Reason = error.Message;
+        refusal.ForPlayer = error.ForPlayer;
+        return std::nullopt;
     }
 
     // The core stops at maxFrames, or within a frame of the cancel that a deadline sets.
     TVerifyResult Verify(std::string_view replay, int64_t maxFrames, const std::atomic<bool>& cancel) override {
         TVerifyLimits limits;
         limits.MaxFrames = maxFrames;
+        limits.Text = Limits();
         limits.Text.MaxFrames = maxFrames;
         limits.Cancel = &cancel;
+        // The game's own levels hold a few dozen actors a frame; a check does the work of at most 64
+        // all game long, and a frame of more than 1000 is no level it plays.
+        limits.MaxWork = kCheckActorsPerFrame * maxFrames;
+        limits.MaxActors = kCheckMaxActors;
         TVerifyResult r = VerifyReplay(replay, DataDir, limits);
         if (cancel) r.Status = TVerifyResult::TStatus::Cancelled;
         return r;
@@ -124,6 +137,13 @@ public:
     }
 
 private:
+    // A level with more enemies than a check plays is refused as the text is read, before any play.
+    static TReplayLimits Limits() {
+        TReplayLimits limits;
+        limits.MaxLevelEnemies = kCheckMaxActors;
+        return limits;
+    }
+
     std::string DataDir;
     std::string Sim;
 };

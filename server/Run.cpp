@@ -111,6 +111,8 @@ struct TOptions {
     std::string AdminTokenFile;
     int DbConnections = kDefaultDbConnections;
     double RequestSeconds = 20;
+    size_t SubmissionMemoryMb = TLimits{}.SubmissionMemory >> 20;
+    size_t BodiesMb = TEdgeLimits{}.BodiesInFlight >> 20;
 };
 
 void AddOptions(CLI::App& cli, TOptions& o) {
@@ -172,6 +174,20 @@ void AddOptions(CLI::App& cli, TOptions& o) {
     cli.add_option("--max-connections", o.Edge.MaxConnections, "connections open at once in all")
         ->check(CLI::Range(16, 1000000))
         ->capture_default_str();
+    cli.add_option("--reads-per-minute", o.Limits.ReadsPerMinute,
+                   "lists, replays and pictures one client address may ask for each minute, 0: no limit")
+        ->check(CLI::NonNegativeNumber)
+        ->capture_default_str();
+    cli.add_option("--read-burst", o.Limits.ReadBurst, "of those, how many at once")
+        ->check(CLI::Range(1.0, 1e9))
+        ->capture_default_str();
+    cli.add_option("--submission-memory-mb", o.SubmissionMemoryMb,
+                   "MB the submissions in work may hold at once (their forms and unpacked replays)")
+        ->check(CLI::Range(8, 1 << 20))
+        ->capture_default_str();
+    cli.add_option("--bodies-mb", o.BodiesMb, "MB of request bodies read, being read or waiting at once")
+        ->check(CLI::Range(2, 1 << 20))
+        ->capture_default_str();
     cli.add_option("--request-seconds", o.RequestSeconds,
                    "time from a request's first byte to its last; a client sending slower is cut off")
         ->check(CLI::Range(0.1, 3600.0))
@@ -183,6 +199,8 @@ bool FinishOptions(TOptions& o) {
     o.Limits.VerifyTime = std::chrono::milliseconds(static_cast<int64_t>(o.VerifySeconds * 1000));
     o.Edge.RequestTime = std::chrono::milliseconds(static_cast<int64_t>(o.RequestSeconds * 1000));
     o.Edge.MaxBody = o.Limits.MaxBody;
+    o.Limits.SubmissionMemory = o.SubmissionMemoryMb << 20;
+    o.Edge.BodiesInFlight = o.BodiesMb << 20;
     o.Edge.UnlimitedAddress = o.Limits.TrustedProxy;
     o.Edge.MaxConnections = std::min(o.Edge.MaxConnections, RaiseDescriptorLimit() - 64);
     if (!o.AdminTokenFile.empty()) {

@@ -5,6 +5,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace blubbi::hiscore {
@@ -57,7 +58,11 @@ public:
     // Enters the score unless an entry with the same replay hash exists (shown or hidden).
     virtual TAdded Add(const TNewScore& score) = 0;
     virtual std::optional<int64_t> FindByHash(const std::string& replayHash) = 0;
+    // Any entry not taken out of the lists, whether its name is listed by it or by a better game; a
+    // place only for the one listed.
     virtual std::optional<TScoreEntry> Get(int64_t id) = 0;
+    // The lists show each name once, by its best game: all games of one name, best first.
+    virtual std::vector<TScoreEntry> ListOfName(const std::string& name, int limit) = 0;
     // Ranked entries first, each part by points and then by age; ranks filled in.
     virtual std::vector<TScoreEntry> List(int limit, int offset) = 0;
     // The entries that follow the one with id `after` in the list's order, without ranks (a page
@@ -72,6 +77,13 @@ public:
     // ("address", an IPv6 one by its /64 as the rate limit counts it) from now on.
     virtual void Ban(const std::string& kind, const std::string& value) = 0;
     virtual bool Banned(const std::string& kind, const std::string& value) = 0;
+    // The operator's undoing: an entry shown again, a ban lifted (the entries a name's ban hid stay
+    // hidden until shown again each); false when there was none such.
+    virtual bool Unhide(int64_t id) = 0;
+    virtual bool Unban(const std::string& kind, const std::string& value) = 0;
+    // What the operator has done: the bans as (kind, value), the hidden entries' ids, newest first.
+    virtual std::vector<std::pair<std::string, std::string>> Bans() = 0;
+    virtual std::vector<int64_t> HiddenIds(int limit) = 0;
     virtual int64_t Count() = 0;
     virtual std::optional<std::string> Replay(int64_t id) = 0;
     // The drawn last frame of an entry's game, kept once it has been made.

@@ -21,9 +21,11 @@
 #include <sstream>
 #include <unordered_map>
 
+#include "base/Gzip.h"
 #include "base/Sha256.h"
 #include "base/Version.h"
 #include "server/BrowserGame.h"
+#include "server/Budget.h"
 #include "server/Form.h"
 #include "server/Http.h"
 #include "server/Page.h"
@@ -157,6 +159,12 @@ struct THiscoreService::TContext {
     TVerifyPool Pool;
     TListCache Lists;
     TRankIndex Ranks;
+    TBudget Memory;
+    TRateLimit Reads;
+    // Replays by the hash of their bytes, as this server entered or recognised them: a resend of the
+    // same bytes is answered without a check.
+    std::mutex SeenLock;
+    std::unordered_map<std::string, int64_t> SeenIds;
     // Pictures: the entries whose drawing is queued or running, and the one thread that draws. Set
     // as the server stops, Stopping cuts a drawing short.
     std::atomic<bool> Stopping{false};
@@ -181,6 +189,8 @@ struct THiscoreService::TContext {
           Pool(limits.VerifyThreads, limits.VerifyQueue),
           Lists(limits.ListCacheTime),
           Ranks(limits.ListCacheTime),
+          Memory(limits.SubmissionMemory),
+          Reads(limits.ReadsPerMinute, limits.ReadBurst),
           Drawer(1, limits.PictureQueue),
           Web(TWebFiles::Load(limits.WebDir)) {}
     ~TContext() { Stopping = true; }  // before the drawing thread is joined
@@ -193,20 +203,23 @@ struct THiscoreService::TContext {
 
     // Draws the entry's last frame later, once: the picture, or an empty one for a drawing that
     // failed, so that it is not tried again for each view.
-    void DrawLater(int64_t id) {
+    void DrawLater(int64_t id, const std::string& client) {
         if (!Verifier) return;
         {
             std::lock_guard lock(DrawingLock);
             if (!Drawing.insert(id).second) return;
         }
-        const bool queued = Drawer.Post([this, id] {
+        const bool queued = Drawer.Post([this, id, client] {
             try {
                 if (!Stopping) {
-                    const auto replay = Store.Replay(id);
-                    const auto png = replay
-                                         ? Verifier->LastFramePng(*replay, Limits.MaxFrames, Stopping,
-                                                                  std::chrono::steady_clock::now() + Limits.PictureTime)
-                                         : std::nullopt;
+                    const auto replay = Unpacked(Store.Replay(id));
+                    const auto start = std::chrono::steady_clock::now();
+                    const auto png =
+                        replay ? Verifier->LastFramePng(*replay, Limits.MaxFrames, Stopping, start + Limits.PictureTime)
+                               : std::nullopt;
+                    // The drawing's time is the address's that sent the game, as its check's is.
+                    const auto end = std::chrono::steady_clock::now();
+                    Rate.Charge(client, std::chrono::duration<double>(end - start).count(), end);
                     if (!Stopping) Store.SavePicture(id, png.value_or(std::string()));
                 }
             } catch (const std::exception& e) {
@@ -220,6 +233,24 @@ struct THiscoreService::TContext {
         if (queued) return;
         std::lock_guard lock(DrawingLock);
         Drawing.erase(id);
+    }
+
+    // A stored replay as text: kept packed, it is unpacked (within the bound of any submission).
+    static std::optional<std::string> Unpacked(std::optional<std::string> stored) {
+        if (!stored || !IsGzip(*stored)) return stored;
+        return Gunzip(*stored, kMaxReplayBytes);
+    }
+
+    void Seen(const std::string& bytesHash, int64_t id) {
+        std::lock_guard lock(SeenLock);
+        if (SeenIds.size() >= 100000) SeenIds.clear();  // a bound, not a history
+        SeenIds[bytesHash] = id;
+    }
+    std::optional<int64_t> SeenBefore(const std::string& bytesHash) {
+        std::lock_guard lock(SeenLock);
+        const auto it = SeenIds.find(bytesHash);
+        if (it == SeenIds.end()) return std::nullopt;
+        return it->second;
     }
 
     template <class F>
@@ -326,9 +357,27 @@ std::string Route(const std::string& path) {
         return path.ends_with(".png") ? "/replays/ID.png" : "/replays/ID.blubbi-replay";
     if (path.rfind("/watch/", 0) == 0) return "/watch/ID";
     if (path.rfind("/web/", 0) == 0) return "/web/FILE";
-    for (const char* known : {kScoresPath, "/", "/showhi.php", "/healthz", "/metrics", "/play"})
+    for (const char* known : {kScoresPath, "/", "/showhi.php", "/name", "/healthz", "/metrics", "/play"})
         if (path == known) return path;
     return "other";
+}
+
+// What a client sent, fit for a line of the log: control characters (a decoded %0A would begin a
+// forged line) and the backslash as \xNN.
+std::string Printable(std::string_view text) {
+    std::string out;
+    for (const char ch : text) {
+        const auto byte = static_cast<unsigned char>(ch);
+        if (byte >= 0x20 && byte != 0x7F && ch != '\\') {
+            out += ch;
+            continue;
+        }
+        static constexpr char kHex[] = "0123456789abcdef";
+        out += "\\x";
+        out += kHex[byte >> 4];
+        out += kHex[byte & 15];
+    }
+    return out;
 }
 
 void LogLine(std::string line) {
@@ -353,7 +402,8 @@ void LogRequest(THiscoreService::TContext& c, const THttpRequest& req, const THt
         CheckMs = -1;
         return;
     }
-    std::string line = ClientAddress(c, req) + " " + req.Method + " " + req.Path + " " + std::to_string(res.Status);
+    std::string line = ClientAddress(c, req) + " " + Printable(req.Method) + " " + Printable(req.Path) + " " +
+                       std::to_string(res.Status);
     if (!Verdict.empty()) line += " " + Verdict;
     if (CheckMs >= 0) line += " " + std::to_string(static_cast<int64_t>(CheckMs)) + "ms";
     Verdict.clear();
@@ -370,30 +420,75 @@ THiscoreService::~THiscoreService() = default;
 
 namespace {
 
-// The operator's: take an entry out of the lists; refuse a name or an address from now on.
-void InstallAdmin(THttpRoutes& server, THiscoreService::TContext& c) {
-    server.Post("/admin/hide", [&c](const THttpRequest& req, THttpResponse& res) {
+// A ban's kind and value as the store keeps them: a name cleaned as entered, an address valid (an
+// IPv6 one by its /64); nothing, with a reason, for anything else.
+std::optional<std::pair<std::string, std::string>> BanOf(const THttpRequest& req, std::string& reason) {
+    if (req.HasParam("name")) {
+        const auto name = CleanName(req.Param("name"), reason);
+        if (!name) return std::nullopt;
+        return std::pair<std::string, std::string>{"name", *name};
+    }
+    if (req.HasParam("address")) {
+        const std::string address = req.Param("address");
+        unsigned char probe[sizeof(in6_addr)];
+        if (inet_pton(AF_INET, address.c_str(), probe) != 1 && inet_pton(AF_INET6, address.c_str(), probe) != 1) {
+            reason = "address ist keine IP-Adresse.";
+            return std::nullopt;
+        }
+        return std::pair<std::string, std::string>{"address", TRateLimit::Bucket(address)};
+    }
+    reason = "name oder address fehlt.";
+    return std::nullopt;
+}
+
+// Every action of the operator's is a line of the log.
+void Audit(THiscoreService::TContext& c, const THttpRequest& req, const std::string& what) {
+    LogLine(ClientAddress(c, req) + " admin " + Printable(what));
+}
+
+// Takes an entry out of the lists, or shows it again.
+THttpHandler Hiding(THiscoreService::TContext& c, bool hide) {
+    return [&c, hide](const THttpRequest& req, THttpResponse& res) {
         if (!Operator(c, req)) return Refuse(res, 401, "Nur für den Betreiber.");
         const auto id = req.HasParam("id") ? ParsePoints(req.Param("id")) : std::nullopt;
         if (!id) return Refuse(res, 400, "id fehlt.");
-        if (!c.Store.Hide(*id)) return Refuse(res, 404, "Diesen Eintrag gibt es nicht.");
+        if (!(hide ? c.Store.Hide(*id) : c.Store.Unhide(*id)))
+            return Refuse(res, 404, hide ? "Diesen Eintrag gibt es nicht." : "Dieser Eintrag ist nicht verborgen.");
         c.Changed();
-        SendJson(res, 200, {{"hidden", *id}});
-    });
-    server.Post("/admin/ban", [&c](const THttpRequest& req, THttpResponse& res) {
+        Audit(c, req, std::string(hide ? "hide" : "unhide") + " id=" + std::to_string(*id));
+        SendJson(res, 200, {{hide ? "hidden" : "shown", *id}});
+    };
+}
+
+// Refuses a name or an address from now on, or lifts that.
+THttpHandler Banning(THiscoreService::TContext& c, bool ban) {
+    return [&c, ban](const THttpRequest& req, THttpResponse& res) {
         if (!Operator(c, req)) return Refuse(res, 401, "Nur für den Betreiber.");
         std::string reason;
-        if (req.HasParam("name")) {
-            const auto name = CleanName(req.Param("name"), reason);
-            if (!name) return Refuse(res, 400, reason);
-            c.Store.Ban("name", *name);
-        } else if (req.HasParam("address")) {
-            c.Store.Ban("address", TRateLimit::Bucket(req.Param("address")));
-        } else {
-            return Refuse(res, 400, "name oder address fehlt.");
-        }
+        const auto what = BanOf(req, reason);
+        if (!what) return Refuse(res, 400, reason);
+        if (ban)
+            c.Store.Ban(what->first, what->second);
+        else if (!c.Store.Unban(what->first, what->second))
+            return Refuse(res, 404, "Diese Sperre gibt es nicht.");
         c.Changed();
-        SendJson(res, 200, {{"banned", true}});
+        Audit(c, req, std::string(ban ? "ban " : "unban ") + what->first + "=" + what->second);
+        SendJson(res, 200, {{ban ? "banned" : "unbanned", true}, {what->first, what->second}});
+    };
+}
+
+// The operator's: take an entry out of the lists and back, refuse a name or an address and lift it,
+// and see what is hidden and banned.
+void InstallAdmin(THttpRoutes& server, THiscoreService::TContext& c) {
+    server.Post("/admin/hide", Hiding(c, true));
+    server.Post("/admin/unhide", Hiding(c, false));
+    server.Post("/admin/ban", Banning(c, true));
+    server.Post("/admin/unban", Banning(c, false));
+    server.Get("/admin/list", [&c](const THttpRequest& req, THttpResponse& res) {
+        if (!Operator(c, req)) return Refuse(res, 401, "Nur für den Betreiber.");
+        json bans = json::array();
+        for (const auto& [kind, value] : c.Store.Bans()) bans.push_back({{"kind", kind}, {"value", value}});
+        SendJson(res, 200, {{"bans", bans}, {"hidden", c.Store.HiddenIds(1000)}});
     });
 }
 
@@ -435,80 +530,182 @@ void InstallOperator(THttpRoutes& server, THiscoreService::TContext& c) {
     if (!c.Limits.AdminToken.empty()) InstallAdmin(server, c);
 }
 
+// A list answer, packed for a client that takes gzip (a list packs to a fifth) when it is larger than
+// a packet.
+// A reading route within its address's rate: many clients may read, none may read without end.
+THttpHandler Limited(THiscoreService::TContext& c, THttpHandler handler) {
+    return [&c, handler = std::move(handler)](const THttpRequest& req, THttpResponse& res) {
+        int wait = 0;
+        if (c.Limits.ReadsPerMinute > 0 && !c.Reads.Take(ClientAddress(c, req), TRateLimit::TClock::now(), wait)) {
+            res.SetHeader("Retry-After", std::to_string(wait));
+            res.Status = 429;
+            return res.SetContent(
+                "Zu viele Anfragen von dieser Adresse. Bitte in " + std::to_string(wait) + " Sekunden noch einmal.\n",
+                "text/plain; charset=utf-8");
+        }
+        handler(req, res);
+    };
+}
+
+// The packed answer is reused as the answer itself is.
+void SendList(THiscoreService::TContext& c, const THttpRequest& req, THttpResponse& res, const std::string& key,
+              std::string body, const char* type) {
+    res.SetHeader("Vary", "Accept-Encoding");
+    if (body.size() > 1400 && AcceptsGzip(req)) {
+        res.SetHeader("Content-Encoding", "gzip");
+        body = c.Cached("gzip " + key, [&] { return Gzip(body); });
+    }
+    res.SetContent(std::move(body), type);
+}
+
+// One name's games, best first; a place only for the one the list shows.
+std::optional<std::vector<TScoreEntry>> GamesOf(THiscoreService::TContext& c, const THttpRequest& req, int limit,
+                                                std::string& name) {
+    std::string reason;
+    const auto cleaned = CleanName(req.Param("name"), reason);
+    if (!cleaned) return std::nullopt;
+    name = *cleaned;
+    auto games = c.Store.ListOfName(name, limit);
+    if (!games.empty()) c.Ranks.Rank(c.Store, games);
+    for (size_t i = 1; i < games.size(); ++i) games[i].Rank.reset();
+    return games;
+}
+
+void NameJson(THiscoreService::TContext& c, const THttpRequest& req, THttpResponse& res, int limit) {
+    std::string name;
+    const auto games = GamesOf(c, req, limit, name);
+    if (!games) return Refuse(res, 400, "Kein gültiger Name.");
+    SendJson(res, 200, json::parse(ListJson(*games, static_cast<int64_t>(games->size()), {}, limit)));
+}
+
+void NamePage(THiscoreService::TContext& c, const THttpRequest& req, THttpResponse& res) {
+    std::string name;
+    const auto games = GamesOf(c, req, c.Limits.MaxPageSize, name);
+    if (!games) {
+        res.Status = 404;
+        return;
+    }
+    const int64_t maxMinutes = c.Limits.MaxFrames / kFramesPerSecond / 60;
+    res.SetContent(
+        ListPage(*games, static_cast<int64_t>(games->size()), TPageAt{}, c.Limits.MaxPageSize, maxMinutes, name),
+        "text/html; charset=utf-8");
+}
+
 // The list, as JSON and as the page.
 void InstallLists(THttpRoutes& server, THiscoreService::TContext& c) {
-    server.Get(kScoresPath, [&c](const THttpRequest& req, THttpResponse& res) {
-        const auto limit = QueryNumber(req, "limit", c.Limits.PageSize, c.Limits.MaxPageSize);
-        const auto at = PageAt(req);
-        if (!limit || !at || *limit == 0)
-            return Refuse(res, 400, "limit, offset und after müssen ganze Zahlen sein (limit ab 1).");
-        if (!at->After) {
-            res.SetContent(
-                c.Cached(
-                    "json " + std::to_string(*limit) + " " + std::to_string(at->Offset),
-                    [&] { return ListJson(c.Store.List(*limit, at->Offset), c.Ranks.Total(c.Store), *at, *limit); }),
-                kJson);
-            return;
-        }
-        const auto page = PageAfter(c, *at->After, *limit);
-        if (!page) return Refuse(res, 404, "Diesen Eintrag gibt es nicht.");
-        res.SetContent(ListJson(*page, c.Ranks.Total(c.Store), *at, *limit), kJson);
-    });
+    server.Get(kScoresPath, Limited(c, [&c](const THttpRequest& req, THttpResponse& res) {
+                   const auto limit = QueryNumber(req, "limit", c.Limits.PageSize, c.Limits.MaxPageSize);
+                   if (req.HasParam("name") && limit && *limit > 0) return NameJson(c, req, res, *limit);
+                   const auto at = PageAt(req);
+                   if (!limit || !at || *limit == 0)
+                       return Refuse(res, 400, "limit, offset und after müssen ganze Zahlen sein (limit ab 1).");
+                   if (!at->After) {
+                       const std::string key = "json " + std::to_string(*limit) + " " + std::to_string(at->Offset);
+                       SendList(c, req, res, key,
+                                c.Cached(key,
+                                         [&] {
+                                             return ListJson(c.Store.List(*limit, at->Offset), c.Ranks.Total(c.Store),
+                                                             *at, *limit);
+                                         }),
+                                kJson);
+                       return;
+                   }
+                   // A page after an entry is reused as one by count is; "" stands for no such entry.
+                   const std::string key = "json " + std::to_string(*limit) + " after " + std::to_string(*at->After);
+                   std::string body = c.Cached(key, [&] {
+                       const auto page = PageAfter(c, *at->After, *limit);
+                       return page ? ListJson(*page, c.Ranks.Total(c.Store), *at, *limit) : std::string();
+                   });
+                   if (body.empty()) return Refuse(res, 404, "Diesen Eintrag gibt es nicht.");
+                   SendList(c, req, res, key, std::move(body), kJson);
+               }));
 
     const auto listPage = [&c](const THttpRequest& req, THttpResponse& res) {
         const TPageAt at = PageAt(req).value_or(TPageAt{});
         const int limit = c.Limits.PageSize;
         const int64_t maxMinutes = c.Limits.MaxFrames / kFramesPerSecond / 60;
         if (!at.After) {
-            res.SetContent(c.Cached("page " + std::to_string(at.Offset),
-                                    [&] {
-                                        return ListPage(c.Store.List(limit, at.Offset), c.Ranks.Total(c.Store), at,
-                                                        limit, maxMinutes);
-                                    }),
-                           "text/html; charset=utf-8");
+            const std::string key = "page " + std::to_string(at.Offset);
+            SendList(c, req, res, key,
+                     c.Cached(key,
+                              [&] {
+                                  return ListPage(c.Store.List(limit, at.Offset), c.Ranks.Total(c.Store), at, limit,
+                                                  maxMinutes);
+                              }),
+                     "text/html; charset=utf-8");
             return;
         }
-        const auto page = PageAfter(c, *at.After, limit);
-        res.SetContent(
-            ListPage(page.value_or(std::vector<TScoreEntry>{}), c.Ranks.Total(c.Store), at, limit, maxMinutes),
-            "text/html; charset=utf-8");
+        const std::string key = "page after " + std::to_string(*at.After);
+        SendList(c, req, res, key,
+                 c.Cached(key,
+                          [&] {
+                              const auto page = PageAfter(c, *at.After, limit);
+                              return ListPage(page.value_or(std::vector<TScoreEntry>{}), c.Ranks.Total(c.Store), at,
+                                              limit, maxMinutes);
+                          }),
+                 "text/html; charset=utf-8");
     };
-    server.Get("/", listPage);
-    server.Get("/showhi.php", listPage);
+    // One name's games: the list shows each name by its best only.
+    server.Get("/name", Limited(c, [&c](const THttpRequest& req, THttpResponse& res) { NamePage(c, req, res); }));
+    server.Get("/", Limited(c, listPage));
+    server.Get("/showhi.php", Limited(c, listPage));
+}
+
+// An entry's replay and picture never change once kept: the tag of their bytes answers a client that
+// has them already with 304.
+bool NotModified(const THttpRequest& req, THttpResponse& res, const std::string& bytes) {
+    const std::string tag = "\"" + Sha256Hex(bytes).substr(0, 32) + "\"";
+    res.SetHeader("ETag", tag);
+    const std::string asked = req.Header("If-None-Match");
+    if (asked.empty() || (asked != "*" && asked.find(tag) == std::string::npos)) return false;
+    res.Status = 304;
+    return true;
 }
 
 // Each entry's replay and the picture of its last frame.
 void InstallReplays(THttpRoutes& server, THiscoreService::TContext& c) {
-    server.Get(R"(/replays/(\d{1,18})\.blubbi-replay)", [&c](const THttpRequest& req, THttpResponse& res) {
-        const auto replay = c.Store.Replay(std::stoll(req.Matches[1]));
-        if (!replay) {
-            res.Status = 404;
-            return;
-        }
-        res.SetHeader("Cache-Control", "public, max-age=86400");
-        res.SetHeader("Content-Disposition", "attachment; filename=\"" + req.Matches[1] + ".blubbi-replay\"");
-        res.SetContent(*replay, "application/octet-stream");
-    });
+    server.Get(R"(/replays/(\d{1,18})\.blubbi-replay)", Limited(c, [&c](const THttpRequest& req, THttpResponse& res) {
+                   auto stored = c.Store.Replay(std::stoll(req.Matches[1]));
+                   if (!stored) {
+                       res.Status = 404;
+                       return;
+                   }
+                   res.SetHeader("Cache-Control", "public, max-age=86400");
+                   res.SetHeader("Content-Disposition",
+                                 "attachment; filename=\"" + req.Matches[1] + ".blubbi-replay\"");
+                   res.SetHeader("Vary", "Accept-Encoding");
+                   if (NotModified(req, res, *stored)) return;
+                   // Kept packed: sent so to whoever takes gzip, unpacked to the others.
+                   if (IsGzip(*stored) && AcceptsGzip(req)) {
+                       res.SetHeader("Content-Encoding", "gzip");
+                       return res.SetContent(std::move(*stored), "application/octet-stream");
+                   }
+                   const auto text = THiscoreService::TContext::Unpacked(std::move(stored));
+                   if (!text) throw TStoreError("entry " + req.Matches[1] + ": its replay does not unpack");
+                   res.SetContent(*text, "application/octet-stream");
+               }));
 
-    server.Get(R"(/replays/(\d{1,18})\.png)", [&c](const THttpRequest& req, THttpResponse& res) {
-        const int64_t id = std::stoll(req.Matches[1]);
-        const auto png = c.Store.Picture(id);
-        if (png && !png->empty()) {
-            res.SetHeader("Cache-Control", "public, max-age=86400");
-            res.SetContent(*png, "image/png");
-            return;
-        }
-        // None yet (entered before pictures were drawn at once, or still being drawn): it comes.
-        if (!png && c.Verifier && c.Store.Get(id)) {
-            c.DrawLater(id);
-            res.Status = 503;
-            res.SetHeader("Retry-After", "30");
-            res.SetHeader("Cache-Control", "no-store");
-            res.SetContent("Das Bild wird gerade gezeichnet. Bitte später noch einmal.\n", "text/plain; charset=utf-8");
-            return;
-        }
-        res.Status = 404;  // no such entry, or its drawing failed
-    });
+    server.Get(R"(/replays/(\d{1,18})\.png)", Limited(c, [&c](const THttpRequest& req, THttpResponse& res) {
+                   const int64_t id = std::stoll(req.Matches[1]);
+                   const auto png = c.Store.Picture(id);
+                   if (png && !png->empty()) {
+                       res.SetHeader("Cache-Control", "public, max-age=86400");
+                       if (NotModified(req, res, *png)) return;
+                       res.SetContent(*png, "image/png");
+                       return;
+                   }
+                   // None yet (entered before pictures were drawn at once, or still being drawn): it comes.
+                   if (!png && c.Verifier && c.Store.Get(id)) {
+                       c.DrawLater(id, ClientAddress(c, req));
+                       res.Status = 503;
+                       res.SetHeader("Retry-After", "30");
+                       res.SetHeader("Cache-Control", "no-store");
+                       res.SetContent("Das Bild wird gerade gezeichnet. Bitte später noch einmal.\n",
+                                      "text/plain; charset=utf-8");
+                       return;
+                   }
+                   res.Status = 404;  // no such entry, or its drawing failed
+               }));
 }
 
 // Answers for what goes wrong: the edge's and the routes' own, and a handler's exception.
@@ -584,12 +781,22 @@ namespace {
 // that proxy put into X-Forwarded-For (those before it the client may have written itself).
 std::string ClientAddress(const THiscoreService::TContext& c, const THttpRequest& req) {
     if (c.Limits.TrustedProxy.empty() || req.RemoteAddr != c.Limits.TrustedProxy) return req.RemoteAddr;
-    const std::string forwarded = req.Header("X-Forwarded-For");
+    // Several fields are one list in their order: the proxy's own address comes last, in the last one.
+    std::string forwarded;
+    for (const auto& [name, value] : req.Headers)
+        if (EqualNoCase(name, "X-Forwarded-For")) forwarded += (forwarded.empty() ? "" : ",") + value;
     std::string last = forwarded.substr(forwarded.rfind(',') + 1);
     std::erase_if(last, [](char ch) { return ch == ' ' || ch == '\t'; });
     unsigned char probe[sizeof(in6_addr)];
     const bool address = inet_pton(AF_INET, last.c_str(), probe) == 1 || inet_pton(AF_INET6, last.c_str(), probe) == 1;
     return address ? last : req.RemoteAddr;
+}
+
+// The verdict of a submission as answered: a game entered before is "known" to the one who entered it
+// and refused to anyone else.
+void AnswerKnownGame(THiscoreService::TContext& c, THttpResponse& res, int64_t id, const std::string& name) {
+    AnswerKnown(c.Store, res, id, name);
+    Verdict = res.Status == 200 ? "known" : "refused";
 }
 
 void Submit(THiscoreService::TContext& c, const THttpRequest& req, THttpResponse& res) {
@@ -602,30 +809,42 @@ void Submit(THiscoreService::TContext& c, const THttpRequest& req, THttpResponse
                       "Zu viele Einsendungen von dieser Adresse. Bitte in " + std::to_string(wait) +
                           " Sekunden noch einmal versuchen.");
     }
+    // Room for the form's copy of the body and the unpacked replay, beside the others in work.
+    auto memory = c.Memory.Take(2 * req.Body.size() + kMaxReplayBytes, c.Limits.MemoryWait);
+    if (!memory) {
+        res.SetHeader("Retry-After", "5");
+        return Refuse(res, 503, "Der Server hat gerade zu viele Einsendungen in Arbeit. Bitte gleich noch einmal.");
+    }
     auto form = ReadSubmission(req);
     if (!form.Submission) return Refuse(res, form.Status, form.Reason);
     auto& s = *form.Submission;
+    memory->Keep(2 * req.Body.size() + s.Replay.size());
     if (c.Store.Banned("address", TRateLimit::Bucket(client)) || c.Store.Banned("name", s.Name))
         return Refuse(res, 403, "Einsendungen unter diesem Namen oder von dieser Adresse werden nicht angenommen.");
     if (!c.Verifier)
         return Refuse(res, 503, "Dieser Server kann Wiederholungen nicht prüfen und nimmt keine Punkte an.");
 
-    // Cheap checks first: the head's frame count, then whether this replay is known already.
-    const auto declared = c.Verifier->DeclaredFrames(s.Replay);
-    if (!declared) return Refuse(res, 400, "Die Wiederholung ist unlesbar.");
+    // Cheap checks first: the head's frame count, then whether these very bytes were entered already.
+    TVerifyResult unread;
+    const auto declared = c.Verifier->DeclaredFrames(s.Replay, unread);
+    if (!declared)
+        return Refuse(res, 400,
+                      unread.Line > 0 ? Judge(unread, s.Points, c.Limits.MaxFrames).Reason
+                                      : std::string("Die Wiederholung ist unlesbar."));
     if (*declared > c.Limits.MaxFrames)
         return Refuse(res, 413,
                       "Die Wiederholung ist zu lang (höchstens " + std::to_string(c.Limits.MaxFrames) + " Bilder).");
     const std::string hash = Sha256Hex(s.Replay);
-    if (const auto known = c.Store.FindByHash(hash)) return AnswerKnown(c.Store, res, *known, s.Name);
+    if (const auto known = c.SeenBefore(hash)) return AnswerKnownGame(c, res, *known, s.Name);
 
     auto replay = std::make_shared<std::string>(std::move(s.Replay));
     TScoreVerifier* verifier = c.Verifier;
     const int64_t maxFrames = c.Limits.MaxFrames;
     TVerifyResult summary;
     const auto checkStart = std::chrono::steady_clock::now();
+    // The job holds the replay's memory until it ends, also when its answer has gone for its time.
     const auto outcome = c.Pool.Run<TVerifyResult>(
-        [replay, verifier, maxFrames](const std::atomic<bool>& cancel) {
+        [replay, verifier, maxFrames, memory](const std::atomic<bool>& cancel) {
             return verifier->Verify(*replay, maxFrames, cancel);
         },
         std::chrono::steady_clock::now() + c.Limits.VerifyTime, summary);
@@ -634,6 +853,7 @@ void Submit(THiscoreService::TContext& c, const THttpRequest& req, THttpResponse
     const auto checkEnd = std::chrono::steady_clock::now();
     c.Rate.Charge(client, std::chrono::duration<double>(checkEnd - checkStart).count(), checkEnd);
     CheckMs = std::chrono::duration<double, std::milli>(checkEnd - checkStart).count();
+    Verdict = "refused";
     if (outcome == TVerifyPool::TOutcome::Busy) {
         res.SetHeader("Retry-After", "10");
         return Refuse(res, 503, "Der Server prüft gerade zu viele Spiele. Bitte später noch einmal senden.");
@@ -644,7 +864,6 @@ void Submit(THiscoreService::TContext& c, const THttpRequest& req, THttpResponse
     }
 
     const auto j = Judge(summary, s.Points, c.Limits.MaxFrames);
-    Verdict = j.Store ? (j.Ranked ? "ranked" : "unranked") : "refused";
     if (!j.Store) {
         if (j.Status == 503) res.SetHeader("Retry-After", "30");
         return Refuse(res, j.Status, j.Reason);
@@ -660,16 +879,20 @@ void Submit(THiscoreService::TContext& c, const THttpRequest& req, THttpResponse
     // One game is one entry, whatever its text: the check knows it by what it computed.
     score.ReplayHash = summary.GameId.empty() ? hash : summary.GameId;
     if (const auto known = c.Store.FindByHash(score.ReplayHash)) {
-        Verdict = "known";
-        return AnswerKnown(c.Store, res, *known, s.Name);
+        c.Seen(hash, *known);
+        return AnswerKnownGame(c, res, *known, s.Name);
     }
-    score.Replay = *replay;
+    // Kept packed: a tenth of the text, served as it is to clients that take gzip.
+    score.Replay = Gzip(*replay);
+    replay.reset();
     score.CreatedAt = static_cast<int64_t>(std::time(nullptr));
     score.DataVersion = summary.DataHash;
     const auto added = c.Store.Add(score);
     c.Changed();
-    if (added.Created) c.DrawLater(added.Id);
-    if (!added.Created) return AnswerKnown(c.Store, res, added.Id, s.Name);
+    c.Seen(hash, added.Id);
+    if (added.Created) c.DrawLater(added.Id, client);
+    if (!added.Created) return AnswerKnownGame(c, res, added.Id, s.Name);
+    Verdict = j.Ranked ? "ranked" : "unranked";
     const auto entry = c.Store.Get(added.Id);
     auto body = entry ? EntryJson(*entry) : json{{"id", added.Id}, {"rank", nullptr}, {"verified", j.Verified}};
     body["duplicate"] = false;

@@ -22,6 +22,13 @@ struct TLimits {
     double SubmissionsPerMinute = 6;                     // per client address; 0: no limit
     double SubmissionBurst = 10;
     std::chrono::milliseconds VerifyTime{10000};  // from the start of the check to the answer
+    // What the submissions in work may hold at once, their bodies and unpacked replays together; one
+    // that would pass it waits this long for room, else is answered 503.
+    size_t SubmissionMemory = size_t{256} << 20;
+    std::chrono::milliseconds MemoryWait{2000};
+    // Reading requests (lists, replays, pictures) per client address; 0 a minute: no limit.
+    double ReadsPerMinute = 1200;
+    double ReadBurst = 600;
     // The last frame of each entry's game is drawn once, right after its check, on a thread of its
     // own, within this time; a drawing that fails or runs out is remembered as none.
     std::chrono::milliseconds PictureTime{120000};

@@ -39,6 +39,15 @@ CREATE VIEW IF NOT EXISTS shown AS SELECT * FROM scores WHERE hidden = 0;
 CREATE TABLE IF NOT EXISTS bans (kind TEXT NOT NULL, value TEXT NOT NULL, PRIMARY KEY (kind, value));
 )";
 
+// The lists show each name once, by its best game (the list's order decides); the name's page shows
+// the others. Made anew at each start, so a store of any version shows so.
+constexpr const char* kBestOfName = R"(
+CREATE INDEX IF NOT EXISTS scores_name ON scores (name, hidden, ranked DESC, points DESC, id);
+DROP VIEW IF EXISTS shown;
+CREATE VIEW shown AS SELECT * FROM scores s WHERE hidden = 0 AND id = (SELECT b.id FROM scores b
+  WHERE b.name = s.name AND b.hidden = 0 ORDER BY b.ranked DESC, b.points DESC, b.id LIMIT 1);
+)";
+
 constexpr const char* kColumns = "id, name, points, level, frames, verified, ranked, note, created_at, data_version";
 
 [[noreturn]] void Fail(sqlite3* db, const std::string& what) {
@@ -191,6 +200,7 @@ TSqliteStore::TSqliteStore(const std::string& path)
         Exec(c->Db,
              "CREATE TABLE IF NOT EXISTS level_due (score_id INTEGER PRIMARY KEY);"
              " INSERT OR IGNORE INTO level_due SELECT id FROM scores");
+    Exec(c->Db, kBestOfName);
     Exec(c->Db, ("PRAGMA user_version = " + std::to_string(kSchemaVersion)).c_str());
     Exec(c->Db, "COMMIT");
     Pool.Give(std::move(c));
@@ -297,12 +307,25 @@ std::optional<int64_t> TSqliteStore::FindByHash(const std::string& replayHash) {
 
 std::optional<TScoreEntry> TSqliteStore::Get(int64_t id) {
     TLease db(Pool);
-    TStatement s(*db, std::string("SELECT ") + kColumns + " FROM shown WHERE id = ?");
+    // Any entry not taken out; a place only for the one its name is listed by.
+    TStatement s(*db, std::string("SELECT ") + kColumns +
+                          ", EXISTS (SELECT 1 FROM shown WHERE shown.id = scores.id) FROM scores WHERE id = ? AND "
+                          "hidden = 0");
     s.Bind(1, id);
     if (!s.Step()) return std::nullopt;
     auto e = ReadEntry(s);
-    if (e.Ranked) e.Rank = CountAbove(*db, e.Points) + 1;
+    if (e.Ranked && s.Int(10)) e.Rank = CountAbove(*db, e.Points) + 1;
     return e;
+}
+
+std::vector<TScoreEntry> TSqliteStore::ListOfName(const std::string& name, int limit) {
+    TLease db(Pool);
+    TStatement s(*db, std::string("SELECT ") + kColumns +
+                          " FROM scores WHERE name = ? AND hidden = 0 ORDER BY ranked DESC, points DESC, id LIMIT ?");
+    s.Bind(1, name).Bind(2, limit);
+    std::vector<TScoreEntry> games;
+    while (s.Step()) games.push_back(ReadEntry(s));
+    return games;
 }
 
 std::vector<TScoreEntry> TSqliteStore::List(int limit, int offset) {
@@ -415,14 +438,51 @@ bool TSqliteStore::Banned(const std::string& kind, const std::string& value) {
     return s.Step();
 }
 
+bool TSqliteStore::Unhide(int64_t id) {
+    TLease db(Pool);
+    TStatement s(*db, "UPDATE scores SET hidden = 0 WHERE id = ? AND hidden <> 0");
+    s.Bind(1, id);
+    s.Step();
+    return sqlite3_changes(db->Db) > 0;
+}
+
+bool TSqliteStore::Unban(const std::string& kind, const std::string& value) {
+    TLease db(Pool);
+    TStatement s(*db, "DELETE FROM bans WHERE kind = ? AND value = ?");
+    s.Bind(1, kind).Bind(2, value);
+    s.Step();
+    return sqlite3_changes(db->Db) > 0;
+}
+
+std::vector<std::pair<std::string, std::string>> TSqliteStore::Bans() {
+    TLease db(Pool);
+    TStatement s(*db, "SELECT kind, value FROM bans ORDER BY kind, value");
+    std::vector<std::pair<std::string, std::string>> bans;
+    while (s.Step()) bans.emplace_back(s.Text(0), s.Text(1));
+    return bans;
+}
+
+std::vector<int64_t> TSqliteStore::HiddenIds(int limit) {
+    TLease db(Pool);
+    TStatement s(*db, "SELECT id FROM scores WHERE hidden <> 0 ORDER BY id DESC LIMIT ?");
+    s.Bind(1, limit);
+    std::vector<int64_t> ids;
+    while (s.Step()) ids.push_back(s.Int(0));
+    return ids;
+}
+
 std::optional<std::string> TSqliteStore::Replay(int64_t id) {
     TLease db(Pool);
-    return BytesOf(*db, "SELECT bytes FROM replays JOIN shown ON shown.id = replays.score_id WHERE score_id = ?", id);
+    return BytesOf(
+        *db, "SELECT bytes FROM replays JOIN scores ON scores.id = replays.score_id WHERE score_id = ? AND hidden = 0",
+        id);
 }
 
 std::optional<std::string> TSqliteStore::Picture(int64_t id) {
     TLease db(Pool);
-    return BytesOf(*db, "SELECT png FROM pictures JOIN shown ON shown.id = pictures.score_id WHERE score_id = ?", id);
+    return BytesOf(
+        *db, "SELECT png FROM pictures JOIN scores ON scores.id = pictures.score_id WHERE score_id = ? AND hidden = 0",
+        id);
 }
 
 void TSqliteStore::SavePicture(int64_t id, const std::string& png) {

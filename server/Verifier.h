@@ -20,6 +20,11 @@ public:
     // The number of frames the replay says it holds, read from its head without playing it;
     // nothing when the bytes are not a replay.
     virtual std::optional<int64_t> DeclaredFrames(std::string_view replay) = 0;
+    // As above; for bytes that are not a replay this game takes, `refusal` says at which line and why.
+    virtual std::optional<int64_t> DeclaredFrames(std::string_view replay, TVerifyResult& refusal) {
+        refusal.Status = TVerifyResult::TStatus::Malformed;
+        return DeclaredFrames(replay);
+    }
     // Re-plays at most maxFrames frames; returns Cancelled soon after cancel becomes true.
     virtual TVerifyResult Verify(std::string_view replay, int64_t maxFrames, const std::atomic<bool>& cancel) = 0;
     // The game's last frame as a PNG, or nothing when this checker draws no pictures or could not;

@@ -39,6 +39,8 @@ bool ReadValue(std::string_view text, T& value) {
         T read{};
         const auto [p, ec] = std::from_chars(text.data(), text.data() + text.size(), read);
         if (text.empty() || ec != std::errc() || p != text.data() + text.size()) return false;
+        if constexpr (std::is_same_v<T, uint8_t>)
+            if (read > 1) return false;  // every byte of the record is a flag
         value = read;
         return true;
     }
@@ -85,7 +87,10 @@ bool ApplyCarry(TMainForm& game, std::string_view text, std::string& error) {
         ++used;
     });
     if (error.empty() && used != values.size()) error = "a carried value the game does not have";
-    if (error.empty() && !InBounds(record)) error = "a carried value no game holds";
+    // What the game's own rules let these reach: the insert kinds and the slide's count.
+    const bool ranges = record.InsertKind >= 0 && record.InsertKind <= 4 && record.TransitionCounter >= 0 &&
+                        record.TransitionCounter <= 100;
+    if (error.empty() && (!InBounds(record) || !ranges)) error = "a carried value no game holds";
     if (!error.empty()) return false;
     PutRecord(game, std::move(record));
     return true;

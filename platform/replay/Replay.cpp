@@ -4,6 +4,9 @@
 #include <stdlib.h>
 
 #include <algorithm>
+#include <array>
+#include <cstddef>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <mutex>
@@ -13,6 +16,7 @@
 #include "base/Files.h"
 #include "base/Sha256.h"
 #include "game/DataFiles.h"
+#include "game/MenuCommands.h"
 #include "game/Snapshot.h"
 #include "level/LevelCodec.h"
 #include "platform/headless/NullPlatform.h"
@@ -79,6 +83,43 @@ std::string StateHash(const TMainForm& game) {
     return Sha256Hex(bytes.data(), bytes.size()).substr(0, 16);
 }
 
+std::string PlayHash(const TMainForm& game, uint32_t now) {
+    TGameRecord r = game;
+    // 0 is "never" for the ticks that have such a meaning; it stays so.
+    for (uint32_t* tick : {&r.LastHitTick, &r.MusicStartTick, &r.LastFireTick, &r.Timer2Started, &r.Timer3Started})
+        if (*tick != 0) *tick = now - *tick;
+    TSha256 hash;
+    ForEachField(std::as_const(r), [&](const char* name, const auto& v, TFieldRole) {
+        using T = std::decay_t<decltype(v)>;
+        hash.Add(std::string(name) + '=');
+        if constexpr (std::is_integral_v<T>)
+            hash.Add(std::to_string(v));
+        else
+            hash.Add(v.data(), v.size());
+        hash.Add("\n");
+    });
+    const auto list = [&](const auto& records, auto&& age) {
+        const int32_t count = records ? records->Count : -1;
+        hash.Add(&count, sizeof count);
+        for (int32_t i = 0; i < count; ++i) {
+            using T = std::decay_t<decltype((*records)[i])>;
+            std::array<uint8_t, sizeof(T)> bytes;
+            std::memcpy(bytes.data(), &(*records)[i], sizeof(T));
+            age(bytes);
+            hash.Add(bytes.data(), bytes.size());
+        }
+    };
+    list(game.Bubbles, [now](auto& bytes) {
+        uint32_t spawned = 0;
+        std::memcpy(&spawned, bytes.data() + offsetof(TBubble, SpawnTick), sizeof spawned);
+        spawned = now - spawned;
+        std::memcpy(bytes.data() + offsetof(TBubble, SpawnTick), &spawned, sizeof spawned);
+    });
+    list(game.Enemies, [](auto&) {});
+    list(game.Items, [](auto&) {});
+    return hash.Hex();
+}
+
 std::string DataHash(const std::string& dataDir) {
     TSha256 hash;
     for (const std::string& name : RuleFiles(dataDir)) {
@@ -111,6 +152,8 @@ void TRecorder::Begin(const std::string& dataDir, int32_t startLevel, uint32_t c
 void TRecorder::NewTake(uint32_t clock) {
     Body.clear();
     LastClock = clock;
+    Elapsed = 0;
+    Ticks.Reset();
     FrameCount = 0;
     Run.clear();
     MediaQueries = 0;
@@ -200,6 +243,36 @@ void TRecorder::FlushRun() {
     Run.clear();
 }
 
+bool TRecorder::ClockAllows(TMainForm& game, const TEvent& event, uint32_t step) {
+    if (event.Kind == TEventKind::Tick) {
+        // A one-shot timer that fired early comes with the first tick after its time.
+        std::vector<TEvent> due;
+        due.swap(EarlyTimers);
+        for (TEvent& timer : due) {
+            const bool next = timer.Kind == TEventKind::Timer2;
+            if (!(next ? game.Timer2Enabled : game.Timer3Enabled)) continue;  // stopped meanwhile: gone
+            if (!OneShotDue(LastClock + step, next ? game.Timer2Started : game.Timer3Started)) {
+                EarlyTimers.push_back(std::move(timer));
+                continue;
+            }
+            timer.Clock = LastClock + step;
+            Record(game, timer);
+        }
+        // A tick faster than the frame timer can deliver (a catch-up after a stall) is lost, as a
+        // tick during a frame is: what is written is what a real timer gives.
+        uint64_t span = 0;
+        return !game.Paused && Ticks.Allows(Elapsed + step, span);
+    }
+    if (event.Kind != TEventKind::Timer2 && event.Kind != TEventKind::Timer3) return true;
+    const bool next = event.Kind == TEventKind::Timer2;
+    if ((next ? game.Timer2Enabled : game.Timer3Enabled) &&
+        !OneShotDue(LastClock + step, next ? game.Timer2Started : game.Timer3Started)) {
+        EarlyTimers.push_back(event);
+        return false;
+    }
+    return true;
+}
+
 void TRecorder::Record(TMainForm& game, const TEvent& event) {
     Game = &game;
     if (Depth > 0) {
@@ -210,6 +283,9 @@ void TRecorder::Record(TMainForm& game, const TEvent& event) {
     FinishedGameFrames = 0;
     // Paused, the game lets ticks pass without a frame: they change nothing and are not written.
     if (event.Kind == TEventKind::Tick && game.Paused) return;
+    // Never a clock that runs backwards: an event that says it came earlier comes now.
+    const uint32_t step = TTickClock::Forward(event.Clock - LastClock) ? event.Clock - LastClock : 0;
+    if (!ClockAllows(game, event, step)) return;
     if (ContinueNext) {  // from here on the replay holds a continued game
         ContinueNext = false;
         if (Header.Start != TStartKind::Continued) Header.Origin = Header.Start;
@@ -217,7 +293,7 @@ void TRecorder::Record(TMainForm& game, const TEvent& event) {
     }
     TEventLine written;
     written.Event = event;
-    written.Step = event.Clock - LastClock;
+    written.Step = step;
     const std::string line = FormatEventLine(written);
     // The game runs on what the line says, so it cannot differ from a playback of it.
     std::string unknown;
@@ -241,6 +317,8 @@ void TRecorder::Record(TMainForm& game, const TEvent& event) {
     Dispatch(game, played);
     --Depth;
     LastClock = played.Clock;
+    Elapsed += read.Step;
+    if (played.Kind == TEventKind::Tick) Ticks.Add(Elapsed);
     Write(game, read, line, Pending.size());
     if (NewGame) BeginNewGame(game, played.Clock, std::move(before));
     Pending.clear();
@@ -460,7 +538,7 @@ const TReplayStep* TReplayPlayer::Now() {
     if (!Reader) return At < Steps.size() ? &Steps[At] : nullptr;
     if (!HaveRead) {
         HaveRead = Reader->Next(Read);
-        if (Reader->Failed()) Refuse(Reader->Error.Line, Reader->Error.Message);
+        if (Reader->Failed()) Refuse(Reader->Error.Line, Reader->Error.Message, Reader->Error.ForPlayer);
     }
     return HaveRead ? &Read : nullptr;
 }
@@ -500,7 +578,7 @@ void TReplayPlayer::Create(TMainForm& game) {
     if (!h.Carry.empty() && !ApplyCarry(game, h.Carry, error)) Refuse(h.CarryLine, error);
     if (!h.StartState.empty() && !LoadState(game, h.StartState.data(), h.StartState.size()))
         Refuse(h.StateLine, "the saved state it starts from is damaged");
-    Trail.Add(h.DataHash + " " + StateHash(game));
+    Trail.Add(h.DataHash + " " + PlayHash(game, Clock));
 }
 
 uint32_t TReplayPlayer::NextClock() const {
@@ -537,7 +615,7 @@ bool TReplayPlayer::Checkpoint(TMainForm& game, const TReplayStep& s) {
         WentApart(s.Frame, "the game state differs from the recorded one");
         return false;
     }
-    Trail.Add(" " + std::to_string(s.Frame) + " " + hash);
+    Trail.Add(" " + std::to_string(s.Frame) + " " + PlayHash(game, Clock));
     const bool end = s.Kind == TReplayStep::TKind::End;
     Advance();
     if (!end) return true;
@@ -569,6 +647,7 @@ bool TReplayPlayer::PlayEvent(TMainForm& game, const TReplayStep& s) {
     Clock += s.Steps.empty() ? s.Step : s.Steps[static_cast<size_t>(RunDone)];
     TEvent e = s.Event;
     e.Clock = Clock;
+    if (!OneShotKept(game, e)) return false;
     Current = RunDone == 0 ? &s : nullptr;
     Used.assign(s.Answers.size(), false);
     MediaQueries = 0;
@@ -582,7 +661,7 @@ bool TReplayPlayer::PlayEvent(TMainForm& game, const TReplayStep& s) {
     Playing = nullptr;
     if (e.Kind == TEventKind::Char && game.LevelNo != levelBefore) Found.CheatUsed = true;
     // The mouse changes the field only as the editor does, whatever switch let it.
-    if (game.EditorMode || (mouse && game.Grid != gridBefore)) Found.EditorUsed = true;
+    if (game.EditorMode || (mouse && game.Grid != gridBefore) || EditorCommand(e)) Found.EditorUsed = true;
     if (e.Kind == TEventKind::Tick) ++Found.Frames;
     if (Current && Running() && std::find(Used.begin(), Used.end(), false) != Used.end())
         WentApart(Found.Frames, "the game asked fewer questions than the recorded one");
@@ -593,9 +672,66 @@ bool TReplayPlayer::PlayEvent(TMainForm& game, const TReplayStep& s) {
     return Running();
 }
 
+// The editor's commands (a new, opened or saved level, undo and redo) mark a game as edited, even one
+// that opens a level of the game's own: the level it plays is one it chose. The switches (the music,
+// the effects, the editor mode, what the mouse inserts) change no level, and neither do a new game
+// or the offer of kept work (taken, it is a level of the player's own).
+bool TReplayPlayer::EditorCommand(const TEvent& e) {
+    if (e.Kind != TEventKind::Menu) return false;
+    const TMenuCommand* command = FindMenuCommand(e.Text);
+    return command && !command->Checked && command != MenuCommand("NeuesSpiel1Click") &&
+           command != MenuCommand("OfferRecovery");
+}
+
+bool TReplayPlayer::OneShotKept(const TMainForm& game, const TEvent& e) {
+    const bool next = e.Kind == TEventKind::Timer2, win = e.Kind == TEventKind::Timer3;
+    if (!next && !win) return true;
+    const bool on = next ? game.Timer2Enabled : game.Timer3Enabled;
+    const uint32_t started = next ? game.Timer2Started : game.Timer3Started;
+    if (!on || OneShotDue(e.Clock, started)) return true;  // one that is off does nothing
+    const std::string after = std::to_string(e.Clock - started);
+    Refuse(Found.Line, std::string(next ? "timer2" : "timer3") + " " + after + " ms after its start, before its time",
+           std::string(next ? "Das nächste Level kommt" : "Der Sieg kommt") + " schon nach " + after +
+               " ms; das Spiel wartet " + std::to_string(kOneShotIntervalMs) + " ms.");
+    return false;
+}
+
 void TReplayPlayer::PlayAll(TMainForm& game, int64_t frameLimit, const std::atomic<bool>* cancel) {
     while (Step(game))
         if (Found.Frames > frameLimit || (cancel && cancel->load(std::memory_order_relaxed))) break;
+}
+
+namespace {
+int64_t Actors(const TMainForm& game) {
+    int64_t actors = 0;
+    for (const int32_t count : {game.Enemies ? game.Enemies->Count : 0, game.Bubbles ? game.Bubbles->Count : 0,
+                                game.Items ? game.Items->Count : 0})
+        actors += count;
+    return actors;
+}
+}  // namespace
+
+void TReplayPlayer::PlayAll(TMainForm& game, const TVerifyLimits& limits) {
+    int64_t work = 0, frames = Found.Frames;
+    const bool bounded = limits.MaxWork > 0 || limits.MaxActors > 0;
+    while (Step(game)) {
+        if (Found.Frames > limits.MaxFrames || (limits.Cancel && limits.Cancel->load(std::memory_order_relaxed))) break;
+        if (!bounded || Found.Frames == frames) continue;
+        frames = Found.Frames;
+        const int64_t actors = Actors(game);
+        work += actors;
+        if (limits.MaxActors > 0 && actors > limits.MaxActors) return TooDear(actors, limits);
+        if (limits.MaxWork > 0 && work > limits.MaxWork) return TooDear(0, limits);
+    }
+}
+
+void TReplayPlayer::TooDear(int64_t actors, const TVerifyLimits& limits) {
+    Found.Status = TVerifyResult::TStatus::LimitExceeded;
+    Found.Reason = actors > 0 ? "a frame with " + std::to_string(actors) + " actors, more than a check plays"
+                              : "more work than a check does";
+    Found.ForPlayer = actors > 0 ? "Ein Level mit " + std::to_string(actors) + " Figuren (höchstens " +
+                                       std::to_string(limits.MaxActors) + ") prüft der Server nicht."
+                                 : "Das Spiel ist zu aufwendig zu prüfen (zu viele Figuren über zu lange Zeit).";
 }
 
 void TReplayPlayer::WentApart(int64_t frame, std::string reason) {
@@ -604,10 +740,11 @@ void TReplayPlayer::WentApart(int64_t frame, std::string reason) {
     Found.Reason = std::move(reason);
 }
 
-void TReplayPlayer::Refuse(int line, std::string reason) {
+void TReplayPlayer::Refuse(int line, std::string reason, std::string forPlayer) {
     Found.Status = TVerifyResult::TStatus::Malformed;
     Found.Line = line;
     Found.Reason = std::move(reason);
+    Found.ForPlayer = std::move(forPlayer);
 }
 
 const TAnswer* TReplayPlayer::DialogAnswer(TAnswerKind kind, const std::string& dialog) {
@@ -763,6 +900,7 @@ TVerifyResult VerifyReplay(std::string_view replayText, const std::string& dataD
         refused.Status = TVerifyResult::TStatus::Malformed;
         refused.Line = error.Line;
         refused.Reason = error.Message;
+        refused.ForPlayer = error.ForPlayer;
         return refused;
     }
     TReplayReader reader(replayText, limits.Text);
@@ -788,7 +926,7 @@ TVerifyResult VerifyReplay(std::string_view replayText, const std::string& dataD
     };
     TMainForm game(player);
     player.Create(game);
-    player.PlayAll(game, limits.MaxFrames, limits.Cancel);
+    player.PlayAll(game, limits);
 
     TVerifyResult result = std::move(player.Found);
     result.DataMatch = dataMatch;

@@ -19,6 +19,9 @@ namespace blubbi {
 
 // A short hash of the whole game state, as checkpoints hold it.
 std::string StateHash(const TMainForm& game);
+// The state as play goes on from it at the clock `now`: every tick the game keeps counts as the time
+// since then, so the clock a play began at and pauses that moved nothing leave it as it is.
+std::string PlayHash(const TMainForm& game, uint32_t now);
 // A hash of the files in `dataDir` the rules read: the sheets and the game's own levels
 // (docs/replay-format.md says how it is made).
 std::string DataHash(const std::string& dataDir);
@@ -70,6 +73,9 @@ public:
     bool AskRestoreRecovery(const TRecovery& kept) override;
 
 private:
+    // Whether the event, `step` ms after the last, keeps the clock a real session has; a one-shot timer
+    // before its time is held for a later tick, a tick the timer could not give is dropped.
+    bool ClockAllows(TMainForm& game, const TEvent& event, uint32_t step);
     // A new replay from `clock` on: what one replay wrote is never seen by the next.
     void NewTake(uint32_t clock);
     void Answer(TAnswer answer);
@@ -84,6 +90,9 @@ private:
     std::string DataDir;
     std::string Body;
     uint32_t LastClock = 0;
+    uint64_t Elapsed = 0;             // ms since this replay's start, as its reader counts them
+    TTickClock Ticks;                 // the ticks written, against the frame timer's pace
+    std::vector<TEvent> EarlyTimers;  // one-shot timers that fired before their time on the game's clock
     int64_t FrameCount = 0;
     std::vector<uint32_t> Run;  // steps of the ticks not yet written
     int Depth = 0;
@@ -110,6 +119,8 @@ private:
     std::map<std::string, std::string> LevelsAtStart;  // the game's own level files -> hash
 };
 
+struct TVerifyLimits;
+
 // Plays a parsed replay into a game: the clock, the one-shot timers and every answer come
 // from the replay. The inner platform draws and sounds; its own answers are not used.
 class TReplayPlayer : public TForwardingPlatform {
@@ -128,6 +139,8 @@ public:
     uint32_t NextClock() const;
     // Plays to the end, past frameLimit frames no further; stops within a frame once *cancel is set.
     void PlayAll(TMainForm& game, int64_t frameLimit, const std::atomic<bool>* cancel = nullptr);
+    // As PlayAll, within a check's bounds of work (TVerifyLimits); LimitExceeded, saying why, past them.
+    void PlayAll(TMainForm& game, const TVerifyLimits& limits);
 
     // What the play found so far: Running while it goes on; Ok once it came to the end line; Cancelled
     // when it could not go on here (no scratch folder for the replay's files could be made).
@@ -178,16 +191,22 @@ private:
     // The recorded answer to the dialog the game shows now; none, and the game has gone apart from
     // the recording, when the recorded game had no such dialog then.
     const TAnswer* DialogAnswer(TAnswerKind kind, const std::string& dialog);
+    // The check's work ran past its bounds: `actors` in one frame (0: all frames together).
+    void TooDear(int64_t actors, const TVerifyLimits& limits);
     // The game differs from the recording from `frame` on.
     void WentApart(int64_t frame, std::string reason);
     // The replay cannot be played on from `line`.
-    void Refuse(int line, std::string reason);
+    void Refuse(int line, std::string reason, std::string forPlayer = {});
     // The player's own folder for the files of open and save answers, with its slash; empty
     // (and the play stopped) when none can be made.
     std::string Scratch();
 
     // A checkpoint or the end: false when the play stops there.
     bool Checkpoint(TMainForm& game, const TReplayStep& s);
+    static bool EditorCommand(const TEvent& e);
+    // A one-shot timer's line comes only once its time has passed on the game's clock; false (and the
+    // replay refused at the line) when it comes before.
+    bool OneShotKept(const TMainForm& game, const TEvent& e);
     // One event (one tick of a run): false when the play stops after it.
     bool PlayEvent(TMainForm& game, const TReplayStep& s);
     // The step at hand, null after the last; and on to the next.
@@ -222,6 +241,11 @@ private:
 struct TVerifyLimits {
     TReplayLimits Text;
     int64_t MaxFrames = 2'000'000;
+    // The work of a check: the actors (enemies, bubbles, items) of every frame played, summed, and
+    // the most one frame may hold; 0: no bound. A level with thousands of enemies is no game the
+    // check plays on.
+    int64_t MaxWork = 0;
+    int64_t MaxActors = 0;
     // When set, another thread may end the check early by setting it (a deadline ran out).
     const std::atomic<bool>* Cancel = nullptr;
 };

@@ -273,9 +273,42 @@ TReplayReader::TReplayReader(std::string_view text, const TReplayLimits& limits)
     if (Text.starts_with("\xEF\xBB\xBF")) Text.remove_prefix(3);
 }
 
-bool TReplayReader::Fail(int line, std::string message) {
-    Error = {line, std::move(message)};
+bool TReplayReader::Fail(int line, std::string message, std::string forPlayer) {
+    Error = {line, std::move(message), std::move(forPlayer)};
     return false;
+}
+
+bool TReplayReader::ClockKept(const TReplayStep& s) {
+    const auto backwards = [&](uint32_t step) {
+        return Fail(LineNo, "the clock goes backwards (a step of " + std::to_string(step) + " ms)",
+                    "Die Uhr läuft hier rückwärts.");
+    };
+    const auto tooFast = [&](uint64_t span) {
+        const std::string window = std::to_string(kClockWindowTicks), least = std::to_string(kClockWindowMinMs);
+        return Fail(LineNo,
+                    "the clock runs faster than the frame timer can tick: " + window + " ticks in " +
+                        std::to_string(span) + " ms, at least " + least,
+                    "Die Uhr läuft schneller, als der Bildtakt des Spiels ticken kann: " + window + " Bilder in " +
+                        std::to_string(span) + " ms statt mindestens " + least + " ms.");
+    };
+    uint64_t span = 0;
+    if (s.Event.Kind != TEventKind::Tick) {
+        if (!TTickClock::Forward(s.Step)) return backwards(s.Step);
+        ClockNow += s.Step;
+        return true;
+    }
+    if (s.Steps.empty()) {
+        if (!TTickClock::Forward(s.Step)) return backwards(s.Step);
+        if (Ticks.AddRun(ClockNow, s.Step, s.Repeat, span) != 0) return tooFast(span);
+        ClockNow += uint64_t{s.Step} * static_cast<uint64_t>(s.Repeat);
+        return true;
+    }
+    for (const uint8_t step : s.Steps) {
+        ClockNow += step;
+        if (!Ticks.Allows(ClockNow, span)) return tooFast(span);
+        Ticks.Add(ClockNow);
+    }
+    return true;
 }
 
 std::optional<std::string_view> TReplayReader::NextLine(std::vector<std::string_view>& w) {
@@ -373,6 +406,7 @@ bool TReplayReader::EventWithAnswers(std::string_view line, TReplayStep& s) {
         if (s.Repeat > Limits.MaxFrames - FrameCount) return Fail(LineNo, "more frames than a replay may have");
         FrameCount += s.Repeat;
     }
+    if (!ClockKept(s)) return false;
     // The answer lines that follow belong to it; the first other line is the next step's.
     std::vector<std::string_view> w;
     for (;;) {
@@ -385,7 +419,15 @@ bool TReplayReader::EventWithAnswers(std::string_view line, TReplayStep& s) {
             return !Failed();
         }
         TAnswer a;
-        if (auto message = AnswerLine(*next, w, a)) return Fail(LineNo, *message);
+        // Judged by its Base64's length first: a level too big is refused without decoding it.
+        const uint64_t most = kLevelEmptyBytes + kLevelRecordBytes * static_cast<uint64_t>(Limits.MaxLevelEnemies);
+        const bool crowded =
+            Limits.MaxLevelEnemies > 0 && w.size() == 4 && w[2] == "data" && w[3].size() / 4 * 3 > most + 3;
+        if (auto message = crowded ? std::nullopt : AnswerLine(*next, w, a)) return Fail(LineNo, *message);
+        if (crowded || (Limits.MaxLevelEnemies > 0 && a.Bytes.size() > most))
+            return Fail(LineNo, "a level larger than one of " + std::to_string(Limits.MaxLevelEnemies) + " enemies",
+                        "Ein Level mit mehr als " + std::to_string(Limits.MaxLevelEnemies) +
+                            " Figuren prüft der Server nicht.");
         if (s.Answers.size() >= kMaxAnswers) return Fail(LineNo, "too many answers for one event");
         s.Answers.push_back(std::move(a));
     }

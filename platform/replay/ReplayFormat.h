@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "game/Events.h"
+#include "platform/replay/ClockRules.h"
 #include "platform/replay/EventLines.h"
 #include "platform/replay/VerifyResult.h"
 
@@ -65,11 +66,15 @@ struct TReplayLimits {
     size_t MaxBytes = 64u << 20;
     int64_t MaxLines = 4'000'000;
     int64_t MaxFrames = 10'000'000;  // some 70 hours of play
+    // A level the replay carries whole (opened, read, restored) holds at most this many enemies'
+    // records; 0: any level file.
+    int64_t MaxLevelEnemies = 0;
 };
 
 struct TReplayError {
     int Line = 0;
     std::string Message;
+    std::string ForPlayer;  // German, where the line is well formed but no real session writes it
 };
 
 // Reads a replay a step at a time, checking each line as it comes: a check of a long replay holds
@@ -90,7 +95,9 @@ public:
 private:
     // The next line with words, its words in `w`; nullopt at the end of the text or the line limit.
     std::optional<std::string_view> NextLine(std::vector<std::string_view>& w);
-    bool Fail(int line, std::string message);
+    bool Fail(int line, std::string message, std::string forPlayer = {});
+    // The clock's steps of the event just read: forward, and its ticks no faster than the timer.
+    bool ClockKept(const TReplayStep& s);
     bool HeaderLine(std::string_view line, const std::vector<std::string_view>& w, TReplayHeader& h);
     // At the start line: the header holds what a replay needs.
     bool HeaderWhole(TReplayHeader& h, const std::set<std::string, std::less<>>& seen);
@@ -103,6 +110,8 @@ private:
     int LineNo = 0;  // of the line read last
     int64_t FrameCount = 0;
     bool Ended = false;
+    uint64_t ClockNow = 0;  // ms since the replay's start
+    TTickClock Ticks;
 };
 
 // The whole text or the first bad line. A text without its end line is truncated.

@@ -24,6 +24,8 @@ struct TVerifyResult {
     int64_t Frame = 0;   // of the first mismatch
     int Line = 0;        // of the first bad line; of the step being played
     std::string Reason;  // what went wrong, for developers
+    // Why a well-formed line cannot stand in a real session's replay, in German for the player.
+    std::string ForPlayer;
     int64_t Frames = 0;
     int32_t Score = 0, LevelNo = 0, Lives = 0, GameOvers = 0, Wins = 0;
     bool EditorUsed = false, CheatUsed = false;
@@ -55,6 +57,7 @@ struct TVerifyResult {
     std::string Fault() const {
         if (Status == TStatus::Mismatch)
             return "Die Aufzeichnung weicht bei Bild " + std::to_string(Frame) + " vom Spiel ab";
+        if (!ForPlayer.empty()) return "Zeile " + std::to_string(Line) + ": " + ForPlayer;
         return "Die Aufzeichnung ist in Zeile " + std::to_string(Line) + " nicht lesbar";
     }
     // The run began as a real game does: at level 1, from the program's start or "Neues Spiel" (a

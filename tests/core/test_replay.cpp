@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -562,6 +563,126 @@ TEST_F(ReplayTest, EveryFrameSeekedToOrSteppedOverShowsWhatAPlayFromTheStartShow
     seeker.Seek(static_cast<int64_t>(seen.size()) + 1);
     EXPECT_EQ(seeker.Player().Found.Status, TVerifyResult::TStatus::Ok);
     EXPECT_EQ(StateHash(seeker.Game()), seen.back().Hash);
+}
+
+}  // namespace
+}  // namespace blubbi::test
+
+namespace blubbi::test {
+namespace {
+
+// A clock no timer can give is refused at its line, in German for the player: ticks that freeze the
+// game's time (the protection after a hit would never end) and a step that turns the clock back.
+TEST_F(ReplayTest, AClockNoTimerGivesIsRefusedAtItsLine) {
+    Play(200, 12);  // a timer that jitters by half a period still checks
+    const std::string text = Recorder->Text(*Game);
+    ASSERT_EQ(VerifyReplay(text, Dir, TVerifyLimits{}).Status, TVerifyResult::TStatus::Ok);
+    const auto refused = [&](const std::string& from, const std::string& to, const char* why) {
+        std::string edited = text;
+        const size_t at = edited.find("\n" + from) + 1;
+        ASSERT_NE(at, 0u) << from;
+        edited.replace(at, edited.find('\n', at) - at, to);
+        const TVerifyResult r = VerifyReplay(edited, Dir, TVerifyLimits{});
+        EXPECT_EQ(r.Status, TVerifyResult::TStatus::Malformed) << to;
+        EXPECT_EQ(r.Line, 1 + std::count(edited.begin(), edited.begin() + static_cast<std::ptrdiff_t>(at), '\n'));
+        EXPECT_NE(r.Fault().find(why), std::string::npos) << r.Fault();
+    };
+    refused("ticks ", "tick 60 +0", "schneller, als der Bildtakt");
+    refused("ticks ", "tick 80 +19", "40 Bilder in 760 ms");
+    refused("down ", "down left +4294967295", "rückwärts");
+}
+
+// The next level comes 3 s after the last enemy is gone on the game's own clock, never before.
+TEST_F(ReplayTest, ALevelChangeBeforeItsThreeSecondsIsRefused) {
+    Ticks(10);
+    {
+        const TClockHold hold(*Game, Platform.GetTickCount());
+        Game->SetTimer2(true);  // as the end of a level does
+    }
+    TReplayHeader h;
+    h.Program = ProgramVersion();
+    h.Clock = Platform.GetTickCount();
+    h.DataHash = DataHash(Dir);
+    h.Start = TStartKind::State;
+    h.StartState = SaveState(*Game);
+    const std::string head = FormatHeader(h);
+    const auto play = [&](int ticks) {
+        const std::string n = std::to_string(ticks);
+        return VerifyReplay(head + "tick " + n + "\ntimer2\nend " + n + " 0000000000000000\n", Dir, TVerifyLimits{});
+    };
+    const TVerifyResult early = play(119);
+    EXPECT_EQ(early.Status, TVerifyResult::TStatus::Malformed);
+    EXPECT_EQ(early.Line, 2 + std::count(head.begin(), head.end(), '\n'));
+    EXPECT_NE(early.Fault().find("schon nach 2975 ms"), std::string::npos) << early.Fault();
+    const TVerifyResult due = play(120);
+    EXPECT_EQ(due.Status, TVerifyResult::TStatus::Mismatch);  // at the end line's made-up hash
+    EXPECT_EQ(due.LevelNo, 2);
+}
+
+// One play is one game, whenever it began and however often it was paused where that changed nothing.
+TEST_F(ReplayTest, ThePlaysIdentityIgnoresTheStartClockAndEmptyPauses) {
+    const auto record = [&](uint32_t clock, bool pause) {
+        THeadlessPlatform platform;
+        platform.Dir = Dir;
+        platform.Loader = Platform.Loader;
+        platform.Clock = clock;
+        TRecorder recorder(platform);
+        recorder.Begin(Dir, 1, clock);
+        TMainForm game(recorder);
+        recorder.Create(game);
+        const auto send = [&](TEventKind kind, int32_t a) {
+            TEvent e = MakeEvent(kind, a);
+            e.Clock = platform.GetTickCount();
+            recorder.Record(game, e);
+        };
+        if (pause) {
+            send(TEventKind::Pause, 1);
+            platform.Clock += 5000;  // the clock stands while paused
+            send(TEventKind::Pause, 0);
+        }
+        std::mt19937 keys(3);
+        for (int i = 0; i < 400; ++i) {
+            if (keys() % 6 == 0) send(keys() % 2 ? TEventKind::KeyDown : TEventKind::KeyUp, kGameKeys[keys() % 4]);
+            platform.Tick(game, [&](const TEvent& e) { recorder.Record(game, e); });
+        }
+        const std::string text = recorder.Text(game);
+        game.FormDestroy();
+        return std::pair{text, VerifyReplay(text, Dir, TVerifyLimits{})};
+    };
+    const auto [text, first] = record(100000, false);
+    ASSERT_EQ(first.Status, TVerifyResult::TStatus::Ok) << first.Reason;
+    for (const auto& [otherText, other] : {record(100001, false), record(100000, true)}) {
+        EXPECT_NE(otherText, text);
+        EXPECT_EQ(other.GameId, first.GameId);
+    }
+    EXPECT_NE(record(100000 + 25, false).first, text);
+}
+
+// A game that opens one of the game's own levels chose what it plays: it is marked as edited, as
+// every editor command marks it; a new game or the music switch do not.
+TEST_F(ReplayTest, AReopenedOwnLevelMarksTheGame) {
+    Play(60);
+    Send(TEventKind::Menu, 0, "Hintergrundmusik1Click");
+    Send(TEventKind::Menu, 0, "NeuesSpiel1Click");
+    Play(60);
+    ASSERT_EQ(Games.size(), 1u);
+    EXPECT_FALSE(VerifyReplay(Games[0], Dir, TVerifyLimits{}).EditorUsed);
+    EXPECT_FALSE(VerifyReplay(Recorder->Text(*Game), Dir, TVerifyLimits{}).EditorUsed);
+    Dialog(true, Dir + "levels/level001.lev");
+    Play(60);
+    const TVerifyResult r = VerifyReplay(Recorder->Text(*Game), Dir, TVerifyLimits{});
+    EXPECT_EQ(r.Status, TVerifyResult::TStatus::Ok) << r.Reason;
+    EXPECT_TRUE(r.EditorUsed);
+    EXPECT_FALSE(r.UserLevels);
+    // The carried flags are 0 or 1, the insert kind one of the five.
+    std::string error;
+    const std::string carried = CarryText(*Game);
+    for (const char* field : {"KeyLeft=", "InsertKind="}) {
+        std::string bad = carried;
+        const size_t at = bad.find(field) + std::strlen(field);
+        bad.replace(at, bad.find(' ', at) - at, "7");
+        EXPECT_FALSE(ApplyCarry(*Game, bad, error)) << field;
+    }
 }
 
 }  // namespace

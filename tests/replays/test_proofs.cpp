@@ -12,6 +12,8 @@
 #include <sstream>
 
 #include "game/MainForm.h"
+#include "platform/headless/HeadlessPlatform.h"
+#include "platform/replay/Replay.h"
 #include "tests/e2e/SimRun.h"
 
 namespace blubbi::proofs {
@@ -117,6 +119,50 @@ TEST_P(Proof, ClearsAsItsSummarySays) {
 
 INSTANTIATE_TEST_SUITE_P(Shipped, Proof, ::testing::ValuesIn(ProofNames()),
                          [](const ::testing::TestParamInfo<std::string>& info) { return info.param; });
+
+// What a real session's timers do, recorded: the one-shot timer fires early (as Qt's coarse timers may,
+// by 5 %) and the frame timer stalls and then fires in bursts. The recorder writes only what a check
+// accepts: the level still comes 3 s after its end, as in the proof, and a burst keeps only the ticks
+// a timer could give.
+TEST(Proofs, AStarvedOrEarlyTimerRecordsAReplayThatChecks) {
+    THeadlessPlatform platform;
+    platform.Dir = std::string(BLUBBI_DATA) + "/";
+    TRecorder recorder(platform);
+    recorder.Begin(platform.Dir, 1, platform.Clock);
+    TMainForm game(recorder);
+    recorder.Create(game);
+    const auto send = [&](TEvent e) {
+        e.Clock = platform.GetTickCount();
+        recorder.Record(game, e);
+    };
+    const auto tick = [&](uint32_t step) {
+        platform.Clock += step;
+        if (platform.TimerOn[0] && platform.GetTickCount() - platform.TimerSince[0] >= kOneShotIntervalMs * 95 / 100) {
+            platform.TimerOn[0] = false;
+            send(MakeEvent(TEventKind::Timer2));
+        }
+        send(MakeEvent(TEventKind::Tick));
+    };
+    std::istringstream lines(Significant(ReadText(kProofs / "level001.script")));
+    for (std::string line; std::getline(lines, line);) {
+        TEventLine read;
+        ASSERT_FALSE(ParseEventLine(line, read)) << line;
+        for (int64_t i = 0; read.Event.Kind == TEventKind::Tick && i < read.Repeat; ++i) tick(kFrameIntervalMs);
+        if (read.Event.Kind != TEventKind::Tick) send(read.Event);
+    }
+    EXPECT_EQ(game.LevelNo, 2);
+    EXPECT_EQ(recorder.Frames(), 196);  // as the proof's own summary says
+    for (int stall = 0; stall < 5; ++stall) {
+        tick(400);
+        for (int i = 0; i < 30; ++i) tick(1);
+    }
+    const TVerifyResult checked = VerifyReplay(recorder.Text(game), platform.Dir, TVerifyLimits{});
+    game.FormDestroy();
+    EXPECT_EQ(checked.Status, TVerifyResult::TStatus::Ok) << checked.Reason << " at line " << checked.Line;
+    EXPECT_EQ(checked.LevelNo, 2);
+    EXPECT_GT(checked.Frames, 196 + 5);
+    EXPECT_LT(checked.Frames, 196 + 5 * 31);
+}
 
 // A level without its proof cannot ship.
 TEST(Proofs, EveryShippedLevelAndTheWholeGameHaveOne) {

@@ -19,7 +19,16 @@ printf 'down right\ntick 1507\n' >"$work/game.script"
 sed 's/^down right$/down left/' "$work/game.blubbi-replay" >"$work/edited.blubbi-replay"
 cmp -s "$work/game.blubbi-replay" "$work/edited.blubbi-replay" && { echo "the edit changed nothing"; exit 1; }
 
-hiscore_start "$work/log" "$server" --db "sqlite:$work/scores.sqlite" --data "$data"
+# The same play begun a millisecond later, and with a pause at its start that moves nothing.
+"$sim" --data "$data" --clock 100001 --record "$work/later.blubbi-replay" "$work/game.script" >/dev/null
+printf 'pause on\npause off\ndown right\ntick 971\n' >"$work/paused.script"
+"$sim" --data "$data" --record "$work/paused.blubbi-replay" "$work/paused.script" >/dev/null
+# A clock that stands still: its ticks would freeze the game's time.
+sed '0,/^tick/s/^tick \([0-9]*\)$/tick \1 +0/' "$work/game.blubbi-replay" >"$work/frozen.blubbi-replay"
+frozen_line=$(grep -n '+0$' "$work/frozen.blubbi-replay" | head -1 | cut -d: -f1)
+
+# The burst leaves room for the drawing of the game's picture, which is charged as its check is.
+hiscore_start "$work/log" "$server" --db "sqlite:$work/scores.sqlite" --data "$data" --burst 60
 url=$hiscore_url
 
 post() { curl -s --noproxy '*' -o "$work/answer" -w '%{http_code}' -F "name=$1" -F "punkte=$2" -F "replay=@$3" "$url/api/scores"; }
@@ -44,6 +53,14 @@ code=$(post Tester 0 "$work/copy.blubbi-replay")
 [ "$code" = 200 ] && grep -q "\"id\":$id," "$work/answer" || { echo "copy, same name: $code $(cat "$work/answer")"; exit 1; }
 code=$(post Kopierer 0 "$work/copy.blubbi-replay")
 [ "$code" = 409 ] || { echo "copy, other name: $code $(cat "$work/answer")"; exit 1; }
+for copy in later paused; do
+  cmp -s "$work/$copy.blubbi-replay" "$work/game.blubbi-replay" && { echo "$copy: the same bytes"; exit 1; }
+  code=$(post Tester 0 "$work/$copy.blubbi-replay")
+  [ "$code" = 200 ] && grep -q "\"id\":$id," "$work/answer" || { echo "$copy: $code $(cat "$work/answer")"; exit 1; }
+done
+code=$(post Tester 0 "$work/frozen.blubbi-replay")
+[ "$code" = 400 ] && grep -q "Zeile $frozen_line: Die Uhr läuft schneller" "$work/answer" ||
+  { echo "frozen clock, line $frozen_line: $code $(cat "$work/answer")"; exit 1; }
 # A game begun on another level than 1 is taken, checked, without a place.
 printf 'down left\ntick 1492\n' >"$work/level2.script"
 "$sim" --data "$data" --level 2 --record "$work/level2.blubbi-replay" "$work/level2.script" >/dev/null

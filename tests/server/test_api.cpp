@@ -173,6 +173,37 @@ TEST_F(ApiTest, TheOperatorHidesAnEntryAndBansAnAddress) {
     EXPECT_EQ(Submit("Anna", "500", "FAKE-REPLAY score=500")->status, 410);
     EXPECT_EQ(Client->Post("/admin/ban?address=127.0.0.1", token, "", "text/plain")->status, 200);
     EXPECT_EQ(Submit("Berta", "7", "FAKE-REPLAY score=7")->status, 403);
+    // What was done is listed and undone; what is no address is no ban.
+    EXPECT_EQ(Client->Post("/admin/ban?address=garbage", token, "", "text/plain")->status, 400);
+    const auto listed = Body(Client->Get("/admin/list", token));
+    EXPECT_EQ(listed["hidden"], json::array({std::stoll(id)}));
+    EXPECT_EQ(listed["bans"], json::parse(R"([{"kind": "address", "value": "127.0.0.1"}])"));
+    EXPECT_EQ(Client->Post("/admin/unban?address=127.0.0.1", token, "", "text/plain")->status, 200);
+    EXPECT_EQ(Client->Post("/admin/unhide?id=" + id, token, "", "text/plain")->status, 200);
+    EXPECT_EQ(Body(Client->Get("/api/scores"))["total"], 1);
+    EXPECT_EQ(Submit("Berta", "7", "FAKE-REPLAY score=7")->status, 201);
+}
+
+// The submissions in work hold their unpacked replays within one budget: one that finds no room waits
+// briefly and is then turned away, and room comes back when a check ends.
+TEST_F(ApiTest, SubmissionsInWorkShareOneBudgetOfMemory) {
+    // Room for one replay's unpacking; the first keeps what it holds (some 60 KB) for its check.
+    Start({.SubmissionMemory = kMaxReplayBytes + 48 * 1024, .MemoryWait = std::chrono::milliseconds(100)});
+    std::thread slow([this] {
+        httplib::Client own("127.0.0.1", Port);  // a connection of its own: the test's one waits meanwhile
+        own.set_read_timeout(30);
+        const httplib::MultipartFormDataItems items{
+            {"name", "Anna", "", ""},
+            {"punkte", "1", "", ""},
+            {"replay", "FAKE-REPLAY score=1 ms=1500" + std::string(20000, ' '), "r", "application/octet-stream"}};
+        EXPECT_EQ(own.Post("/api/scores", items)->status, 201);
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    const auto full = Submit("Berta", "2", "FAKE-REPLAY score=2");
+    EXPECT_EQ(full->status, 503);
+    EXPECT_NE(Body(full)["reason"].get<std::string>().find("in Arbeit"), std::string::npos);
+    slow.join();
+    EXPECT_EQ(Submit("Berta", "2", "FAKE-REPLAY score=2")->status, 201);
 }
 
 // Behind the proxy the operator named, the client is the address it forwards, not the proxy.
@@ -188,6 +219,11 @@ TEST_F(ApiTest, BehindTheNamedProxyEachForwardedClientHasItsOwnTurn) {
     EXPECT_EQ(from("10.0.0.9, 192.0.2.1", 1), 201);
     EXPECT_EQ(from("192.0.2.2", 2), 201);
     EXPECT_EQ(from("10.0.0.8, 192.0.2.1", 3), 429);  // the first address is the client's own word
+    // Several fields are one list: the proxy's own address is the last of the last one.
+    const httplib::MultipartFormDataItems items{
+        {"name", "Anna", "", ""}, {"punkte", "4", "", ""}, {"replay", "FAKE-REPLAY score=4", "r", ""}};
+    const httplib::Headers two{{"X-Forwarded-For", "10.0.0.7"}, {"X-Forwarded-For", "192.0.2.1"}};
+    EXPECT_EQ(Client->Post("/api/scores", two, items)->status, 429);
 }
 
 TEST_F(ApiTest, ACheckThatTakesTooLongIsCutOff) {
@@ -271,6 +307,24 @@ TEST_F(ApiTest, ListPagesReplaysAndCachedPictures) {
     for (int i = 0; i < 200 && Verifier.Drawn < 6; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
     EXPECT_EQ(Verifier.Drawn, 6);
     EXPECT_EQ(Client->Get("/replays/999.png")->status, 404);
+    // A replay and a picture keep their tag, so a client that has them gets 304; the replay is kept
+    // packed and sent so to whoever takes gzip; no answer is sniffed.
+    EXPECT_EQ(Client->Get("/replays/" + id + ".png", {{"If-None-Match", png->get_header_value("ETag")}})->status, 304);
+    const auto packed = Client->Get("/replays/" + id + ".blubbi-replay", {{"Accept-Encoding", "gzip"}});
+    EXPECT_EQ(packed->get_header_value("Content-Encoding"), "gzip");
+    EXPECT_EQ(blubbi::IsGzip(packed->body) ? *blubbi::Gunzip(packed->body, 1 << 20) : packed->body,
+              "FAKE-REPLAY score=300");
+    EXPECT_EQ(replay->get_header_value("X-Content-Type-Options"), "nosniff");
+    EXPECT_FALSE(Client->Get("/")->get_header_value("Content-Security-Policy").empty());
+    // Each name is listed once, by its best game; its own page holds the others.
+    Submit("P3", "50", "FAKE-REPLAY score=50");
+    EXPECT_EQ(Body(Client->Get("/api/scores"))["total"], 6);
+    const auto p3 = Body(Client->Get("/api/scores?name=P3"));
+    ASSERT_EQ(p3["scores"].size(), 2u);
+    EXPECT_EQ(p3["scores"][0]["rank"], 3);
+    EXPECT_EQ(p3["scores"][1]["points"], 50);
+    EXPECT_TRUE(p3["scores"][1]["rank"].is_null());
+    EXPECT_NE(Client->Get("/name?name=P3")->body.find("Alle Spiele von „P3“"), std::string::npos);
     EXPECT_EQ(Client->Get("/replays/999.blubbi-replay")->status, 404);
 }
 

@@ -165,9 +165,16 @@ TEST_P(DurabilityTest, EveryAnsweredScoreSurvivesKill9) {
     const int port = again.Port();
     ASSERT_GT(port, 0) << again.Output();
     httplib::Client client("127.0.0.1", port);
+    // The list shows each name by its best game; each name's own list holds them all.
     const auto list = nlohmann::json::parse(client.Get("/api/scores?limit=500")->body);
+    nlohmann::json all = nlohmann::json::array();
+    for (const auto& best : list["scores"]) {
+        const auto games =
+            nlohmann::json::parse(client.Get("/api/scores?limit=500&name=" + best["name"].get<std::string>())->body);
+        for (const auto& e : games["scores"]) all.push_back(e);
+    }
     std::set<std::string> stored;
-    for (const auto& e : list["scores"]) {
+    for (const auto& e : all) {
         const auto id = e["id"].get<int64_t>();
         const auto replay = client.Get("/replays/" + std::to_string(id) + ".blubbi-replay");
         ASSERT_EQ(replay->status, 200);
@@ -177,14 +184,14 @@ TEST_P(DurabilityTest, EveryAnsweredScoreSurvivesKill9) {
         }
     }
     for (const auto& [id, replay] : acknowledged) EXPECT_TRUE(stored.count(replay)) << "lost: " << replay;
-    EXPECT_EQ(list["total"].get<size_t>(), stored.size());
+    EXPECT_EQ(list["total"].get<size_t>(), list["scores"].size());
     EXPECT_GE(acknowledged.size(), 60u);
 
     // Sending an answered game again finds its entry instead of making a second one; under another
     // name it is refused.
     const auto& [id, replay] = *acknowledged.begin();
     std::string name;
-    for (const auto& e : list["scores"])
+    for (const auto& e : all)
         if (e["id"] == id) name = e["name"];
     for (const std::string& sender : {name, std::string("X")}) {
         const httplib::MultipartFormDataItems items{

@@ -45,7 +45,16 @@ TEST(Name, RefusesBrokenTextControlsAndDirectionMarks) {
     EXPECT_FALSE(Name("\xE2\x80\x8B"));           // a lone zero-width space
     EXPECT_FALSE(Name("An\xE2\x80\x8Bna"));       // one hidden inside
     EXPECT_FALSE(Name("\xCC\x81\xCC\x81"));       // marks with nothing under them
-    EXPECT_EQ(Name("Jo\xCC\x88rg"), "Jörg");      // composed: one name however it was typed
+    EXPECT_FALSE(Name("\xE3\x85\xA4"));           // the Hangul filler U+3164, shown as nothing
+    EXPECT_FALSE(
+        Name("A\xE2\xA0\x80"
+             "B"));                                  // the blank Braille pattern inside
+    EXPECT_FALSE(Name("\xE1\x85\x9F\xE1\x85\xA0"));  // the Hangul choseong and jungseong fillers
+    std::string zalgo = "Z";
+    for (int i = 0; i < 5; ++i) zalgo += "\xCC\x81";
+    EXPECT_FALSE(Name(zalgo));                             // five marks stacked on one letter
+    EXPECT_TRUE(Name(zalgo.substr(0, zalgo.size() - 2)));  // four may stand (Vietnamese takes two)
+    EXPECT_EQ(Name("Jo\xCC\x88rg"), "Jörg");               // composed: one name however it was typed
 }
 
 TEST(Points, DecimalFromZeroToInt32Max) {
