@@ -14,14 +14,15 @@ cleanup() {
 trap cleanup EXIT
 
 # Walking right into level 1's walker costs all three lives within 1507 frames; the last one shows "Game Over".
-printf 'down right\ntick 1507\n' >"$work/game.script"
+lost=1507
+printf 'down right\ntick %s\n' "$lost" >"$work/game.script"
 "$sim" --data "$data" --record "$work/game.blubbi-replay" "$work/game.script" >/dev/null
 sed 's/^down right$/down left/' "$work/game.blubbi-replay" >"$work/edited.blubbi-replay"
 cmp -s "$work/game.blubbi-replay" "$work/edited.blubbi-replay" && { echo "the edit changed nothing"; exit 1; }
 
 # The same play begun a millisecond later, and with a pause at its start that moves nothing.
 "$sim" --data "$data" --clock 100001 --record "$work/later.blubbi-replay" "$work/game.script" >/dev/null
-printf 'pause on\npause off\ndown right\ntick 971\n' >"$work/paused.script"
+printf 'pause on\npause off\ndown right\ntick %s\n' "$lost" >"$work/paused.script"
 "$sim" --data "$data" --record "$work/paused.blubbi-replay" "$work/paused.script" >/dev/null
 # A clock that stands still: its ticks would freeze the game's time.
 sed '0,/^tick/s/^tick \([0-9]*\)$/tick \1 +0/' "$work/game.blubbi-replay" >"$work/frozen.blubbi-replay"
