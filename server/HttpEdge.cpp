@@ -119,11 +119,14 @@ private:
         Parser->body_limit(std::numeric_limits<uint64_t>::max());
         Stream.expires_after(Edge.Limits.RequestTime);  // one deadline for the whole request
         http::async_read_header(Stream, Buffer, *Parser,
-                                [self = shared_from_this()](beast::error_code ec, size_t) { self->OnHeader(ec); });
+                                [self = shared_from_this()](beast::error_code ec, size_t n) { self->OnHeader(ec, n); });
     }
 
-    void OnHeader(beast::error_code ec) {
+    void OnHeader(beast::error_code ec, size_t headerBytes) {
         if (ec) return Failed(ec);
+        // The parser judges its limit by what each read brought, so a header that came whole in one
+        // read may pass it by a read's size: the header as it came is held to the limit here.
+        if (headerBytes > Edge.Limits.MaxHeader) return Refuse(431);
         const auto& head = Parser->get();
         if (head.has_content_length() && Parser->content_length().value_or(0) > Edge.Limits.MaxBody) return Refuse(413);
         // Room for the body among the others in flight, before a byte of it is read.

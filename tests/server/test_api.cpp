@@ -378,6 +378,10 @@ TEST_F(ApiTest, SlowAndGreedyClientsAreCutOffWhileOthersAreServed) {
     const int greedy = Connect("127.0.0.3", Port);
     const std::string header = "GET / HTTP/1.1\r\nX: " + std::string(8000, 'a') + "\r\n\r\n";
     ASSERT_EQ(send(greedy, header.data(), header.size(), MSG_NOSIGNAL), static_cast<ssize_t>(header.size()));
+    // Just over the limit, whole in one go.
+    const int over = Connect("127.0.0.4", Port);
+    const std::string overHeader = "GET / HTTP/1.1\r\nX: " + std::string(4096 - 20, 'a') + "\r\n\r\n";
+    ASSERT_EQ(send(over, overHeader.data(), overHeader.size(), MSG_NOSIGNAL), static_cast<ssize_t>(overHeader.size()));
 
     const auto start = steady_clock::now();
     std::vector<double> closedAfter(slow.size(), -1);
@@ -413,6 +417,10 @@ TEST_F(ApiTest, SlowAndGreedyClientsAreCutOffWhileOthersAreServed) {
     ASSERT_TRUE(refused);
     EXPECT_EQ(refused->rfind("HTTP/1.1 431", 0), 0u);
     close(greedy);
+    const auto refusedOver = ClosedWith(over);
+    ASSERT_TRUE(refusedOver);
+    EXPECT_EQ(refusedOver->rfind("HTTP/1.1 431", 0), 0u);
+    close(over);
 }
 
 }  // namespace
