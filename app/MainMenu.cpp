@@ -139,6 +139,20 @@ bool KeepsReplay(const TItemRow& row) {
            row.Own == &W::Wiedergabe4x1Click || row.Own == &W::Vollbild1Click;
 }
 
+// What choosing an item does: a replay shown ends first unless the item acts on it, then the
+// game's command runs (its checks follow the game) or the window's own.
+void ConnectItem(TMainWindow& window, QAction* action, const TItemRow& row) {
+    if (!KeepsReplay(row)) QObject::connect(action, &QAction::triggered, &window, &TMainWindow::EndReplay);
+    if (const TMenuCommand* command = row.Command) {
+        QObject::connect(action, &QAction::triggered, &window, [&window, command] {
+            window.SendMenu(command->Name);
+            window.SyncChecks();
+        });
+    } else if (row.Own) {
+        QObject::connect(action, &QAction::triggered, &window, row.Own);
+    }
+}
+
 // The menu bar's own answer to a lone Alt would take the arrows from the game in the middle of
 // play; the window decides instead (MenuKey).
 class TNoAltMenuStyle : public QProxyStyle {
@@ -181,15 +195,7 @@ void TMainWindow::BuildMenu() {
                 // Shortcuts of items in a closed menu must work too; the window itself carries them.
                 addAction(action);
             }
-            if (!KeepsReplay(row)) connect(action, &QAction::triggered, this, &TMainWindow::EndReplay);
-            if (const TMenuCommand* command = row.Command) {
-                connect(action, &QAction::triggered, this, [this, command] {
-                    SendMenu(command->Name);
-                    SyncChecks();
-                });
-            } else if (row.Own) {
-                connect(action, &QAction::triggered, this, row.Own);
-            }
+            ConnectItem(*this, action, row);
         }
     }
 }
