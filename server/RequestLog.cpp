@@ -4,27 +4,11 @@
 #include <cstdio>
 #include <mutex>
 
-#include "server/Answers.h"
 
 namespace blubbi::hiscore {
 
 thread_local std::string Verdict;
 thread_local double CheckMs = -1;
-
-namespace {
-
-// The route a path belongs to, for counting: the few the server has, the rest as one.
-std::string Route(const std::string& path) {
-    if (path.rfind("/replays/", 0) == 0)
-        return path.ends_with(".png") ? "/replays/ID.png" : "/replays/ID.blubbi-replay";
-    if (path.rfind("/watch/", 0) == 0) return "/watch/ID";
-    if (path.rfind("/web/", 0) == 0) return "/web/FILE";
-    for (const char* known : {kScoresPath, "/", "/showhi.php", "/name", "/healthz", "/metrics", "/play"})
-        if (path == known) return path;
-    return "other";
-}
-
-}  // namespace
 
 std::string Printable(std::string_view text) {
     std::string out;
@@ -50,10 +34,10 @@ void LogLine(std::string line) {
     std::fflush(stdout);
 }
 
-void LogRequest(TServiceContext& c, const THttpRequest& req, const THttpResponse& res) {
+void LogRequest(TServiceContext& c, const THttpRoutes& routes, const THttpRequest& req, const THttpResponse& res) {
     {
         const std::lock_guard guard(c.CountsLock);
-        ++c.Requests[{Route(req.Path), res.Status}];
+        ++c.Requests[{routes.RouteName(req.Path), res.Status}];
         if (!Verdict.empty()) ++c.Checks[Verdict];
         if (CheckMs >= 0) c.CheckSeconds += CheckMs / 1000;
     }

@@ -17,6 +17,6 @@ std::string Printable(std::string_view text);
 void LogLine(std::string line);
 // One line a request on standard output: client, method, path, status, and for a checked
 // submission its verdict and the check's time; and the request counted.
-void LogRequest(TServiceContext& c, const THttpRequest& req, const THttpResponse& res);
+void LogRequest(TServiceContext& c, const THttpRoutes& routes, const THttpRequest& req, const THttpResponse& res);
 
 }  // namespace blubbi::hiscore

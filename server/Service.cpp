@@ -21,7 +21,9 @@ THiscoreService::~THiscoreService() = default;
 
 void THiscoreService::Install(THttpRoutes& server) {
     TServiceContext& c = *Context;
-    server.OnLog = [&c](const THttpRequest& req, const THttpResponse& res) { LogRequest(c, req, res); };
+    server.OnLog = [&c, &server](const THttpRequest& req, const THttpResponse& res) {
+        LogRequest(c, server, req, res);
+    };
 
     server.Post(kScoresPath, [&c](const THttpRequest& req, THttpResponse& res) { Submit(c, req, res); });
 
