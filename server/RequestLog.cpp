@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <mutex>
 
-
 namespace blubbi::hiscore {
 
 thread_local std::string Verdict;
