@@ -107,12 +107,38 @@ bool ParseTarget(std::string_view target, THttpRequest& request) {
     return true;
 }
 
+namespace {
+
+// A route's name from its pattern: a group of digits as ID, any other as FILE, escapes undone.
+std::string NameOf(const std::string& pattern) {
+    std::string name;
+    for (size_t i = 0; i < pattern.size(); ++i) {
+        if (pattern[i] == '(') {
+            name += pattern.compare(i + 1, 2, "\\d") == 0 ? "ID" : "FILE";
+            i = std::min(pattern.find(')', i), pattern.size());
+        } else if (pattern[i] == '\\' && i + 1 < pattern.size()) {
+            name += pattern[++i];
+        } else {
+            name += pattern[i];
+        }
+    }
+    return name;
+}
+
+}  // namespace
+
 void THttpRoutes::Get(const std::string& pattern, THttpHandler handler) {
-    Routes.push_back({"GET", std::regex(pattern), std::move(handler)});
+    Routes.push_back({"GET", std::regex(pattern), std::move(handler), NameOf(pattern)});
 }
 
 void THttpRoutes::Post(const std::string& pattern, THttpHandler handler) {
-    Routes.push_back({"POST", std::regex(pattern), std::move(handler)});
+    Routes.push_back({"POST", std::regex(pattern), std::move(handler), NameOf(pattern)});
+}
+
+std::string THttpRoutes::RouteName(const std::string& path) const {
+    for (const auto& route : Routes)
+        if (std::regex_match(path, route.Pattern)) return route.Name;
+    return "other";
 }
 
 void THttpRoutes::Answer(THttpRequest& request, THttpResponse& response) const {

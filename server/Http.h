@@ -67,12 +67,16 @@ public:
     void Answer(THttpRequest& request, THttpResponse& response) const;
     // The answer to a request refused before it was read whole (too big, unreadable, too slow).
     void Refuse(const THttpRequest& request, int status, THttpResponse& response) const;
+    // The name of the route a path belongs to, for counting: its pattern with each group as ID
+    // (digits) or FILE ("/replays/ID.png"); "other" for a path no route has.
+    std::string RouteName(const std::string& path) const;
 
 private:
     struct TRoute {
         std::string Method;
         std::regex Pattern;
         THttpHandler Handler;
+        std::string Name;
     };
     std::vector<TRoute> Routes;
 
