@@ -182,6 +182,8 @@ TEST_F(ApiTest, TheOperatorHidesAnEntryAndBansAnAddress) {
     EXPECT_EQ(Client->Post("/admin/unhide?id=" + id, token, "", "text/plain")->status, 200);
     EXPECT_EQ(Body(Client->Get("/api/scores"))["total"], 1);
     EXPECT_EQ(Submit("Berta", "7", "FAKE-REPLAY score=7")->status, 201);
+    // The metrics name the operator's routes as the routing table does, not as "other".
+    EXPECT_NE(Client->Get("/metrics")->body.find("route=\"/admin/list\",status=\"200\""), std::string::npos);
 }
 
 // The submissions in work hold their unpacked replays within one budget: one that finds no room waits
