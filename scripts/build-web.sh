@@ -9,6 +9,9 @@ build=$(cd "${1:-$root/build}" && pwd)
 out=$build/web
 tree=$build/web-wasm
 export NODE_PATH=${NODE_PATH:-/usr/share/nodejs}
+# The host's compiler and linker flags (a package build exports its hardening ones) are not the
+# browser's: emscripten has no stack protector, and its linker takes no -z options.
+unset CFLAGS CXXFLAGS CPPFLAGS LDFLAGS
 command -v em++ >/dev/null || { echo "build-web: em++ is missing (scripts/setup.sh installs emscripten)" >&2; exit 1; }
 start=$(date +%s.%N)
 cpu_before=$(awk '{print $14 + $15 + $16 + $17}' /proc/$$/stat)
