@@ -65,7 +65,7 @@ start_server
 get() { curl -sf --noproxy '*' "$hiscore_url$1"; }
 get /healthz | jq -e --arg v "$version" '.status == "ok" and .version == $v' >/dev/null || fail "healthz: $(get /healthz)"
 # Walking right into level 1's walker ends the game with no points (the server takes game overs only).
-printf 'down right\ntick 971\n' >"$work/gameover.script"
+printf 'down right\ntick 1507\n' >"$work/gameover.script"
 (cd "$work" && /usr/games/blubbi-sim --record gameover.blubbi-replay gameover.script >/dev/null)
 code=$(curl -s --noproxy '*' -o "$work/answer" -w '%{http_code}' -F name=Paket -F punkte=0 \
   -F "replay=@$work/gameover.blubbi-replay" "$hiscore_url/api/scores")
